@@ -1,0 +1,70 @@
+#include "emulator/line.h"
+
+namespace zenor9::emu {
+
+Register& Line::AddRegister(uint8_t netNumber, uint8_t versionHigh, uint8_t versionLow) {
+  registers_.push_back(std::make_unique<Register>(netNumber, versionHigh, versionLow));
+  return *registers_.back();
+}
+
+std::vector<Emission> Line::Deliver(uint8_t byte, ParityMode parity, uint32_t timeMs) {
+  Record({timeMs, true, parity, byte});
+  std::vector<Emission> emissions;
+  for (const auto& reg : registers_) reg->Receive(byte, parity, emissions);
+  return emissions;
+}
+
+void Line::NoteToProgram(const std::vector<uint8_t>& bytes, uint32_t timeMs) {
+  for (uint8_t byte : bytes) Record({timeMs, false, ParityMode::Space, byte});
+}
+
+void Line::Record(const WireByte& byte) {
+  std::function<void(const WireByte&)> observer;
+  {
+    std::lock_guard lock(mutex_);
+    if (recording_) log_.push_back(byte);
+    observer = observer_;
+  }
+  if (observer) observer(byte);
+}
+
+std::vector<WireByte> Line::Log() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+std::vector<uint8_t> Line::SentBytes() const {
+  std::lock_guard lock(mutex_);
+  std::vector<uint8_t> sent;
+  for (const WireByte& byte : log_) {
+    if (byte.toRegister) sent.push_back(byte.value);
+  }
+  return sent;
+}
+
+void Line::ClearLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+void Line::SetRecording(bool recording) {
+  std::lock_guard lock(mutex_);
+  recording_ = recording;
+}
+
+void Line::SetObserver(std::function<void(const WireByte&)> observer) {
+  std::lock_guard lock(mutex_);
+  observer_ = std::move(observer);
+}
+
+void Line::SetUnplugged(bool unplugged) {
+  std::lock_guard lock(mutex_);
+  unplugged_ = unplugged;
+}
+
+bool Line::Unplugged() const {
+  std::lock_guard lock(mutex_);
+  return unplugged_;
+}
+
+}  // namespace zenor9::emu

@@ -1,0 +1,60 @@
+// The serial line shared by emulated registers, and the record of every byte
+// that crossed it.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "emulator/register_model.h"
+
+namespace zenor9::emu {
+
+struct WireByte {
+  uint32_t timeMs;
+  bool toRegister;    // sent by the program (true) or by a register (false)
+  ParityMode parity;  // the ninth bit, for bytes sent to the registers
+  uint8_t value;
+};
+
+class Line {
+ public:
+  // Adds a register; the reference stays valid for the line's life.
+  Register& AddRegister(uint8_t netNumber, uint8_t versionHigh = 0x01, uint8_t versionLow = 0x05);
+  Register& RegisterAt(std::size_t index) { return *registers_.at(index); }
+  std::size_t RegisterCount() const { return registers_.size(); }
+
+  // A byte from the program: every register hears it; returns what they send.
+  std::vector<Emission> Deliver(uint8_t byte, ParityMode parity, uint32_t timeMs);
+  // Records bytes that reached the program.
+  void NoteToProgram(const std::vector<uint8_t>& bytes, uint32_t timeMs);
+
+  std::vector<WireByte> Log() const;
+  // The bytes sent to the registers, without their parity and times.
+  std::vector<uint8_t> SentBytes() const;
+  void ClearLog();
+  // Long runs (the virtual register, soak tests) turn the record off to keep
+  // memory flat; the observer still sees every byte.
+  void SetRecording(bool recording);
+  // Called for every byte that crosses the line (for tracing).
+  void SetObserver(std::function<void(const WireByte&)> observer);
+
+  // The adapter is pulled out: ports on this line fail until it is plugged back.
+  void SetUnplugged(bool unplugged);
+  bool Unplugged() const;
+
+ private:
+  void Record(const WireByte& byte);
+
+  std::deque<std::unique_ptr<Register>> registers_;
+  mutable std::mutex mutex_;
+  std::vector<WireByte> log_;
+  std::function<void(const WireByte&)> observer_;
+  bool unplugged_ = false;
+  bool recording_ = true;
+};
+
+}  // namespace zenor9::emu

@@ -1,0 +1,126 @@
+#include "link/channel.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace zenor9 {
+
+namespace {
+
+// A port that has failed can no longer deliver anything: waits on it end at once
+// instead of polling a dead device until their time-out.
+bool Usable(const SerialChannel& channel) {
+  return channel.IsOpen() && !channel.port->Failed();
+}
+
+}  // namespace
+
+std::string ComPortDevice(uint8_t portNumber) {
+  if (portNumber < 1 || portNumber > 4) return {};
+  const std::string variable = "ZENOR9_COM" + std::to_string(portNumber);
+  if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0') {
+    return device;
+  }
+  return DefaultComDevice(portNumber);
+}
+
+bool OpenChannel(uint8_t portNumber, SerialChannel& channel) {
+  const std::string device = ComPortDevice(portNumber);
+  if (device.empty()) {
+    channel.port.reset();
+    return false;
+  }
+  return OpenChannelDevice(device, channel);
+}
+
+bool OpenChannelDevice(const std::string& device, SerialChannel& channel) {
+  channel.port = channel.opener ? channel.opener(device) : nullptr;
+  if (!channel.port) return false;
+  channel.port->SetParity(ParityMode::Mark);
+  channel.port->Purge(kPurgeBothQueues);
+  return true;
+}
+
+void CloseChannel(SerialChannel& channel) {
+  if (!channel.IsOpen()) return;
+  channel.port->Purge(kPurgeAll);
+  channel.port.reset();
+}
+
+void SetParityMode(SerialChannel& channel, ParityMode mode) {
+  if (Usable(channel)) channel.port->SetParity(mode);
+}
+
+void PurgeChannel(SerialChannel& channel, unsigned purgeFlags) {
+  if (Usable(channel)) channel.port->Purge(purgeFlags);
+}
+
+int WriteBytes(SerialChannel& channel, const uint8_t* data, uint32_t count) {
+  if (!Usable(channel)) return -1;
+  return channel.port->Write(data, count, count * kWritePerByteMs + kWriteConstantMs);
+}
+
+int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count) {
+  if (!Usable(channel)) return -1;
+  Clock& clock = *channel.clock;
+  SerialPort& port = *channel.port;
+  const uint32_t total = kReadTotalPerByteMs * count + kReadTotalConstantMs;
+  const uint32_t start = clock.NowMs();
+  uint32_t lastArrival = start;
+  uint32_t received = 0;
+  while (received < count) {
+    const int taken = port.ReadQueued(buffer + received, count - received);
+    if (taken < 0) return received > 0 ? static_cast<int>(received) : -1;
+    const uint32_t now = clock.NowMs();
+    if (taken > 0) {
+      received += static_cast<uint32_t>(taken);
+      lastArrival = now;
+      continue;
+    }
+    const uint32_t elapsed = now - start;
+    if (elapsed > total) break;
+    if (received > 0 && now - lastArrival > kReadIntervalMs) break;
+    if (port.Failed()) break;
+    const uint32_t untilTotal = total - elapsed + 1;
+    const uint32_t untilInterval = kReadIntervalMs - (now - lastArrival) + 1;
+    port.WaitReadable(received > 0 ? std::min(untilTotal, untilInterval) : untilTotal);
+  }
+  return static_cast<int>(received);
+}
+
+uint32_t InputQueueCount(SerialChannel& channel) {
+  return Usable(channel) ? channel.port->QueuedCount() : 0;
+}
+
+bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs) {
+  Clock& clock = *channel.clock;
+  if (!channel.IsOpen()) {
+    // Nothing can arrive on a channel that is not open: the wait just runs out.
+    DelayMs(clock, timeoutMs);
+    return false;
+  }
+  const uint32_t start = clock.NowMs();
+  uint32_t queued = InputQueueCount(channel);
+  for (;;) {
+    const uint32_t elapsed = clock.NowMs() - start;
+    if (elapsed > timeoutMs || queued >= count || channel.port->Failed()) break;
+    if (queued == 0) {
+      channel.port->WaitReadable(timeoutMs - elapsed + 1);
+    } else {
+      // Some bytes are queued but not enough: the device stays readable, so a
+      // readiness wait would return at once. Look again a millisecond later.
+      clock.SleepMs(1);
+    }
+    queued = InputQueueCount(channel);
+  }
+  return queued >= count;
+}
+
+void DelayMs(Clock& clock, uint32_t ms) {
+  const uint32_t start = clock.NowMs();
+  for (uint32_t elapsed = 0; elapsed <= ms; elapsed = clock.NowMs() - start) {
+    clock.SleepMs(ms - elapsed + 1);
+  }
+}
+
+}  // namespace zenor9

@@ -1,0 +1,59 @@
+// The serial channel to the register: opening and closing, parity, raw transfers
+// and the two kinds of wait, all measured on an injectable millisecond clock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/clock.h"
+#include "link/serial_port.h"
+
+namespace zenor9 {
+
+// Read time-outs: a read of n bytes ends at the latest kReadTotalPerByteMs * n +
+// kReadTotalConstantMs after it starts, and earlier once more than
+// kReadIntervalMs passes between two received bytes.
+inline constexpr uint32_t kReadIntervalMs = 1;
+inline constexpr uint32_t kReadTotalPerByteMs = 20;
+inline constexpr uint32_t kReadTotalConstantMs = 100;
+// A write of n bytes gives up after n * kWritePerByteMs + kWriteConstantMs.
+inline constexpr uint32_t kWritePerByteMs = 1;
+inline constexpr uint32_t kWriteConstantMs = 100;
+
+// The one port the program talks through. Not open while `port` is empty.
+struct SerialChannel {
+  std::unique_ptr<SerialPort> port;
+  Clock* clock = &SystemClock::Instance();
+  PortOpener opener = OpenPlatformPort;
+
+  bool IsOpen() const { return port != nullptr; }
+};
+
+// The device name of COMn: the environment variable ZENOR9_COMn when it is set and
+// not empty, else the platform's default (/dev/ttyS<n-1> on POSIX). Empty for a
+// port number outside 1 to 4.
+std::string ComPortDevice(uint8_t portNumber);
+
+// Opens COM1 to COM4. On failure no port is open.
+bool OpenChannel(uint8_t portNumber, SerialChannel& channel);
+// Opens any device by name (a path on POSIX). On failure no port is open.
+bool OpenChannelDevice(const std::string& device, SerialChannel& channel);
+// Drops both queues and releases the port; harmless when nothing is open.
+void CloseChannel(SerialChannel& channel);
+
+void SetParityMode(SerialChannel& channel, ParityMode mode);
+void PurgeChannel(SerialChannel& channel, unsigned purgeFlags);
+// Returns the number of bytes written, or -1 when the write failed or no port is open.
+int WriteBytes(SerialChannel& channel, const uint8_t* data, uint32_t count);
+// Returns what arrived within the read time-outs (possibly 0 bytes), or -1 when the
+// read failed or no port is open.
+int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count);
+uint32_t InputQueueCount(SerialChannel& channel);
+// True when at least `count` bytes are waiting. Waits while the elapsed time is not
+// more than timeoutMs; the bytes stay queued.
+bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs);
+// Returns once more than `ms` milliseconds have passed on the clock.
+void DelayMs(Clock& clock, uint32_t ms);
+
+}  // namespace zenor9

@@ -1,0 +1,99 @@
+#include "link/commands.h"
+
+#include <array>
+#include <string>
+
+#include "link/frame.h"
+
+namespace zenor9 {
+
+namespace {
+
+uint8_t Low(uint16_t word) { return static_cast<uint8_t>(word & 0xFF); }
+uint8_t High(uint16_t word) { return static_cast<uint8_t>(word >> 8); }
+
+// Selects the register: the address byte alone in Mark, echoed back within
+// kEchoWaitMs; leaves the line in Space for the frame that follows.
+bool AddressRegister(SerialChannel& channel, uint8_t addressByte) {
+  PurgeChannel(channel, kPurgeBothQueues);
+  SetParityMode(channel, ParityMode::Mark);
+  WriteBytes(channel, &addressByte, 1);
+  if (!WaitForInput(channel, 1, kEchoWaitMs)) return false;
+  uint8_t echo = 0;
+  ReadBytes(channel, &echo, 1);
+  if (echo != addressByte) return false;
+  SetParityMode(channel, ParityMode::Space);
+  return true;
+}
+
+// Sends a request frame and checks that the register acknowledges it with the
+// frame's check byte.
+bool SendAcknowledgedFrame(SerialChannel& channel, const std::vector<uint8_t>& frame) {
+  WriteBytes(channel, frame.data(), static_cast<uint32_t>(frame.size()));
+  if (!WaitForInput(channel, 1, kAckWaitMs)) return false;
+  uint8_t ack = 0;
+  ReadBytes(channel, &ack, 1);
+  return ack == frame.back();
+}
+
+}  // namespace
+
+int32_t VersionCodeFromBytes(uint8_t first, uint8_t second) {
+  const std::string digits = std::to_string(first >> 4) + std::to_string(first & 0x0F) +
+                             std::to_string(second >> 4) + std::to_string(second & 0x0F);
+  return std::stoi(digits);  // at most "15151515": always fits
+}
+
+bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode) {
+  Clock& clock = *channel.clock;
+  PurgeChannel(channel, kPurgeAll);
+  const std::array<uint8_t, 1> payload{kCommandIdentify};
+  const std::vector<uint8_t> frame = BuildLinkFrame(payload);
+
+  SetParityMode(channel, ParityMode::Mark);
+  WriteBytes(channel, &addressByte, 1);
+  DelayMs(clock, kIdentifyEchoDelayMs);
+  uint8_t received = 0;
+  ReadBytes(channel, &received, 1);
+  if (received != addressByte) return false;
+
+  SetParityMode(channel, ParityMode::Space);
+  WriteBytes(channel, frame.data(), static_cast<uint32_t>(frame.size()));
+  DelayMs(clock, kIdentifyReplyDelayMs);
+  received = 0;
+  ReadBytes(channel, &received, 1);
+  if (received != frame.back()) return false;
+
+  // Bytes that do not come read as 0; the sum test then decides.
+  std::array<uint8_t, kIdentifyReplySize> reply{};
+  ReadBytes(channel, &reply[0], 1);
+  ReadBytes(channel, &reply[1], kIdentifyReplySize - 1);
+  if (!FrameSumIsValid(reply)) {
+    versionCode = 0;
+    return true;
+  }
+  versionCode = VersionCodeFromBytes(reply[6], reply[7]);
+  return true;
+}
+
+bool ReadRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramAddress,
+                      uint8_t& value) {
+  if (!AddressRegister(channel, addressByte)) return false;
+  const std::array<uint8_t, 4> payload{kCommandReadRam, Low(ramAddress), High(ramAddress), 0x01};
+  if (!SendAcknowledgedFrame(channel, BuildLinkFrame(payload))) return false;
+  if (!WaitForInput(channel, kReadReplySize, kReplyWaitMs)) return false;
+  std::array<uint8_t, kReadReplySize> reply{};
+  for (uint8_t& byte : reply) ReadBytes(channel, &byte, 1);
+  value = reply[1];
+  return FrameSumIsValid(reply);
+}
+
+bool WriteRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramAddress,
+                       uint8_t value) {
+  if (!AddressRegister(channel, addressByte)) return false;
+  const std::array<uint8_t, 5> payload{kCommandWriteRam, Low(ramAddress), High(ramAddress), 0x01,
+                                       value};
+  return SendAcknowledgedFrame(channel, BuildLinkFrame(payload));
+}
+
+}  // namespace zenor9

@@ -1,0 +1,22 @@
+#include "link/interface_setup.h"
+
+#include "link/commands.h"
+#include "link/net_number.h"
+
+namespace zenor9 {
+
+SetupOutcome SetUpInterface(SerialChannel& channel, const SetupRequest& request,
+                            uint8_t& addressByte, int32_t& versionCode) {
+  CloseChannel(channel);
+  if (!OpenChannelDevice(request.device, channel)) return SetupOutcome::PortUnavailable;
+  if (request.autoDetect && !DetectAddressByte(channel, addressByte)) {
+    return SetupOutcome::NoAnswerToScan;
+  }
+  if (!IdentifyRegister(channel, addressByte, versionCode)) {
+    return SetupOutcome::NoAnswerToIdentify;
+  }
+  if (versionCode != kSupportedVersionCode) return SetupOutcome::UnsupportedVersion;
+  return SetupOutcome::Connected;
+}
+
+}  // namespace zenor9

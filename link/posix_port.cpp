@@ -1,0 +1,167 @@
+// POSIX termios backend of the serial channel (Linux): 9600 baud, 8 data bits,
+// 1 stop bit, the ninth bit as stick parity (Mark or Space), no input parity
+// check, no software or hardware flow control, RTS up and DTR down.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "link/serial_port.h"
+
+namespace zenor9 {
+
+namespace {
+
+int ToPollTimeout(uint32_t ms) { return ms > 60'000 ? 60'000 : static_cast<int>(ms); }
+
+bool IsDeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
+class PosixPort final : public SerialPort {
+ public:
+  explicit PosixPort(int fd) : fd_(fd) {}
+  ~PosixPort() override {
+    // The exclusive mode belongs to the tty, not to this descriptor: clear it so
+    // that the device opens again while someone else still holds it open.
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);  // releases the flock
+  }
+  PosixPort(const PosixPort&) = delete;
+  PosixPort& operator=(const PosixPort&) = delete;
+
+  void SetParity(ParityMode mode) override {
+    termios settings{};
+    if (Gone()) return;
+    if (::tcgetattr(fd_, &settings) != 0) {
+      NoteError();
+      return;
+    }
+    settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    settings.c_cflag |= PARENB | CMSPAR;
+    if (mode == ParityMode::Mark) settings.c_cflag |= PARODD;
+    if (::tcsetattr(fd_, TCSADRAIN, &settings) != 0) NoteError();
+  }
+
+  void Purge(unsigned flags) override {
+    const bool input = (flags & (kPurgeRxClear | kPurgeRxAbort)) != 0;
+    const bool output = (flags & (kPurgeTxClear | kPurgeTxAbort)) != 0;
+    if (Gone() || (!input && !output)) return;
+    const int which = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
+    if (::tcflush(fd_, which) != 0) NoteError();
+  }
+
+  int Write(const uint8_t* data, uint32_t count, uint32_t timeoutMs) override {
+    if (Gone()) return -1;
+    const auto deadline = Now() + std::chrono::milliseconds(timeoutMs);
+    uint32_t written = 0;
+    while (written < count) {
+      const ssize_t n = ::write(fd_, data + written, count - written);
+      if (n > 0) {
+        written += static_cast<uint32_t>(n);
+        continue;
+      }
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        NoteError();
+        return written > 0 ? static_cast<int>(written) : -1;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Now());
+      if (left.count() <= 0) break;
+      pollfd pfd{fd_, POLLOUT, 0};
+      ::poll(&pfd, 1, ToPollTimeout(static_cast<uint32_t>(left.count())));
+    }
+    return static_cast<int>(written);
+  }
+
+  int ReadQueued(uint8_t* buffer, uint32_t count) override {
+    if (Gone()) return -1;
+    if (count == 0) return 0;
+    const ssize_t n = ::read(fd_, buffer, count);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EAGAIN || errno == EINTR) return 0;
+    NoteError();
+    return -1;
+  }
+
+  uint32_t QueuedCount() override {
+    int queued = 0;
+    if (Gone() || ::ioctl(fd_, FIONREAD, &queued) != 0) {
+      NoteError();
+      return 0;
+    }
+    return queued > 0 ? static_cast<uint32_t>(queued) : 0;
+  }
+
+  void WaitReadable(uint32_t maxMs) override {
+    if (Gone()) return;
+    pollfd pfd{fd_, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, ToPollTimeout(maxMs));
+    // A hang-up (the adapter or the peer went away) makes poll return at once,
+    // and would again at every call: mark the device as gone so that no caller
+    // keeps waiting on it. CLOCAL keeps a real line's carrier out of this.
+    if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) gone_ = true;
+  }
+
+  bool Failed() const override { return gone_; }
+
+ private:
+  static std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
+  bool Gone() const { return gone_; }
+  void NoteError() {
+    if (IsDeviceGone(errno)) gone_ = true;
+  }
+
+  int fd_;
+  bool gone_ = false;
+};
+
+void ApplyLineSettings(int fd) {
+  termios settings{};
+  if (::tcgetattr(fd, &settings) != 0) return;  // a refused setting is not an open failure
+  ::cfmakeraw(&settings);
+  ::cfsetispeed(&settings, B9600);
+  ::cfsetospeed(&settings, B9600);
+  settings.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+  settings.c_cflag |= CS8 | CREAD | CLOCAL | PARENB | CMSPAR | PARODD;  // Mark
+  settings.c_iflag &= ~(INPCK | PARMRK | ISTRIP | IXON | IXOFF | IXANY | IGNPAR);
+  settings.c_cc[VMIN] = 0;
+  settings.c_cc[VTIME] = 0;
+  ::tcsetattr(fd, TCSANOW, &settings);
+}
+
+// RTS up, DTR down. Devices without modem lines (a pseudo-terminal) refuse
+// this, which does not matter.
+void SetModemLines(int fd) {
+  int rts = TIOCM_RTS;
+  int dtr = TIOCM_DTR;
+  ::ioctl(fd, TIOCMBIS, &rts);
+  ::ioctl(fd, TIOCMBIC, &dtr);
+}
+
+}  // namespace
+
+std::unique_ptr<SerialPort> OpenPlatformPort(const std::string& device) {
+  if (device.empty()) return nullptr;
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // Exclusive use: an advisory lock that every copy of this program honours (root
+  // included), and TIOCEXCL for other programs.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !::isatty(fd)) {
+    ::close(fd);
+    return nullptr;
+  }
+  ::ioctl(fd, TIOCEXCL);
+  ApplyLineSettings(fd);
+  SetModemLines(fd);
+  ::tcflush(fd, TCIOFLUSH);
+  return std::make_unique<PosixPort>(fd);
+}
+
+std::string DefaultComDevice(uint8_t portNumber) {
+  return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+}  // namespace zenor9

@@ -1,0 +1,58 @@
+// The platform side of the serial channel: one small interface, one backend per
+// platform (POSIX termios now), plus the register emulator's in-process port.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zenor9 {
+
+// The ninth (parity) bit of every byte sent: Mark (1) for the address byte,
+// Space (0) for frame bytes.
+enum class ParityMode : uint8_t { Mark, Space };
+
+// Purge flags: what to drop or abort.
+inline constexpr unsigned kPurgeTxAbort = 0x0001;
+inline constexpr unsigned kPurgeRxAbort = 0x0002;
+inline constexpr unsigned kPurgeTxClear = 0x0004;
+inline constexpr unsigned kPurgeRxClear = 0x0008;
+inline constexpr unsigned kPurgeBothQueues = kPurgeTxClear | kPurgeRxClear;
+inline constexpr unsigned kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeBothQueues;
+
+// An open port. Reads never block here: the channel layer does the waiting, on its
+// clock, through WaitReadable. A backend's waits must agree with the channel's
+// clock (the real clock for real devices, a virtual one for the emulator).
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+
+  virtual void SetParity(ParityMode mode) = 0;
+  virtual void Purge(unsigned flags) = 0;
+  // Hands the bytes to the line, giving up after timeoutMs; returns the number
+  // written, or -1 when the device refused the write.
+  virtual int Write(const uint8_t* data, uint32_t count, uint32_t timeoutMs) = 0;
+  // Takes up to `count` bytes that have already arrived; never waits. Returns -1
+  // when the device failed.
+  virtual int ReadQueued(uint8_t* buffer, uint32_t count) = 0;
+  virtual uint32_t QueuedCount() = 0;
+  // Blocks until at least one byte has arrived or about maxMs have passed. Returns
+  // at once when a byte is already queued or the device has failed.
+  virtual void WaitReadable(uint32_t maxMs) = 0;
+  // True once the device has gone away (unplugged adapter, closed peer): every
+  // further operation fails at once.
+  virtual bool Failed() const = 0;
+};
+
+// Opens a device by name. Returns nullptr when it cannot be opened (missing, held
+// by another process, not permitted).
+using PortOpener = std::function<std::unique_ptr<SerialPort>(const std::string& device)>;
+
+// The platform's own opener (POSIX termios on Linux).
+std::unique_ptr<SerialPort> OpenPlatformPort(const std::string& device);
+
+// The device that COMn stands for on this platform when no override is set.
+std::string DefaultComDevice(uint8_t portNumber);
+
+}  // namespace zenor9
