@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test test-sanitize run fuzz bench format clean
+.PHONY: deps configure build test test-sanitize check-windows run fuzz bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -27,6 +27,10 @@ test-sanitize: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The link library and the memory map compiled for Windows (MinGW-w64).
+check-windows: deps
+	@scripts/check-windows-build.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

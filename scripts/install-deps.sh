@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
   xvfb xauth fonts-dejavu-core fonts-liberation2
 )
 
