@@ -1,0 +1,51 @@
+// What one command of the command line found out: the values it reports, the
+// text for stdout, and how it ended (exit code, error key, message).
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace zenor9::cli {
+
+// The program's exit codes, documented in --help and the README.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // no link with the register, or a failed command
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitPortUnavailable = 3;
+inline constexpr int kExitUnsupportedFirmware = 4;
+inline constexpr int kExitVerifyMismatch = 5;
+
+// The program's own messages.
+inline constexpr const char* kTextNoLink = "Нет связи с ККМ";
+inline constexpr const char* kTextPortUnavailable = "Выбранный COM-порт недоступен";
+inline constexpr const char* kTextUnsupportedFirmware =
+    "В ККМ необходимо установить ПО версии не ниже 1.0.5";
+inline constexpr const char* kTextCannotSetUp = "Не удается установить интерфейс с ККМ";
+inline constexpr const char* kTextWriteDone = "Операция успешно завершена";
+inline constexpr const char* kTextVerifyMismatch = "Префикс в ККМ не совпадает с записанным";
+
+struct Outcome {
+  int exitCode = kExitOk;
+  std::string error;    // a short key for scripts ("no-link", ...); empty on success
+  std::string message;  // the user's message, Russian; may accompany success
+  std::string text;     // the result as printed on stdout without --json
+  std::optional<std::string> port;
+  std::optional<int> net;
+  std::optional<int> version;
+  std::optional<std::string> prefix;
+  std::optional<nlohmann::ordered_json> registers;  // scan
+  std::optional<nlohmann::ordered_json> ports;      // ports
+  std::optional<nlohmann::ordered_json> com;        // ports: what COM1 to COM4 stand for
+
+  bool Ok() const { return exitCode == kExitOk; }
+};
+
+inline void Fail(Outcome& outcome, int exitCode, std::string error, std::string message) {
+  outcome.exitCode = exitCode;
+  outcome.error = std::move(error);
+  outcome.message = std::move(message);
+}
+
+}  // namespace zenor9::cli

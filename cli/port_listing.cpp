@@ -1,0 +1,132 @@
+#include "cli/port_listing.h"
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <system_error>
+
+#include "link/channel.h"
+
+namespace zenor9::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PortName {
+  std::string kind;  // S, USB, ACM
+  unsigned number = 0;
+};
+
+bool ParsePortName(const std::string& name, PortName& parsed) {
+  static const std::regex pattern("tty(S|USB|ACM)([0-9]{1,6})");
+  std::smatch match;
+  if (!std::regex_match(name, match, pattern)) return false;
+  parsed = {match[1].str(), static_cast<unsigned>(std::stoul(match[2].str()))};
+  return true;
+}
+
+std::string DriverOf(const fs::path& ttyDir) {
+  std::error_code error;
+  const fs::path driver = fs::read_symlink(ttyDir / "device" / "driver", error);
+  return error ? std::string() : driver.filename().string();
+}
+
+// An 8250 port without a UART behind it reports type 0.
+bool HasNoUart(const fs::path& ttyDir) {
+  std::ifstream type(ttyDir / "type");
+  int value = -1;
+  return type >> value && value == 0;
+}
+
+void AttachByIdNames(const fs::path& byIdDir, std::vector<SerialPortInfo>& ports) {
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(byIdDir, error)) {
+    std::error_code linkError;
+    const fs::path target = fs::read_symlink(entry.path(), linkError);
+    if (linkError) continue;
+    const std::string name = target.filename().string();
+    for (SerialPortInfo& port : ports) {
+      if (port.name == name) port.byIdNames.push_back(entry.path().string());
+    }
+  }
+  for (SerialPortInfo& port : ports) std::sort(port.byIdNames.begin(), port.byIdNames.end());
+}
+
+int KindRank(const std::string& kind) {
+  if (kind == "S") return 0;
+  return kind == "USB" ? 1 : 2;
+}
+
+// ttyS before ttyUSB before ttyACM, each by number (ttyS2 before ttyS10).
+bool PortOrder(const SerialPortInfo& a, const SerialPortInfo& b) {
+  PortName first;
+  PortName second;
+  ParsePortName(a.name, first);
+  ParsePortName(b.name, second);
+  if (first.kind != second.kind) return KindRank(first.kind) < KindRank(second.kind);
+  return first.number < second.number;
+}
+
+nlohmann::ordered_json PortJson(const SerialPortInfo& port) {
+  nlohmann::ordered_json entry;
+  entry["device"] = "/dev/" + port.name;
+  entry["driver"] = port.driver;
+  entry["by-id"] = port.byIdNames;
+  return entry;
+}
+
+std::string PortLine(const SerialPortInfo& port) {
+  std::string line = "/dev/" + port.name + "  driver " + port.driver;
+  for (const std::string& name : port.byIdNames) line += "  " + name;
+  return line;
+}
+
+std::string ComLine(uint8_t portNumber, const std::string& device) {
+  const std::string variable = "ZENOR9_COM" + std::to_string(portNumber);
+  const bool mapped = device != DefaultComDevice(portNumber);
+  std::error_code error;
+  const bool present = fs::exists(device, error);
+  std::string line = "COM" + std::to_string(portNumber) + " -> " + device;
+  if (mapped) line += "  (" + variable + ")";
+  if (!present) line += "  (missing)";
+  return line;
+}
+
+}  // namespace
+
+std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::path& byIdDir) {
+  std::vector<SerialPortInfo> ports;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(classTty, error)) {
+    const std::string name = entry.path().filename().string();
+    PortName parsed;
+    if (!ParsePortName(name, parsed)) continue;
+    const std::string driver = DriverOf(entry.path());
+    if (driver.empty()) continue;
+    if (parsed.kind == "S" && HasNoUart(entry.path())) continue;
+    ports.push_back({name, driver, {}});
+  }
+  AttachByIdNames(byIdDir, ports);
+  std::sort(ports.begin(), ports.end(), PortOrder);
+  return ports;
+}
+
+Outcome PortsCommand() {
+  Outcome outcome;
+  outcome.ports = nlohmann::ordered_json::array();
+  for (const SerialPortInfo& port : ListSerialPorts("/sys/class/tty", "/dev/serial/by-id")) {
+    outcome.ports->push_back(PortJson(port));
+    outcome.text += PortLine(port) + '\n';
+  }
+  outcome.com = nlohmann::ordered_json::object();
+  for (uint8_t portNumber = 1; portNumber <= 4; ++portNumber) {
+    const std::string device = ComPortDevice(portNumber);
+    (*outcome.com)["COM" + std::to_string(portNumber)] = device;
+    outcome.text += ComLine(portNumber, device);
+    if (portNumber < 4) outcome.text += '\n';
+  }
+  return outcome;
+}
+
+}  // namespace zenor9::cli

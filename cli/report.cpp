@@ -1,0 +1,45 @@
+#include "cli/report.h"
+
+#include <cstdio>
+
+namespace zenor9::cli {
+
+namespace {
+
+template <typename T>
+void PutIfSet(nlohmann::ordered_json& object, const char* key, const std::optional<T>& value) {
+  if (value) object[key] = *value;
+}
+
+}  // namespace
+
+nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
+  nlohmann::ordered_json object;
+  object["ok"] = outcome.Ok();
+  PutIfSet(object, "port", outcome.port);
+  PutIfSet(object, "net", outcome.net);
+  PutIfSet(object, "version", outcome.version);
+  PutIfSet(object, "prefix", outcome.prefix);
+  PutIfSet(object, "registers", outcome.registers);
+  PutIfSet(object, "ports", outcome.ports);
+  PutIfSet(object, "com", outcome.com);
+  if (!outcome.error.empty()) object["error"] = outcome.error;
+  if (!outcome.message.empty()) object["message"] = outcome.message;
+  return object;
+}
+
+int Report(const Outcome& outcome, bool json) {
+  if (json) {
+    // Replace rather than throw should a device path carry bytes that are not UTF-8.
+    const std::string text =
+        OutcomeJson(outcome).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::printf("%s\n", text.c_str());
+  } else {
+    if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
+    if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", outcome.message.c_str());
+  }
+  std::fflush(stdout);
+  return outcome.exitCode;
+}
+
+}  // namespace zenor9::cli

@@ -1,0 +1,77 @@
+#include "cli/trace_port.h"
+
+#include <memory>
+#include <utility>
+
+namespace zenor9::cli {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+class TracingPort final : public SerialPort {
+ public:
+  TracingPort(std::unique_ptr<SerialPort> inner, std::FILE* out, SteadyClock::time_point start)
+      : inner_(std::move(inner)), out_(out), start_(start) {}
+
+  void SetParity(ParityMode mode) override {
+    parity_ = mode;
+    inner_->SetParity(mode);
+  }
+
+  void Purge(unsigned flags) override { inner_->Purge(flags); }
+
+  int Write(const uint8_t* data, uint32_t count, uint32_t timeoutMs) override {
+    const int written = inner_->Write(data, count, timeoutMs);
+    for (int i = 0; i < written; ++i) Print(true, data[i]);
+    return written;
+  }
+
+  int ReadQueued(uint8_t* buffer, uint32_t count) override {
+    const int taken = inner_->ReadQueued(buffer, count);
+    for (int i = 0; i < taken; ++i) Print(false, buffer[i]);
+    return taken;
+  }
+
+  uint32_t QueuedCount() override { return inner_->QueuedCount(); }
+  void WaitReadable(uint32_t maxMs) override { inner_->WaitReadable(maxMs); }
+  bool Failed() const override { return inner_->Failed(); }
+
+ private:
+  void Print(bool toRegister, uint8_t value) {
+    const std::chrono::duration<double, std::milli> elapsed = SteadyClock::now() - start_;
+    const std::optional<ParityMode> parity =
+        toRegister ? std::optional<ParityMode>(parity_) : std::nullopt;
+    std::fprintf(out_, "%s\n", TraceLine(elapsed.count(), toRegister, parity, value).c_str());
+  }
+
+  std::unique_ptr<SerialPort> inner_;
+  std::FILE* out_;
+  SteadyClock::time_point start_;
+  // The backends open in Mark; the channel sets it again right after opening.
+  ParityMode parity_ = ParityMode::Mark;
+};
+
+}  // namespace
+
+std::string TraceLine(double elapsedMs, bool toRegister, std::optional<ParityMode> parity,
+                      uint8_t value) {
+  char line[64];
+  const char* ninthBit = "";
+  if (parity) ninthBit = *parity == ParityMode::Mark ? " MARK" : " SPACE";
+  std::snprintf(line, sizeof line, "%10.3f ms  %s %02X%s", elapsedMs, toRegister ? "->" : "<-",
+                value, ninthBit);
+  return line;
+}
+
+PortOpener TracingOpener(PortOpener inner, std::FILE* out) {
+  const SteadyClock::time_point start = SteadyClock::now();
+  return [inner = std::move(inner), out, start](const std::string& device) {
+    std::unique_ptr<SerialPort> port = inner(device);
+    std::fprintf(out, "%s %s\n", port ? "# opened" : "# cannot open", device.c_str());
+    if (!port) return port;
+    return std::unique_ptr<SerialPort>(std::make_unique<TracingPort>(std::move(port), out, start));
+  };
+}
+
+}  // namespace zenor9::cli

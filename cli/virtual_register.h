@@ -1,0 +1,30 @@
+// `zenor9 sim`: emulated registers served on a pseudo-terminal until SIGINT,
+// SIGTERM or SIGHUP.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "emulator/register_model.h"
+
+namespace zenor9::cli {
+
+struct SimOptions {
+  std::vector<int> nets{0};    // one register per net number
+  std::string prefix = "23";   // "20" to "29" or "off", for every register
+  uint8_t versionHigh = 0x01;  // the two version bytes: 01 05 is firmware 1.0.5
+  uint8_t versionLow = 0x05;
+  std::vector<emu::Fault> faults;  // switched on in every register
+  std::string linkPath;            // a symbolic link to the device, when not empty
+  bool trace = false;
+};
+
+// Parses four hex digits ("0105") into the two version bytes.
+bool ParseVersionBytes(const std::string& text, uint8_t& high, uint8_t& low);
+
+// Serves the registers; prints the device path as the first line on stdout.
+// Returns the exit code.
+int RunVirtualRegister(const SimOptions& options);
+
+}  // namespace zenor9::cli
