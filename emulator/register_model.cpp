@@ -161,17 +161,18 @@ void Register::Receive(uint8_t byte, ParityMode parity, std::vector<Emission>& o
 void Register::HandleFrame(std::vector<Emission>& out) {
   if (!FrameSumIsValid(frame_) || frame_[0] == 0) return;  // a damaged frame is ignored
   const std::vector<uint8_t> payload(frame_.begin() + 1, frame_.end() - 1);
-  std::vector<uint8_t> answer;
-  if (!Has(Fault::NoAck)) {
-    answer.push_back(Has(Fault::WrongAck) ? static_cast<uint8_t>(frame_.back() + 1) : frame_.back());
-  }
   std::vector<uint8_t> reply = ReplyTo(payload);
+  // A register that never acknowledges sends no reply frame either: the program
+  // sees nothing after its frame.
+  if (Has(Fault::NoAck)) return;
+  std::vector<uint8_t> answer{Has(Fault::WrongAck) ? static_cast<uint8_t>(frame_.back() + 1)
+                                                   : frame_.back()};
   if (!reply.empty()) {
     if (Has(Fault::BadReplyCheck)) reply.back() = static_cast<uint8_t>(reply.back() + 1);
     if (Has(Fault::ShortReply)) reply.pop_back();
     answer.insert(answer.end(), reply.begin(), reply.end());
   }
-  if (!answer.empty()) Send(std::move(answer), out);
+  Send(std::move(answer), out);
 }
 
 // Carries out a request and returns its reply frame (empty when it has none).

@@ -19,7 +19,7 @@ enum class Fault {
   Silent,         // answers nothing at all
   NoEcho,         // is selected by its address byte but does not echo it
   WrongEcho,      // echoes a different byte
-  NoAck,          // takes frames but never acknowledges them
+  NoAck,          // takes frames but never acknowledges them (nor replies to them)
   WrongAck,       // acknowledges with a wrong byte
   BadReplyCheck,  // reply frames carry a wrong check byte
   ShortReply,     // reply frames lack their last byte
