@@ -1,0 +1,103 @@
+#include "app/init_com.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+#include "app/busy_cursor.h"
+#include "app/handler_guard.h"
+#include "app/look.h"
+#include "link/interface_setup.h"
+#include "ui_init_com.h"
+
+namespace zenor9 {
+
+namespace {
+
+const QString kPortUnavailable = QStringLiteral("Выбранный COM-порт недоступен");
+const QString kNoLink = QStringLiteral("Нет связи с ККМ");
+const QString kOldFirmware = QStringLiteral("В ККМ необходимо установить ПО версии не ниже 1.0.5");
+const QString kWarningCaption = QStringLiteral("Предупреждение");
+const QString kErrorCaption = QStringLiteral("Ошибка");
+
+}  // namespace
+
+TInit_Com::TInit_Com(AppState& state, MessageService& messages, QWidget* parent)
+    : QDialog(parent), state_(state), messages_(messages), ui_(std::make_unique<Ui::TInit_Com>()) {
+  ui_->setupUi(this);
+  // A caption and nothing else in the title bar: no close box, no system menu.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setFixedSize(size());
+  setFont(FormFont());
+  connect(ui_->Button1, &QPushButton::clicked, this,
+          [this] { RunHandler(messages_, [this] { Button1Click(); }); });
+  connect(ui_->Button3, &QPushButton::clicked, this,
+          [this] { RunHandler(messages_, [this] { Button3Click(); }); });
+}
+
+TInit_Com::~TInit_Com() = default;
+
+bool TInit_Com::event(QEvent* event) {
+  // A platform without a window manager may never activate the dialog, so its
+  // showing counts as the first activation: every run starts unconnected.
+  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
+    RunHandler(messages_, [this] { FormActivate(); });
+  }
+  return QDialog::event(event);
+}
+
+void TInit_Com::keyPressEvent(QKeyEvent* event) {
+  // The dialog has no cancel button: Escape does not close it.
+  if (event->key() == Qt::Key_Escape) return;
+  QDialog::keyPressEvent(event);
+}
+
+void TInit_Com::closeEvent(QCloseEvent* event) {
+  // Without a close box only the two buttons end a run.
+  event->ignore();
+}
+
+void TInit_Com::FormActivate() {
+  state_.connected = 0;
+}
+
+uint8_t TInit_Com::ChosenPort() const {
+  uint8_t port = 0;
+  const QRadioButton* radios[] = {ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3,
+                                  ui_->RadioButton4};
+  for (uint8_t n = 1; n <= 4; ++n) {
+    if (radios[n - 1]->isChecked()) port = n;
+  }
+  return port;
+}
+
+void TInit_Com::Button1Click() {
+  SetupOutcome outcome;
+  {
+    BusyCursor busy;
+    outcome = SetUpInterface(state_.channel, {ComPortDevice(ChosenPort()), state_.autoDetect != 0},
+                             state_.addressByte, state_.versionCode);
+  }
+  switch (outcome) {
+    case SetupOutcome::Connected:
+      state_.memoryMap.SelectMemoryMap(VersionLetter(state_.versionCode));
+      state_.connected = 1;
+      done(QDialog::Accepted);
+      break;
+    case SetupOutcome::PortUnavailable:
+      messages_.Show(kPortUnavailable, kWarningCaption, kIconWarning);
+      break;
+    case SetupOutcome::NoAnswerToScan:
+    case SetupOutcome::NoAnswerToIdentify:
+      messages_.Show(kNoLink, kErrorCaption, kIconError);
+      break;
+    case SetupOutcome::UnsupportedVersion:
+      messages_.Show(kOldFirmware, kWarningCaption, kIconWarning);
+      break;
+  }
+}
+
+void TInit_Com::Button3Click() {
+  done(QDialog::Rejected);
+}
+
+}  // namespace zenor9

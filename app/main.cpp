@@ -1,0 +1,22 @@
+// zenor9-prefix: sets the prefix of the local barcode for weighed goods in a
+// ЗЕНОР-9 cash register over a serial line.
+#include <QApplication>
+
+#include "app/app_state.h"
+#include "app/init_com.h"
+#include "app/main_form.h"
+#include "app/messages.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  zenor9::AppState state;
+  zenor9::MessageBoxService messages;
+  // Destroyed in reverse order: the dialog first, then the main window, whose
+  // FormDestroy closes the serial channel.
+  zenor9::TMainForm mainForm(state, messages);
+  zenor9::TInit_Com initCom(state, messages);
+  mainForm.SetSetupDialog(&initCom);
+  mainForm.show();
+  application.exec();
+  return 0;
+}
