@@ -110,6 +110,18 @@ struct ScanHit {
   std::optional<int32_t> versionCode;
 };
 
+// After a byte that was not the probe, the rest of what caused it (a late or
+// garbled echo) may still be on its way: let it arrive and drop it, so that it
+// is not taken for the answer to the next probe. Noise that never ends stops
+// the wait after a bounded number of bytes.
+void LetTheLineSettle(SerialChannel& channel) {
+  constexpr int kMostStrayBytes = 64;
+  for (int i = 0; i < kMostStrayBytes && WaitForInput(channel, 1, kProbeWaitMs); ++i) {
+    uint8_t stray = 0;
+    ReadBytes(channel, &stray, 1);
+  }
+}
+
 std::vector<ScanHit> ProbeEveryNetNumber(SerialChannel& channel) {
   PurgeChannel(channel, kPurgeBothQueues);
   SetParityMode(channel, ParityMode::Mark);
@@ -122,6 +134,7 @@ std::vector<ScanHit> ProbeEveryNetNumber(SerialChannel& channel) {
         break;
       case ProbeResult::Other:
         hits.push_back({index, false, received, std::nullopt});
+        LetTheLineSettle(channel);
         break;
       case ProbeResult::Silent:
         break;

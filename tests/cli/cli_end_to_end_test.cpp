@@ -1,0 +1,369 @@
+// The zenor9 program as a user runs it: a child process, the real POSIX serial
+// backend, and registers served on a pseudo-terminal by the test itself or by
+// `zenor9 sim`.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "emulator/pty_host.h"
+#include "link/channel.h"
+#include "subprocess.h"
+
+namespace zenor9 {
+namespace {
+
+using testing::ChildResult;
+using testing::RunZenor9;
+
+constexpr const char* kNoLink = "Нет связи с ККМ";
+constexpr const char* kPortUnavailable = "Выбранный COM-порт недоступен";
+constexpr const char* kOldFirmware = "В ККМ необходимо установить ПО версии не ниже 1.0.5";
+
+// The one JSON object the program prints with --json; fails the test otherwise.
+nlohmann::json JsonOf(const ChildResult& result) {
+  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << result.out;
+  nlohmann::json object = nlohmann::json::parse(result.out, nullptr, false);
+  EXPECT_TRUE(object.is_object()) << result.out;
+  if (!object.is_object()) return nlohmann::json::object();
+  static const std::set<std::string> kKnownKeys = {
+      "ok", "port", "net", "version", "prefix", "registers", "ports", "com", "error", "message"};
+  for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
+  EXPECT_TRUE(object["ok"].is_boolean());
+  EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);
+  return object;
+}
+
+std::size_t MarkBytesSent(const emu::Line& line) {
+  const std::vector<emu::WireByte> log = line.Log();
+  return static_cast<std::size_t>(std::count_if(log.begin(), log.end(), [](const auto& byte) {
+    return byte.toRegister && byte.parity == ParityMode::Mark;
+  }));
+}
+
+// Registers served by the test on a pseudo-terminal that the child sees as COM1.
+class CliTest : public ::testing::Test {
+ protected:
+  void StartLine() { ASSERT_TRUE(host.Start()); }
+
+  ChildResult Run(const std::vector<std::string>& args) {
+    return RunZenor9(args, {{"ZENOR9_COM1", host.DevicePath()}});
+  }
+
+  emu::Line line;
+  emu::PtyHost host{line};
+};
+
+TEST_F(CliTest, IdentifyAndDetectFindTheRegisterByScanOnCom1) {
+  line.AddRegister(7);
+  StartLine();
+
+  const ChildResult identify = Run({"identify"});
+  EXPECT_EQ(identify.exitCode, 0) << identify.err;
+  EXPECT_EQ(identify.out, "net 7 version 105\n");
+  EXPECT_EQ(line.SentBytes().front(), 0xFF);  // the scan starts at net number 0
+
+  const ChildResult detect = Run({"--port", "com1", "--json", "detect"});
+  EXPECT_EQ(detect.exitCode, 0) << detect.err;
+  const nlohmann::json json = JsonOf(detect);
+  EXPECT_EQ(json["net"], 7);
+  EXPECT_EQ(json["version"], 105);
+  EXPECT_EQ(json["port"], host.DevicePath());
+  EXPECT_TRUE(detect.err.empty()) << detect.err;
+}
+
+TEST_F(CliTest, ReadShowsTheDigitsOrOffAndSkipsTheUnitsCellAfter0xFF) {
+  emu::Register& reg = line.AddRegister(7);
+  reg.SetPrefix("25");
+  StartLine();
+
+  const ChildResult digits = Run({"--net", "7", "--json", "read"});
+  EXPECT_EQ(digits.exitCode, 0) << digits.err;
+  const nlohmann::json json = JsonOf(digits);
+  EXPECT_EQ(json["prefix"], "25");
+  EXPECT_EQ(json["net"], 7);
+  EXPECT_EQ(MarkBytesSent(line), 3u);  // identify, tens cell, units cell
+
+  reg.SetPrefix("off");
+  line.ClearLog();
+  const ChildResult off = Run({"--net", "7", "read"});
+  EXPECT_EQ(off.exitCode, 0) << off.err;
+  EXPECT_EQ(off.out, "off\n");
+  EXPECT_EQ(MarkBytesSent(line), 2u);  // identify and the tens cell only
+
+  reg.WriteRam(emu::kEmulatedPrefixTensCell, '2');  // units cell still 0xFF
+  EXPECT_EQ(Run({"read", "--net", "7"}).out, "off\n");
+}
+
+TEST_F(CliTest, WriteStoresBothCellsAndVerifies) {
+  emu::Register& reg = line.AddRegister(7);
+  StartLine();
+
+  const ChildResult digits = Run({"--net", "7", "write", "27", "--verify"});
+  EXPECT_EQ(digits.exitCode, 0) << digits.err;
+  EXPECT_EQ(digits.out, "27\n");
+  EXPECT_EQ(digits.err, "Операция успешно завершена\n");
+  EXPECT_EQ(reg.Prefix(), "27");
+
+  const ChildResult off = Run({"--net", "7", "--json", "write", "off", "--verify"});
+  EXPECT_EQ(off.exitCode, 0) << off.err;
+  EXPECT_EQ(JsonOf(off)["prefix"], "off");
+  EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixTensCell), 0xFF);
+  EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), 0xFF);
+}
+
+TEST_F(CliTest, WriteRefusesAnythingButTwentyToTwentyNineOrOffWithNothingSent) {
+  emu::Register& reg = line.AddRegister(7);
+  StartLine();
+
+  for (const char* value : {"35", "19", "2", "200", "2a", "OFF", "", "-1"}) {
+    const ChildResult result = Run({"--net", "7", "write", value});
+    EXPECT_EQ(result.exitCode, 2) << value;
+    EXPECT_FALSE(result.err.empty()) << value;
+  }
+  const ChildResult json = Run({"--json", "--net", "7", "write", "35"});
+  EXPECT_EQ(json.exitCode, 2);
+  EXPECT_EQ(JsonOf(json)["error"], "usage");
+  EXPECT_TRUE(line.Log().empty());
+  EXPECT_EQ(reg.Prefix(), "23");
+}
+
+TEST_F(CliTest, OtherUsageErrorsExit2) {
+  StartLine();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {},
+           {"frobnicate"},
+           {"--net", "100", "read"},
+           {"--port", "COM5", "read"},
+           {"--net", "7", "scan"},
+           {"--net", "7", "detect"},
+           {"--port", "COM1", "sim"},
+           {"sim", "--net", "100"},
+           {"sim", "--net", "3,3"},
+           {"sim", "--fault", "gremlins"},
+           {"sim", "--version", "01G5"},
+           {"sim", "--prefix", "30"},
+       }) {
+    EXPECT_EQ(Run(args).exitCode, 2) << ::testing::PrintToString(args);
+  }
+  EXPECT_TRUE(line.Log().empty());
+}
+
+TEST_F(CliTest, HelpDocumentsTheExitCodes) {
+  const ChildResult help = RunZenor9({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* text :
+       {"Exit codes", "5  write --verify", "3  port unavailable", "ZENOR9_COM1"}) {
+    EXPECT_NE(help.out.find(text), std::string::npos) << text;
+  }
+}
+
+TEST_F(CliTest, VerifyCatchesARegisterThatIgnoresWrites) {
+  line.AddRegister(7).SetFault(emu::Fault::IgnoreWrites);
+  StartLine();
+
+  // Acknowledged, so without --verify the write looks done.
+  EXPECT_EQ(Run({"--net", "7", "write", "21"}).exitCode, 0);
+
+  const ChildResult verified = Run({"--net", "7", "--json", "write", "21", "--verify"});
+  EXPECT_EQ(verified.exitCode, 5) << verified.err;
+  const nlohmann::json json = JsonOf(verified);
+  EXPECT_EQ(json["error"], "verify-mismatch");
+  EXPECT_EQ(json["prefix"], "23");  // what the register still holds
+  EXPECT_FALSE(json["message"].get<std::string>().empty());
+}
+
+TEST_F(CliTest, FirmwareOtherThan105Exits4) {
+  line.AddRegister(7, 0x01, 0x06);
+  StartLine();
+
+  const ChildResult text = Run({"--net", "7", "read"});
+  EXPECT_EQ(text.exitCode, 4);
+  EXPECT_EQ(text.err, std::string(kOldFirmware) + "\n");
+  EXPECT_TRUE(text.out.empty());
+
+  const ChildResult json = Run({"--net", "7", "--json", "identify"});
+  EXPECT_EQ(json.exitCode, 4);
+  const nlohmann::json object = JsonOf(json);
+  EXPECT_EQ(object["version"], 106);
+  EXPECT_EQ(object["error"], "unsupported-firmware");
+  EXPECT_EQ(object["message"], kOldFirmware);
+  // Refused before any prefix cell was read.
+  EXPECT_EQ(MarkBytesSent(line), 2u);
+}
+
+TEST_F(CliTest, MissingPortExits3) {
+  const ChildResult text = RunZenor9({"--port", "/nonexistent/ttyUSB7", "read"});
+  EXPECT_EQ(text.exitCode, 3);
+  EXPECT_EQ(text.err, std::string(kPortUnavailable) + "\n");
+
+  // COM2 leads to a missing device in the child's environment.
+  const ChildResult json = RunZenor9({"--port", "COM2", "--json", "scan"});
+  EXPECT_EQ(json.exitCode, 3);
+  const nlohmann::json object = JsonOf(json);
+  EXPECT_EQ(object["error"], "port-unavailable");
+  EXPECT_EQ(object["port"], "/nonexistent/zenor9-test-com2");
+}
+
+TEST_F(CliTest, PortHeldByAnotherProcessExits3WithNothingSent) {
+  line.AddRegister(7);
+  StartLine();
+  SerialChannel holder;
+  ASSERT_TRUE(OpenChannelDevice(host.DevicePath(), holder));
+  line.ClearLog();
+
+  const ChildResult held = Run({"--net", "7", "read"});
+  EXPECT_EQ(held.exitCode, 3);
+  EXPECT_EQ(held.err, std::string(kPortUnavailable) + "\n");
+  EXPECT_TRUE(line.Log().empty());
+
+  CloseChannel(holder);
+  EXPECT_EQ(Run({"--net", "7", "read"}).exitCode, 0);
+}
+
+TEST_F(CliTest, NoRegisterExits1) {
+  StartLine();
+
+  const ChildResult fixed = Run({"--net", "7", "--json", "read"});
+  EXPECT_EQ(fixed.exitCode, 1);
+  const nlohmann::json object = JsonOf(fixed);
+  EXPECT_EQ(object["error"], "no-link");
+  EXPECT_EQ(object["message"], kNoLink);
+  EXPECT_EQ(object["net"], 7);
+
+  line.ClearLog();
+  const ChildResult scanned = Run({"detect"});
+  EXPECT_EQ(scanned.exitCode, 1);
+  EXPECT_EQ(scanned.err, std::string(kNoLink) + "\n");
+  EXPECT_EQ(line.SentBytes().size(), 100u);  // every probe, and no identify
+}
+
+TEST_F(CliTest, DetectAndScanOnALineWithSeveralRegisters) {
+  emu::Register& noisy = line.AddRegister(3);
+  line.AddRegister(4);
+  line.AddRegister(12, 0x01, 0x04);
+  noisy.SetFault(emu::Fault::Silent);
+  StartLine();
+
+  const ChildResult detect = Run({"detect"});
+  EXPECT_EQ(detect.exitCode, 0) << detect.err;
+  EXPECT_EQ(detect.out, "4\n");
+
+  // A stray byte before the echo of net number 3 is reported, and the scan goes on.
+  noisy.SetFault(emu::Fault::Silent, false);
+  noisy.SetFault(emu::Fault::NoiseByte);
+  const ChildResult json = Run({"--json", "scan"});
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_EQ(JsonOf(json)["registers"],
+            nlohmann::json::parse(
+                R"([{"net":3,"other":90},{"net":4,"version":105},{"net":12,"version":104}])"));
+}
+
+TEST_F(CliTest, TraceShowsEveryByteWithItsDirectionAndNinthBit) {
+  line.AddRegister(7);
+  StartLine();
+
+  const ChildResult traced = Run({"--net", "7", "--trace", "identify"});
+  EXPECT_EQ(traced.exitCode, 0);
+  EXPECT_EQ(traced.out, "net 7 version 105\n");
+  for (const char* text : {"ms  -> F8 MARK\n", "ms  -> 01 SPACE\n", "ms  -> 14 SPACE\n",
+                           "ms  -> EA SPACE\n", "ms  <- F8\n", "ms  <- EA\n"}) {
+    EXPECT_NE(traced.err.find(text), std::string::npos) << text;
+  }
+  std::size_t sent = 0;
+  for (std::size_t at = traced.err.find("->"); at != std::string::npos;
+       at = traced.err.find("->", at + 1)) {
+    ++sent;
+  }
+  EXPECT_EQ(sent, line.SentBytes().size());
+}
+
+TEST_F(CliTest, PortsShowsTheComMappingWithoutOpeningThePort) {
+  line.AddRegister(7);
+  StartLine();
+  line.ClearLog();
+
+  const ChildResult json = Run({"--json", "ports"});
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  const nlohmann::json object = JsonOf(json);
+  EXPECT_EQ(object["com"]["COM1"], host.DevicePath());
+  EXPECT_EQ(object["com"]["COM4"], "/nonexistent/zenor9-test-com4");
+  ASSERT_TRUE(object["ports"].is_array());
+  for (const auto& port : object["ports"]) {
+    EXPECT_TRUE(port["device"].is_string() && port["driver"].is_string() &&
+                port["by-id"].is_array());
+  }
+
+  const ChildResult text = Run({"ports"});
+  EXPECT_NE(text.out.find("COM1 -> " + host.DevicePath() + "  (ZENOR9_COM1)"), std::string::npos);
+  EXPECT_TRUE(line.Log().empty());
+}
+
+// The virtual register as scripts and `make run` use it.
+class SimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("zenor9-sim-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  std::filesystem::path dir;
+};
+
+TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {
+  const std::string link = (dir / "register").string();
+  testing::BackgroundZenor9 sim(
+      {"sim", "--net", "5,6", "--prefix", "off", "--link", link, "--trace"});
+  const std::string device = sim.ReadLine(5000);
+  ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+  EXPECT_EQ(std::filesystem::read_symlink(link), device);
+
+  EXPECT_EQ(RunZenor9({"--port", link, "--net", "6", "read"}).out, "off\n");
+  const ChildResult write = RunZenor9({"--port", "COM3", "--net", "5", "write", "22", "--verify"},
+                                      {{"ZENOR9_COM3", link}});
+  EXPECT_EQ(write.exitCode, 0) << write.err;
+  const ChildResult json =
+      RunZenor9({"--port", "COM3", "--json", "detect"}, {{"ZENOR9_COM3", device}});
+  EXPECT_EQ(JsonOf(json)["net"], 5);
+
+  const ChildResult stopped = sim.Stop(SIGTERM);
+  EXPECT_EQ(stopped.exitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  EXPECT_NE(stopped.err.find("-> F9 MARK"), std::string::npos);   // net number 6
+  EXPECT_NE(stopped.err.find("-> 06 SPACE"), std::string::npos);  // the read command
+  EXPECT_NE(stopped.err.find("<- FA"), std::string::npos);        // net number 5's echo
+}
+
+TEST_F(SimTest, DefaultsToNetNumberZeroAndTakesAnotherVersion) {
+  testing::BackgroundZenor9 sim({"sim", "--version", "0104"});
+  const std::string device = sim.ReadLine(5000);
+  ASSERT_FALSE(device.empty());
+
+  const ChildResult identify = RunZenor9({"--port", device, "--json", "identify"});
+  EXPECT_EQ(identify.exitCode, 4);
+  const nlohmann::json object = JsonOf(identify);
+  EXPECT_EQ(object["net"], 0);
+  EXPECT_EQ(object["version"], 104);
+
+  EXPECT_EQ(sim.Stop(SIGINT).exitCode, 0);
+}
+
+TEST_F(SimTest, RefusesToReplaceAFileWithItsLink) {
+  const std::filesystem::path file = dir / "precious";
+  std::ofstream(file) << "keep me";
+  const ChildResult sim = RunZenor9({"sim", "--link", file.string()});
+  EXPECT_EQ(sim.exitCode, 1);
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(file)));
+}
+
+}  // namespace
+}  // namespace zenor9

@@ -1,0 +1,163 @@
+#include "subprocess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace zenor9::testing {
+
+namespace {
+
+constexpr int kChildTimeoutMs = 30'000;
+
+std::vector<std::string> ChildEnvironment(const Environment& extra) {
+  Environment merged;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::size_t equals = text.find('=');
+    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (int n = 1; n <= 4; ++n) {
+    merged["ZENOR9_COM" + std::to_string(n)] = "/nonexistent/zenor9-test-com" + std::to_string(n);
+  }
+  for (const auto& [name, value] : extra) merged[name] = value;
+  std::vector<std::string> flat;
+  for (const auto& [name, value] : merged) flat.push_back(name + "=" + value);
+  return flat;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Starts zenor9 with stdout and stderr on pipes; returns the read ends.
+pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int& out, int& err) {
+  int outPipe[2];
+  int errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe");
+  }
+  std::vector<std::string> argv{ZENOR9_CLI_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<std::string> envp = ChildEnvironment(extra);
+  std::vector<char*> argvPointers = Pointers(argv);
+  std::vector<char*> envpPointers = Pointers(envp);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  pid_t pid = -1;
+  const int failed = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                 envpPointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
+  out = outPipe[0];
+  err = errPipe[0];
+  return pid;
+}
+
+// Appends what `fd` has to `text`; false at end of file.
+bool Drain(int fd, std::string& text) {
+  char buffer[4096];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+  return n > 0 || (n < 0 && errno == EINTR);
+}
+
+// Reads both pipes to their end (or until the deadline) and closes them. False
+// when the deadline came first.
+bool Collect(int& out, int& err, std::string& outText, std::string& errText, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (out >= 0 || err >= 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+    if (::poll(fds, 2, static_cast<int>(left.count())) <= 0) continue;
+    if (fds[0].revents != 0 && !Drain(out, outText)) {
+      ::close(out);
+      out = -1;
+    }
+    if (fds[1].revents != 0 && !Drain(err, errText)) {
+      ::close(err);
+      err = -1;
+    }
+  }
+  const bool ended = out < 0 && err < 0;
+  for (int* fd : {&out, &err}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+  return ended;
+}
+
+int ExitCodeOf(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& extra) {
+  ChildResult result;
+  int out = -1;
+  int err = -1;
+  const pid_t pid = Spawn(args, extra, out, err);
+  if (!Collect(out, err, result.out, result.err, kChildTimeoutMs)) ::kill(pid, SIGKILL);
+  result.exitCode = ExitCodeOf(pid);
+  return result;
+}
+
+BackgroundZenor9::BackgroundZenor9(const std::vector<std::string>& args, const Environment& extra) {
+  pid_ = Spawn(args, extra, out_, err_);
+}
+
+BackgroundZenor9::~BackgroundZenor9() {
+  if (pid_ > 0) Stop(SIGKILL);
+}
+
+std::string BackgroundZenor9::ReadLine(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const std::size_t newline = pending_.find('\n');
+    if (newline != std::string::npos) {
+      std::string line = pending_.substr(0, newline);
+      pending_.erase(0, newline + 1);
+      return line;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || out_ < 0) return {};
+    pollfd fd{out_, POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(left.count())) > 0 && !Drain(out_, pending_)) return {};
+  }
+}
+
+ChildResult BackgroundZenor9::Stop(int signal) {
+  ChildResult result;
+  ::kill(pid_, signal);
+  result.exitCode = ExitCodeOf(pid_);
+  pid_ = -1;
+  result.out = pending_;
+  Collect(out_, err_, result.out, result.err, 1000);
+  return result;
+}
+
+}  // namespace zenor9::testing

@@ -1,0 +1,46 @@
+// Runs the zenor9 program as a child process with its output captured. The
+// child's COM1 to COM4 always point somewhere safe (a missing path unless a test
+// maps them), never at the machine's real serial ports.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zenor9::testing {
+
+using Environment = std::map<std::string, std::string>;
+
+struct ChildResult {
+  int exitCode = -1;  // -1 when the child did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs zenor9 with `args` to the end (killed after 30 s) and collects its output.
+ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& extra = {});
+
+// A zenor9 that keeps running (the virtual register): its stdout is read line by
+// line, its stderr collected when it ends.
+class BackgroundZenor9 {
+ public:
+  BackgroundZenor9(const std::vector<std::string>& args, const Environment& extra = {});
+  ~BackgroundZenor9();
+  BackgroundZenor9(const BackgroundZenor9&) = delete;
+  BackgroundZenor9& operator=(const BackgroundZenor9&) = delete;
+
+  // The next line on stdout, without its newline; empty after `timeoutMs`.
+  std::string ReadLine(int timeoutMs);
+  // Sends `signal` and waits for the end; returns what the child printed.
+  ChildResult Stop(int signal);
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  std::string pending_;
+};
+
+}  // namespace zenor9::testing
