@@ -15,6 +15,11 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# A virtual register on a pseudo-terminal and the program connected to it as COM1
+# (on the command line when there is no display).
+run: build
+	@BUILD=$(BUILD) scripts/run-demo.sh
+
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
