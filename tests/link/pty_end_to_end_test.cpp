@@ -195,7 +195,8 @@ TEST_F(PtyEndToEndTest, AWaitNoticesAnArrivingByteWithinAFewMilliseconds) {
   for (const emu::WireByte& b : line.Log()) {
     if (!b.toRegister) sentAt = b.timeMs;
   }
-  EXPECT_LE(noticed - sentAt, 8u);  // the host's send to the wait's return
+  // From the host's send to the wait's return: a few ms even on a busy machine.
+  EXPECT_LE(noticed - sentAt, 15u);
 }
 
 TEST_F(PtyEndToEndTest, WaitsOnASilentLineBlockInsteadOfSpinning) {
