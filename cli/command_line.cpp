@@ -80,8 +80,9 @@ bool AsksForJson(int argc, const char* const* argv) {
                      [](const char* argument) { return std::strcmp(argument, "--json") == 0; });
 }
 
+// Help (CLI11's exit code 0) is printed as text even with --json.
 int ReportUsageError(CLI::App& app, const CLI::ParseError& error, bool json) {
-  if (!json) return app.exit(error) == 0 ? kExitOk : kExitUsage;
+  if (!json || error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitOk : kExitUsage;
   Outcome outcome;
   Fail(outcome, kExitUsage, "usage", error.what());
   return Report(outcome, true);

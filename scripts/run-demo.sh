@@ -22,6 +22,7 @@ stop_register() {
 trap stop_register EXIT
 trap 'exit 130' INT TERM
 
+: >"$work/sim.out"
 "$bin/zenor9" sim --net 7 --prefix 23 --link "$work/register" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 
