@@ -3,8 +3,12 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 8
+BENCH_BUILD ?= build-bench
 
-.PHONY: deps configure build test test-sanitize check-windows run fuzz bench format clean
+.PHONY: deps configure build test test-sanitize check-windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -22,6 +26,24 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+	@$(MAKE) --no-print-directory fuzz-smoke
+
+# The libFuzzer targets of the link (clang, ASan, UBSan), in their own build directory.
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZENOR9_BUILD_GUI=OFF -DZENOR9_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+
+# Each target for FUZZ_SECONDS; `make test` runs each for FUZZ_SMOKE_SECONDS.
+fuzz: fuzz-build
+	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
+
+# Timings and CPU cost of the link on the pty host, and the program's start-up.
+bench: deps
+	@bench/run.sh $(BENCH_BUILD)
 
 # The whole suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps

@@ -137,8 +137,30 @@ void Register::SetLateDelayMs(uint32_t ms) {
   lateDelayMs_ = ms;
 }
 
+void Register::SetRandomFaults(std::vector<Fault> mix, uint32_t perMille, uint32_t seed) {
+  std::lock_guard lock(mutex_);
+  randomMix_ = std::move(mix);
+  randomPerMille_ = perMille;
+  random_.seed(seed);
+  exchangeFault_.reset();
+}
+
+uint64_t Register::RandomFaultCount() const {
+  std::lock_guard lock(mutex_);
+  return randomFaultCount_;
+}
+
+void Register::StartExchange(uint8_t addressByte) {
+  exchangeFault_.reset();
+  if (addressByte != addressByte_ || randomMix_.empty()) return;
+  if (random_() % 1000 >= randomPerMille_) return;
+  exchangeFault_ = randomMix_[random_() % randomMix_.size()];
+  ++randomFaultCount_;
+}
+
 void Register::Receive(uint8_t byte, ParityMode parity, std::vector<Emission>& out) {
   std::lock_guard lock(mutex_);
+  if (parity == ParityMode::Mark) StartExchange(byte);
   if (Has(Fault::Silent)) return;
   if (parity == ParityMode::Mark) {
     // An address byte: selects this register or deselects it, and drops any

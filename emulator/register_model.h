@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,15 +64,22 @@ class Register {
   bool HasFault(Fault fault) const;
   void SetReplyDelayMs(uint32_t ms);  // normal answer delay, 1 ms by default
   void SetLateDelayMs(uint32_t ms);   // delay under LateReply, 800 ms by default
+  // Faults that come and go, for long runs: each exchange (from this register's
+  // address byte to the next address byte on the line) gets one fault of `mix`
+  // with a chance of perMille / 1000, drawn from a generator seeded with `seed`,
+  // so that a run can be repeated. An empty mix turns them off.
+  void SetRandomFaults(std::vector<Fault> mix, uint32_t perMille, uint32_t seed);
+  uint64_t RandomFaultCount() const;  // exchanges that got a random fault so far
 
   // One byte from the line with its ninth bit; appends what the register sends back.
   void Receive(uint8_t byte, ParityMode parity, std::vector<Emission>& out);
 
  private:
+  void StartExchange(uint8_t addressByte);
   void HandleFrame(std::vector<Emission>& out);
   void Send(std::vector<uint8_t> bytes, std::vector<Emission>& out) const;
   std::vector<uint8_t> ReplyTo(const std::vector<uint8_t>& payload);
-  bool Has(Fault fault) const { return faults_.count(fault) != 0; }
+  bool Has(Fault fault) const { return faults_.count(fault) != 0 || exchangeFault_ == fault; }
 
   mutable std::mutex mutex_;
   uint8_t netNumber_;
@@ -83,6 +92,11 @@ class Register {
   uint32_t lateDelayMs_ = 800;
   bool selected_ = false;
   std::vector<uint8_t> frame_;
+  std::vector<Fault> randomMix_;
+  uint32_t randomPerMille_ = 0;
+  std::mt19937 random_;
+  std::optional<Fault> exchangeFault_;  // this exchange's random fault, if any
+  uint64_t randomFaultCount_ = 0;
 };
 
 }  // namespace zenor9::emu
