@@ -265,6 +265,28 @@ TEST_F(CliTest, DetectAndScanOnALineWithSeveralRegisters) {
                 R"([{"net":3,"other":90},{"net":4,"version":105},{"net":12,"version":104}])"));
 }
 
+TEST_F(CliTest, ReadCommandFailingAfterASuccessfulSetUpExits1WithItsOwnMessage) {
+  emu::Register& reg = line.AddRegister(7);
+  // The register stops acknowledging frames once it is addressed a second time,
+  // that is right after identify.
+  int addressed = 0;
+  line.SetObserver([&](const emu::WireByte& byte) {
+    if (byte.toRegister && byte.parity == ParityMode::Mark && ++addressed == 2) {
+      reg.SetFault(emu::Fault::NoAck);
+    }
+  });
+  StartLine();
+
+  const ChildResult read = Run({"--net", "7", "--json", "read"});
+  EXPECT_EQ(read.exitCode, 1);
+  const nlohmann::json object = JsonOf(read);
+  EXPECT_EQ(object["error"], "command-failed");
+  EXPECT_EQ(object["message"], "Не удается установить интерфейс с ККМ");
+  EXPECT_EQ(object["version"], 105);
+  EXPECT_FALSE(object.contains("prefix"));
+  host.Stop();  // before the observer's locals go away
+}
+
 TEST_F(CliTest, TraceShowsEveryByteWithItsDirectionAndNinthBit) {
   line.AddRegister(7);
   StartLine();
@@ -331,9 +353,9 @@ TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {
   const ChildResult write = RunZenor9({"--port", "COM3", "--net", "5", "write", "22", "--verify"},
                                       {{"ZENOR9_COM3", link}});
   EXPECT_EQ(write.exitCode, 0) << write.err;
-  const ChildResult json =
-      RunZenor9({"--port", "COM3", "--json", "detect"}, {{"ZENOR9_COM3", device}});
-  EXPECT_EQ(JsonOf(json)["net"], 5);
+  const ChildResult scan = RunZenor9({"--port", device, "scan"});
+  EXPECT_EQ(scan.exitCode, 0) << scan.err;
+  EXPECT_EQ(scan.out, "net 5 version 105\nnet 6 version 105\n");
 
   const ChildResult stopped = sim.Stop(SIGTERM);
   EXPECT_EQ(stopped.exitCode, 0);
