@@ -38,8 +38,10 @@ TInit_Com::~TInit_Com() = default;
 
 bool TInit_Com::event(QEvent* event) {
   // A platform without a window manager may never activate the dialog, so its
-  // showing counts as the first activation: every run starts unconnected.
-  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
+  // showing counts as the first activation: every run starts unconnected. An
+  // activation that arrives once the dialog has closed belongs to no run.
+  const bool activated = event->type() == QEvent::WindowActivate && isVisible();
+  if (activated || event->type() == QEvent::Show) {
     RunHandler(messages_, [this] { FormActivate(); });
   }
   return QDialog::event(event);

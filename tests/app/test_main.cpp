@@ -1,0 +1,25 @@
+// Runs the test class named by the first argument, or every class.
+#include <QApplication>
+#include <QTest>
+
+#include "tests/app/app_fixture.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QStringList arguments = QApplication::arguments();
+  std::string only;
+  if (arguments.size() > 1 && !arguments[1].startsWith('-'))
+    only = arguments.takeAt(1).toStdString();
+  const auto& registry = zenor9::test::TestRegistry();
+  if (!only.empty() && registry.count(only) == 0) {
+    qCritical("no test class %s", only.c_str());
+    return 1;
+  }
+  int failures = 0;
+  for (const auto& [name, make] : registry) {
+    if (!only.empty() && name != only) continue;
+    const std::unique_ptr<QObject> suite = make();
+    failures += QTest::qExec(suite.get(), arguments);
+  }
+  return failures == 0 ? 0 : 1;
+}
