@@ -36,6 +36,7 @@ int Report(const Outcome& outcome, bool json) {
     std::printf("%s\n", text.c_str());
   } else {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
+    std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", outcome.message.c_str());
   }
   std::fflush(stdout);

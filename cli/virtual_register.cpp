@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,7 +16,6 @@
 #include "cli/trace_port.h"
 #include "emulator/line.h"
 #include "emulator/pty_host.h"
-#include "link/clock.h"
 
 namespace zenor9::cli {
 
@@ -44,14 +44,15 @@ void BuildLine(const SimOptions& options, emu::Line& line) {
 }
 
 void TraceTo(emu::Line& line, std::FILE* out) {
-  const uint32_t start = SystemClock::Instance().NowMs();
+  // Timed here rather than by the line's millisecond stamps, for finer times.
+  const auto start = std::chrono::steady_clock::now();
   line.SetObserver([out, start](const emu::WireByte& byte) {
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
     const std::optional<ParityMode> parity =
         byte.toRegister ? std::optional<ParityMode>(byte.parity) : std::nullopt;
-    const uint32_t elapsed = byte.timeMs - start;  // wraps harmlessly
-    std::fprintf(
-        out, "%s\n",
-        TraceLine(static_cast<double>(elapsed), byte.toRegister, parity, byte.value).c_str());
+    std::fprintf(out, "%s\n",
+                 TraceLine(elapsed.count(), byte.toRegister, parity, byte.value).c_str());
   });
 }
 
