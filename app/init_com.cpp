@@ -6,6 +6,7 @@
 #include "app/busy_cursor.h"
 #include "app/handler_guard.h"
 #include "app/look.h"
+#include "app/title_bar.h"
 #include "link/interface_setup.h"
 #include "ui_init_com.h"
 
@@ -24,8 +25,7 @@ const QString kErrorCaption = QStringLiteral("Ошибка");
 TInit_Com::TInit_Com(AppState& state, MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), ui_(std::make_unique<Ui::TInit_Com>()) {
   ui_->setupUi(this);
-  // A caption and nothing else in the title bar: no close box, no system menu.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  ShowCaptionOnly(*this);
   setFixedSize(size());
   setFont(FormFont());
   connect(ui_->Button1, &QPushButton::clicked, this,

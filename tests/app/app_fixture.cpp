@@ -14,7 +14,8 @@ std::map<std::string, TestFactory>& TestRegistry() {
 }
 
 void RecordingMessages::Show(const QString& text, const QString& caption, unsigned flags) {
-  shown.push_back({text, caption, flags, status ? status() : QString()});
+  shown.push_back({text, caption, flags, status ? status() : QString(),
+                   QApplication::overrideCursor() != nullptr});
 }
 
 Program::Program(uint8_t netNumber, bool realChannel) : reg(&line.AddRegister(netNumber)) {

@@ -37,6 +37,7 @@ struct ShownMessage {
   QString caption;
   unsigned flags;
   QString statusWhileShown;  // the main window's status line while the box was up
+  bool waitCursorWhileShown;
 };
 
 class RecordingMessages final : public MessageService {

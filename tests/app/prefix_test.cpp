@@ -1,4 +1,5 @@
 // Reading the prefix into the window and writing it into the register.
+#include <QApplication>
 #include <QTest>
 
 #include "emulator/register_model.h"
@@ -119,7 +120,16 @@ class PrefixTest : public QObject {
     Connected p;
     QVERIFY(p.connectedOk);
     p.Prefix()->setText("27");
+    // The wait cursor is up while bytes go out, and gone before the box shows.
+    int busyBytes = 0;
+    p.line.SetObserver([&](const emu::WireByte&) {
+      const QCursor* cursor = QApplication::overrideCursor();
+      busyBytes += cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+    });
     p.Click(p.Tool("tbWrite"));
+    QVERIFY(busyBytes > 0);
+    QCOMPARE(busyBytes, static_cast<int>(p.line.Log().size()));
+    QVERIFY(!p.messages.shown.back().waitCursorWhileShown);
     QCOMPARE(p.reg->ReadRam(kTens), 0x32);
     QCOMPARE(p.reg->ReadRam(kUnits), 0x37);
     ExpectBox(p, "Операция успешно завершена", "Запись префикса локального ШК", 0x40);
