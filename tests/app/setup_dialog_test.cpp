@@ -2,6 +2,7 @@
 // the main window shows once the dialog has closed.
 #include <QApplication>
 #include <QTest>
+#include <stdexcept>
 
 #include "link/net_number.h"
 #include "tests/app/app_fixture.h"
@@ -153,6 +154,16 @@ class SetupDialogTest : public QObject {
     p.Click(p.Tool("tbRead"));
     QCOMPARE(p.messages.shown.back().text, QString("Не удается установить интерфейс с ККМ"));
     QCOMPARE(p.messages.shown.back().caption, QString("Чтение префикса локального ШК"));
+  }
+
+  void ErrorEscapingTheAttemptIsShownAndTheDialogGoesOn() {
+    Program p;
+    p.state.channel.opener = [](const std::string&) -> std::unique_ptr<SerialPort> {
+      throw std::runtime_error("port table damaged");
+    };
+    QVERIFY(AttemptLeavesDialogOpen(p));
+    ExpectOneBox(p, "port table damaged.", "ККМ ЗЕНОР-9 Префикс локального шрихового кода", 0x10);
+    QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
   }
 
   void EscapeAndCloseRequestsDoNotEndTheDialog() {

@@ -93,6 +93,18 @@ class SpinEditTest : public QObject {
     QCOMPARE(changes.count(), 3);
     QCOMPARE(changes[0][0].toString(), QString("1"));
     QCOMPARE(changes[2][0].toString(), QString("150"));
+    // Another window taking over (a message box, say) is no leaving of the field.
+    {
+      QWidget box;
+      box.show();
+      QApplication::setActiveWindow(&box);
+      QVERIFY(QTest::qWaitForWindowActive(&box));
+      QCOMPARE(w.spin->text(), QString("150"));
+    }
+    QApplication::setActiveWindow(&w.top);
+    QVERIFY(QTest::qWaitForWindowActive(&w.top));
+    QVERIFY(w.spin->hasFocus());
+    QCOMPARE(w.spin->text(), QString("150"));
     QTest::keyClick(w.spin, Qt::Key_Tab);
     QVERIFY(w.other->hasFocus());
     QCOMPARE(w.spin->text(), QString("99"));
