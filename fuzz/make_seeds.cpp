@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets: real exchanges, taken from the
 // emulated registers' answers to the bytes each command sends, with every fault
-// of the emulator and a few timings the emulator does not make on its own.
+// of the emulator and a few timings the emulator does not make on its own; and
+// the commands' bytes as the register target's input.
 // Usage: fuzz_seeds <corpus dir>   (writes <dir>/<target>/<seed>)
 #include <array>
 #include <cstdio>
@@ -148,6 +149,34 @@ void SaveTimingSeeds(const std::filesystem::path& corpus) {
   save("detect", "answer-after-probe-wait", 0x42, lateScan);
 }
 
+// Byte streams for the register itself: its net number, then (flags, byte)
+// pairs, flags 1 for Mark. The commands as the program sends them, a frame for
+// another register, and a write that runs over the end of the RAM.
+void SaveRegisterSeeds(const std::filesystem::path& corpus) {
+  const auto save = [&](const std::string& name, uint8_t net,
+                        const std::vector<ProgramWrite>& writes) {
+    std::vector<uint8_t> input{net};
+    for (const ProgramWrite& write : writes) {
+      for (uint8_t byte : write.bytes) {
+        input.push_back(write.parity == ParityMode::Mark ? 1 : 0);
+        input.push_back(byte);
+      }
+    }
+    Save(corpus / "register", name, input);
+  };
+  const uint8_t address = AddressByteOf(37);
+  std::vector<ProgramWrite> session = IdentifyWrites(address);
+  for (const auto& writes : {ReadWrites(address, kTensCell), WriteWrites(address, kTensCell, '5'),
+                             ReadWrites(address, kTensCell)}) {
+    session.insert(session.end(), writes.begin(), writes.end());
+  }
+  save("identify-read-write-read", 37, session);
+  save("frame-for-another", 37, WriteWrites(AddressByteOf(38), kTensCell, '5'));
+  const std::array<uint8_t, 7> wrapping{0x05, 0xFE, 0xFF, 0x03, 'a', 'b', 'c'};
+  save("write-over-the-end", 37,
+       {{ParityMode::Mark, {address}}, {ParityMode::Space, BuildLinkFrame(wrapping)}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,5 +186,6 @@ int main(int argc, char** argv) {
   }
   SaveCommandSeeds(argv[1]);
   SaveTimingSeeds(argv[1]);
+  SaveRegisterSeeds(argv[1]);
   return 0;
 }

@@ -10,7 +10,7 @@ build=${1:?build dir}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(identify read write detect)
+[[ ${#targets[@]} -gt 0 ]] || targets=(identify read write detect register)
 source_dir=$(cd "$(dirname "$0")" && pwd)
 
 mkdir -p "$build/fuzz-findings" "$build/fuzz-logs"
