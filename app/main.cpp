@@ -15,6 +15,8 @@ int main(int argc, char* argv[]) {
   // FormDestroy closes the serial channel.
   zenor9::TMainForm mainForm(state, messages);
   zenor9::TInit_Com initCom(state, messages);
+  // Every window of the program, message boxes included, carries its icon.
+  QApplication::setWindowIcon(mainForm.windowIcon());
   mainForm.SetSetupDialog(&initCom);
   mainForm.show();
   application.exec();

@@ -1,6 +1,9 @@
 #include "app/messages.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace zenor9 {
 
@@ -19,6 +22,23 @@ QMessageBox::Icon IconOfFlags(unsigned flags) {
   }
 }
 
+// Widens the box so that the window manager has room for the whole caption, as
+// the classic message box does; Qt sizes the box by its text alone. Title bars
+// use a larger bold face and add an icon and a close box, hence the margins.
+void MakeRoomForCaption(QMessageBox& box, const QString& caption) {
+  constexpr double kTitleFontScale = 1.3;
+  constexpr int kTitleBarExtras = 110;
+  QFont titleFont = box.font();
+  titleFont.setBold(true);
+  const int needed =
+      static_cast<int>(QFontMetrics(titleFont).horizontalAdvance(caption) * kTitleFontScale) +
+      kTitleBarExtras;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+}
+
 }  // namespace
 
 void MessageBoxService::Show(const QString& text, const QString& caption, unsigned flags) {
@@ -26,6 +46,7 @@ void MessageBoxService::Show(const QString& text, const QString& caption, unsign
   // keeps every window of the program disabled while it is up.
   QMessageBox box(IconOfFlags(flags), caption, text, QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
+  MakeRoomForCaption(box, caption);
   box.exec();
 }
 
