@@ -150,8 +150,8 @@ int Run() {
   PrintRow("scan of an empty line", scan, 100 * 10, 100, "100 x (10 + 1 byte)", 0);
   std::printf(
       "\nanswer ms: the emulated register's delays (%u ms per answer), part of the wall\n"
-      "time. own ms: the median less the fixed delays and waits and the answer delays\n"
-      "(identify's answers come during its delays, but it still waits for them).\n"
+      "time (identify's come during its fixed delays and add nothing). own ms: the\n"
+      "median less the fixed delays and waits and the answer delays.\n"
       "CPU: the calling thread's user + system time over its wall time.\n",
       kAnswerDelayMs);
 
