@@ -34,6 +34,44 @@ constexpr const char* kSimHelp =
 one register at net number 0. Exit codes: 0 stopped by SIGINT, SIGTERM or
 SIGHUP; 1 no pseudo-terminal, or the link could not be made; 2 usage error.)";
 
+// `text` cut to at most `mostBytes` (whole UTF-8 characters), "..." marking a cut.
+std::string Abridged(const std::string& text, std::size_t mostBytes) {
+  if (text.size() <= mostBytes) return text;
+  std::size_t cut = mostBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "...";
+}
+
+// Usage messages quote what the user gave, but not kilobytes of it.
+std::string Quoted(const std::string& text) {
+  return Abridged(text, 40);
+}
+
+// The value of decimal digits 0 to 99, leading zeros allowed; nothing for any
+// other text, such as a sign, blanks, "0x10" or "1e1".
+std::optional<int> NetNumberOfText(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > 99) return std::nullopt;
+  }
+  return value;
+}
+
+// Rewrites a net number without its leading zeros, which CLI11's conversion
+// would take for an octal number ("010" as 8), as it takes "0x10" for 16:
+// either would address another register than the user meant.
+const CLI::Validator kNetNumberCheck(
+    [](std::string& text) -> std::string {
+      const std::optional<int> net = NetNumberOfText(text);
+      if (!net) return "a net number is 0 to 99 in decimal digits, not " + Quoted(text);
+      text = std::to_string(*net);
+      return {};
+    },
+    "0..99");
+
 bool IsComName(const std::string& port) {
   static const std::regex pattern("[cC][oO][mM][0-9]+");
   return std::regex_match(port, pattern);
@@ -43,7 +81,7 @@ const CLI::Validator kPortCheck(
     [](const std::string& port) -> std::string {
       if (port.empty()) return "the port is empty";
       if (IsComName(port) && (port.size() != 4 || port[3] < '1' || port[3] > '4')) {
-        return "only COM1 to COM4 exist: " + port;
+        return "only COM1 to COM4 exist: " + Quoted(port);
       }
       return {};
     },
@@ -52,7 +90,7 @@ const CLI::Validator kPortCheck(
 const CLI::Validator kPrefixCheck(
     [](const std::string& value) -> std::string {
       if (value == "off" || IsValidPrefixText(value)) return {};
-      return "the prefix must be 20 to 29 or off, not " + value;
+      return "the prefix must be 20 to 29 or off, not " + Quoted(value);
     },
     "20..29|off");
 
@@ -61,7 +99,7 @@ const CLI::Validator kVersionCheck(
       uint8_t high = 0;
       uint8_t low = 0;
       if (ParseVersionBytes(value, high, low)) return {};
-      return "the version is four hex digits (0105 for firmware 1.0.5), not " + value;
+      return "the version is four hex digits (0105 for firmware 1.0.5), not " + Quoted(value);
     },
     "HHHH");
 
@@ -71,7 +109,7 @@ const CLI::Validator kFaultCheck(
       if (emu::ParseFault(name, fault)) return {};
       std::string known;
       for (emu::Fault each : emu::AllFaults()) known += " " + emu::FaultName(each);
-      return "unknown fault " + name + "; known:" + known;
+      return "unknown fault " + Quoted(name) + "; known:" + known;
     },
     "NAME");
 
@@ -80,12 +118,32 @@ bool AsksForJson(int argc, const char* const* argv) {
                      [](const char* argument) { return std::strcmp(argument, "--json") == 0; });
 }
 
+// CLI11's own messages quote whole arguments, however long they are.
+std::string ShortMessage(const std::string& message) {
+  return Abridged(message, 160);
+}
+
 // Help (CLI11's exit code 0) is printed as text even with --json.
 int ReportUsageError(CLI::App& app, const CLI::ParseError& error, bool json) {
-  if (!json || error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitOk : kExitUsage;
+  if (error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitOk : kExitUsage;
+  if (!json) {
+    std::fprintf(stderr, "%s\nRun with --help for more information.\n",
+                 ShortMessage(error.what()).c_str());
+    return kExitUsage;
+  }
   Outcome outcome;
-  Fail(outcome, kExitUsage, "usage", error.what());
+  Fail(outcome, kExitUsage, "usage", ShortMessage(error.what()));
   return Report(outcome, true);
+}
+
+// CLI11 reports an unknown command only as a missing one; name it instead.
+std::optional<std::string> UnknownCommand(const CLI::App& app, const CLI::ParseError& error) {
+  const std::vector<std::string> extras = app.remaining();
+  if (error.get_name() != "RequiredError" || !app.get_subcommands().empty() || extras.empty()) {
+    return std::nullopt;
+  }
+  return "unknown command " + Quoted(extras.front()) +
+         " (identify, detect, scan, read, write, ports or sim)";
 }
 
 // Options that the virtual register does not take from the main command line.
@@ -135,7 +193,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       ->check(kPortCheck)
       ->capture_default_str();
   app.add_option("--net", net, "the register's net number; without it a scan finds it")
-      ->check(CLI::Range(0, 99));
+      ->transform(kNetNumberCheck);
   app.add_flag("--json", invocation.json, "print one JSON object on stdout");
   app.add_flag("--trace", invocation.trace, "print every byte on the line on stderr");
 
@@ -160,7 +218,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       "sim", "serve virtual registers on a pseudo-terminal until SIGINT or SIGTERM");
   sim->add_option("--net", invocation.sim.nets, "net numbers, one register each")
       ->delimiter(',')
-      ->check(CLI::Range(0, 99))
+      ->transform(kNetNumberCheck)
       ->capture_default_str();
   sim->add_option("--prefix", invocation.sim.prefix, "the prefix every register holds")
       ->check(kPrefixCheck)
@@ -184,7 +242,13 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
     }
     RefuseNetForScans(app, invocation.command);
   } catch (const CLI::ParseError& error) {
-    exitCode = ReportUsageError(app, error, AsksForJson(argc, argv));
+    const bool json = AsksForJson(argc, argv);
+    if (const std::optional<std::string> unknown = UnknownCommand(app, error)) {
+      exitCode =
+          ReportUsageError(app, CLI::ExtrasError(*unknown, CLI::ExitCodes::ExtrasError), json);
+    } else {
+      exitCode = ReportUsageError(app, error, json);
+    }
     return false;
   }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include <nlohmann/json.hpp>
@@ -225,6 +226,119 @@ TEST_F(CliTest, PortHeldByAnotherProcessExits3WithNothingSent) {
 
   CloseChannel(holder);
   EXPECT_EQ(Run({"--net", "7", "read"}).exitCode, 0);
+}
+
+// Bad arguments, each run as it stands and with --json: a usage error with a
+// short message that names what was wrong, on stderr alone or as the one JSON
+// object on stdout, and not a byte on the line.
+TEST_F(CliTest, BadArgumentsAreUsageErrorsWithAShortMessageAndNothingSent) {
+  emu::Register& reg = line.AddRegister(7);
+  StartLine();
+  const std::string overlong(5000, '7');
+  struct Case {
+    std::vector<std::string> args;
+    std::string named;  // what the message must mention
+  };
+  const std::vector<Case> cases = {
+      {{"--net", "-1", "read"}, "-1"},
+      {{"--net=-1", "read"}, "-1"},
+      {{"--net", "1000", "read"}, "1000"},
+      {{"--net", "abc", "read"}, "abc"},
+      {{"--net", "7x", "read"}, "7x"},
+      {{"--net", "", "write", "25"}, "--net"},
+      {{"--net", "+", "read"}, "+"},
+      {{"--net", "99999999999999999999", "write", "25"}, "9999999999"},
+      {{"--net", "0x7", "write", "25"}, "0x7"},
+      {{"--net", "1e1", "read"}, "1e1"},
+      {{"--net", " 7", "read"}, " 7"},
+      {{"--net", overlong, "write", "25"}, "7777777777"},
+      {{"--net"}, "--net"},
+      {{"sim", "--net", "0x10"}, "0x10"},
+      {{"--port", "COM0", "read"}, "COM0"},
+      {{"--port", "com5", "write", "25"}, "com5"},
+      {{"--port", "COM" + overlong, "read"}, "COM7777777"},
+      {{"--net", "7", "write", "2"}, "2"},
+      {{"--net", "7", "write", ""}, "VALUE"},
+      {{"--net", "7", "write", "off2"}, "off2"},
+      {{"--net", "7", "write", overlong}, "7777777777"},
+      {{"--net", "7", "write", "25", "26"}, "26"},
+      {{"frobnicate"}, "frobnicate"},
+      {{overlong}, "7777777777"},
+      {{"--frobnicate", "read"}, "--frobnicate"},
+      {{"--net", "7", "read", "--frobnicate"}, "--frobnicate"},
+      {{"-x", "read"}, "-x"},
+      {{"--net", "7", "read", overlong}, "7777777777"},
+  };
+  constexpr std::size_t kShortMessage = 300;
+  for (const Case& c : cases) {
+    const std::string name = ::testing::PrintToString(c.args).substr(0, 80);
+    const ChildResult text = Run(c.args);
+    EXPECT_EQ(text.exitCode, 2) << name << text.err;
+    EXPECT_TRUE(text.out.empty()) << name;
+    EXPECT_NE(text.err.find(c.named), std::string::npos) << name << text.err;
+    EXPECT_LT(text.err.size(), kShortMessage) << name;
+
+    std::vector<std::string> withJson = {"--json"};
+    withJson.insert(withJson.end(), c.args.begin(), c.args.end());
+    const ChildResult json = Run(withJson);
+    EXPECT_EQ(json.exitCode, 2) << name;
+    EXPECT_TRUE(json.err.empty()) << name << json.err;
+    const nlohmann::json object = JsonOf(json);
+    EXPECT_EQ(object.value("error", ""), "usage") << name;
+    const std::string message = object.value("message", "");
+    EXPECT_NE(message.find(c.named), std::string::npos) << name << message;
+    EXPECT_LT(message.size(), kShortMessage) << name;
+  }
+  EXPECT_TRUE(line.Log().empty());
+  EXPECT_EQ(reg.Prefix(), "23");
+}
+
+// A net number is read as decimal digits: leading zeros do not make it octal,
+// so "--net 010" reaches net number 10, not net number 8.
+TEST_F(CliTest, NetNumbersWithLeadingZerosAreDecimal) {
+  emu::Register& eight = line.AddRegister(8);
+  emu::Register& ten = line.AddRegister(10);
+  StartLine();
+
+  const ChildResult written = Run({"--net", "010", "write", "25"});
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  EXPECT_EQ(ten.Prefix(), "25");
+  EXPECT_EQ(eight.Prefix(), "23");
+
+  const ChildResult identified = Run({"--json", "--net", "08", "identify"});
+  EXPECT_EQ(identified.exitCode, 0) << identified.err;
+  EXPECT_EQ(JsonOf(identified)["net"], 8);
+}
+
+// Ports that name no serial device: the set-up's own message and exit code 3,
+// and whatever the path names is left as it was.
+TEST_F(CliTest, PortsThatAreNoSerialDeviceExit3AndAreLeftAlone) {
+  line.AddRegister(7);
+  StartLine();
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("zenor9-ports-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "not-a-tty").string();
+  std::ofstream(file) << "keep me";
+
+  for (const std::string& port : {std::string("LPT1"), std::string(5000, 'A'), dir.string(), file,
+                                  std::string("/dev/null")}) {
+    const std::string name = port.substr(0, 40);
+    const ChildResult text = Run({"--port", port, "--net", "7", "write", "25"});
+    EXPECT_EQ(text.exitCode, 3) << name;
+    EXPECT_EQ(text.err, std::string(kPortUnavailable) + "\n") << name;
+    EXPECT_TRUE(text.out.empty()) << name;
+
+    const ChildResult json = Run({"--json", "--port", port, "--net", "7", "write", "25"});
+    EXPECT_EQ(json.exitCode, 3) << name;
+    const nlohmann::json object = JsonOf(json);
+    EXPECT_EQ(object.value("error", ""), "port-unavailable") << name;
+    EXPECT_EQ(object.value("port", ""), port) << name;
+  }
+  std::ifstream kept(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+  EXPECT_TRUE(line.Log().empty());
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(CliTest, NoRegisterExits1) {
