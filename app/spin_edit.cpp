@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -170,6 +171,17 @@ void IntegerSpinEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QLineEdit::keyPressEvent(event);
+}
+
+void IntegerSpinEdit::inputMethodEvent(QInputMethodEvent* event) {
+  // What an input method commits is typed text too: the same characters only.
+  if (IsAcceptedText(event->commitString())) {
+    QLineEdit::inputMethodEvent(event);
+    return;
+  }
+  QApplication::beep();
+  QInputMethodEvent refused(event->preeditString(), event->attributes());
+  QLineEdit::inputMethodEvent(&refused);
 }
 
 void IntegerSpinEdit::focusInEvent(QFocusEvent* event) {

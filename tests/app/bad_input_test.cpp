@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <cstdlib>
 
@@ -177,6 +178,24 @@ class BadInputTest : public QObject {
       QCOMPARE(p.messages.shown.back().text, QString("Операция успешно завершена"));
       QCOMPARE(p.reg->Prefix(), std::string(left));
     }
+  }
+
+  void LettersFromAnInputMethodAreRefusedLikeTypedOnes() {
+    Program p;
+    IntegerSpinEdit* prefix = p.Spin("VelmorSpinEdit");
+    prefix->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(prefix, Qt::Key_End);
+    for (const QString& committed :
+         {QStringLiteral("é"), QStringLiteral("ab"), QStringLiteral("5x"), QStringLiteral("５")}) {
+      QInputMethodEvent event;
+      event.setCommitString(committed);
+      QApplication::sendEvent(prefix, &event);
+      QCOMPARE(prefix->text(), QString("20"));
+    }
+    QInputMethodEvent digit;
+    digit.setCommitString("5");
+    QApplication::sendEvent(prefix, &digit);
+    QCOMPARE(prefix->text(), QString("205"));
   }
 
   void PortHeldByAnotherProcessIsUnavailable() {
