@@ -4,14 +4,7 @@
 
 namespace zenor9::fuzz {
 
-namespace {
-
-// True when time `a` is not later than `b` on the wrapping 32-bit clock.
-bool NotLater(uint32_t a, uint32_t b) {
-  return static_cast<int32_t>(a - b) <= 0;
-}
-
-}  // namespace
+using emu::NotLater;
 
 uint8_t InputReader::Byte() {
   return AtEnd() ? 0 : data_[next_++];
@@ -45,9 +38,7 @@ void AppendAnswersOfOneWrite(std::vector<uint8_t>& script, const std::vector<Ans
 }
 
 void ScriptedPort::Purge(unsigned flags) {
-  if ((flags & (kPurgeRxClear | kPurgeRxAbort)) == 0) return;
-  // Only what has arrived is dropped; answers still on their way come later.
-  while (Arrived()) incoming_.erase(incoming_.begin());
+  if ((flags & (kPurgeRxClear | kPurgeRxAbort)) != 0) incoming_.DropArrived(clock_.NowMs());
 }
 
 int ScriptedPort::Write(const uint8_t* data, uint32_t count, uint32_t /*timeoutMs*/) {
@@ -60,29 +51,26 @@ int ScriptedPort::Write(const uint8_t* data, uint32_t count, uint32_t /*timeoutM
 int ScriptedPort::ReadQueued(uint8_t* buffer, uint32_t count) {
   if (Failed()) return -1;
   uint32_t taken = 0;
-  while (taken < count && Arrived()) {
-    buffer[taken++] = incoming_.front().value;
-    delivered_.push_back({clock_.NowMs(), incoming_.front().value});
-    incoming_.erase(incoming_.begin());
+  for (; taken < count; ++taken) {
+    const std::optional<uint8_t> byte = incoming_.TakeArrived(clock_.NowMs());
+    if (!byte) break;
+    buffer[taken] = *byte;
+    delivered_.push_back({clock_.NowMs(), *byte});
   }
   return static_cast<int>(taken);
 }
 
 uint32_t ScriptedPort::QueuedCount() {
-  if (Failed()) return 0;
-  const uint32_t now = clock_.NowMs();
-  return static_cast<uint32_t>(
-      std::count_if(incoming_.begin(), incoming_.end(),
-                    [now](const Incoming& in) { return NotLater(in.dueMs, now); }));
+  return Failed() ? 0 : incoming_.ArrivedCount(clock_.NowMs());
 }
 
 // Lets virtual time run to the next arrival or the device's end, whichever comes
 // first, but not past maxMs: what a blocking poll on a real device does.
 void ScriptedPort::WaitReadable(uint32_t maxMs) {
-  if (Failed() || Arrived()) return;
+  if (Failed()) return;
   const uint32_t now = clock_.NowMs();
   uint32_t wait = maxMs;
-  if (!incoming_.empty()) wait = std::min(wait, incoming_.front().dueMs - now);
+  if (const std::optional<uint32_t> next = incoming_.MsUntilNext(now)) wait = std::min(wait, *next);
   if (failAt_) wait = std::min(wait, *failAt_ - now);
   clock_.Advance(wait);
 }
@@ -98,24 +86,12 @@ void ScriptedPort::ScheduleNextAnswers() {
     const uint32_t delay = script_.Word() & kAnswerDelayMask;
     const uint32_t gap = (head & kAnswerGapMask) >> kAnswerGapShift;
     const uint32_t count = head & kAnswerCountMask;
-    for (uint32_t i = 0; i < count; ++i) Schedule(now + delay + i * gap, script_.Byte());
+    for (uint32_t i = 0; i < count; ++i) incoming_.Schedule(now + delay + i * gap, script_.Byte());
     if ((head & kAnswerVanishes) != 0 && (!failAt_ || NotLater(now + delay, *failAt_))) {
       failAt_ = now + delay;
     }
     more = (head & kAnswerContinues) != 0 && !script_.AtEnd();
   }
-}
-
-// Bytes due at the same time keep the order in which the script gave them.
-void ScriptedPort::Schedule(uint32_t dueMs, uint8_t value) {
-  const auto later = std::find_if(incoming_.begin(), incoming_.end(), [dueMs](const Incoming& in) {
-    return !NotLater(in.dueMs, dueMs);
-  });
-  incoming_.insert(later, Incoming{dueMs, value});
-}
-
-bool ScriptedPort::Arrived() const {
-  return !incoming_.empty() && NotLater(incoming_.front().dueMs, clock_.NowMs());
 }
 
 }  // namespace zenor9::fuzz

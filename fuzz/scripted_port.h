@@ -18,6 +18,7 @@
 #include <span>
 #include <vector>
 
+#include "emulator/arrival_queue.h"
 #include "link/clock.h"
 #include "link/serial_port.h"
 
@@ -85,19 +86,12 @@ class ScriptedPort final : public SerialPort {
   std::optional<uint32_t> FailureTime() const { return failAt_; }
 
  private:
-  struct Incoming {
-    uint32_t dueMs;
-    uint8_t value;
-  };
-
   void ScheduleNextAnswers();
-  void Schedule(uint32_t dueMs, uint8_t value);
-  bool Arrived() const;
 
   InputReader& script_;
   VirtualClock& clock_;
   ParityMode parity_ = ParityMode::Mark;
-  std::vector<Incoming> incoming_;  // in order of arrival
+  emu::ArrivalQueue incoming_;
   std::optional<uint32_t> failAt_;
   std::vector<WrittenBytes> writes_;
   std::vector<DeliveredByte> delivered_;

@@ -4,12 +4,15 @@
 // gaps between them).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "emulator/arrival_queue.h"
 #include "link/channel.h"
 
 namespace zenor9::test {
@@ -21,7 +24,7 @@ class ScriptedPort final : public SerialPort {
   // Bytes that arrive `delayMs` from now, all at the same moment. Calls must come
   // in order of arrival.
   void ArriveIn(uint32_t delayMs, const std::vector<uint8_t>& bytes) {
-    for (uint8_t byte : bytes) incoming_.push_back({clock_.NowMs() + delayMs, byte});
+    for (uint8_t byte : bytes) incoming_.Schedule(clock_.NowMs() + delayMs, byte);
   }
   // What arrives `delayMs` after the next write call (one entry per write).
   void AnswerNextWrite(uint32_t delayMs, std::vector<uint8_t> bytes) {
@@ -35,8 +38,7 @@ class ScriptedPort final : public SerialPort {
 
   void SetParity(ParityMode mode) override { parity_ = mode; }
   void Purge(unsigned flags) override {
-    if ((flags & kPurgeRxClear) == 0) return;
-    while (Arrived()) incoming_.pop_front();
+    if ((flags & kPurgeRxClear) != 0) incoming_.DropArrived(clock_.NowMs());
   }
   int Write(const uint8_t* data, uint32_t count, uint32_t /*timeoutMs*/) override {
     if (failed_) return -1;
@@ -50,38 +52,25 @@ class ScriptedPort final : public SerialPort {
   int ReadQueued(uint8_t* buffer, uint32_t count) override {
     if (failed_) return -1;
     uint32_t taken = 0;
-    for (; taken < count && Arrived(); ++taken) {
-      buffer[taken] = incoming_.front().value;
-      incoming_.pop_front();
+    for (; taken < count; ++taken) {
+      const std::optional<uint8_t> byte = incoming_.TakeArrived(clock_.NowMs());
+      if (!byte) break;
+      buffer[taken] = *byte;
     }
     return static_cast<int>(taken);
   }
-  uint32_t QueuedCount() override {
-    uint32_t queued = 0;
-    for (const Incoming& in : incoming_) queued += Due(in) ? 1 : 0;
-    return queued;
-  }
+  uint32_t QueuedCount() override { return incoming_.ArrivedCount(clock_.NowMs()); }
   void WaitReadable(uint32_t maxMs) override {
-    if (failed_ || Arrived()) return;
-    const uint32_t now = clock_.NowMs();
-    const bool comesInTime = !incoming_.empty() && incoming_.front().dueMs - now <= maxMs;
-    clock_.Advance(comesInTime ? incoming_.front().dueMs - now : maxMs);
+    if (failed_) return;
+    const std::optional<uint32_t> next = incoming_.MsUntilNext(clock_.NowMs());
+    clock_.Advance(next ? std::min(*next, maxMs) : maxMs);
   }
   bool Failed() const override { return failed_; }
 
  private:
-  struct Incoming {
-    uint32_t dueMs;
-    uint8_t value;
-  };
-  bool Due(const Incoming& in) const {
-    return static_cast<int32_t>(in.dueMs - clock_.NowMs()) <= 0;
-  }
-  bool Arrived() const { return !incoming_.empty() && Due(incoming_.front()); }
-
   VirtualClock& clock_;
   ParityMode parity_ = ParityMode::Mark;
-  std::deque<Incoming> incoming_;
+  emu::ArrivalQueue incoming_;
   std::deque<std::pair<uint32_t, std::vector<uint8_t>>> answers_;
   std::vector<std::pair<uint8_t, ParityMode>> written_;
   bool failed_ = false;
