@@ -19,20 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::array<uint8_t, 5> body{0x04, 0x06, static_cast<uint8_t>(ram & 0xFF),
                                     static_cast<uint8_t>(ram >> 8), 0x01};
-  const uint8_t check = CheckByteOf(body);
-  const std::vector<uint8_t> request{body[0], body[1], body[2], body[3], body[4], check};
+  const std::vector<uint8_t> request = RequestFrame(body);
+  const uint8_t check = request.back();
   const std::vector<WrittenBytes>& writes = session.Port().Writes();
   const std::vector<uint8_t> got = DeliveredValues(session.Port());
 
-  FUZZ_CHECK(!writes.empty() || session.DeviceFailed());
-  FUZZ_CHECK(writes.size() <= 2);
-  if (!writes.empty()) {
-    FUZZ_CHECK(writes[0].parity == ParityMode::Mark &&
-               writes[0].bytes == std::vector<uint8_t>{address});
-  }
-  if (writes.size() == 2) {
-    FUZZ_CHECK(writes[1].parity == ParityMode::Space && writes[1].bytes == request);
-  }
+  CheckAddressThenRequest(session, address, request);
   if (ok) {
     FUZZ_CHECK(writes.size() == 2);
     FUZZ_CHECK(got.size() == 5 && got[0] == address && got[1] == check);

@@ -18,21 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::array<uint8_t, 6> body{
       0x05, 0x05, static_cast<uint8_t>(ram & 0xFF), static_cast<uint8_t>(ram >> 8), 0x01, value};
-  const uint8_t check = CheckByteOf(body);
-  std::vector<uint8_t> request(body.begin(), body.end());
-  request.push_back(check);
+  const std::vector<uint8_t> request = RequestFrame(body);
+  const uint8_t check = request.back();
   const std::vector<WrittenBytes>& writes = session.Port().Writes();
   const std::vector<uint8_t> got = DeliveredValues(session.Port());
 
-  FUZZ_CHECK(!writes.empty() || session.DeviceFailed());
-  FUZZ_CHECK(writes.size() <= 2);
-  if (!writes.empty()) {
-    FUZZ_CHECK(writes[0].parity == ParityMode::Mark &&
-               writes[0].bytes == std::vector<uint8_t>{address});
-  }
-  if (writes.size() == 2) {
-    FUZZ_CHECK(writes[1].parity == ParityMode::Space && writes[1].bytes == request);
-  }
+  CheckAddressThenRequest(session, address, request);
   if (ok) {
     FUZZ_CHECK(writes.size() == 2);
     FUZZ_CHECK((got == std::vector<uint8_t>{address, check}));

@@ -82,4 +82,24 @@ std::vector<uint8_t> DeliveredValues(const ScriptedPort& port) {
   return values;
 }
 
+std::vector<uint8_t> RequestFrame(std::span<const uint8_t> body) {
+  std::vector<uint8_t> frame(body.begin(), body.end());
+  frame.push_back(CheckByteOf(body));
+  return frame;
+}
+
+void CheckAddressThenRequest(Session& session, uint8_t address,
+                             const std::vector<uint8_t>& request) {
+  const std::vector<WrittenBytes>& writes = session.Port().Writes();
+  FUZZ_CHECK(!writes.empty() || session.DeviceFailed());
+  FUZZ_CHECK(writes.size() <= 2);
+  if (!writes.empty()) {
+    FUZZ_CHECK(writes[0].parity == ParityMode::Mark &&
+               writes[0].bytes == std::vector<uint8_t>{address});
+  }
+  if (writes.size() == 2) {
+    FUZZ_CHECK(writes[1].parity == ParityMode::Space && writes[1].bytes == request);
+  }
+}
+
 }  // namespace zenor9::fuzz

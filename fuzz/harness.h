@@ -76,4 +76,13 @@ int64_t VersionCodeOfNibbles(uint8_t first, uint8_t second);
 // The values of the bytes the program took, without their times.
 std::vector<uint8_t> DeliveredValues(const ScriptedPort& port);
 
+// The request frame of a read or write: `body` followed by its check byte.
+std::vector<uint8_t> RequestFrame(std::span<const uint8_t> body);
+
+// What a read or write may send: the address byte alone in Mark, then the
+// request frame in Space, and nothing more; at least the address byte unless
+// the device went away first.
+void CheckAddressThenRequest(Session& session, uint8_t address,
+                             const std::vector<uint8_t>& request);
+
 }  // namespace zenor9::fuzz
