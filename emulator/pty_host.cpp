@@ -43,7 +43,9 @@ struct Pending {
 
 PtyHost::PtyHost(Line& line) : line_(line) {}
 
-PtyHost::~PtyHost() { Stop(); }
+PtyHost::~PtyHost() {
+  Stop();
+}
 
 bool PtyHost::Start() {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -65,7 +67,9 @@ bool PtyHost::Start() {
   return true;
 }
 
-void PtyHost::Vanish() { Stop(); }
+void PtyHost::Vanish() {
+  Stop();
+}
 
 void PtyHost::Stop() {
   if (thread_.joinable()) {

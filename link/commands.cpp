@@ -9,8 +9,12 @@ namespace zenor9 {
 
 namespace {
 
-uint8_t Low(uint16_t word) { return static_cast<uint8_t>(word & 0xFF); }
-uint8_t High(uint16_t word) { return static_cast<uint8_t>(word >> 8); }
+uint8_t Low(uint16_t word) {
+  return static_cast<uint8_t>(word & 0xFF);
+}
+uint8_t High(uint16_t word) {
+  return static_cast<uint8_t>(word >> 8);
+}
 
 // Selects the register: the address byte alone in Mark, echoed back within
 // kEchoWaitMs; leaves the line in Space for the frame that follows.

@@ -23,6 +23,8 @@ std::vector<uint8_t> BuildLinkFrame(std::span<const uint8_t> payload) {
   return frame;
 }
 
-bool FrameSumIsValid(std::span<const uint8_t> frame) { return Sum(frame) == 0xFF; }
+bool FrameSumIsValid(std::span<const uint8_t> frame) {
+  return Sum(frame) == 0xFF;
+}
 
 }  // namespace zenor9

@@ -17,9 +17,13 @@ namespace zenor9 {
 
 namespace {
 
-int ToPollTimeout(uint32_t ms) { return ms > 60'000 ? 60'000 : static_cast<int>(ms); }
+int ToPollTimeout(uint32_t ms) {
+  return ms > 60'000 ? 60'000 : static_cast<int>(ms);
+}
 
-bool IsDeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+bool IsDeviceGone(int error) {
+  return error == EIO || error == ENXIO || error == ENODEV;
+}
 
 class PosixPort final : public SerialPort {
  public:

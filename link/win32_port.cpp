@@ -135,6 +135,8 @@ std::unique_ptr<SerialPort> OpenPlatformPort(const std::string& device) {
   return std::make_unique<Win32Port>(handle);
 }
 
-std::string DefaultComDevice(uint8_t portNumber) { return "COM" + std::to_string(portNumber); }
+std::string DefaultComDevice(uint8_t portNumber) {
+  return "COM" + std::to_string(portNumber);
+}
 
 }  // namespace zenor9
