@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include <QScreen>
+#include <QStringDecoder>
 
 #include "app/busy_cursor.h"
 #include "app/handler_guard.h"
@@ -152,8 +153,16 @@ void TMainForm::UseCheckBoxClick() {
   }
 }
 
+// The register's texts are in code page 1251, so a cell byte above 0x7F stands
+// for a Cyrillic letter; where the platform lacks that code page, Latin-1 keeps
+// one character per byte all the same.
+QString TMainForm::CellText(const QByteArray& cells) {
+  QStringDecoder cp1251("windows-1251");
+  return cp1251.isValid() ? QString(cp1251(cells)) : QString::fromLatin1(cells);
+}
+
 void TMainForm::tbReadClick() {
-  QString prefix;
+  QByteArray prefix;
   ButtonDisabled();
   for (const uint16_t cell :
        {state_.memoryMap.PrefixTensCell(), state_.memoryMap.PrefixUnitsCell()}) {
@@ -166,9 +175,9 @@ void TMainForm::tbReadClick() {
     if (!read) return ReadFailed();
     if (value == kPrefixNotUsed) return ShowPrefixNotUsed();
     ui_->UseCheckBox->setChecked(true);
-    prefix += QChar(static_cast<char16_t>(value));  // the byte as it is, digit or not
+    prefix += static_cast<char>(value);  // the byte as it is, digit or not
   }
-  ui_->VelmorSpinEdit->setText(prefix);
+  ui_->VelmorSpinEdit->setText(CellText(prefix));
   ui_->VelmorSpinEdit->setEnabled(true);
   SetStatus(kStatusRead);
   ButtonEnabled();

@@ -47,6 +47,7 @@ class TMainForm : public QWidget {
   void CenterOnScreen();
   void ShowNetNumber();
   void SetStatus(const QString& text);
+  static QString CellText(const QByteArray& cells);
   void ShowPrefixNotUsed();
   void ReadFailed();
   void WriteEnded(bool written);

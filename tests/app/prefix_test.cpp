@@ -86,6 +86,10 @@ class PrefixTest : public QObject {
     p.Click(p.Tool("tbRead"));
     QCOMPARE(p.Prefix()->text(), QString("3A"));
     QVERIFY(p.messages.shown.empty());
+    // Bytes above 0x7F are letters of code page 1251, the register's own.
+    p.Cells(0xC0, 0x35);
+    p.Click(p.Tool("tbRead"));
+    QCOMPARE(p.Prefix()->text(), QString::fromUtf8("А5"));
   }
 
   void ReadFailureOnTheFirstCell() {
