@@ -7,8 +7,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 8
 BENCH_BUILD ?= build-bench
+WINDOWS_BUILD ?= build-windows
 
-.PHONY: deps configure build test test-sanitize check-windows run fuzz fuzz-build fuzz-smoke bench format clean
+.PHONY: deps configure build test test-sanitize windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -55,12 +56,12 @@ test-sanitize: deps
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# The link library and the memory map compiled for Windows (MinGW-w64).
-check-windows: deps
-	@scripts/check-windows-build.sh
+# zenor9.exe for 64-bit Windows (MinGW-w64, static) in $(WINDOWS_BUILD)/bin.
+windows: deps
+	@JOBS=$(JOBS) scripts/build-windows.sh $(WINDOWS_BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)

@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/outcome.h"
+#include "cli/platform.h"
 #include "cli/report.h"
 #include "link/channel.h"
 #include "memmap/prefix_cells.h"
@@ -24,10 +25,7 @@ constexpr const char* kExitCodesHelp = R"(Exit codes:
   2  usage error (nothing was sent)
   3  port unavailable (missing, or held by another program)
   4  firmware not supported (only version code 105, firmware 1.0.5)
-  5  write --verify read back other values than written
-
-COM1 to COM4 are the devices in ZENOR9_COM1 to ZENOR9_COM4 when set, else
-/dev/ttyS0 to /dev/ttyS3.)";
+  5  write --verify read back other values than written)";
 
 constexpr const char* kSimHelp =
     R"(Prints the device path as its first line on stdout. Without --net it serves
@@ -181,7 +179,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       "Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
       "in ЗЕНОР-9 cash registers on a serial line.",
       "zenor9"};
-  app.footer(kExitCodesHelp);
+  app.footer(std::string(kExitCodesHelp) + "\n\n" + ComPortsHelp());
   app.require_subcommand(1);
 
   std::string port = "COM1";

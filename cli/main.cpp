@@ -1,6 +1,7 @@
 // zenor9: the prefix jobs of the desktop program for scripts and for lines with
 // many registers, plus a virtual register on a pseudo-terminal.
 #include "cli/command_line.h"
+#include "cli/platform.h"
 #include "cli/port_listing.h"
 #include "cli/register_commands.h"
 #include "cli/report.h"
@@ -25,6 +26,7 @@ Outcome RunCommand(const Invocation& invocation) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareConsole();
   Invocation invocation;
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;

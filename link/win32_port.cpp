@@ -2,7 +2,10 @@
 // communications API, 9600 baud, 8 data bits, 1 stop bit, Mark or Space parity as
 // the ninth bit, no parity check on input, RTS handshake, DTR low.
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <timeapi.h>
 
+#include <chrono>
 #include <string>
 
 #include "link/serial_port.h"
@@ -12,6 +15,39 @@ namespace zenor9 {
 namespace {
 
 constexpr DWORD kQueueSize = 1024;
+
+// Errors after which the device does not come back: an unplugged USB adapter, a
+// closed pseudo-terminal under Wine (ERROR_NOT_READY), a driver that has dropped
+// the port.
+bool MeansDeviceGone(DWORD error) {
+  switch (error) {
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NOT_READY:
+    case ERROR_GEN_FAILURE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The system timer ticks every 15.6 ms by default, and Sleep(1) lasts a whole
+// tick: a 1 ms timer while a port is open lets a wait notice a byte within 2 ms.
+class FineTimer {
+ public:
+  FineTimer() : raised_(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+  ~FineTimer() {
+    if (raised_) ::timeEndPeriod(1);
+  }
+  FineTimer(const FineTimer&) = delete;
+  FineTimer& operator=(const FineTimer&) = delete;
+
+ private:
+  bool raised_;
+};
 
 class Win32Port final : public SerialPort {
  public:
@@ -28,7 +64,7 @@ class Win32Port final : public SerialPort {
       return;
     }
     dcb.Parity = mode == ParityMode::Mark ? MARKPARITY : SPACEPARITY;
-    ::SetCommState(handle_, &dcb);
+    if (!::SetCommState(handle_, &dcb)) NoteFailure();
   }
 
   void Purge(unsigned flags) override { ::PurgeComm(handle_, flags); }
@@ -36,7 +72,7 @@ class Win32Port final : public SerialPort {
   int Write(const uint8_t* data, uint32_t count, uint32_t /*timeoutMs*/) override {
     // The write time-out is the port's own, set at open.
     DWORD written = 0;
-    if (!::WriteFile(handle_, data, count, &written, nullptr)) {
+    if (gone_ || !::WriteFile(handle_, data, count, &written, nullptr)) {
       NoteFailure();
       return -1;
     }
@@ -45,7 +81,7 @@ class Win32Port final : public SerialPort {
 
   int ReadQueued(uint8_t* buffer, uint32_t count) override {
     DWORD read = 0;
-    if (!::ReadFile(handle_, buffer, count, &read, nullptr)) {
+    if (gone_ || !::ReadFile(handle_, buffer, count, &read, nullptr)) {
       NoteFailure();
       return -1;
     }
@@ -55,7 +91,7 @@ class Win32Port final : public SerialPort {
   uint32_t QueuedCount() override {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!::ClearCommError(handle_, &errors, &status)) {
+    if (gone_ || !::ClearCommError(handle_, &errors, &status)) {
       NoteFailure();
       return 0;
     }
@@ -65,50 +101,48 @@ class Win32Port final : public SerialPort {
   void WaitReadable(uint32_t maxMs) override {
     // A synchronous COM handle has no readiness wait with a time-out; looking at
     // the queue every millisecond keeps the thread asleep nearly all the time.
-    const DWORD start = ::GetTickCount();
-    while (!gone_ && QueuedCount() == 0 && ::GetTickCount() - start < maxMs) ::Sleep(1);
+    // The steady clock counts whole milliseconds, where GetTickCount moves in
+    // timer ticks of 10 to 16 ms.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(maxMs);
+    while (QueuedCount() == 0 && !gone_ && Clock::now() < end) ::Sleep(1);
   }
 
   bool Failed() const override { return gone_; }
 
  private:
   void NoteFailure() {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_DEVICE_REMOVED || error == ERROR_BAD_COMMAND ||
-        error == ERROR_ACCESS_DENIED || error == ERROR_OPERATION_ABORTED) {
-      gone_ = true;
-    }
+    if (gone_ || MeansDeviceGone(::GetLastError())) gone_ = true;
   }
 
   HANDLE handle_;
+  FineTimer timer_;
   bool gone_ = false;
 };
 
-void ApplyLineSettings(HANDLE handle) {
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  if (::GetCommState(handle, &dcb)) {
-    dcb.BaudRate = CBR_9600;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;  // received bytes are taken whatever their ninth bit
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fTXContinueOnXoff = TRUE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    dcb.fAbortOnError = FALSE;
-    dcb.XonLim = 1;
-    dcb.XoffLim = 1;
-    dcb.ByteSize = 8;
-    dcb.Parity = MARKPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    ::SetCommState(handle, &dcb);
-  }
+void ApplyLineSettings(HANDLE handle, DCB dcb) {
+  dcb.BaudRate = CBR_9600;
+  dcb.fBinary = TRUE;
+  dcb.fParity = FALSE;  // received bytes are taken whatever their ninth bit
+  dcb.fOutxCtsFlow = FALSE;
+  dcb.fOutxDsrFlow = FALSE;
+  dcb.fDtrControl = DTR_CONTROL_DISABLE;
+  dcb.fDsrSensitivity = FALSE;
+  dcb.fTXContinueOnXoff = TRUE;
+  dcb.fOutX = FALSE;
+  dcb.fInX = FALSE;
+  dcb.fErrorChar = FALSE;
+  dcb.fNull = FALSE;
+  // RTS follows the driver's input buffer. Wine turns this into CRTSCTS, which
+  // also holds output until CTS: see the README on three-wire cables.
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  dcb.fAbortOnError = FALSE;
+  dcb.XonLim = 1;
+  dcb.XoffLim = 1;
+  dcb.ByteSize = 8;
+  dcb.Parity = MARKPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  ::SetCommState(handle, &dcb);
   // Reads return at once with what is queued: the channel layer does the waiting.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -119,24 +153,38 @@ void ApplyLineSettings(HANDLE handle) {
   ::SetCommTimeouts(handle, &timeouts);
 }
 
+// A bare name (COM12, CNCA0) is a device of the \\.\ namespace, which reaches
+// COM10 and up too; anything with a path separator or a drive is used as given.
+std::string Win32DeviceName(const std::string& device) {
+  if (device.find_first_of("\\/:") != std::string::npos) return device;
+  return "\\\\.\\" + device;
+}
+
 }  // namespace
 
 std::unique_ptr<SerialPort> OpenPlatformPort(const std::string& device) {
   if (device.empty()) return nullptr;
-  // Share mode 0 opens the port exclusively. The \\.\ prefix reaches COM10 and up too.
-  const std::string path = device.rfind("\\\\.\\", 0) == 0 ? device : "\\\\.\\" + device;
-  const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+  // Share mode 0 opens the port exclusively.
+  const HANDLE handle = ::CreateFileA(Win32DeviceName(device).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  // CreateFile opens files and pipes as well: only a character device that has a
+  // serial line state is a port. Nothing has been written to it yet.
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (::GetFileType(handle) != FILE_TYPE_CHAR || !::GetCommState(handle, &dcb)) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
   ::SetupComm(handle, kQueueSize, kQueueSize);
-  ApplyLineSettings(handle);
+  ApplyLineSettings(handle, dcb);
   ::PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
   ::EscapeCommFunction(handle, CLRDTR);
   return std::make_unique<Win32Port>(handle);
 }
 
 std::string DefaultComDevice(uint8_t portNumber) {
-  return "COM" + std::to_string(portNumber);
+  return "\\\\.\\COM" + std::to_string(portNumber);
 }
 
 }  // namespace zenor9
