@@ -22,7 +22,9 @@ build: configure
 
 # A virtual register on a pseudo-terminal and the program connected to it as COM1
 # (on the command line when there is no display).
-run: build
+# Only the two programs it runs are built, not the tests.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target zenor9 zenor9-prefix
 	@BUILD=$(BUILD) scripts/run-demo.sh
 
 test: build

@@ -2,11 +2,13 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include "app/busy_cursor.h"
 #include "app/handler_guard.h"
 #include "app/look.h"
 #include "app/title_bar.h"
+#include "app/window_order.h"
 #include "link/interface_setup.h"
 #include "ui_init_com.h"
 
@@ -26,6 +28,11 @@ TInit_Com::TInit_Com(AppState& state, MessageService& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), ui_(std::make_unique<Ui::TInit_Com>()) {
   ui_->setupUi(this);
   ShowCaptionOnly(*this);
+  // Neither button is the default: Enter clicks only a focused button.
+  for (QPushButton* button : {ui_->Button1, ui_->Button3}) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
   setFixedSize(size());
   setFont(FormFont());
   connect(ui_->Button1, &QPushButton::clicked, this,
@@ -48,14 +55,40 @@ bool TInit_Com::event(QEvent* event) {
 }
 
 void TInit_Com::keyPressEvent(QKeyEvent* event) {
-  // The dialog has no cancel button: Escape does not close it.
-  if (event->key() == Qt::Key_Escape) return;
-  QDialog::keyPressEvent(event);
+  // The dialog has no cancel button: Escape does not close it. A button that
+  // is not a default one leaves Enter to its dialog, which clicks the button
+  // if it has the focus and does nothing anywhere else.
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
 }
 
 void TInit_Com::closeEvent(QCloseEvent* event) {
-  // Without a close box only the two buttons end a run.
+  // The dialog offers no close box, but a window manager may still send a
+  // close request (its own button, Alt+F4): it acts as "Закрыть".
   event->ignore();
+  if (isVisible()) RunHandler(messages_, [this] { Button3Click(); });
+}
+
+void TInit_Com::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  // The dialog blocks the main window, so it must stay in sight: a window
+  // manager that minimises it is answered by restoring it.
+  if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    QTimer::singleShot(0, this, [this] {
+      if (!isVisible() || !isMinimized()) return;
+      setWindowState(windowState() & ~Qt::WindowMinimized);
+      show();
+      BringToFront(*this);
+    });
+  }
 }
 
 void TInit_Com::FormActivate() {

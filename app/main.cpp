@@ -6,9 +6,12 @@
 #include "app/init_com.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/window_order.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  zenor9::WindowOrder windowOrder;
+  application.installEventFilter(&windowOrder);
   zenor9::AppState state;
   zenor9::MessageBoxService messages;
   // Destroyed in reverse order: the dialog first, then the main window, whose

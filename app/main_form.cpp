@@ -198,20 +198,20 @@ void TMainForm::ReadFailed() {
 }
 
 void TMainForm::tbWriteClick() {
-  ButtonDisabled();
   if (!ui_->UseCheckBox->isChecked()) {
+    ButtonDisabled();
     WriteEnded(WritePrefixCells(kPrefixNotUsed, kPrefixNotUsed));
     return;
   }
   // The tool bar leaves the focus in the field, so its text may be anything
-  // the user typed; only a prefix from 20 to 29 may reach the register.
+  // the user typed; only a prefix from 20 to 29 may reach the register. A
+  // refusal touches no link, so the status line and the buttons stay as they were.
   const QString text = ui_->VelmorSpinEdit->text();
   if (!IsValidPrefixText(text.toStdString())) {
     messages_.Show(kBadPrefix, kWriteCaption, kIconWarning);
-    SetStatus(kStatusNoLink);
-    ButtonEnabled();
     return;
   }
+  ButtonDisabled();
   WriteEnded(WritePrefixCells(static_cast<uint8_t>(text[0].unicode()),
                               static_cast<uint8_t>(text[1].unicode())));
 }

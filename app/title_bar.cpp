@@ -1,5 +1,6 @@
 #include "app/title_bar.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <array>
 #include <cstdint>
@@ -39,17 +40,42 @@ void WriteMotifHints(xcb_connection_t* connection, xcb_window_t window) {
 }  // namespace
 #endif
 
+namespace {
+
+// Writes the hints each time the window is shown, just before it is mapped:
+// Qt makes a new native window when a closed window is shown again, and a new
+// native window starts from Qt's own hints, which allow every button.
+class CaptionOnlyHints final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) WriteHints(*static_cast<QWidget*>(watched));
+    return false;
+  }
+
+ private:
+  static void WriteHints([[maybe_unused]] QWidget& window) {
+#if defined(ZENOR9_HAVE_XCB) && QT_CONFIG(xcb)
+    // Other platforms (offscreen among them) may offer the interface without a
+    // connection to an X server.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->connection() != nullptr) {
+      WriteMotifHints(x11->connection(), static_cast<xcb_window_t>(window.winId()));
+    }
+#endif
+  }
+};
+
+}  // namespace
+
 void ShowCaptionOnly(QWidget& window) {
   window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-#if defined(ZENOR9_HAVE_XCB) && QT_CONFIG(xcb)
-  // Other platforms (offscreen among them) may offer the interface without a
-  // connection to an X server.
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (x11 != nullptr && x11->connection() != nullptr) {
-    WriteMotifHints(x11->connection(), static_cast<xcb_window_t>(window.winId()));
-  }
-#endif
+  // No native window is made here: one made now would be stacked below every
+  // window made later, the main window among them.
+  window.installEventFilter(new CaptionOnlyHints(&window));
 }
 
 }  // namespace zenor9

@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   xvfb xauth fonts-dejavu-core fonts-liberation2
+  x11-utils  # make run: whether the display answers
   xdotool time  # make bench: the program's start-up under xvfb-run
 )
 

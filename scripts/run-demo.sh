@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # `make run`: a virtual register (net number 7 holding prefix 23) on a
 # pseudo-terminal, and the window program with COM1 mapped to it; the register
-# stops when the window closes. Without a display, or before the window program
-# is built, the same job runs on the command line: identify, read, write, read
-# back. COM2 to COM4 are mapped to missing devices, so that nothing here ever
+# stops when the window closes. Without a display that answers, or before the
+# window program is built, the same job runs on the command line: identify,
+# read, write, read back. COM2 to COM4 are mapped to missing devices, so that nothing here ever
 # opens a real serial port.
 set -euo pipefail
 
@@ -56,8 +56,27 @@ run_on_command_line() {
   done
 }
 
-if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-  echo "No display (DISPLAY and WAYLAND_DISPLAY are empty): the same job on the command line."
+# Why the window cannot be shown, or nothing when it can: Qt aborts the
+# program when the display it is given does not answer.
+display_problem() {
+  if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+    echo "No display (DISPLAY and WAYLAND_DISPLAY are empty)"
+  elif [[ -n "${DISPLAY:-}" ]]; then
+    if ! command -v xdpyinfo >/dev/null; then
+      echo "xdpyinfo (x11-utils) is missing, so the display $DISPLAY cannot be checked"
+    elif ! timeout 5 xdpyinfo >/dev/null 2>&1; then
+      echo "The display DISPLAY=$DISPLAY does not answer"
+    fi
+  else
+    local socket="$WAYLAND_DISPLAY"
+    [[ "$socket" == /* ]] || socket="${XDG_RUNTIME_DIR:-/nonexistent}/$socket"
+    [[ -S "$socket" ]] || echo "The display WAYLAND_DISPLAY=$WAYLAND_DISPLAY does not answer (no socket $socket)"
+  fi
+}
+
+problem=$(display_problem)
+if [[ -n "$problem" ]]; then
+  echo "$problem: the same job on the command line."
   run_on_command_line
 elif [[ ! -x "$bin/zenor9-prefix" ]]; then
   echo "$bin/zenor9-prefix is not built: the same job on the command line."

@@ -190,9 +190,31 @@ class PrefixTest : public QObject {
       QCOMPARE(p.messages.shown.size(), std::size_t{1});
       QVERIFY(p.line.SentBytes().empty());
       QCOMPARE(p.reg->Prefix(), std::string("24"));
-      QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
+      // Nothing went over the link: the status line keeps the set-up's outcome.
+      QCOMPARE(p.Status(), QString("Установлен интерфейс с ККМ"));
       QVERIFY(p.ButtonsEnabled());
     }
+  }
+
+  void RefusalLeavesTheLastOutcomeOnTheStatusLine() {
+    Connected p;
+    QVERIFY(p.connectedOk);
+    p.Click(p.Tool("tbRead"));
+    QCOMPARE(p.Status(), QString("Чтение завершено"));
+    auto* prefix = p.Prefix();
+    prefix->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(prefix, "35");
+    p.Click(p.Tool("tbWrite"));
+    QCOMPARE(p.messages.shown.size(), std::size_t{1});
+    QCOMPARE(p.messages.shown[0].statusWhileShown, QString("Чтение завершено"));
+    QCOMPARE(p.Status(), QString("Чтение завершено"));
+    QVERIFY(p.ButtonsEnabled());
+    // The next write of a good prefix goes ahead as usual.
+    QTest::keyClick(prefix, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(prefix, "27");
+    p.Click(p.Tool("tbWrite"));
+    QCOMPARE(p.reg->Prefix(), std::string("27"));
+    QCOMPARE(p.Status(), QString("Запись завершена"));
   }
 };
 

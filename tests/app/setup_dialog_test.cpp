@@ -2,6 +2,7 @@
 // the main window shows once the dialog has closed.
 #include <QApplication>
 #include <QTest>
+#include <QWindow>
 #include <stdexcept>
 
 #include "link/net_number.h"
@@ -166,17 +167,78 @@ class SetupDialogTest : public QObject {
     QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
   }
 
-  void EscapeAndCloseRequestsDoNotEndTheDialog() {
-    Program p;
-    bool stillOpen = false;
+  void EscapeDoesNothingAndACloseRequestActsAsClose() {
+    Program p(4);
+    QVERIFY(p.ConnectOk());
+    p.line.ClearLog();
+    bool openAfterEscape = false;
+    bool openAfterClose = true;
     p.Connect([&] {
       QTest::keyClick(p.dialog.get(), Qt::Key_Escape);
-      p.dialog->close();
-      stillOpen = p.dialog->isVisible();
+      openAfterEscape = p.dialog->isVisible();
+      // What a window manager's close button or Alt+F4 delivers.
+      p.dialog->windowHandle()->close();
+      openAfterClose = p.dialog->isVisible();
     });
-    QVERIFY(stillOpen);
+    QVERIFY(openAfterEscape);
+    QVERIFY(!openAfterClose);
+    // As "Закрыть" after an earlier success: no attempt, the buttons stay enabled.
+    QVERIFY(p.line.SentBytes().empty());
+    QCOMPARE(p.state.connected, 0);
+    QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
+    QVERIFY(p.ButtonsEnabled());
+    QVERIFY(p.messages.shown.empty());
     const Qt::WindowFlags flags = p.dialog->windowFlags();
     QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint)));
+  }
+
+  void MinimisedDialogIsRestoredWhileItBlocks() {
+    Program p;
+    bool restored = false;
+    p.Connect([&] {
+      p.dialog->setWindowState(p.dialog->windowState() | Qt::WindowMinimized);
+      QTRY_VERIFY(!p.dialog->isMinimized());
+      restored = p.dialog->isVisible() && QApplication::activeModalWidget() == p.dialog.get();
+    });
+    QVERIFY(restored);
+  }
+
+  void EnterAndSpaceClickOnlyAFocusedButton() {
+    Program p(3);
+    auto* setUp = p.Find<QPushButton>("Button1");
+    auto* close = p.Find<QPushButton>("Button3");
+    bool openAfterEnterOnRadio = false;
+    bool closedByEnter = false;
+    p.Connect([&] {
+      auto* com2 = p.Find<QRadioButton>("RadioButton2");
+      com2->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(com2, Qt::Key_Return);
+      QTest::keyClick(com2, Qt::Key_Enter, Qt::KeypadModifier);
+      openAfterEnterOnRadio = p.dialog->isVisible();
+      close->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(close, Qt::Key_Return);
+      closedByEnter = !p.dialog->isVisible();
+    });
+    QVERIFY(openAfterEnterOnRadio);
+    QVERIFY(closedByEnter);
+    QVERIFY(p.line.SentBytes().empty());
+    QVERIFY(p.messages.shown.empty());
+
+    p.Connect([&] {
+      setUp->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(setUp, Qt::Key_Enter, Qt::KeypadModifier);
+    });
+    QCOMPARE(p.state.connected, 1);
+
+    bool closedBySpace = false;
+    p.Connect([&] {
+      close->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(close, Qt::Key_Space);
+      closedBySpace = !p.dialog->isVisible();
+    });
+    QVERIFY(closedBySpace);
+    QCOMPARE(p.state.connected, 0);
+    QVERIFY(!setUp->isDefault() && !close->isDefault());
   }
 };
 

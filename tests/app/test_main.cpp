@@ -2,10 +2,14 @@
 #include <QApplication>
 #include <QTest>
 
+#include "app/window_order.h"
 #include "tests/app/app_fixture.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // The windows are kept in order as in the program.
+  zenor9::WindowOrder windowOrder;
+  application.installEventFilter(&windowOrder);
   QStringList arguments = QApplication::arguments();
   std::string only;
   if (arguments.size() > 1 && !arguments[1].startsWith('-'))
