@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   xvfb xauth fonts-dejavu-core fonts-liberation2
   x11-utils  # make run: whether the display answers
+  openbox  # the window tests under a window manager
   xdotool time  # make bench: the program's start-up under xvfb-run
 )
 

@@ -1,0 +1,191 @@
+// The windows on a real X server (ctest runs this under xvfb-run, with and
+// without a window manager): the set-up dialog and the message boxes come up
+// above the main window with the keyboard focus, the focus comes back when a
+// box is dismissed, and the dialog's title bar stays caption-only at every
+// showing. The stacking and the focus are read from the X server itself.
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "tests/app/app_fixture.h"
+
+namespace zenor9::test {
+
+namespace {
+
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
+
+xcb_connection_t* Connection() {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+xcb_window_t Root() {
+  return xcb_setup_roots_iterator(xcb_get_setup(Connection())).data->root;
+}
+
+xcb_atom_t Atom(const char* name) {
+  ReplyPtr<xcb_intern_atom_reply_t> reply(
+      xcb_intern_atom_reply(Connection(), xcb_intern_atom(Connection(), 0, std::strlen(name), name),
+                            nullptr),
+      &std::free);
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The root's child that holds `window`: the window itself without a window
+// manager, its frame with one.
+xcb_window_t TopLevelOf(xcb_window_t window) {
+  const xcb_window_t root = Root();
+  while (window != XCB_WINDOW_NONE && window != root) {
+    ReplyPtr<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(Connection(), xcb_query_tree(Connection(), window), nullptr),
+        &std::free);
+    if (!tree) return XCB_WINDOW_NONE;
+    if (tree->parent == root) return window;
+    window = tree->parent;
+  }
+  return XCB_WINDOW_NONE;
+}
+
+// Place in the root's stacking order, bottom 0; -1 when not found.
+int StackPlace(const QWidget& widget) {
+  const xcb_window_t top = TopLevelOf(static_cast<xcb_window_t>(widget.winId()));
+  ReplyPtr<xcb_query_tree_reply_t> tree(
+      xcb_query_tree_reply(Connection(), xcb_query_tree(Connection(), Root()), nullptr),
+      &std::free);
+  if (!tree) return -1;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+    if (children[i] == top) return i;
+  }
+  return -1;
+}
+
+bool HasKeyboardFocus(const QWidget& widget) {
+  ReplyPtr<xcb_get_input_focus_reply_t> focus(
+      xcb_get_input_focus_reply(Connection(), xcb_get_input_focus(Connection()), nullptr),
+      &std::free);
+  if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
+    return false;
+  }
+  return TopLevelOf(focus->focus) == TopLevelOf(static_cast<xcb_window_t>(widget.winId()));
+}
+
+// On top of `below` and holding the keyboard focus.
+bool OnTopWithFocus(const QWidget& window, const QWidget& below) {
+  return window.isVisible() && StackPlace(window) > StackPlace(below) && HasKeyboardFocus(window);
+}
+
+std::vector<uint32_t> MotifHints(const QWidget& window) {
+  const xcb_atom_t atom = Atom("_MOTIF_WM_HINTS");
+  ReplyPtr<xcb_get_property_reply_t> reply(
+      xcb_get_property_reply(
+          Connection(),
+          xcb_get_property(Connection(), 0, static_cast<xcb_window_t>(window.winId()), atom, atom,
+                           0, 5),
+          nullptr),
+      &std::free);
+  if (!reply || reply->format != 32) return {};
+  const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+  return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+// Processes events until `done` holds or 5 s have passed.
+bool WaitFor(const std::function<bool()>& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > 5000) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+bool WindowManagerRuns() {
+  const xcb_atom_t atom = Atom("_NET_SUPPORTING_WM_CHECK");
+  ReplyPtr<xcb_get_property_reply_t> reply(
+      xcb_get_property_reply(Connection(),
+                             xcb_get_property(Connection(), 0, Root(), atom, XCB_ATOM_WINDOW, 0, 1),
+                             nullptr),
+      &std::free);
+  return reply && xcb_get_property_value_length(reply.get()) == 4;
+}
+
+}  // namespace
+
+class WindowStackingTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || Connection() == nullptr) {
+      QSKIP("needs an X server: ctest runs this under xvfb-run, which is not installed");
+    }
+    // Under a window manager, wait until it has taken the screen.
+    if (qEnvironmentVariableIsSet("ZENOR9_EXPECT_WINDOW_MANAGER")) {
+      QVERIFY(WaitFor(WindowManagerRuns));
+    }
+  }
+
+  void SetupDialogComesUpOnTopWithTheFocusAtEveryShowing() {
+    Program p;
+    QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
+    for (int showing = 1; showing <= 3; ++showing) {
+      bool onTop = false;
+      std::vector<uint32_t> hints;
+      p.Connect([&] {
+        onTop = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
+        hints = MotifHints(*p.dialog);
+      });
+      QVERIFY2(onTop, qPrintable(QString("showing %1").arg(showing)));
+      // Move only; border and title, no buttons or menu.
+      QCOMPARE(hints.size(), std::size_t{5});
+      QCOMPARE(hints[1], 4u);
+      QCOMPARE(hints[2], 2u | 8u);
+      QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
+    }
+  }
+
+  void MessageBoxComesUpOnTopAndGivesTheFocusBack() {
+    Program p;
+    bool boxOnTop = false;
+    bool dialogFocusedAgain = false;
+    p.Connect([&] {
+      QVERIFY(WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); }));
+      // Runs inside the box's own modal loop.
+      QTimer::singleShot(0, [&] {
+        QMessageBox* box = nullptr;
+        WaitFor([&] {
+          box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+          return box != nullptr;
+        });
+        if (box == nullptr) return;
+        boxOnTop = WaitFor([&] { return OnTopWithFocus(*box, *p.dialog); });
+        QTest::keyClick(box, Qt::Key_Return);
+      });
+      MessageBoxService().Show(QStringLiteral("Выбранный COM-порт недоступен"),
+                               QStringLiteral("Предупреждение"), kIconWarning);
+      dialogFocusedAgain = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
+    });
+    QVERIFY(boxOnTop);
+    QVERIFY(dialogFocusedAgain);
+    QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
+  }
+};
+
+ZENOR9_APP_TEST(WindowStackingTest);
+
+}  // namespace zenor9::test
+
+#include "window_stacking_test.moc"
