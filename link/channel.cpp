@@ -13,7 +13,14 @@ bool Usable(const SerialChannel& channel) {
   return channel.IsOpen() && !channel.port->Failed();
 }
 
+// Slice of a delay between two looks at the stop check.
+constexpr uint32_t kStopCheckSliceMs = 10;
+
 }  // namespace
+
+bool StopRequested(const SerialChannel& channel) {
+  return channel.stopRequested && channel.stopRequested();
+}
 
 std::string ComPortDevice(uint8_t portNumber) {
   if (portNumber < 1 || portNumber > 4) return {};
@@ -80,7 +87,7 @@ int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count) {
     const uint32_t elapsed = now - start;
     if (elapsed > total) break;
     if (received > 0 && now - lastArrival > kReadIntervalMs) break;
-    if (port.Failed()) break;
+    if (port.Failed() || StopRequested(channel)) break;
     const uint32_t untilTotal = total - elapsed + 1;
     const uint32_t untilInterval = kReadIntervalMs - (now - lastArrival) + 1;
     port.WaitReadable(received > 0 ? std::min(untilTotal, untilInterval) : untilTotal);
@@ -96,7 +103,7 @@ bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs) {
   Clock& clock = *channel.clock;
   if (!channel.IsOpen()) {
     // Nothing can arrive on a channel that is not open: the wait just runs out.
-    DelayMs(clock, timeoutMs);
+    DelayMs(channel, timeoutMs);
     return false;
   }
   const uint32_t start = clock.NowMs();
@@ -104,6 +111,7 @@ bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs) {
   for (;;) {
     const uint32_t elapsed = clock.NowMs() - start;
     if (elapsed > timeoutMs || queued >= count || channel.port->Failed()) break;
+    if (StopRequested(channel)) break;
     if (queued == 0) {
       channel.port->WaitReadable(timeoutMs - elapsed + 1);
     } else {
@@ -120,6 +128,19 @@ void DelayMs(Clock& clock, uint32_t ms) {
   const uint32_t start = clock.NowMs();
   for (uint32_t elapsed = 0; elapsed <= ms; elapsed = clock.NowMs() - start) {
     clock.SleepMs(ms - elapsed + 1);
+  }
+}
+
+void DelayMs(SerialChannel& channel, uint32_t ms) {
+  Clock& clock = *channel.clock;
+  if (!channel.stopRequested) {
+    DelayMs(clock, ms);
+    return;
+  }
+  const uint32_t start = clock.NowMs();
+  for (uint32_t elapsed = 0; elapsed <= ms && !StopRequested(channel);
+       elapsed = clock.NowMs() - start) {
+    clock.SleepMs(std::min(ms - elapsed + 1, kStopCheckSliceMs));
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,14 +22,23 @@ inline constexpr uint32_t kReadTotalConstantMs = 100;
 inline constexpr uint32_t kWritePerByteMs = 1;
 inline constexpr uint32_t kWriteConstantMs = 100;
 
+// Asked during every wait and delay of the channel: once it answers true, they
+// end at once (a wait then finds no input) and a scan probes no further, so that
+// the caller regains control within a few milliseconds. Empty: never asked.
+using StopCheck = std::function<bool()>;
+
 // The one port the program talks through. Not open while `port` is empty.
 struct SerialChannel {
   std::unique_ptr<SerialPort> port;
   Clock* clock = &SystemClock::Instance();
   PortOpener opener = OpenPlatformPort;
+  StopCheck stopRequested;
 
   bool IsOpen() const { return port != nullptr; }
 };
+
+// True when the channel's stop check asks to give up waiting.
+bool StopRequested(const SerialChannel& channel);
 
 // The device name of COMn: the environment variable ZENOR9_COMn when it is set and
 // not empty, else the platform's default (/dev/ttyS<n-1> on POSIX). Empty for a
@@ -51,9 +61,11 @@ int WriteBytes(SerialChannel& channel, const uint8_t* data, uint32_t count);
 int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count);
 uint32_t InputQueueCount(SerialChannel& channel);
 // True when at least `count` bytes are waiting. Waits while the elapsed time is not
-// more than timeoutMs; the bytes stay queued.
+// more than timeoutMs, or until a stop is requested; the bytes stay queued.
 bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs);
 // Returns once more than `ms` milliseconds have passed on the clock.
 void DelayMs(Clock& clock, uint32_t ms);
+// The same on the channel's clock, ending early when a stop is requested.
+void DelayMs(SerialChannel& channel, uint32_t ms);
 
 }  // namespace zenor9

@@ -49,21 +49,20 @@ int32_t VersionCodeFromBytes(uint8_t first, uint8_t second) {
 }
 
 bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode) {
-  Clock& clock = *channel.clock;
   PurgeChannel(channel, kPurgeAll);
   const std::array<uint8_t, 1> payload{kCommandIdentify};
   const std::vector<uint8_t> frame = BuildLinkFrame(payload);
 
   SetParityMode(channel, ParityMode::Mark);
   WriteBytes(channel, &addressByte, 1);
-  DelayMs(clock, kIdentifyEchoDelayMs);
+  DelayMs(channel, kIdentifyEchoDelayMs);
   uint8_t received = 0;
   ReadBytes(channel, &received, 1);
   if (received != addressByte) return false;
 
   SetParityMode(channel, ParityMode::Space);
   WriteBytes(channel, frame.data(), static_cast<uint32_t>(frame.size()));
-  DelayMs(clock, kIdentifyReplyDelayMs);
+  DelayMs(channel, kIdentifyReplyDelayMs);
   received = 0;
   ReadBytes(channel, &received, 1);
   if (received != frame.back()) return false;

@@ -44,7 +44,7 @@ ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t&
 bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte) {
   PurgeChannel(channel, kPurgeBothQueues);
   SetParityMode(channel, ParityMode::Mark);
-  for (uint8_t index = 0; index < kNetNumberCount; ++index) {
+  for (uint8_t index = 0; index < kNetNumberCount && !StopRequested(channel); ++index) {
     const uint8_t candidate = ProbeCandidate(index);
     uint8_t received = 0;
     switch (ProbeAddressByte(channel, candidate, received)) {

@@ -37,7 +37,8 @@ ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t&
 // Probes net numbers 0 to 99 in order and stops at the first answer. True when a
 // register answered its own address byte, which is then stored in `addressByte`;
 // otherwise `addressByte` is left alone. A byte that differs from the probe ends
-// the scan at once with false. The line is left in Mark.
+// the scan at once with false, and so does a stop requested on the channel. The
+// line is left in Mark.
 bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte);
 
 }  // namespace zenor9
