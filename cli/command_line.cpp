@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <regex>
 #include <vector>
 
@@ -19,13 +20,25 @@ namespace zenor9::cli {
 
 namespace {
 
-constexpr const char* kExitCodesHelp = R"(Exit codes:
-  0  success
-  1  no link with the register, or the command failed
-  2  usage error (nothing was sent)
-  3  port unavailable (missing, or held by another program)
-  4  firmware not supported (only version code 105, firmware 1.0.5)
-  5  write --verify read back other values than written)";
+// What each exit code means, as --help says it.
+const std::map<int, const char*>& ExitCodeMeanings() {
+  static const std::map<int, const char*> meanings = {
+      {kExitOk, "success"},
+      {kExitFailed, "no link with the register, or the command failed"},
+      {kExitUsage, "usage error (nothing was sent)"},
+      {kExitPortUnavailable, "port unavailable (missing, or held by another program)"},
+      {kExitUnsupportedFirmware, "firmware not supported (only version code 105, firmware 1.0.5)"},
+      {kExitVerifyMismatch, "write --verify read back other values than written"},
+      {kExitInterrupted, "stopped by SIGINT (Ctrl-C): what was done is printed"},
+      {kExitTerminated, "stopped by SIGTERM: what was done is printed"},
+  };
+  return meanings;
+}
+
+constexpr const char* kSeveralRegistersHelp =
+    R"(With --net 3,7,12 or --all each register gets its own set-up and command, one
+line each in net-number order as soon as it is done ("net 7 25", "net 9 error:
+..."); the exit code is that of the first register that failed.)";
 
 constexpr const char* kSimHelp =
     R"(Prints the device path as its first line on stdout. Without --net it serves
@@ -70,6 +83,25 @@ const CLI::Validator kNetNumberCheck(
     },
     "0..99");
 
+// Net numbers separated by commas ("3,7,12"), each rewritten as kNetNumberCheck
+// does.
+const CLI::Validator kNetListCheck(
+    [](std::string& text) -> std::string {
+      std::string rewritten;
+      std::size_t from = 0;
+      for (;;) {
+        const std::size_t comma = text.find(',', from);
+        std::string net = text.substr(from, comma == std::string::npos ? comma : comma - from);
+        if (std::string error = kNetNumberCheck(net); !error.empty()) return error;
+        rewritten += (rewritten.empty() ? "" : ",") + net;
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+      }
+      text = rewritten;
+      return {};
+    },
+    "N[,N...]");
+
 bool IsComName(const std::string& port) {
   static const std::regex pattern("[cC][oO][mM][0-9]+");
   return std::regex_match(port, pattern);
@@ -85,8 +117,13 @@ const CLI::Validator kPortCheck(
     },
     "COM1..COM4|PATH");
 
+// "off" in any case, as COM1 is, becomes "off".
 const CLI::Validator kPrefixCheck(
-    [](const std::string& value) -> std::string {
+    [](std::string& value) -> std::string {
+      std::string lower = value;
+      std::transform(lower.begin(), lower.end(), lower.begin(),
+                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      if (lower == "off") value = lower;
       if (value == "off" || IsValidPrefixText(value)) return {};
       return "the prefix must be 20 to 29 or off, not " + Quoted(value);
     },
@@ -153,12 +190,6 @@ void RefuseMainOptionsForSim(const CLI::App& app) {
   }
 }
 
-void RefuseNetForScans(const CLI::App& app, const std::string& command) {
-  if ((command == "detect" || command == "scan") && app.count("--net") > 0) {
-    throw CLI::ValidationError("--net", command + " finds the net numbers itself");
-  }
-}
-
 void RefuseDuplicateNets(std::vector<int> nets) {
   std::sort(nets.begin(), nets.end());
   if (std::adjacent_find(nets.begin(), nets.end()) != nets.end()) {
@@ -168,49 +199,154 @@ void RefuseDuplicateNets(std::vector<int> nets) {
 
 }  // namespace
 
+std::string ExitCodesHelp(std::initializer_list<int> codes) {
+  std::string help = "Exit codes:";
+  for (int code : codes) {
+    char line[128];
+    std::snprintf(line, sizeof line, "\n  %3d  %s", code, ExitCodeMeanings().at(code));
+    help += line;
+  }
+  return help;
+}
+
 std::string DeviceOfPort(const std::string& port) {
   if (IsComName(port) && port.size() == 4)
     return ComPortDevice(static_cast<uint8_t>(port[3] - '0'));
   return port;
 }
 
+namespace {
+
+// The options every register command takes; each command lists them in its own
+// help, and they may stand before or after the command.
+struct MainOptions {
+  std::string port = "COM1";
+  std::string nets;  // "3,7,12", already checked
+  bool all = false;
+};
+
+// The net numbers of a checked list, in increasing order.
+std::vector<int> NetsOfList(const std::string& list) {
+  std::vector<int> nets;
+  if (list.empty()) return nets;
+  std::size_t from = 0;
+  for (std::size_t comma = 0; comma != std::string::npos; from = comma + 1) {
+    comma = list.find(',', from);
+    nets.push_back(std::stoi(list.substr(from, comma - from)));
+  }
+  std::sort(nets.begin(), nets.end());
+  return nets;
+}
+
+void AddPortOption(CLI::App& app, MainOptions& options) {
+  app.add_option("--port", options.port, "COM1 to COM4, or a device path")
+      ->check(kPortCheck)
+      ->capture_default_str();
+}
+
+void AddNetOptions(CLI::App& app, MainOptions& options) {
+  app.add_option("--net", options.nets,
+                 "net numbers of the registers, separated by commas; without it a scan "
+                 "finds the one register")
+      ->transform(kNetListCheck);
+  app.add_flag("--all", options.all, "every register a full scan finds");
+}
+
+void AddOutputOptions(CLI::App& app, Invocation& invocation) {
+  app.add_flag("--json", invocation.json, "print one JSON object on stdout");
+  app.add_flag("--trace", invocation.trace, "print every byte on the line on stderr");
+}
+
+std::string Footer(std::initializer_list<int> codes, const char* more = nullptr) {
+  std::string footer = ExitCodesHelp(codes) + "\n\n" + ComPortsHelp();
+  if (more != nullptr) footer = std::string(more) + "\n\n" + footer;
+  return footer;
+}
+
+// A command that talks to registers: its own help lists the main options and
+// only the exit codes it can give. The main options given before the command
+// fall through to the program's.
+CLI::App* AddRegisterCommand(CLI::App& app, const char* name, const char* description,
+                             bool takesNets, std::initializer_list<int> codes, MainOptions& options,
+                             Invocation& invocation) {
+  CLI::App* command = app.add_subcommand(name, description);
+  AddPortOption(*command, options);
+  if (takesNets) AddNetOptions(*command, options);
+  AddOutputOptions(*command, invocation);
+  command->footer(Footer(codes, takesNets ? kSeveralRegistersHelp : nullptr));
+  command->fallthrough();
+  return command;
+}
+
+std::size_t Given(const CLI::App& app, const CLI::App& command, const std::string& name) {
+  const CLI::Option* own = command.get_option_no_throw(name);
+  return app.count(name) + (own != nullptr ? own->count() : 0);
+}
+
+void RefuseNetsWhereNoneApply(const CLI::App& app, const CLI::App& command) {
+  const std::string name = command.get_name();
+  const bool takesNets = name == "identify" || name == "read" || name == "write";
+  if (Given(app, command, "--all") > 0 && !takesNets) {
+    throw CLI::ValidationError("--all", "only identify, read and write take it");
+  }
+  if ((name == "detect" || name == "scan") && Given(app, command, "--net") > 0) {
+    throw CLI::ValidationError("--net", name + " finds the net numbers itself");
+  }
+  if (Given(app, command, "--all") > 0 && Given(app, command, "--net") > 0) {
+    throw CLI::ValidationError("--all", "either --net or --all");
+  }
+}
+
+}  // namespace
+
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
   CLI::App app{
       "Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
       "in ЗЕНОР-9 cash registers on a serial line.",
       "zenor9"};
-  app.footer(std::string(kExitCodesHelp) + "\n\n" + ComPortsHelp());
+  app.footer(
+      Footer({kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
+              kExitVerifyMismatch, kExitInterrupted, kExitTerminated},
+             "zenor9 COMMAND --help shows the options of each command."));
+  app.set_version_flag("--version", std::string("zenor9 ") + ZENOR9_VERSION);
   app.require_subcommand(1);
 
-  std::string port = "COM1";
-  int net = 0;
+  MainOptions options;
   std::string version = "0105";
   std::vector<std::string> faults;
 
-  app.add_option("--port", port, "COM1 to COM4, or a device path")
-      ->check(kPortCheck)
-      ->capture_default_str();
-  app.add_option("--net", net, "the register's net number; without it a scan finds it")
-      ->transform(kNetNumberCheck);
-  app.add_flag("--json", invocation.json, "print one JSON object on stdout");
-  app.add_flag("--trace", invocation.trace, "print every byte on the line on stderr");
+  AddPortOption(app, options);
+  AddNetOptions(app, options);
+  AddOutputOptions(app, invocation);
 
-  std::vector<CLI::App*> registerCommands = {
-      app.add_subcommand("identify", "print the net number and the version code"),
-      app.add_subcommand("detect", "print the net number that the scan finds"),
-      app.add_subcommand("scan", "probe every net number 0 to 99 and list what answers"),
-      app.add_subcommand("read", "print the prefix as the register holds it, or off"),
-  };
-  CLI::App* write = app.add_subcommand("write", "write the prefix (20 to 29) or off");
-  write->add_option("VALUE", invocation.writeValue, "20 to 29, or off")
+  const std::initializer_list<int> setUpCodes = {
+      kExitOk,          kExitFailed,    kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
+      kExitInterrupted, kExitTerminated};
+  AddRegisterCommand(app, "identify", "print the net number and the version code", true, setUpCodes,
+                     options, invocation);
+  AddRegisterCommand(app, "detect", "print the net number that the scan finds", false, setUpCodes,
+                     options, invocation);
+  AddRegisterCommand(
+      app, "scan", "probe every net number 0 to 99 and list what answers, as it answers", false,
+      {kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitInterrupted, kExitTerminated},
+      options, invocation);
+  AddRegisterCommand(app, "read", "print the prefix as the register holds it, or off", true,
+                     setUpCodes, options, invocation);
+  CLI::App* write = AddRegisterCommand(
+      app, "write", "write the prefix (20 to 29) or off, and print the value written", true,
+      {kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
+       kExitVerifyMismatch, kExitInterrupted, kExitTerminated},
+      options, invocation);
+  write->add_option("VALUE", invocation.writeValue, "20 to 29, or off (any case)")
       ->required()
-      ->check(kPrefixCheck);
-  write->add_flag("--verify", invocation.verify, "read the cells back and compare");
-  registerCommands.push_back(write);
-  registerCommands.push_back(
-      app.add_subcommand("ports", "list serial ports and what COM1 to COM4 map to"));
-  // The main options may also follow the command: zenor9 read --net 7.
-  for (CLI::App* command : registerCommands) command->fallthrough();
+      ->transform(kPrefixCheck);
+  write->add_flag("--verify", invocation.verify,
+                  "read the cells back and compare; on a mismatch print what they hold");
+
+  CLI::App* ports = app.add_subcommand("ports", "list serial ports and what COM1 to COM4 map to");
+  ports->add_flag("--json", invocation.json, "print one JSON object on stdout");
+  ports->footer(Footer({kExitOk, kExitUsage}));
+  ports->fallthrough();
 
   CLI::App* sim = app.add_subcommand(
       "sim", "serve virtual registers on a pseudo-terminal until SIGINT or SIGTERM");
@@ -219,7 +355,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       ->transform(kNetNumberCheck)
       ->capture_default_str();
   sim->add_option("--prefix", invocation.sim.prefix, "the prefix every register holds")
-      ->check(kPrefixCheck)
+      ->transform(kPrefixCheck)
       ->capture_default_str();
   sim->add_option("--version", version, "version bytes in hex")
       ->check(kVersionCheck)
@@ -233,12 +369,14 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
 
   try {
     app.parse(argc, argv);
-    invocation.command = app.get_subcommands().front()->get_name();
+    const CLI::App& command = *app.get_subcommands().front();
+    invocation.command = command.get_name();
     if (invocation.command == "sim") {
       RefuseMainOptionsForSim(app);
       RefuseDuplicateNets(invocation.sim.nets);
     }
-    RefuseNetForScans(app, invocation.command);
+    RefuseNetsWhereNoneApply(app, command);
+    RefuseDuplicateNets(NetsOfList(options.nets));
   } catch (const CLI::ParseError& error) {
     const bool json = AsksForJson(argc, argv);
     if (const std::optional<std::string> unknown = UnknownCommand(app, error)) {
@@ -250,8 +388,9 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
     return false;
   }
 
-  invocation.device = DeviceOfPort(port);
-  if (app.count("--net") > 0) invocation.net = static_cast<uint8_t>(net);
+  invocation.device = DeviceOfPort(options.port);
+  for (int net : NetsOfList(options.nets)) invocation.nets.push_back(static_cast<uint8_t>(net));
+  invocation.all = options.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
   ParseVersionBytes(version, invocation.sim.versionHigh, invocation.sim.versionLow);
   for (const std::string& name : faults) {

@@ -2,17 +2,19 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "cli/virtual_register.h"
 
 namespace zenor9::cli {
 
 struct Invocation {
-  std::string command;  // identify, detect, scan, read, write, ports, sim
-  std::string device;   // the device that --port stands for
-  std::optional<uint8_t> net;
+  std::string command;        // identify, detect, scan, read, write, ports, sim
+  std::string device;         // the device that --port stands for
+  std::vector<uint8_t> nets;  // --net, in increasing order; empty: the scan finds one
+  bool all = false;           // --all: every register a full scan finds
   bool json = false;
   bool trace = false;
   std::string writeValue;  // write: "20" to "29" or "off"
@@ -23,6 +25,9 @@ struct Invocation {
 // Fills `invocation` and returns true when the program has work to do. Otherwise
 // the run is over (help shown, or a usage error reported) and `exitCode` says how.
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode);
+
+// "Exit codes:" and what each of `codes` means, for a command's help.
+std::string ExitCodesHelp(std::initializer_list<int> codes);
 
 // "COM1" to "COM4" in any case become ComPortDevice(n); anything else is a path.
 std::string DeviceOfPort(const std::string& port);

@@ -1,6 +1,11 @@
 // zenor9: the prefix jobs of the desktop program for scripts and for lines with
 // many registers, plus a virtual register on a pseudo-terminal.
+#include <cstdio>
+
+#include "cli/batch_commands.h"
 #include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/live_output.h"
 #include "cli/platform.h"
 #include "cli/port_listing.h"
 #include "cli/register_commands.h"
@@ -11,16 +16,36 @@ namespace {
 
 using namespace zenor9::cli;
 
-Outcome RunCommand(const Invocation& invocation) {
-  const Target target{invocation.device, invocation.net, invocation.trace};
+RegisterJob JobOf(const std::string& command) {
+  if (command == "read") return RegisterJob::Read;
+  if (command == "write") return RegisterJob::Write;
+  return RegisterJob::Identify;
+}
+
+Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
+  Target target{invocation.device, std::nullopt, invocation.trace};
+  if (invocation.all || invocation.nets.size() > 1) {
+    const BatchRequest request{JobOf(invocation.command), invocation.nets, invocation.all,
+                               invocation.writeValue, invocation.verify};
+    return BatchCommand(target, request, live);
+  }
+  if (!invocation.nets.empty()) target.net = invocation.nets.front();
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
-  if (invocation.command == "scan") return ScanCommand(target);
+  if (invocation.command == "scan") return ScanCommand(target, live);
   if (invocation.command == "read") return ReadCommand(target);
   if (invocation.command == "write") {
     return WriteCommand(target, invocation.writeValue, invocation.verify);
   }
   return PortsCommand();
+}
+
+// What was done stays in the outcome; a failure there came from the waits the
+// stop cut short, so the stop itself is reported instead.
+void MarkInterrupted(Outcome& outcome) {
+  outcome.interrupted = true;
+  Fail(outcome, StopExitCode(), "interrupted", "stopped by " + StopName());
+  outcome.messageNote.clear();
 }
 
 }  // namespace
@@ -31,5 +56,12 @@ int main(int argc, char** argv) {
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;
   if (invocation.command == "sim") return RunVirtualRegister(invocation.sim);
-  return Report(RunCommand(invocation), invocation.json);
+
+  CatchStopRequests();
+  // The trace writes whole lines on stderr: a progress line would garble it.
+  LiveOutput live(invocation.json, !invocation.trace && IsTerminal(stderr));
+  Outcome outcome = RunCommand(invocation, live);
+  live.EndProgress();
+  if (UserAskedToStop()) MarkInterrupted(outcome);
+  return Report(outcome, invocation.json);
 }

@@ -16,6 +16,9 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPortUnavailable = 3;
 inline constexpr int kExitUnsupportedFirmware = 4;
 inline constexpr int kExitVerifyMismatch = 5;
+// A stop request ends a run with 128 + the signal's number, as shells report it.
+inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
+inline constexpr int kExitTerminated = 143;   // SIGTERM
 
 // The program's own messages.
 inline constexpr const char* kTextNoLink = "Нет связи с ККМ";
@@ -28,9 +31,11 @@ inline constexpr const char* kTextVerifyMismatch = "Префикс в ККМ н�
 
 struct Outcome {
   int exitCode = kExitOk;
-  std::string error;    // a short key for scripts ("no-link", ...); empty on success
-  std::string message;  // the user's message, Russian; may accompany success
-  std::string text;     // the result as printed on stdout without --json
+  std::string error;        // a short key for scripts ("no-link", ...); empty on success
+  std::string message;      // the user's message, Russian; may accompany success
+  std::string messageNote;  // said after the message on stderr, not in JSON, which
+                            // carries the value itself ("(найдена 1.0.6)")
+  std::string text;         // the result as printed on stdout without --json
   std::optional<std::string> port;
   std::optional<int> net;
   std::optional<int> version;
@@ -38,9 +43,16 @@ struct Outcome {
   std::optional<nlohmann::ordered_json> registers;  // scan
   std::optional<nlohmann::ordered_json> ports;      // ports
   std::optional<nlohmann::ordered_json> com;        // ports: what COM1 to COM4 stand for
+  bool interrupted = false;                         // a stop request ended the run before its end
 
   bool Ok() const { return exitCode == kExitOk; }
 };
+
+// The message as stderr shows it.
+inline std::string FullMessage(const Outcome& outcome) {
+  return outcome.messageNote.empty() ? outcome.message
+                                     : outcome.message + " " + outcome.messageNote;
+}
 
 inline void Fail(Outcome& outcome, int exitCode, std::string error, std::string message) {
   outcome.exitCode = exitCode;

@@ -23,6 +23,7 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "registers", outcome.registers);
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
+  if (outcome.interrupted) object["interrupted"] = true;
   if (!outcome.error.empty()) object["error"] = outcome.error;
   if (!outcome.message.empty()) object["message"] = outcome.message;
   return object;
@@ -37,7 +38,7 @@ int Report(const Outcome& outcome, bool json) {
   } else {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
     std::fflush(stdout);  // the result before the message, also on a shared pipe
-    if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", outcome.message.c_str());
+    if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
   }
   std::fflush(stdout);
   return outcome.exitCode;

@@ -61,6 +61,11 @@ void TraceTo(emu::Line& line, std::FILE* out) {
 bool MakeLink(const std::string& linkPath, const std::string& device) {
   std::error_code error;
   const fs::file_status status = fs::symlink_status(linkPath, error);
+  if (error && error != std::errc::no_such_file_or_directory) {
+    std::fprintf(stderr, "zenor9 sim: cannot make the link %s: %s\n", linkPath.c_str(),
+                 error.message().c_str());
+    return false;
+  }
   if (fs::exists(status) && !fs::is_symlink(status)) {
     std::fprintf(stderr, "zenor9 sim: %s exists and is not a symbolic link\n", linkPath.c_str());
     return false;
@@ -69,8 +74,10 @@ bool MakeLink(const std::string& linkPath, const std::string& device) {
   fs::create_symlink(device, temporary, error);
   if (!error) fs::rename(temporary, linkPath, error);
   if (error) {
+    const std::string reason = error.message();
     fs::remove(temporary, error);
-    std::fprintf(stderr, "zenor9 sim: cannot make the link %s\n", linkPath.c_str());
+    std::fprintf(stderr, "zenor9 sim: cannot make the link %s: %s\n", linkPath.c_str(),
+                 reason.c_str());
     return false;
   }
   return true;

@@ -123,7 +123,7 @@ TEST_F(CliTest, WriteRefusesAnythingButTwentyToTwentyNineOrOffWithNothingSent) {
   emu::Register& reg = line.AddRegister(7);
   StartLine();
 
-  for (const char* value : {"35", "19", "2", "200", "2a", "OFF", "", "-1"}) {
+  for (const char* value : {"35", "19", "2", "200", "2a", "OF", "", "-1"}) {
     const ChildResult result = Run({"--net", "7", "write", value});
     EXPECT_EQ(result.exitCode, 2) << value;
     EXPECT_FALSE(result.err.empty()) << value;
@@ -186,7 +186,7 @@ TEST_F(CliTest, FirmwareOtherThan105Exits4) {
 
   const ChildResult text = Run({"--net", "7", "read"});
   EXPECT_EQ(text.exitCode, 4);
-  EXPECT_EQ(text.err, std::string(kOldFirmware) + "\n");
+  EXPECT_EQ(text.err, std::string(kOldFirmware) + " (найдена 1.0.6)\n");
   EXPECT_TRUE(text.out.empty());
 
   const ChildResult json = Run({"--net", "7", "--json", "identify"});

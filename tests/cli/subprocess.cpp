@@ -42,8 +42,10 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// Starts zenor9 with stdout and stderr on pipes; returns the read ends.
-pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int& out, int& err) {
+// Starts zenor9 with stdout and stderr on pipes, or stderr on `errDevice` when
+// given; returns the read ends (`err` is then -1).
+pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int& out, int& err,
+            const char* errDevice = nullptr) {
   int outPipe[2];
   int errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -59,7 +61,11 @@ pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int&
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  if (errDevice != nullptr) {
+    posix_spawn_file_actions_addopen(&actions, 2, errDevice, O_RDWR | O_NOCTTY, 0);
+  } else {
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  }
   pid_t pid = -1;
   const int failed = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
                                  envpPointers.data());
@@ -69,6 +75,10 @@ pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int&
   if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
   out = outPipe[0];
   err = errPipe[0];
+  if (errDevice != nullptr) {
+    ::close(err);
+    err = -1;
+  }
   return pid;
 }
 
@@ -125,6 +135,43 @@ ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& e
   return result;
 }
 
+ChildResult RunZenor9OnTerminal(const std::vector<std::string>& args, const Environment& extra) {
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) {
+    throw std::runtime_error("no pseudo-terminal");
+  }
+  const std::string device = ::ptsname(terminal);
+  // Held open here too, so that the terminal keeps what the child wrote after it
+  // ends, and reading it never fails early.
+  const int held = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ChildResult result;
+  int out = -1;
+  int none = -1;
+  const pid_t pid = Spawn(args, extra, out, none, device.c_str());
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kChildTimeoutMs);
+  while (out >= 0 && std::chrono::steady_clock::now() < deadline) {
+    pollfd fds[2] = {{out, POLLIN, 0}, {terminal, POLLIN, 0}};
+    if (::poll(fds, 2, 100) <= 0) continue;
+    if (fds[1].revents != 0) Drain(terminal, result.err);
+    if (fds[0].revents != 0 && !Drain(out, result.out)) {
+      ::close(out);
+      out = -1;
+    }
+  }
+  if (out >= 0) {
+    ::kill(pid, SIGKILL);
+    ::close(out);
+  }
+  result.exitCode = ExitCodeOf(pid);
+  ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+  while (Drain(terminal, result.err)) {
+  }
+  ::close(held);
+  ::close(terminal);
+  return result;
+}
+
 BackgroundZenor9::BackgroundZenor9(const std::vector<std::string>& args, const Environment& extra) {
   pid_ = Spawn(args, extra, out_, err_);
 }
@@ -152,7 +199,7 @@ std::string BackgroundZenor9::ReadLine(int timeoutMs) {
 
 ChildResult BackgroundZenor9::Stop(int signal) {
   ChildResult result;
-  ::kill(pid_, signal);
+  if (signal != 0) ::kill(pid_, signal);
   result.exitCode = ExitCodeOf(pid_);
   pid_ = -1;
   result.out = pending_;

@@ -22,6 +22,11 @@ struct ChildResult {
 // Runs zenor9 with `args` to the end (killed after 30 s) and collects its output.
 ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& extra = {});
 
+// The same with stderr on a fresh pseudo-terminal, as on a user's terminal:
+// `err` is what the terminal was sent.
+ChildResult RunZenor9OnTerminal(const std::vector<std::string>& args,
+                                const Environment& extra = {});
+
 // A zenor9 that keeps running (the virtual register): its stdout is read line by
 // line, its stderr collected when it ends.
 class BackgroundZenor9 {
@@ -33,8 +38,10 @@ class BackgroundZenor9 {
 
   // The next line on stdout, without its newline; empty after `timeoutMs`.
   std::string ReadLine(int timeoutMs);
-  // Sends `signal` and waits for the end; returns what the child printed.
+  // Sends `signal` (none when 0) and waits for the end; returns what the child
+  // printed.
   ChildResult Stop(int signal);
+  pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

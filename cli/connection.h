@@ -1,0 +1,95 @@
+// The steps the register commands are made of, shared by the commands on one
+// register and the runs over several: a connection set up as the set-up dialog
+// does it, the prefix read and write on it, and the walk over all net numbers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "cli/outcome.h"
+#include "link/channel.h"
+#include "link/net_number.h"
+#include "memmap/ram_list.h"
+
+namespace zenor9::cli {
+
+struct Target {
+  std::string device;          // the device path to open (COMn already mapped)
+  std::optional<uint8_t> net;  // fixed net number; without it the scan finds it
+  bool trace = false;          // print every byte on stderr
+};
+
+// The state the set-up dialog leaves behind for the prefix operations. Its
+// channel gives up waiting once the user asks the program to stop.
+struct Connection {
+  SerialChannel channel;
+  uint8_t addressByte = kInitialAddressByte;
+  int32_t versionCode = 0;
+  MemoryMap memoryMap;
+
+  explicit Connection(bool trace);
+  ~Connection() { CloseChannel(channel); }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+};
+
+// While it lives, a stop request does not cut the channel's waits short: the two
+// cells of a prefix write are both written, so that no register is left holding
+// half of a prefix.
+class UninterruptedSection {
+ public:
+  explicit UninterruptedSection(SerialChannel& channel)
+      : channel_(channel), check_(std::move(channel.stopRequested)) {
+    channel_.stopRequested = nullptr;
+  }
+  ~UninterruptedSection() { channel_.stopRequested = std::move(check_); }
+  UninterruptedSection(const UninterruptedSection&) = delete;
+  UninterruptedSection& operator=(const UninterruptedSection&) = delete;
+
+ private:
+  SerialChannel& channel_;
+  StopCheck check_;
+};
+
+void FailPortUnavailable(Outcome& outcome);
+void FailNoLink(Outcome& outcome);
+
+// One whole set-up attempt: close, open, scan when `autoDetect`, identify, only
+// version code 105. True when connected; otherwise `outcome` holds the failure.
+bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome);
+// Opens the port alone, for the commands that address the registers themselves.
+bool OpenPort(const Target& target, Connection& connection, Outcome& outcome);
+// The set-up of one register on an open port: identify at `net`, only version
+// code 105, and the memory map of its firmware.
+bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome);
+
+// The prefix as the register holds it, into outcome.prefix (the text too).
+bool ReadPrefix(Connection& connection, Outcome& outcome);
+// Writes `value` ("20" to "29" or "off") into both cells, uninterrupted, and with
+// `verify` reads them back. outcome.prefix is the value written, or on a
+// mismatch the value read back.
+bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome);
+
+struct ScanHit {
+  uint8_t net;
+  bool answered;  // the probe came back; otherwise `other` did
+  uint8_t other = 0;
+  std::optional<int32_t> versionCode;
+};
+
+// Probes net numbers 0 to 99 in order and goes on after answers and stray bytes,
+// until a stop is requested. `onProbe` learns the number of each probe before it
+// goes out (1 to 100); `onHit` is called as each hit comes and may use the line
+// (the walk puts it back in Mark).
+void WalkTheLine(SerialChannel& channel, const std::function<void(int probe)>& onProbe,
+                 const std::function<void(const ScanHit& hit)>& onHit);
+
+std::string ScanHitLine(const ScanHit& hit);
+nlohmann::ordered_json ScanHitJson(const ScanHit& hit);
+
+// A cell's byte as it is shown: printable ASCII as itself, anything else as \xNN.
+std::string CellText(uint8_t value);
+
+}  // namespace zenor9::cli

@@ -1,0 +1,59 @@
+// Windows: the console's control events, noted by a handler that the system runs
+// on a thread of its own. Ctrl-C and Ctrl-Break count as an interrupt (exit code
+// 130, as SIGINT); closing the console, logging off and shutting down as a request
+// to terminate (143, as SIGTERM).
+#include <windows.h>
+
+#include <io.h>
+#include <atomic>
+
+#include "cli/console.h"
+
+namespace zenor9::cli {
+
+namespace {
+
+constexpr int kInterrupt = 130;
+constexpr int kTerminate = 143;
+
+std::atomic<int> firstStopCode{0};
+
+BOOL WINAPI NoteControlEvent(DWORD event) {
+  const int code = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? kInterrupt : kTerminate;
+  int none = 0;
+  firstStopCode.compare_exchange_strong(none, code);
+  return TRUE;
+}
+
+}  // namespace
+
+void CatchStopRequests() {
+  SetConsoleCtrlHandler(NoteControlEvent, TRUE);
+}
+
+bool UserAskedToStop() {
+  return firstStopCode.load() != 0;
+}
+
+int StopExitCode() {
+  return firstStopCode.load();
+}
+
+std::string StopName() {
+  switch (firstStopCode.load()) {
+    case kInterrupt:
+      return "Ctrl-C";
+    case kTerminate:
+      return "a request to terminate";
+    default:
+      return {};
+  }
+}
+
+bool IsTerminal(std::FILE* stream) {
+  DWORD mode = 0;
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+}  // namespace zenor9::cli

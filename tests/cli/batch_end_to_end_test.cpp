@@ -1,0 +1,299 @@
+// zenor9 on a whole line: lists of net numbers and --all for identify, read and
+// write, output as each register is done, the exit code rule, the JSON shape,
+// the progress line on a terminal, and stop requests (SIGINT, SIGTERM) in the
+// middle of a scan and of a write on several registers.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "emulator/pty_host.h"
+#include "link/net_number.h"
+#include "subprocess.h"
+
+namespace zenor9 {
+namespace {
+
+using testing::BackgroundZenor9;
+using testing::ChildResult;
+using testing::RunZenor9;
+
+constexpr const char* kNoLink = "Нет связи с ККМ";
+
+nlohmann::json JsonOf(const std::string& out) {
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  nlohmann::json object = nlohmann::json::parse(out, nullptr, false);
+  EXPECT_TRUE(object.is_object()) << out;
+  return object.is_object() ? object : nlohmann::json::object();
+}
+
+std::set<std::string> KeysOf(const nlohmann::json& object) {
+  std::set<std::string> keys;
+  for (const auto& item : object.items()) keys.insert(item.key());
+  return keys;
+}
+
+class BatchTest : public ::testing::Test {
+ protected:
+  void StartLine() { ASSERT_TRUE(host.Start()); }
+  testing::Environment Com1() const { return {{"ZENOR9_COM1", host.DevicePath()}}; }
+  ChildResult Run(const std::vector<std::string>& args) { return RunZenor9(args, Com1()); }
+
+  // Sends `signal` to the child the first time `when` holds for a byte sent to
+  // the registers.
+  void SignalWhen(int signal, std::function<bool(const emu::WireByte&)> when) {
+    line.SetObserver([this, signal, when](const emu::WireByte& byte) {
+      if (byte.toRegister && child.load() > 0 && when(byte)) ::kill(child.exchange(0), signal);
+    });
+  }
+
+  emu::Line line;
+  emu::PtyHost host{line};
+  std::atomic<pid_t> child{0};
+};
+
+TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
+  line.AddRegister(3);
+  line.AddRegister(7).SetPrefix("25");
+  line.AddRegister(12).SetPrefix("off");
+  line.AddRegister(40);
+  StartLine();
+
+  const ChildResult read = Run({"--net", "12,3,7", "read"});
+  EXPECT_EQ(read.exitCode, 0) << read.err;
+  EXPECT_EQ(read.out, "net 3 23\nnet 7 25\nnet 12 off\n");
+  EXPECT_TRUE(read.err.empty()) << read.err;
+
+  const ChildResult identify = Run({"identify", "--all"});
+  EXPECT_EQ(identify.exitCode, 0) << identify.err;
+  EXPECT_EQ(identify.out,
+            "net 3 version 105\nnet 7 version 105\nnet 12 version 105\nnet 40 version 105\n");
+
+  const ChildResult write = Run({"write", "26", "--all", "--verify"});
+  EXPECT_EQ(write.exitCode, 0) << write.err;
+  EXPECT_EQ(write.out, "net 3 26\nnet 7 26\nnet 12 26\nnet 40 26\n");
+  for (std::size_t i = 0; i < line.RegisterCount(); ++i) {
+    EXPECT_EQ(line.RegisterAt(i).Prefix(), "26") << i;
+  }
+
+  const ChildResult json = Run({"--json", "--all", "read"});
+  EXPECT_EQ(json.exitCode, 0);
+  const nlohmann::json object = JsonOf(json.out);
+  EXPECT_EQ(KeysOf(object), (std::set<std::string>{"ok", "port", "registers"}));
+  EXPECT_EQ(object["ok"], true);
+  EXPECT_EQ(object["port"], host.DevicePath());
+  ASSERT_EQ(object["registers"].size(), 4u);
+  EXPECT_EQ(object["registers"][1],
+            nlohmann::json::parse(R"({"net":7,"ok":true,"version":105,"prefix":"26"})"));
+}
+
+TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesTheExitCode) {
+  line.AddRegister(3);
+  line.AddRegister(9).SetFault(emu::Fault::NoAck);
+  line.AddRegister(12, 0x01, 0x06);
+  line.AddRegister(20).SetFault(emu::Fault::IgnoreWrites);
+  line.AddRegister(31);
+  StartLine();
+
+  const ChildResult text = Run({"--net", "3,9,12,20,31", "write", "24", "--verify"});
+  EXPECT_EQ(text.exitCode, 1);  // net 9 is the first to fail
+  EXPECT_EQ(text.out,
+            "net 3 24\n"
+            "net 9 error: Нет связи с ККМ\n"
+            "net 12 error: В ККМ необходимо установить ПО версии не ниже 1.0.5 (найдена 1.0.6)\n"
+            "net 20 error: Префикс в ККМ не совпадает с записанным\n"
+            "net 31 24\n");
+  EXPECT_EQ(line.RegisterAt(0).Prefix(), "24");
+  EXPECT_EQ(line.RegisterAt(2).Prefix(), "23");  // refused before any write
+  EXPECT_EQ(line.RegisterAt(4).Prefix(), "24");
+
+  EXPECT_EQ(Run({"--net", "20,12,3", "write", "25", "--verify"}).exitCode, 4);
+  EXPECT_EQ(Run({"--net", "31,20", "write", "25", "--verify"}).exitCode, 5);
+  EXPECT_EQ(Run({"--net", "3,31", "write", "25", "--verify"}).exitCode, 0);
+
+  const ChildResult json = Run({"--json", "--net", "3,9,12,20", "write", "22", "--verify"});
+  EXPECT_EQ(json.exitCode, 1);
+  const nlohmann::json object = JsonOf(json.out);
+  EXPECT_EQ(object["ok"], false);
+  EXPECT_FALSE(object.contains("error"));  // each register says its own
+  const nlohmann::json& registers = object["registers"];
+  ASSERT_EQ(registers.size(), 4u);
+  EXPECT_EQ(registers[0],
+            nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"22"})"));
+  EXPECT_EQ(registers[1],
+            nlohmann::json::parse(R"({"net":9,"ok":false,"error":"no-link","message":")" +
+                                  std::string(kNoLink) + R"("})"));
+  EXPECT_EQ(registers[2]["error"], "unsupported-firmware");
+  EXPECT_EQ(registers[2]["version"], 106);
+  EXPECT_EQ(registers[3]["error"], "verify-mismatch");
+  EXPECT_EQ(registers[3]["prefix"], "23");  // what the register still holds
+}
+
+TEST_F(BatchTest, AllOnALineWithoutRegistersExits1) {
+  StartLine();
+  const ChildResult text = Run({"--all", "read"});
+  EXPECT_EQ(text.exitCode, 1);
+  EXPECT_EQ(text.out, "");
+  EXPECT_EQ(text.err, std::string(kNoLink) + "\n");
+
+  const nlohmann::json object = JsonOf(Run({"--all", "--json", "identify"}).out);
+  EXPECT_EQ(object["error"], "no-link");
+  EXPECT_EQ(object["registers"], nlohmann::json::array());
+  EXPECT_EQ(line.SentBytes().size(), 200u);  // two scans, nothing else
+}
+
+TEST_F(BatchTest, ScanPrintsEachRegisterAsSoonAsItIsKnown) {
+  line.AddRegister(0);
+  line.AddRegister(99);
+  StartLine();
+
+  BackgroundZenor9 scan({"scan"}, Com1());
+  EXPECT_EQ(scan.ReadLine(5000), "net 0 version 105");
+  const auto first = std::chrono::steady_clock::now();
+  EXPECT_EQ(scan.ReadLine(10000), "net 99 version 105");
+  // Between the two lie 98 probes of more than 10 ms each and an identify.
+  EXPECT_GT(std::chrono::steady_clock::now() - first, std::chrono::milliseconds(1000));
+  EXPECT_EQ(scan.Stop(0).exitCode, 0);
+}
+
+TEST_F(BatchTest, SigintMidScanStopsProbingAndPrintsWhatWasFound) {
+  line.AddRegister(0);
+  line.AddRegister(99);
+  SignalWhen(SIGINT, [](const emu::WireByte& byte) {
+    return byte.parity == ParityMode::Mark && byte.value == AddressByteOfNetNumber(50);
+  });
+  StartLine();
+
+  BackgroundZenor9 scan({"--json", "scan"}, Com1());
+  child = scan.Pid();
+  const ChildResult result = scan.Stop(0);
+  EXPECT_EQ(result.exitCode, 130) << result.err;
+  const nlohmann::json object = JsonOf(result.out);
+  EXPECT_EQ(object["ok"], false);
+  EXPECT_EQ(object["interrupted"], true);
+  EXPECT_EQ(object["error"], "interrupted");
+  EXPECT_EQ(object["registers"], nlohmann::json::parse(R"([{"net":0,"version":105}])"));
+  // Probes 0 to 50, the identify of net 0 (its address byte), at most one more.
+  std::size_t marks = 0;
+  for (const emu::WireByte& byte : line.Log()) {
+    marks += byte.toRegister && byte.parity == ParityMode::Mark ? 1 : 0;
+  }
+  EXPECT_GE(marks, 52u);
+  EXPECT_LE(marks, 53u);
+}
+
+TEST_F(BatchTest, SigintMidWriteFinishesThatRegisterAndLeavesTheRestUntouched) {
+  for (uint8_t net = 1; net <= 5; ++net) line.AddRegister(net);
+  // Net 3's second address byte begins its tens cell write (the first is identify).
+  int addressedNet3 = 0;
+  SignalWhen(SIGINT, [&addressedNet3](const emu::WireByte& byte) {
+    return byte.parity == ParityMode::Mark && byte.value == AddressByteOfNetNumber(3) &&
+           ++addressedNet3 == 2;
+  });
+  StartLine();
+
+  BackgroundZenor9 write({"--json", "--net", "1,2,3,4,5", "write", "27", "--verify"}, Com1());
+  child = write.Pid();
+  const ChildResult result = write.Stop(0);
+  host.Stop();  // before the observer's locals go away
+  EXPECT_EQ(result.exitCode, 130) << result.err;
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(line.RegisterAt(i).Prefix(), i < 3 ? "27" : "23") << "net " << i + 1;
+  }
+  const nlohmann::json object = JsonOf(result.out);
+  EXPECT_EQ(object["interrupted"], true);
+  ASSERT_EQ(object["registers"].size(), 3u);
+  EXPECT_EQ(object["registers"][2],
+            nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"27"})"));
+}
+
+TEST_F(BatchTest, SigtermDuringTheSetUpOfOneRegisterExits143) {
+  line.AddRegister(7).SetFault(emu::Fault::NoAck);
+  SignalWhen(SIGTERM, [](const emu::WireByte& byte) { return byte.parity == ParityMode::Space; });
+  StartLine();
+
+  BackgroundZenor9 read({"--net", "7", "read"}, Com1());
+  child = read.Pid();
+  const auto start = std::chrono::steady_clock::now();
+  const ChildResult result = read.Stop(0);
+  EXPECT_EQ(result.exitCode, 143);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "stopped by SIGTERM\n");
+  // Without the stop: 440 ms of identify delays and a read time-out of 120 ms.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+}
+
+TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
+  line.AddRegister(5);
+  line.AddRegister(6);
+  StartLine();
+
+  const ChildResult shown = testing::RunZenor9OnTerminal({"--all", "read"}, Com1());
+  EXPECT_EQ(shown.exitCode, 0);
+  EXPECT_EQ(shown.out, "net 5 23\nnet 6 23\n");
+  for (const char* text :
+       {"\rprobe 1/100", "\rprobe 100/100", "\rregister 1 of 2", "\rregister 2 of 2"}) {
+    EXPECT_NE(shown.err.find(text), std::string::npos) << text;
+  }
+  // The last thing on the terminal blanks the indicator out.
+  const std::string erased = "\r" + std::string(std::string("register 2 of 2").size(), ' ') + "\r";
+  EXPECT_EQ(shown.err.substr(shown.err.size() - erased.size()), erased);
+
+  EXPECT_EQ(testing::RunZenor9OnTerminal({"--all", "--json", "read"}, Com1()).err, "");
+  EXPECT_EQ(
+      testing::RunZenor9OnTerminal({"--net", "5", "--trace", "read"}, Com1()).err.find("probe"),
+      std::string::npos);
+}
+
+TEST(SimStopTest, SigintMidScanOfTheVirtualRegisterKeepsTheLinesPrinted) {
+  BackgroundZenor9 sim({"sim", "--net", "0,99"});
+  const std::string device = sim.ReadLine(5000);
+  ASSERT_FALSE(device.empty());
+
+  BackgroundZenor9 scan({"--port", device, "scan"});
+  EXPECT_EQ(scan.ReadLine(5000), "net 0 version 105");
+  const ChildResult stopped = scan.Stop(SIGINT);
+  EXPECT_EQ(stopped.exitCode, 130);
+  EXPECT_EQ(stopped.out, "");  // net 99 was never reached
+  EXPECT_EQ(stopped.err, "stopped by SIGINT\n");
+  EXPECT_EQ(sim.Stop(SIGTERM).exitCode, 0);
+}
+
+TEST(CommandHelpTest, EachCommandListsItsOptionsAndOnlyItsExitCodes) {
+  const ChildResult write = RunZenor9({"write", "--help"});
+  EXPECT_EQ(write.exitCode, 0);
+  for (const char* text :
+       {"--port", "--net", "--all", "--json", "--trace", "--verify", "5  write --verify",
+        "130  stopped by SIGINT", "143  stopped by SIGTERM"}) {
+    EXPECT_NE(write.out.find(text), std::string::npos) << text;
+  }
+  const ChildResult scan = RunZenor9({"scan", "--help"});
+  EXPECT_NE(scan.out.find("130"), std::string::npos);
+  for (const char* text : {"--net", "--all", "4  firmware", "5  write"}) {
+    EXPECT_EQ(scan.out.find(text), std::string::npos) << text;
+  }
+  const ChildResult ports = RunZenor9({"ports", "--help"});
+  EXPECT_EQ(ports.out.find("130"), std::string::npos);
+  EXPECT_EQ(ports.out.find("--port"), std::string::npos);
+
+  const ChildResult version = RunZenor9({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("zenor9 ", 0), 0u) << version.out;
+}
+
+TEST(CommandHelpTest, OffIsAcceptedInAnyCaseAndSimSaysWhyItCannotLink) {
+  // No register behind COM1: the value passed the check, the port did not open.
+  EXPECT_EQ(RunZenor9({"--net", "7", "write", "OFF"}).exitCode, 3);
+  EXPECT_EQ(RunZenor9({"--net", "7", "write", "Off"}).exitCode, 3);
+
+  const ChildResult sim = RunZenor9({"sim", "--link", "/nonexistent/zenor9/register"});
+  EXPECT_EQ(sim.exitCode, 1);
+  EXPECT_NE(sim.err.find("No such file or directory"), std::string::npos) << sim.err;
+}
+
+}  // namespace
+}  // namespace zenor9
