@@ -82,9 +82,48 @@ bool HasKeyboardFocus(const QWidget& widget) {
   return TopLevelOf(focus->focus) == TopLevelOf(static_cast<xcb_window_t>(widget.winId()));
 }
 
-// On top of `below` and holding the keyboard focus.
+bool IsViewable(const QWidget& widget) {
+  ReplyPtr<xcb_get_window_attributes_reply_t> attributes(
+      xcb_get_window_attributes_reply(
+          Connection(),
+          xcb_get_window_attributes(Connection(), static_cast<xcb_window_t>(widget.winId())),
+          nullptr),
+      &std::free);
+  return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+// Mapped, on top of `below` and holding the keyboard focus.
 bool OnTopWithFocus(const QWidget& window, const QWidget& below) {
-  return window.isVisible() && StackPlace(window) > StackPlace(below) && HasKeyboardFocus(window);
+  return window.isVisible() && IsViewable(window) && StackPlace(window) > StackPlace(below) &&
+         HasKeyboardFocus(window);
+}
+
+// Sends what a window manager's buttons or a pager send: a request to
+// minimise (to the root, as ICCCM has it) or to close (to the window).
+void SendClientMessage(xcb_window_t to, xcb_window_t about, xcb_atom_t type, uint32_t value,
+                       uint32_t mask) {
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = about;
+  message.type = type;
+  message.data.data32[0] = value;
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(Connection(), 0, to, mask, reinterpret_cast<const char*>(&message));
+  xcb_flush(Connection());
+}
+
+void RequestMinimise(const QWidget& window) {
+  constexpr uint32_t kIconicState = 3;
+  SendClientMessage(Root(), static_cast<xcb_window_t>(window.winId()), Atom("WM_CHANGE_STATE"),
+                    kIconicState,
+                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+}
+
+void RequestClose(const QWidget& window) {
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  SendClientMessage(id, id, Atom("WM_PROTOCOLS"), Atom("WM_DELETE_WINDOW"),
+                    XCB_EVENT_MASK_NO_EVENT);
 }
 
 std::vector<uint32_t> MotifHints(const QWidget& window) {
@@ -155,6 +194,25 @@ class WindowStackingTest : public QObject {
       QCOMPARE(hints[2], 2u | 8u);
       QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
     }
+  }
+
+  void MinimiseRequestLeavesTheDialogUpAndCloseRequestActsAsClose() {
+    Program p(2);
+    QVERIFY(p.ConnectOk());
+    bool upAfterMinimise = false;
+    bool closedByRequest = false;
+    p.Connect([&] {
+      QVERIFY(WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); }));
+      RequestMinimise(*p.dialog);
+      QTest::qWait(300);  // the window manager's turn
+      upAfterMinimise = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
+      RequestClose(*p.dialog);
+      closedByRequest = WaitFor([&] { return !p.dialog->isVisible(); });
+    });
+    QVERIFY(upAfterMinimise);
+    QVERIFY(closedByRequest);
+    QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
+    QVERIFY(p.ButtonsEnabled());
   }
 
   void MessageBoxComesUpOnTopAndGivesTheFocusBack() {
