@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/busy_cursor.h"
@@ -51,7 +52,18 @@ bool TInit_Com::event(QEvent* event) {
   if (activated || event->type() == QEvent::Show) {
     RunHandler(messages_, [this] { FormActivate(); });
   }
+  if (event->type() == QEvent::Show) CenterOnDesktop();
   return QDialog::event(event);
+}
+
+void TInit_Com::CenterOnDesktop() {
+  // At every showing: left to itself, Qt reopens the dialog one title bar
+  // lower than where a window manager first placed it.
+  if (const QScreen* display = screen()) {
+    QRect area = geometry();
+    area.moveCenter(display->geometry().center());
+    setGeometry(area);
+  }
 }
 
 void TInit_Com::keyPressEvent(QKeyEvent* event) {

@@ -33,6 +33,7 @@ class TInit_Com : public QDialog {
 
  private:
   uint8_t ChosenPort() const;
+  void CenterOnDesktop();
 
   AppState& state_;
   MessageService& messages_;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <array>
@@ -126,6 +127,20 @@ void RequestClose(const QWidget& window) {
                     XCB_EVENT_MASK_NO_EVENT);
 }
 
+// The window's client area in root coordinates.
+QRect ScreenRect(const QWidget& window) {
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  ReplyPtr<xcb_translate_coordinates_reply_t> origin(
+      xcb_translate_coordinates_reply(
+          Connection(), xcb_translate_coordinates(Connection(), id, Root(), 0, 0), nullptr),
+      &std::free);
+  ReplyPtr<xcb_get_geometry_reply_t> size(
+      xcb_get_geometry_reply(Connection(), xcb_get_geometry(Connection(), id), nullptr),
+      &std::free);
+  if (!origin || !size) return {};
+  return {origin->dst_x, origin->dst_y, size->width, size->height};
+}
+
 std::vector<uint32_t> MotifHints(const QWidget& window) {
   const xcb_atom_t atom = Atom("_MOTIF_WM_HINTS");
   ReplyPtr<xcb_get_property_reply_t> reply(
@@ -180,14 +195,22 @@ class WindowStackingTest : public QObject {
   void SetupDialogComesUpOnTopWithTheFocusAtEveryShowing() {
     Program p;
     QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
+    const QPoint screenCenter = p.dialog->screen()->geometry().center();
     for (int showing = 1; showing <= 3; ++showing) {
       bool onTop = false;
       std::vector<uint32_t> hints;
+      QRect placed;
       p.Connect([&] {
         onTop = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
         hints = MotifHints(*p.dialog);
+        placed = ScreenRect(*p.dialog);
       });
       QVERIFY2(onTop, qPrintable(QString("showing %1").arg(showing)));
+      // Centred on the desktop every time.
+      QCOMPARE(placed.size(), QSize(340, 83));
+      QVERIFY2(
+          (placed.center() - screenCenter).manhattanLength() <= 2,
+          qPrintable(QString("showing %1 at %2,%3").arg(showing).arg(placed.x()).arg(placed.y())));
       // Move only; border and title, no buttons or menu.
       QCOMPARE(hints.size(), std::size_t{5});
       QCOMPARE(hints[1], 4u);
