@@ -70,7 +70,11 @@ display_problem() {
   else
     local socket="$WAYLAND_DISPLAY"
     [[ "$socket" == /* ]] || socket="${XDG_RUNTIME_DIR:-/nonexistent}/$socket"
-    [[ -S "$socket" ]] || echo "The display WAYLAND_DISPLAY=$WAYLAND_DISPLAY does not answer (no socket $socket)"
+    if [[ ! -S "$socket" ]]; then
+      echo "The display WAYLAND_DISPLAY=$WAYLAND_DISPLAY does not answer (no socket $socket)"
+    elif ! compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland*.so" >/dev/null; then
+      echo "DISPLAY is empty and Qt's Wayland plugin (qt6-wayland) is not installed"
+    fi
   fi
 }
 
@@ -83,5 +87,7 @@ elif [[ ! -x "$bin/zenor9-prefix" ]]; then
   run_on_command_line
 else
   echo "Starting zenor9-prefix; the virtual register stops when its window closes."
+  # Only a Wayland display: Qt would otherwise try X11 first.
+  [[ -z "${DISPLAY:-}" ]] && export QT_QPA_PLATFORM=wayland
   "$bin/zenor9-prefix"
 fi
