@@ -9,7 +9,7 @@ FUZZ_SMOKE_SECONDS ?= 8
 BENCH_BUILD ?= build-bench
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: deps configure build test test-sanitize windows run fuzz fuzz-build fuzz-smoke bench format clean
+.PHONY: deps configure build test package package-check test-sanitize windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -30,6 +30,14 @@ run: configure
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 	@$(MAKE) --no-print-directory fuzz-smoke
+
+# The Debian package of both programs: $(BUILD)/zenor9-prefix_VERSION_ARCH.deb.
+package: build
+	@cd $(BUILD) && cpack -G DEB >/dev/null && ls "$$PWD"/zenor9-prefix_*.deb
+
+# The package as CI checks it: lintian, then its zenor9 run from a dpkg -x root.
+package-check: package
+	@scripts/check-package.sh $(BUILD)
 
 # The libFuzzer targets of the link (clang, ASan, UBSan), in their own build directory.
 fuzz-build: deps

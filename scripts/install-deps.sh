@@ -14,6 +14,7 @@ packages=(
   x11-utils  # make run: whether the display answers
   openbox  # the window tests under a window manager
   xdotool time  # make bench: the program's start-up under xvfb-run
+  dpkg-dev file lintian desktop-file-utils man-db  # make package: shlibdeps and its checks
 )
 
 missing=()
