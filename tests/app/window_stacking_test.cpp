@@ -24,12 +24,19 @@ namespace zenor9::test {
 
 namespace {
 
-template <typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
-
 xcb_connection_t* Connection() {
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+// An xcb reply, freed when it goes out of scope.
+template <typename Reply>
+std::unique_ptr<Reply, decltype(&std::free)> Owned(Reply* reply) {
+  return {reply, &std::free};
+}
+
+xcb_window_t Id(const QWidget& window) {
+  return static_cast<xcb_window_t>(window.winId());
 }
 
 xcb_window_t Root() {
@@ -37,11 +44,21 @@ xcb_window_t Root() {
 }
 
 xcb_atom_t Atom(const char* name) {
-  ReplyPtr<xcb_intern_atom_reply_t> reply(
-      xcb_intern_atom_reply(Connection(), xcb_intern_atom(Connection(), 0, std::strlen(name), name),
-                            nullptr),
-      &std::free);
+  auto* c = Connection();
+  auto reply =
+      Owned(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr));
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// Up to `count` 32-bit values of a window property.
+std::vector<uint32_t> Property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                               uint32_t count) {
+  auto* c = Connection();
+  auto reply = Owned(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, count), nullptr));
+  if (!reply || reply->format != 32) return {};
+  const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+  return {values, values + xcb_get_property_value_length(reply.get()) / 4};
 }
 
 // The root's child that holds `window`: the window itself without a window
@@ -49,9 +66,8 @@ xcb_atom_t Atom(const char* name) {
 xcb_window_t TopLevelOf(xcb_window_t window) {
   const xcb_window_t root = Root();
   while (window != XCB_WINDOW_NONE && window != root) {
-    ReplyPtr<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(Connection(), xcb_query_tree(Connection(), window), nullptr),
-        &std::free);
+    auto tree =
+        Owned(xcb_query_tree_reply(Connection(), xcb_query_tree(Connection(), window), nullptr));
     if (!tree) return XCB_WINDOW_NONE;
     if (tree->parent == root) return window;
     window = tree->parent;
@@ -61,10 +77,9 @@ xcb_window_t TopLevelOf(xcb_window_t window) {
 
 // Place in the root's stacking order, bottom 0; -1 when not found.
 int StackPlace(const QWidget& widget) {
-  const xcb_window_t top = TopLevelOf(static_cast<xcb_window_t>(widget.winId()));
-  ReplyPtr<xcb_query_tree_reply_t> tree(
-      xcb_query_tree_reply(Connection(), xcb_query_tree(Connection(), Root()), nullptr),
-      &std::free);
+  const xcb_window_t top = TopLevelOf(Id(widget));
+  auto tree =
+      Owned(xcb_query_tree_reply(Connection(), xcb_query_tree(Connection(), Root()), nullptr));
   if (!tree) return -1;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
@@ -74,22 +89,18 @@ int StackPlace(const QWidget& widget) {
 }
 
 bool HasKeyboardFocus(const QWidget& widget) {
-  ReplyPtr<xcb_get_input_focus_reply_t> focus(
-      xcb_get_input_focus_reply(Connection(), xcb_get_input_focus(Connection()), nullptr),
-      &std::free);
+  auto focus =
+      Owned(xcb_get_input_focus_reply(Connection(), xcb_get_input_focus(Connection()), nullptr));
   if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
     return false;
   }
-  return TopLevelOf(focus->focus) == TopLevelOf(static_cast<xcb_window_t>(widget.winId()));
+  return TopLevelOf(focus->focus) == TopLevelOf(Id(widget));
 }
 
 bool IsViewable(const QWidget& widget) {
-  ReplyPtr<xcb_get_window_attributes_reply_t> attributes(
-      xcb_get_window_attributes_reply(
-          Connection(),
-          xcb_get_window_attributes(Connection(), static_cast<xcb_window_t>(widget.winId())),
-          nullptr),
-      &std::free);
+  auto* c = Connection();
+  auto attributes =
+      Owned(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, Id(widget)), nullptr));
   return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
@@ -97,6 +108,25 @@ bool IsViewable(const QWidget& widget) {
 bool OnTopWithFocus(const QWidget& window, const QWidget& below) {
   return window.isVisible() && IsViewable(window) && StackPlace(window) > StackPlace(below) &&
          HasKeyboardFocus(window);
+}
+
+// The window's client area in root coordinates.
+QRect ScreenRect(const QWidget& window) {
+  auto* c = Connection();
+  auto origin = Owned(xcb_translate_coordinates_reply(
+      c, xcb_translate_coordinates(c, Id(window), Root(), 0, 0), nullptr));
+  auto size = Owned(xcb_get_geometry_reply(c, xcb_get_geometry(c, Id(window)), nullptr));
+  if (!origin || !size) return {};
+  return {origin->dst_x, origin->dst_y, size->width, size->height};
+}
+
+std::vector<uint32_t> MotifHints(const QWidget& window) {
+  const xcb_atom_t atom = Atom("_MOTIF_WM_HINTS");
+  return Property(Id(window), atom, atom, 5);
+}
+
+bool WindowManagerRuns() {
+  return Property(Root(), Atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 1).size() == 1;
 }
 
 // Sends what a window manager's buttons or a pager send: a request to
@@ -116,43 +146,13 @@ void SendClientMessage(xcb_window_t to, xcb_window_t about, xcb_atom_t type, uin
 
 void RequestMinimise(const QWidget& window) {
   constexpr uint32_t kIconicState = 3;
-  SendClientMessage(Root(), static_cast<xcb_window_t>(window.winId()), Atom("WM_CHANGE_STATE"),
-                    kIconicState,
+  SendClientMessage(Root(), Id(window), Atom("WM_CHANGE_STATE"), kIconicState,
                     XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
 }
 
 void RequestClose(const QWidget& window) {
-  const auto id = static_cast<xcb_window_t>(window.winId());
-  SendClientMessage(id, id, Atom("WM_PROTOCOLS"), Atom("WM_DELETE_WINDOW"),
+  SendClientMessage(Id(window), Id(window), Atom("WM_PROTOCOLS"), Atom("WM_DELETE_WINDOW"),
                     XCB_EVENT_MASK_NO_EVENT);
-}
-
-// The window's client area in root coordinates.
-QRect ScreenRect(const QWidget& window) {
-  const auto id = static_cast<xcb_window_t>(window.winId());
-  ReplyPtr<xcb_translate_coordinates_reply_t> origin(
-      xcb_translate_coordinates_reply(
-          Connection(), xcb_translate_coordinates(Connection(), id, Root(), 0, 0), nullptr),
-      &std::free);
-  ReplyPtr<xcb_get_geometry_reply_t> size(
-      xcb_get_geometry_reply(Connection(), xcb_get_geometry(Connection(), id), nullptr),
-      &std::free);
-  if (!origin || !size) return {};
-  return {origin->dst_x, origin->dst_y, size->width, size->height};
-}
-
-std::vector<uint32_t> MotifHints(const QWidget& window) {
-  const xcb_atom_t atom = Atom("_MOTIF_WM_HINTS");
-  ReplyPtr<xcb_get_property_reply_t> reply(
-      xcb_get_property_reply(
-          Connection(),
-          xcb_get_property(Connection(), 0, static_cast<xcb_window_t>(window.winId()), atom, atom,
-                           0, 5),
-          nullptr),
-      &std::free);
-  if (!reply || reply->format != 32) return {};
-  const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
-  return {values, values + xcb_get_property_value_length(reply.get()) / 4};
 }
 
 // Processes events until `done` holds or 5 s have passed.
@@ -164,16 +164,6 @@ bool WaitFor(const std::function<bool()>& done) {
     QTest::qWait(20);
   }
   return true;
-}
-
-bool WindowManagerRuns() {
-  const xcb_atom_t atom = Atom("_NET_SUPPORTING_WM_CHECK");
-  ReplyPtr<xcb_get_property_reply_t> reply(
-      xcb_get_property_reply(Connection(),
-                             xcb_get_property(Connection(), 0, Root(), atom, XCB_ATOM_WINDOW, 0, 1),
-                             nullptr),
-      &std::free);
-  return reply && xcb_get_property_value_length(reply.get()) == 4;
 }
 
 }  // namespace
