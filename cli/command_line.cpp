@@ -92,6 +92,7 @@ const CLI::Validator kNetListCheck(
       for (;;) {
         const std::size_t comma = text.find(',', from);
         std::string net = text.substr(from, comma == std::string::npos ? comma : comma - from);
+        if (net.empty()) return "a net number is missing in \"" + Quoted(text) + "\"";
         if (std::string error = kNetNumberCheck(net); !error.empty()) return error;
         rewritten += (rewritten.empty() ? "" : ",") + net;
         if (comma == std::string::npos) break;

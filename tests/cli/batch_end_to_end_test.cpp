@@ -146,6 +146,25 @@ TEST_F(BatchTest, AllOnALineWithoutRegistersExits1) {
   EXPECT_EQ(line.SentBytes().size(), 200u);  // two scans, nothing else
 }
 
+TEST_F(BatchTest, BadListsAndMisplacedAllAreUsageErrorsWithNothingSent) {
+  line.AddRegister(3);
+  StartLine();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--net", "3,", "read"},
+           {"--net", "3,,7", "read"},
+           {"--net", "7,3,7", "read"},
+           {"--net", "3,100", "read"},
+           {"--all", "--net", "3", "read"},
+           {"--all", "scan"},
+           {"detect", "--all"},
+       }) {
+    const ChildResult result = Run(args);
+    EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(args);
+    EXPECT_NE(result.err.find("--"), std::string::npos) << result.err;
+  }
+  EXPECT_TRUE(line.Log().empty());
+}
+
 TEST_F(BatchTest, ScanPrintsEachRegisterAsSoonAsItIsKnown) {
   line.AddRegister(0);
   line.AddRegister(99);
