@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix wine wine64  # make windows, make test-windows
   xvfb xauth fonts-dejavu-core fonts-liberation2
   x11-utils  # make run: whether the display answers
   openbox  # the window tests under a window manager

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs zenor9.exe (from `make windows`) under Wine against registers on
+# pseudo-terminals, beside the Linux build: the tests labelled `windows`.
+#
+# Wine gets a fresh private prefix in the Windows build folder, headless. Its
+# COM1 to COM4 and COM12 are mapped in HKLM\Software\Wine\Ports to links in the
+# folder's wine-ports/, which each test points at its own pseudo-terminal. Wine
+# maps COM1 to /dev/ttyS0 by default, and this machine has a real port there:
+# the mapping is in the registry before Wine first starts, and the run stops if
+# any of those COM ports leads to a real device.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD:-build}
+windows_build=${WINDOWS_BUILD:-build-windows}
+mapped=(1 2 3 4 12)
+
+export WINEPREFIX=$PWD/$windows_build/wine
+export ZENOR9_WINE_PORTS=$PWD/$windows_build/wine-ports
+export ZENOR9_WINDOWS_EXE=$PWD/$windows_build/bin/zenor9.exe
+export WINEDEBUG=-all
+unset DISPLAY WAYLAND_DISPLAY
+
+fail() {
+  echo "test-windows: $*" >&2
+  exit 1
+}
+
+[[ -f "$ZENOR9_WINDOWS_EXE" ]] || fail "$ZENOR9_WINDOWS_EXE is missing: run make windows"
+
+# A new prefix whose registry holds the port mapping from the start: Wine
+# rewrites dosdevices/comN from HKLM\Software\Wine\Ports at each session start.
+new_prefix() {
+  [[ -d "$WINEPREFIX" ]] && WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX" "$ZENOR9_WINE_PORTS"
+  mkdir -p "$WINEPREFIX" "$ZENOR9_WINE_PORTS"
+  {
+    printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n'
+    printf '[Software\\\\Wine\\\\Ports] 1700000000\n'
+    for n in "${mapped[@]}"; do
+      ln -s "$ZENOR9_WINE_PORTS/unplugged" "$ZENOR9_WINE_PORTS/com$n"
+      printf '"COM%s"="%s"\n' "$n" "$ZENOR9_WINE_PORTS/com$n"
+    done
+  } >"$WINEPREFIX/system.reg"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+}
+
+# Each mapped COMn must lead to its link, and no link to a real device.
+check_ports() {
+  for n in "${mapped[@]}"; do
+    local dos=$WINEPREFIX/dosdevices/com$n
+    [[ "$(readlink "$dos")" == "$ZENOR9_WINE_PORTS/com$n" ]] ||
+      fail "COM$n of the Wine prefix leads to $(readlink "$dos" || echo nothing), not to $ZENOR9_WINE_PORTS/com$n"
+    local target
+    target=$(readlink -f "$ZENOR9_WINE_PORTS/com$n" || true)
+    [[ -c "$target" && "$target" != /dev/pts/* ]] && fail "COM$n resolves to the real device $target"
+  done
+  for dos in "$WINEPREFIX"/dosdevices/com*; do
+    local name=${dos##*/}
+    [[ " ${mapped[*]/#/com} " == *" $name "* ]] ||
+      echo "test-windows: Wine also maps ${name^^} to $(readlink "$dos"); no test uses it"
+  done
+}
+
+started=$(date +%s%N)
+new_prefix
+check_ports
+echo "test-windows: fresh Wine prefix in $((($(date +%s%N) - started) / 1000000)) ms"
+
+cmake --build "$build" -j "${JOBS:-$(nproc)}" --target zenor9 windows_tests
+# One Wine server for the whole run, so that each test does not start its own,
+# and Wine's background services started now: started by a test's run, they
+# would hold its output pipes open after the program has ended.
+wineserver -p >/dev/null 2>&1 </dev/null
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wine "$ZENOR9_WINDOWS_EXE" --help >/dev/null 2>&1 </dev/null
+cd "$build"
+ctest -L windows --output-on-failure --timeout 120

@@ -1,0 +1,329 @@
+// zenor9.exe, cross-built for Windows, run under Wine against registers on a
+// pseudo-terminal that the Wine prefix sees as COM1: each command must end with
+// the exit code, output and bytes on the wire (with their ninth bits) of the
+// Linux build given the same command and the same registers.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "emulator/line.h"
+#include "emulator/pty_host.h"
+#include "wine.h"
+
+namespace zenor9 {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ChildResult;
+using testing::RunZenor9;
+using testing::Wine;
+
+using LineSetUp = std::function<void(emu::Line&)>;
+
+constexpr const char* kPortUnavailable = "Выбранный COM-порт недоступен\n";
+constexpr const char* kWindowsCom1 = R"(\\.\COM1)";
+
+struct WireRun {
+  ChildResult result;
+  std::string wire;  // each byte sent as "> F8 M" or "> 01 S", each byte received as "< F8"
+};
+
+std::string WireText(const std::vector<emu::WireByte>& log) {
+  std::string text;
+  char item[16];
+  for (const emu::WireByte& byte : log) {
+    if (byte.toRegister) {
+      std::snprintf(item, sizeof item, "> %02X %c\n", byte.value,
+                    byte.parity == ParityMode::Mark ? 'M' : 'S');
+    } else {
+      std::snprintf(item, sizeof item, "< %02X\n", byte.value);
+    }
+    text += item;
+  }
+  return text;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+  return text;
+}
+
+class WindowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(wine.Missing(), "");
+    ASSERT_EQ(wine.UnsafePorts(), "");
+  }
+
+  // Runs one build's command against fresh registers built by `setUp` on a
+  // pseudo-terminal; `run` gets the device path.
+  static WireRun OnLine(const LineSetUp& setUp,
+                        const std::function<ChildResult(const std::string&)>& run) {
+    emu::Line line;
+    setUp(line);
+    emu::PtyHost host(line);
+    EXPECT_TRUE(host.Start());
+    WireRun wireRun{run(host.DevicePath()), {}};
+    host.Stop();
+    wireRun.wire = WireText(line.Log());
+    return wireRun;
+  }
+
+  WireRun OnWindows(const LineSetUp& setUp, const std::vector<std::string>& args) {
+    return OnLine(setUp, [&](const std::string& device) {
+      EXPECT_TRUE(wine.Point(1, device));
+      return wine.Run(args);
+    });
+  }
+
+  static WireRun OnLinux(const LineSetUp& setUp, const std::vector<std::string>& args) {
+    return OnLine(setUp, [&](const std::string& device) {
+      WireRun run{RunZenor9(args, {{"ZENOR9_COM1", device}}), {}};
+      // The port each build names in JSON: the pty here, \\.\COM1 on Windows.
+      run.result.out =
+          Replaced(run.result.out, "\"port\":\"" + device + "\"", R"("port":"\\\\.\\COM1")");
+      return run.result;
+    });
+  }
+
+  // The same command on both builds, against the same registers: the same end.
+  void ExpectSameAsLinux(const LineSetUp& setUp, const std::vector<std::string>& args,
+                         int exitCode) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const WireRun windows = OnWindows(setUp, args);
+    const WireRun linux = OnLinux(setUp, args);
+    EXPECT_EQ(windows.result.exitCode, exitCode) << windows.result.err;
+    EXPECT_EQ(windows.result.exitCode, linux.result.exitCode);
+    EXPECT_EQ(windows.result.out, linux.result.out);
+    EXPECT_EQ(windows.result.err, linux.result.err);
+    EXPECT_EQ(windows.wire, linux.wire);
+  }
+
+  Wine wine;
+};
+
+LineSetUp OneRegister(const std::string& prefix, uint8_t versionLow = 0x05) {
+  return [prefix, versionLow](emu::Line& line) {
+    line.AddRegister(7, 0x01, versionLow).SetPrefix(prefix);
+  };
+}
+
+TEST_F(WindowsTest, EveryCommandOnOneRegisterEndsAsOnLinux) {
+  ExpectSameAsLinux(OneRegister("23"), {"identify"}, 0);
+  ExpectSameAsLinux(OneRegister("23"), {"detect"}, 0);
+  ExpectSameAsLinux(OneRegister("25"), {"--net", "7", "read"}, 0);
+  ExpectSameAsLinux(OneRegister("off"), {"--net", "7", "--json", "read"}, 0);
+  ExpectSameAsLinux(OneRegister("23"), {"--net", "7", "write", "27", "--verify"}, 0);
+  ExpectSameAsLinux(OneRegister("23"), {"--json", "write", "off", "--verify"}, 0);
+}
+
+TEST_F(WindowsTest, FirmwareOtherThan105IsRefusedAsOnLinux) {
+  ExpectSameAsLinux(OneRegister("23", 0x04), {"--net", "7", "read"}, 4);
+  ExpectSameAsLinux(OneRegister("23", 0x06), {"--json", "identify"}, 4);
+}
+
+TEST_F(WindowsTest, ScanOfTwoRegistersAndOfAnEmptyLineAsOnLinux) {
+  const LineSetUp two = [](emu::Line& line) {
+    line.AddRegister(3);
+    line.AddRegister(12, 0x01, 0x04);
+  };
+  ExpectSameAsLinux(two, {"scan"}, 0);
+  ExpectSameAsLinux(two, {"--json", "scan"}, 0);
+  ExpectSameAsLinux([](emu::Line&) {}, {"detect"}, 1);
+  ExpectSameAsLinux([](emu::Line&) {}, {"--net", "7", "--json", "read"}, 1);
+}
+
+TEST_F(WindowsTest, FailedExchangesEndAsOnLinux) {
+  ExpectSameAsLinux([](emu::Line& line) { line.AddRegister(7).SetFault(emu::Fault::NoAck); },
+                    {"--net", "7", "read"}, 1);
+  ExpectSameAsLinux([](emu::Line& line) { line.AddRegister(7).SetFault(emu::Fault::IgnoreWrites); },
+                    {"--net", "7", "--json", "write", "21", "--verify"}, 5);
+  // The tens cell is written, then the register stops acknowledging: the third
+  // address byte (identify, tens cell, units cell) switches the fault on.
+  ExpectSameAsLinux(
+      [](emu::Line& line) {
+        emu::Register& reg = line.AddRegister(7);
+        auto addressed = std::make_shared<int>(0);
+        line.SetObserver([&reg, addressed](const emu::WireByte& byte) {
+          if (byte.toRegister && byte.parity == ParityMode::Mark && ++*addressed == 3) {
+            reg.SetFault(emu::Fault::NoAck);
+          }
+        });
+      },
+      {"--net", "7", "--json", "write", "26"}, 1);
+}
+
+TEST_F(WindowsTest, UsageErrorsSendNothingAsOnLinux) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {},
+           {"frobnicate"},
+           {"write", "35"},
+           {"--net", "100", "read"},
+           {"--net", "010x", "--json", "read"},
+           {"--net", "7", "scan"},
+       }) {
+    ExpectSameAsLinux(OneRegister("23"), args, 2);
+  }
+}
+
+TEST_F(WindowsTest, TraceShowsTheBytesTheLinuxBuildSends) {
+  const std::vector<std::string> args = {"--net", "7", "--trace", "read"};
+  const WireRun windows = OnWindows(OneRegister("24"), args);
+  const WireRun linux = OnLinux(OneRegister("24"), args);
+  EXPECT_EQ(windows.result.exitCode, 0) << windows.result.err;
+  EXPECT_EQ(windows.result.out, "24\n");
+  // Only the times and the device differ.
+  const std::regex times("[0-9]+\\.[0-9]+ ms");
+  const auto bytesOf = [&](const std::string& err) {
+    return std::regex_replace(err.substr(err.find('\n') + 1), times, "ms");
+  };
+  EXPECT_EQ(windows.result.err.rfind(std::string("# opened ") + kWindowsCom1 + "\n", 0), 0u)
+      << windows.result.err;
+  EXPECT_EQ(bytesOf(windows.result.err), bytesOf(linux.result.err));
+  EXPECT_NE(windows.result.err.find("-> F8 MARK\n"), std::string::npos);
+}
+
+// The ports that cannot be a register's: each ends with "port unavailable" and
+// is left as it was.
+TEST_F(WindowsTest, MissingPortsAndPlainFilesAreUnavailableAndLeftAlone) {
+  const fs::path scratch = fs::path(wine.Prefix()) / "drive_c" / "scratch.bin";
+  std::ofstream(scratch) << "first byte stays";
+  const auto untouched = [&] {
+    std::ifstream in(scratch);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str() == "first byte stays";
+  };
+
+  const ChildResult file = wine.Run({"--port", R"(C:\scratch.bin)", "--net", "7", "write", "25"});
+  EXPECT_EQ(file.exitCode, 3);
+  EXPECT_EQ(file.err, kPortUnavailable);
+  EXPECT_TRUE(untouched());
+
+  ASSERT_TRUE(wine.Point(2, scratch.string()));
+  const ChildResult fileCom = wine.Run({"--port", "COM2", "--json", "--net", "7", "write", "25"});
+  EXPECT_EQ(fileCom.exitCode, 3);
+  EXPECT_EQ(nlohmann::json::parse(fileCom.out)["error"], "port-unavailable");
+  EXPECT_TRUE(untouched());
+
+  ASSERT_TRUE(wine.Point(3, "/nonexistent/zenor9-unplugged"));
+  const ChildResult missing = wine.Run({"--port", "COM3", "--json", "read"});
+  EXPECT_EQ(missing.exitCode, 3);
+  const nlohmann::json object = nlohmann::json::parse(missing.out);
+  EXPECT_EQ(object["error"], "port-unavailable");
+  EXPECT_EQ(object["port"], R"(\\.\COM3)");
+
+  const ChildResult unknown = wine.Run({"--port", R"(\\.\COM200)", "read"});
+  EXPECT_EQ(unknown.exitCode, 3);
+  EXPECT_EQ(unknown.err, kPortUnavailable);
+  fs::remove(scratch);
+}
+
+// How long a scan ran on after its pty disappeared, a third of the way through.
+struct VanishedScan {
+  ChildResult result;
+  std::chrono::milliseconds afterVanish{};
+};
+
+VanishedScan ScanThenVanish(const std::function<ChildResult(const std::string&)>& run) {
+  using Clock = std::chrono::steady_clock;
+  emu::Line line;
+  emu::PtyHost host(line);
+  EXPECT_TRUE(host.Start());
+  Clock::time_point vanished{};
+  std::atomic<bool> done{false};
+  std::thread unplug([&] {
+    while (!done && line.SentBytes().size() < 33) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    vanished = Clock::now();
+    host.Vanish();
+  });
+  VanishedScan scan{run(host.DevicePath()), {}};
+  const Clock::time_point ended = Clock::now();
+  done = true;
+  unplug.join();
+  host.Stop();
+  scan.afterVanish = std::chrono::duration_cast<std::chrono::milliseconds>(ended - vanished);
+  return scan;
+}
+
+// The register's pty disappears in the middle of a scan: the program stops at
+// once, as the Linux build does, instead of running out the remaining probes
+// (some 700 ms).
+TEST_F(WindowsTest, AVanishingPortEndsTheScanAtOnce) {
+  const VanishedScan windows = ScanThenVanish([&](const std::string& device) {
+    EXPECT_TRUE(wine.Point(1, device));
+    return wine.Run({"--json", "scan"});
+  });
+  const VanishedScan linux = ScanThenVanish([](const std::string& device) {
+    return RunZenor9({"--port", device, "--json", "scan"});
+  });
+  EXPECT_EQ(windows.result.exitCode, 1) << windows.result.out;
+  EXPECT_EQ(windows.result.exitCode, linux.result.exitCode);
+  EXPECT_EQ(nlohmann::json::parse(windows.result.out)["error"],
+            nlohmann::json::parse(linux.result.out)["error"]);
+  EXPECT_LT(windows.afterVanish.count(), 150);
+  EXPECT_LT(linux.afterVanish.count(), 150);
+}
+
+TEST_F(WindowsTest, PortsListsTheRegisteredPortsAndOpensNone) {
+  emu::Line line;
+  emu::PtyHost host(line);
+  ASSERT_TRUE(host.Start());
+  ASSERT_TRUE(wine.Point(1, host.DevicePath()));
+  line.AddRegister(0);
+
+  const ChildResult json = wine.Run({"--json", "ports"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  const nlohmann::json object = nlohmann::json::parse(json.out);
+  EXPECT_EQ(object["com"]["COM1"], kWindowsCom1);
+  EXPECT_EQ(object["com"]["COM4"], R"(\\.\COM4)");
+  std::vector<std::string> names;
+  for (const auto& port : object["ports"]) {
+    names.push_back(port["name"]);
+    EXPECT_EQ(port["device"], R"(\\.\)" + names.back());
+    EXPECT_EQ(port["kernel-device"].get<std::string>().rfind(R"(\Device\Serial)", 0), 0u);
+  }
+  for (const char* name : {"COM1", "COM2", "COM3", "COM4", "COM12"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+  }
+  EXPECT_LT(std::find(names.begin(), names.end(), "COM4"),
+            std::find(names.begin(), names.end(), "COM12"));  // by number, not by text
+
+  const ChildResult text = wine.Run({"ports"});
+  EXPECT_NE(text.out.find("COM1 -> " + std::string(kWindowsCom1) + "\n"), std::string::npos)
+      << text.out;
+  host.Stop();
+  EXPECT_TRUE(line.Log().empty());
+}
+
+TEST_F(WindowsTest, HelpNamesWindowsDevicesAndSimIsNotAvailable) {
+  const ChildResult help = wine.Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find(R"(\\.\COMn)"), std::string::npos) << help.out;
+  EXPECT_EQ(help.out.find("/dev/tty"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("3  port unavailable"), std::string::npos);
+
+  const ChildResult sim = wine.Run({"sim", "--net", "7"});
+  EXPECT_EQ(sim.exitCode, 2);
+  EXPECT_NE(sim.err.find("not available on Windows"), std::string::npos) << sim.err;
+  EXPECT_TRUE(sim.out.empty());
+}
+
+}  // namespace
+}  // namespace zenor9

@@ -1,0 +1,201 @@
+#include "wine.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
+
+namespace zenor9::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : value;
+}
+
+// A character device other than a pseudo-terminal's slave: a real port.
+bool IsRealDevice(const fs::path& path) {
+  std::error_code error;
+  const fs::path resolved = fs::canonical(path, error);
+  if (error) return false;  // leads nowhere
+  struct stat status {};
+  if (::stat(resolved.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+  return resolved.string().rfind("/dev/pts/", 0) != 0;
+}
+
+// The values of [Software\\Wine\\Ports] in the prefix's system.reg.
+std::vector<std::pair<std::string, std::string>> RegisteredPorts(const fs::path& prefix) {
+  std::ifstream registry(prefix / "system.reg");
+  static const std::regex value("\"(COM[0-9]+)\"=\"(.*)\"");
+  std::vector<std::pair<std::string, std::string>> ports;
+  bool inPorts = false;
+  for (std::string line; std::getline(registry, line);) {
+    if (!line.empty() && line.front() == '[') {
+      inPorts = line.rfind("[Software\\\\Wine\\\\Ports]", 0) == 0;
+      continue;
+    }
+    std::smatch match;
+    if (inPorts && std::regex_match(line, match, value)) ports.push_back({match[1], match[2]});
+  }
+  return ports;
+}
+
+// This process's environment for Wine: headless, quiet, the test prefix, and no
+// ZENOR9_COMn of the caller's (Windows programs see the Unix environment).
+std::vector<std::string> WineEnvironment(const std::string& prefix) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::string name = text.substr(0, text.find('='));
+    if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "WINEDEBUG" ||
+        name == "WINEPREFIX" || name.rfind("ZENOR9_COM", 0) == 0) {
+      continue;
+    }
+    environment.push_back(text);
+  }
+  environment.push_back("WINEDEBUG=-all");
+  environment.push_back("WINEPREFIX=" + prefix);
+  return environment;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+std::string Contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
+}
+
+// Runs a program to its exit (killed after 60 s). Its output goes to files
+// rather than pipes: Wine's background services may inherit and hold them.
+ChildResult RunToExit(std::vector<std::string> argv, std::vector<std::string> environment) {
+  const fs::path out =
+      fs::temp_directory_path() / ("zenor9-wine-" + std::to_string(::getpid()) + ".out");
+  const fs::path err = fs::path(out).replace_extension(".err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<char*> argvPointers = Pointers(argv);
+  std::vector<char*> environmentPointers = Pointers(environment);
+  pid_t pid = -1;
+  const int failed = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                   environmentPointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ChildResult result;
+  if (failed != 0) {
+    result.err = "cannot start " + argv[0];
+    return result;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = Contents(out);
+  result.err = Contents(err);
+  std::error_code error;
+  fs::remove(out, error);
+  fs::remove(err, error);
+  return result;
+}
+
+}  // namespace
+
+Wine::Wine()
+    : exe_(Variable("ZENOR9_WINDOWS_EXE")),
+      prefix_(Variable("WINEPREFIX")),
+      ports_(Variable("ZENOR9_WINE_PORTS")) {}
+
+std::string Wine::Missing() const {
+  if (exe_.empty() || prefix_.empty() || ports_.empty()) {
+    return "ZENOR9_WINDOWS_EXE, WINEPREFIX and ZENOR9_WINE_PORTS are not all set: run these "
+           "tests with make test-windows";
+  }
+  if (!fs::exists(exe_)) return exe_ + " is missing: run make windows";
+  if (!fs::exists(fs::path(prefix_) / "system.reg")) return "no Wine prefix at " + prefix_;
+  return {};
+}
+
+std::string Wine::UnsafePorts() const {
+  const auto registered = RegisteredPorts(prefix_);
+  for (int n : kMappedComPorts) {
+    const std::string name = "COM" + std::to_string(n);
+    const fs::path link = fs::path(ports_) / ("com" + std::to_string(n));
+    const auto value = std::find_if(registered.begin(), registered.end(),
+                                    [&](const auto& port) { return port.first == name; });
+    if (value == registered.end() || fs::path(value->second) != link) {
+      return name + " is not mapped to " + link.string() + " in " + prefix_ + "/system.reg";
+    }
+    std::error_code error;
+    const fs::path dosDevice =
+        fs::read_symlink(fs::path(prefix_) / "dosdevices" / ("com" + std::to_string(n)), error);
+    if (!error && dosDevice != link) {
+      return name + " of the prefix leads to " + dosDevice.string() + ", not " + link.string();
+    }
+    if (IsRealDevice(link))
+      return name + " resolves to the real device " + fs::canonical(link).string();
+  }
+  return {};
+}
+
+bool Wine::Point(int comNumber, const std::string& target) const {
+  if (IsRealDevice(target)) return false;
+  const fs::path link = fs::path(ports_) / ("com" + std::to_string(comNumber));
+  const fs::path temporary = link.string() + ".new";
+  std::error_code error;
+  fs::remove(temporary, error);
+  fs::create_symlink(target, temporary, error);
+  if (!error) fs::rename(temporary, link, error);
+  return !error;
+}
+
+ChildResult Wine::Run(const std::vector<std::string>& args) const {
+  if (const std::string unsafe = UnsafePorts(); !unsafe.empty()) {
+    ChildResult refused;
+    refused.err = "refused to run zenor9.exe: " + unsafe;
+    return refused;
+  }
+  std::vector<std::string> argv{"/usr/bin/wine", exe_};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ChildResult result = RunToExit(argv, WineEnvironment(prefix_));
+  result.out = WithoutCarriageReturns(result.out);
+  result.err = WithoutCarriageReturns(result.err);
+  return result;
+}
+
+std::string WithoutCarriageReturns(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+}  // namespace zenor9::testing

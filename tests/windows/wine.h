@@ -1,0 +1,43 @@
+// zenor9.exe run under Wine in the private prefix that `make test-windows`
+// prepares, with the prefix's COM ports pointed at the tests' pseudo-terminals.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../cli/subprocess.h"  // ChildResult
+
+namespace zenor9::testing {
+
+// The COM ports that the prefix maps to links in the ports folder.
+inline const std::vector<int> kMappedComPorts = {1, 2, 3, 4, 12};
+
+class Wine {
+ public:
+  // From ZENOR9_WINDOWS_EXE, WINEPREFIX and ZENOR9_WINE_PORTS.
+  Wine();
+
+  // What is missing to run zenor9.exe under Wine; empty when all is there.
+  std::string Missing() const;
+  // Why a mapped COM port could reach a real serial device; empty when none can.
+  std::string UnsafePorts() const;
+
+  // Points COMn at `target`: a pseudo-terminal, a file, or a path that does not
+  // exist. Refuses (returns false) a target that is a real device.
+  bool Point(int comNumber, const std::string& target) const;
+  // Runs zenor9.exe with `args`, its line ends made "\n". A run is refused (exit
+  // code -1 and the reason on err) while any mapped COM port is unsafe.
+  ChildResult Run(const std::vector<std::string>& args) const;
+
+  const std::string& Prefix() const { return prefix_; }
+
+ private:
+  std::string exe_;
+  std::string prefix_;
+  std::string ports_;
+};
+
+// `text` without carriage returns.
+std::string WithoutCarriageReturns(std::string text);
+
+}  // namespace zenor9::testing
