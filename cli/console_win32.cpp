@@ -18,10 +18,17 @@ constexpr int kTerminate = 143;
 
 std::atomic<int> firstStopCode{0};
 
+// Windows ends the process as soon as the handler of a close, log-off or
+// shut-down event returns. Holding the handler lets the main thread stop at its
+// next wait, finish a prefix write already begun and return from main, which
+// ends the process; the system itself gives up after about five seconds.
+constexpr DWORD kHoldForTheEndMs = 10'000;
+
 BOOL WINAPI NoteControlEvent(DWORD event) {
-  const int code = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? kInterrupt : kTerminate;
+  const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
   int none = 0;
-  firstStopCode.compare_exchange_strong(none, code);
+  firstStopCode.compare_exchange_strong(none, interrupt ? kInterrupt : kTerminate);
+  if (!interrupt) Sleep(kHoldForTheEndMs);
   return TRUE;
 }
 
