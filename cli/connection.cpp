@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "cli/trace_port.h"
+#include "diagnosis/open_failure.h"
 #include "link/commands.h"
 #include "link/interface_setup.h"
 #include "memmap/prefix_cells.h"
@@ -84,8 +85,11 @@ Connection::Connection(bool trace) {
   channel.stopRequested = UserAskedToStop;
 }
 
-void FailPortUnavailable(Outcome& outcome) {
+void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
   Fail(outcome, kExitPortUnavailable, "port-unavailable", kTextPortUnavailable);
+  outcome.reason = PortFailureKey(channel.openFailure);
+  outcome.reasonText = diag::DescribeOpenFailure(outcome.port.value_or(""), channel.openFailure,
+                                                 channel.openFailureDetail);
 }
 
 void FailNoLink(Outcome& outcome) {
@@ -98,7 +102,7 @@ bool Connect(const Target& target, bool autoDetect, Connection& connection, Outc
   const SetupOutcome result = SetUpInterface(connection.channel, {target.device, autoDetect},
                                              connection.addressByte, connection.versionCode);
   if (result == SetupOutcome::PortUnavailable) {
-    FailPortUnavailable(outcome);
+    FailPortUnavailable(connection.channel, outcome);
     return false;
   }
   if (result == SetupOutcome::NoAnswerToScan) {
@@ -122,7 +126,7 @@ bool Connect(const Target& target, bool autoDetect, Connection& connection, Outc
 bool OpenPort(const Target& target, Connection& connection, Outcome& outcome) {
   outcome.port = target.device;
   if (OpenChannelDevice(target.device, connection.channel)) return true;
-  FailPortUnavailable(outcome);
+  FailPortUnavailable(connection.channel, outcome);
   return false;
 }
 

@@ -53,7 +53,8 @@ class UninterruptedSection {
   StopCheck check_;
 };
 
-void FailPortUnavailable(Outcome& outcome);
+// The program's message, and the device with the reason it did not open.
+void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome);
 void FailNoLink(Outcome& outcome);
 
 // One whole set-up attempt: close, open, scan when `autoDetect`, identify, only

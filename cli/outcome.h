@@ -44,6 +44,8 @@ struct Outcome {
   std::optional<nlohmann::ordered_json> ports;      // ports
   std::optional<nlohmann::ordered_json> com;        // ports: what COM1 to COM4 stand for
   bool interrupted = false;                         // a stop request ended the run before its end
+  std::optional<std::string> reason;  // why the port did not open, a key ("permission-denied")
+  std::string reasonText;             // the same in words, with what more is known
 
   bool Ok() const { return exitCode == kExitOk; }
 };

@@ -24,6 +24,8 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
   if (outcome.interrupted) object["interrupted"] = true;
+  PutIfSet(object, "reason", outcome.reason);
+  if (!outcome.reasonText.empty()) object["detail"] = outcome.reasonText;
   if (!outcome.error.empty()) object["error"] = outcome.error;
   if (!outcome.message.empty()) object["message"] = outcome.message;
   return object;
@@ -39,6 +41,10 @@ int Report(const Outcome& outcome, bool json) {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
+    if (!outcome.reasonText.empty()) {
+      std::fprintf(stderr, "%s: %s\n", outcome.port.value_or("").c_str(),
+                   outcome.reasonText.c_str());
+    }
   }
   std::fflush(stdout);
   return outcome.exitCode;

@@ -67,10 +67,14 @@ std::string TraceLine(double elapsedMs, bool toRegister, std::optional<ParityMod
 PortOpener TracingOpener(PortOpener inner, std::FILE* out) {
   const SteadyClock::time_point start = SteadyClock::now();
   return [inner = std::move(inner), out, start](const std::string& device) {
-    std::unique_ptr<SerialPort> port = inner(device);
-    std::fprintf(out, "%s %s\n", port ? "# opened" : "# cannot open", device.c_str());
-    if (!port) return port;
-    return std::unique_ptr<SerialPort>(std::make_unique<TracingPort>(std::move(port), out, start));
+    PortOpenResult opened = inner(device);
+    if (!opened.port) {
+      std::fprintf(out, "# cannot open %s: %s\n", device.c_str(), PortFailureText(opened.failure));
+      return opened;
+    }
+    std::fprintf(out, "# opened %s\n", device.c_str());
+    opened.port = std::make_unique<TracingPort>(std::move(opened.port), out, start);
+    return opened;
   };
 }
 

@@ -65,11 +65,11 @@ class InProcessPort final : public SerialPort {
 
 PortOpener InProcessOpener(Line& line, VirtualClock& clock, std::vector<std::string> devices) {
   return [&line, &clock,
-          devices = std::move(devices)](const std::string& device) -> std::unique_ptr<SerialPort> {
+          devices = std::move(devices)](const std::string& device) -> PortOpenResult {
     if (!devices.empty() && std::find(devices.begin(), devices.end(), device) == devices.end()) {
-      return nullptr;
+      return PortOpenResult::Failure(PortFailure::Missing);
     }
-    return std::make_unique<InProcessPort>(line, clock);
+    return PortOpenResult(std::make_unique<InProcessPort>(line, clock));
   };
 }
 

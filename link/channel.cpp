@@ -35,13 +35,18 @@ bool OpenChannel(uint8_t portNumber, SerialChannel& channel) {
   const std::string device = ComPortDevice(portNumber);
   if (device.empty()) {
     channel.port.reset();
+    channel.openFailure = PortFailure::Missing;
+    channel.openFailureDetail = "no device for COM" + std::to_string(portNumber);
     return false;
   }
   return OpenChannelDevice(device, channel);
 }
 
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel) {
-  channel.port = channel.opener ? channel.opener(device) : nullptr;
+  PortOpenResult opened = channel.opener ? channel.opener(device) : PortOpenResult();
+  channel.port = std::move(opened.port);
+  channel.openFailure = opened.failure;
+  channel.openFailureDetail = std::move(opened.detail);
   if (!channel.port) return false;
   channel.port->SetParity(ParityMode::Mark);
   channel.port->Purge(kPurgeBothQueues);

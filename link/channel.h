@@ -33,6 +33,9 @@ struct SerialChannel {
   Clock* clock = &SystemClock::Instance();
   PortOpener opener = OpenPlatformPort;
   StopCheck stopRequested;
+  // Why the last open failed, with its detail; None after one that succeeded.
+  PortFailure openFailure = PortFailure::None;
+  std::string openFailureDetail;
 
   bool IsOpen() const { return port != nullptr; }
 };
@@ -45,9 +48,10 @@ bool StopRequested(const SerialChannel& channel);
 // port number outside 1 to 4.
 std::string ComPortDevice(uint8_t portNumber);
 
-// Opens COM1 to COM4. On failure no port is open.
+// Opens COM1 to COM4. On failure no port is open and `openFailure` says why.
 bool OpenChannel(uint8_t portNumber, SerialChannel& channel);
-// Opens any device by name (a path on POSIX). On failure no port is open.
+// Opens any device by name (a path on POSIX). On failure no port is open and
+// `openFailure` says why.
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel);
 // Drops both queues and releases the port; harmless when nothing is open.
 void CloseChannel(SerialChannel& channel);

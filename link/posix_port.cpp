@@ -2,6 +2,7 @@
 // 1 stop bit, the ninth bit as stick parity (Mark or Space), no input parity
 // check, no software or hardware flow control, RTS up and DTR down.
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -10,7 +11,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
+#include "link/posix_termios.h"
 #include "link/serial_port.h"
 
 namespace zenor9 {
@@ -44,9 +49,7 @@ class PosixPort final : public SerialPort {
       NoteError();
       return;
     }
-    settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-    settings.c_cflag |= PARENB | CMSPAR;
-    if (mode == ParityMode::Mark) settings.c_cflag |= PARODD;
+    SetStickParity(settings, mode);
     if (::tcsetattr(fd_, TCSADRAIN, &settings) != 0) NoteError();
   }
 
@@ -128,9 +131,10 @@ void ApplyLineSettings(int fd) {
   ::cfmakeraw(&settings);
   ::cfsetispeed(&settings, B9600);
   ::cfsetospeed(&settings, B9600);
-  settings.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
-  settings.c_cflag |= CS8 | CREAD | CLOCAL | PARENB | CMSPAR | PARODD;  // Mark
-  settings.c_iflag &= ~(INPCK | PARMRK | ISTRIP | IXON | IXOFF | IXANY | IGNPAR);
+  settings.c_cflag &= ~(CSIZE | CSTOPB | CRTSCTS);
+  settings.c_cflag |= CS8 | CREAD | CLOCAL;
+  settings.c_iflag &= ~(ISTRIP | IXON | IXOFF | IXANY);
+  SetStickParity(settings, ParityMode::Mark);
   settings.c_cc[VMIN] = 0;
   settings.c_cc[VTIME] = 0;
   ::tcsetattr(fd, TCSANOW, &settings);
@@ -145,23 +149,100 @@ void SetModemLines(int fd) {
   ::ioctl(fd, TIOCMBIC, &dtr);
 }
 
+// USB adapters hold received bytes for a latency timer (16 ms on FTDI chips)
+// before passing them on, longer than the 10 ms the scan waits for each probe's
+// echo. The low-latency flag makes ftdi_sio use 1 ms; any user may set it.
+// Pseudo-terminals and some drivers refuse the request, which changes nothing.
+void RequestLowLatency(int fd) {
+  serial_struct serial{};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  if ((serial.flags & ASYNC_LOW_LATENCY) != 0) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  ::ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+// The file name the path leads to, through symbolic links (/dev/serial/by-id).
+std::string RealName(const std::string& device) {
+  char resolved[PATH_MAX];
+  const std::string path = ::realpath(device.c_str(), resolved) != nullptr ? resolved : device;
+  return path.substr(path.find_last_of('/') + 1);
+}
+
+bool IsUartName(const std::string& device) {
+  return RealName(device).rfind("ttyS", 0) == 0;
+}
+
+PortOpenResult FailureOfOpen(const std::string& device, int error) {
+  const std::string detail = std::strerror(error);
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return PortOpenResult::Failure(PortFailure::Missing, detail);
+    case EISDIR:
+      return PortOpenResult::Failure(PortFailure::NotSerial, detail);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return PortOpenResult::Failure(PortFailure::PermissionDenied, detail);
+    case EBUSY:
+      return PortOpenResult::Failure(PortFailure::Busy, detail);
+    case ENXIO:
+    case ENODEV:
+    case EIO:
+    case EINVAL:
+      // The serial core refuses to open a ttyS line whose port is not there
+      // (ENXIO), and some kernels refuse one whose UART type is unknown (EINVAL).
+      if (IsUartName(device)) return PortOpenResult::Failure(PortFailure::NoUart, detail);
+      return PortOpenResult::Failure(PortFailure::DeviceError, detail);
+    default:
+      return PortOpenResult::Failure(PortFailure::DeviceError, detail);
+  }
+}
+
+// A ttyS line with no UART found behind it opens, but carries nothing: the
+// serial core reports its type as unknown.
+bool HasNoUart(int fd, const std::string& device) {
+  serial_struct serial{};
+  return IsUartName(device) && ::ioctl(fd, TIOCGSERIAL, &serial) == 0 &&
+         serial.type == PORT_UNKNOWN;
+}
+
+PortOpenResult CloseWithFailure(int fd, PortFailure failure, std::string detail) {
+  ::close(fd);
+  return PortOpenResult::Failure(failure, std::move(detail));
+}
+
 }  // namespace
 
-std::unique_ptr<SerialPort> OpenPlatformPort(const std::string& device) {
-  if (device.empty()) return nullptr;
+void SetStickParity(termios& settings, ParityMode mode) {
+  settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+  settings.c_cflag |= PARENB | CMSPAR;
+  if (mode == ParityMode::Mark) settings.c_cflag |= PARODD;
+  settings.c_iflag &= ~(INPCK | PARMRK | IGNPAR);
+}
+
+PortOpenResult OpenPlatformPort(const std::string& device) {
+  if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing, "no device named");
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return FailureOfOpen(device, errno);
+  if (!::isatty(fd)) {
+    return CloseWithFailure(fd, PortFailure::NotSerial, "not a terminal device");
+  }
   // Exclusive use: an advisory lock that every copy of this program honours (root
   // included), and TIOCEXCL for other programs.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !::isatty(fd)) {
-    ::close(fd);
-    return nullptr;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    return CloseWithFailure(fd, PortFailure::Busy, "another program holds a lock on it");
+  }
+  if (HasNoUart(fd, device)) {
+    return CloseWithFailure(fd, PortFailure::NoUart, "the serial driver found no UART there");
   }
   ::ioctl(fd, TIOCEXCL);
+  RequestLowLatency(fd);
   ApplyLineSettings(fd);
   SetModemLines(fd);
   ::tcflush(fd, TCIOFLUSH);
-  return std::make_unique<PosixPort>(fd);
+  return PortOpenResult(std::make_unique<PosixPort>(fd));
 }
 
 std::string DefaultComDevice(uint8_t portNumber) {

@@ -45,12 +45,46 @@ class SerialPort {
   virtual bool Failed() const = 0;
 };
 
-// Opens a device by name. Returns nullptr when it cannot be opened (missing, held
-// by another process, not permitted).
-using PortOpener = std::function<std::unique_ptr<SerialPort>(const std::string& device)>;
+// Why a device did not open.
+enum class PortFailure : uint8_t {
+  None,
+  Missing,           // no such device
+  NotSerial,         // it exists but is no terminal device
+  PermissionDenied,  // this user may not open it
+  Busy,              // held by another program
+  NoUart,            // a ttyS name with no UART behind it
+  DeviceError,       // the device refused for another reason
+};
+
+// The short words for a failure ("permission denied"), as messages show them.
+const char* PortFailureText(PortFailure failure);
+// The same as one key for scripts ("permission-denied").
+const char* PortFailureKey(PortFailure failure);
+
+// What an attempt to open a device gave: the port, or why there is none, with a
+// detail in plain words when one is known (the system's error text, the holder).
+struct PortOpenResult {
+  // Openers that have no reason to give return the port alone; an empty one is
+  // then a device error.
+  PortOpenResult(std::unique_ptr<SerialPort> opened = nullptr)  // NOLINT: implicit on purpose
+      : port(std::move(opened)), failure(port ? PortFailure::None : PortFailure::DeviceError) {}
+  static PortOpenResult Failure(PortFailure why, std::string detail = {}) {
+    PortOpenResult result;
+    result.failure = why;
+    result.detail = std::move(detail);
+    return result;
+  }
+
+  std::unique_ptr<SerialPort> port;
+  PortFailure failure;
+  std::string detail;
+};
+
+// Opens a device by name, or says why it could not.
+using PortOpener = std::function<PortOpenResult(const std::string& device)>;
 
 // The platform's own opener (POSIX termios on Linux).
-std::unique_ptr<SerialPort> OpenPlatformPort(const std::string& device);
+PortOpenResult OpenPlatformPort(const std::string& device);
 
 // The device that COMn stands for on this platform when no override is set.
 std::string DefaultComDevice(uint8_t portNumber);

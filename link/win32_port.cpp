@@ -162,25 +162,25 @@ std::string Win32DeviceName(const std::string& device) {
 
 }  // namespace
 
-std::unique_ptr<SerialPort> OpenPlatformPort(const std::string& device) {
-  if (device.empty()) return nullptr;
+PortOpenResult OpenPlatformPort(const std::string& device) {
+  if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing);
   // Share mode 0 opens the port exclusively.
   const HANDLE handle = ::CreateFileA(Win32DeviceName(device).c_str(), GENERIC_READ | GENERIC_WRITE,
                                       0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) return PortOpenResult::Failure(PortFailure::DeviceError);
   // CreateFile opens files and pipes as well: only a character device that has a
   // serial line state is a port. Nothing has been written to it yet.
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (::GetFileType(handle) != FILE_TYPE_CHAR || !::GetCommState(handle, &dcb)) {
     ::CloseHandle(handle);
-    return nullptr;
+    return PortOpenResult::Failure(PortFailure::NotSerial);
   }
   ::SetupComm(handle, kQueueSize, kQueueSize);
   ApplyLineSettings(handle, dcb);
   ::PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
   ::EscapeCommFunction(handle, CLRDTR);
-  return std::make_unique<Win32Port>(handle);
+  return PortOpenResult(std::make_unique<Win32Port>(handle));
 }
 
 std::string DefaultComDevice(uint8_t portNumber) {

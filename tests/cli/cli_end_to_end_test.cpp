@@ -1,8 +1,10 @@
 // The zenor9 program as a user runs it: a child process, the real POSIX serial
 // backend, and registers served on a pseudo-terminal by the test itself or by
 // `zenor9 sim`.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +35,9 @@ nlohmann::json JsonOf(const ChildResult& result) {
   nlohmann::json object = nlohmann::json::parse(result.out, nullptr, false);
   EXPECT_TRUE(object.is_object()) << result.out;
   if (!object.is_object()) return nlohmann::json::object();
-  static const std::set<std::string> kKnownKeys = {
-      "ok", "port", "net", "version", "prefix", "registers", "ports", "com", "error", "message"};
+  static const std::set<std::string> kKnownKeys = {"ok",     "port",      "net",   "version",
+                                                   "prefix", "registers", "ports", "com",
+                                                   "reason", "detail",    "error", "message"};
   for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
   EXPECT_TRUE(object["ok"].is_boolean());
   EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);
@@ -202,7 +205,7 @@ TEST_F(CliTest, FirmwareOtherThan105Exits4) {
 TEST_F(CliTest, MissingPortExits3) {
   const ChildResult text = RunZenor9({"--port", "/nonexistent/ttyUSB7", "read"});
   EXPECT_EQ(text.exitCode, 3);
-  EXPECT_EQ(text.err, std::string(kPortUnavailable) + "\n");
+  EXPECT_EQ(text.err, std::string(kPortUnavailable) + "\n/nonexistent/ttyUSB7: missing\n");
 
   // COM2 leads to a missing device in the child's environment.
   const ChildResult json = RunZenor9({"--port", "COM2", "--json", "scan"});
@@ -210,6 +213,8 @@ TEST_F(CliTest, MissingPortExits3) {
   const nlohmann::json object = JsonOf(json);
   EXPECT_EQ(object["error"], "port-unavailable");
   EXPECT_EQ(object["port"], "/nonexistent/zenor9-test-com2");
+  EXPECT_EQ(object["reason"], "missing");
+  EXPECT_EQ(object["detail"], "missing");
 }
 
 TEST_F(CliTest, PortHeldByAnotherProcessExits3WithNothingSent) {
@@ -221,11 +226,48 @@ TEST_F(CliTest, PortHeldByAnotherProcessExits3WithNothingSent) {
 
   const ChildResult held = Run({"--net", "7", "read"});
   EXPECT_EQ(held.exitCode, 3);
-  EXPECT_EQ(held.err, std::string(kPortUnavailable) + "\n");
+  EXPECT_EQ(held.err, std::string(kPortUnavailable) + "\n" + host.DevicePath() +
+                          ": held by another program: cli_tests (pid " +
+                          std::to_string(::getpid()) + ")\n");
   EXPECT_TRUE(line.Log().empty());
 
   CloseChannel(holder);
   EXPECT_EQ(Run({"--net", "7", "read"}).exitCode, 0);
+}
+
+TEST_F(CliTest, AHolderInAnotherProcessIsNamedWithItsPid) {
+  line.AddRegister(7);
+  StartLine();
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
+  ASSERT_EQ(::pipe2(release, O_CLOEXEC), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(release[1]);  // so that the parent's close ends the wait below
+    SerialChannel holder;
+    const char opened = OpenChannelDevice(host.DevicePath(), holder) ? 1 : 0;
+    (void)!::write(ready[1], &opened, 1);
+    char done = 0;
+    (void)!::read(release[0], &done, 1);  // until the parent has looked
+    _exit(0);
+  }
+  char opened = 0;
+  ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+  ASSERT_EQ(opened, 1);
+
+  const ChildResult held = Run({"--json", "--net", "7", "read"});
+  ::close(release[1]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  for (int fd : {ready[0], ready[1], release[0]}) ::close(fd);
+
+  EXPECT_EQ(held.exitCode, 3);
+  const nlohmann::json object = JsonOf(held);
+  EXPECT_EQ(object["reason"], "busy");
+  EXPECT_NE(object.value("detail", "").find("(pid " + std::to_string(child) + ")"),
+            std::string::npos)
+      << object.dump();
 }
 
 // Bad arguments, each run as it stands and with --json: a usage error with a
@@ -321,12 +363,17 @@ TEST_F(CliTest, PortsThatAreNoSerialDeviceExit3AndAreLeftAlone) {
   const std::string file = (dir / "not-a-tty").string();
   std::ofstream(file) << "keep me";
 
-  for (const std::string& port : {std::string("LPT1"), std::string(5000, 'A'), dir.string(), file,
-                                  std::string("/dev/null")}) {
+  const std::vector<std::pair<std::string, std::string>> portsAndReasons = {
+      {"LPT1", "missing"},
+      {std::string(5000, 'A'), "missing"},
+      {dir.string(), "not-serial"},
+      {file, "not-serial"},
+      {"/dev/null", "not-serial"}};
+  for (const auto& [port, reason] : portsAndReasons) {
     const std::string name = port.substr(0, 40);
     const ChildResult text = Run({"--port", port, "--net", "7", "write", "25"});
     EXPECT_EQ(text.exitCode, 3) << name;
-    EXPECT_EQ(text.err, std::string(kPortUnavailable) + "\n") << name;
+    EXPECT_EQ(text.err.rfind(std::string(kPortUnavailable) + "\n", 0), 0u) << name;
     EXPECT_TRUE(text.out.empty()) << name;
 
     const ChildResult json = Run({"--json", "--port", port, "--net", "7", "write", "25"});
@@ -334,6 +381,7 @@ TEST_F(CliTest, PortsThatAreNoSerialDeviceExit3AndAreLeftAlone) {
     const nlohmann::json object = JsonOf(json);
     EXPECT_EQ(object.value("error", ""), "port-unavailable") << name;
     EXPECT_EQ(object.value("port", ""), port) << name;
+    EXPECT_EQ(object.value("reason", ""), reason) << name;
   }
   std::ifstream kept(file);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");

@@ -118,18 +118,28 @@ TEST_F(PtyEndToEndTest, TheLineIsSetUpAt9600Eight1WithStickParityAndNoFlowContro
   ::close(fd);
 }
 
-TEST_F(PtyEndToEndTest, OnlyTerminalsOpen) {
+TEST_F(PtyEndToEndTest, OnlyTerminalsOpenAndEachRefusalSaysWhy) {
   SerialChannel other;
   EXPECT_FALSE(OpenChannelDevice("/dev/null", other));
+  EXPECT_EQ(other.openFailure, PortFailure::NotSerial);
+  EXPECT_FALSE(OpenChannelDevice("/tmp", other));  // a directory
+  EXPECT_EQ(other.openFailure, PortFailure::NotSerial);
   EXPECT_FALSE(OpenChannelDevice("/nonexistent/tty", other));
+  EXPECT_EQ(other.openFailure, PortFailure::Missing);
+  EXPECT_EQ(other.openFailureDetail, "No such file or directory");
   EXPECT_FALSE(OpenChannelDevice("", other));
+  EXPECT_EQ(other.openFailure, PortFailure::Missing);
   EXPECT_FALSE(other.IsOpen());
+  CloseChannel(channel);
+  ASSERT_TRUE(OpenChannelDevice(host.DevicePath(), other));
+  EXPECT_EQ(other.openFailure, PortFailure::None);  // nothing left of the last refusal
 }
 
 TEST_F(PtyEndToEndTest, APortHeldOpenCannotBeOpenedAgainUntilReleased) {
   SerialChannel second;
   EXPECT_FALSE(OpenChannelDevice(host.DevicePath(), second));
   EXPECT_FALSE(second.IsOpen());
+  EXPECT_EQ(second.openFailure, PortFailure::Busy);
   EXPECT_EQ(OpenFromAnotherProcess(host.DevicePath()), 0);
   int32_t version = 0;  // the refused opens did not disturb the holder
   EXPECT_TRUE(IdentifyRegister(channel, 0xF8, version));

@@ -1,0 +1,27 @@
+// Facts about a serial port that the system can tell without talking to the
+// register: one interface, one file per platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zenor9::diag {
+
+struct ProcessInfo {
+  int pid = 0;
+  std::string name;  // the program's name, as the system shows it
+};
+
+// Other processes that have the device open (the one behind symbolic links).
+// Empty when none is seen, or where the platform does not show it.
+std::vector<ProcessInfo> ProcessesHolding(const std::string& device);
+
+// Why this user may not open the device, when a group would let them ("the
+// device belongs to group dialout, which this user is not in"); else empty.
+std::string GroupHint(const std::string& device);
+
+// The name of the driver that serves the device ("ftdi_sio", "serial8250"),
+// empty when it has none or the platform does not tell.
+std::string DriverOf(const std::string& device);
+
+}  // namespace zenor9::diag

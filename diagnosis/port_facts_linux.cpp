@@ -1,0 +1,104 @@
+// Linux: holders from /proc/*/fd, groups from the device's owner group, drivers
+// from sysfs.
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "diagnosis/port_facts.h"
+
+namespace zenor9::diag {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ProcessName(const fs::path& processDir) {
+  std::ifstream comm(processDir / "comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+bool OpensDevice(const fs::path& fdDir, dev_t device) {
+  std::error_code error;
+  for (const fs::directory_entry& fd : fs::directory_iterator(fdDir, error)) {
+    struct stat target {};
+    if (::stat(fd.path().c_str(), &target) == 0 && S_ISCHR(target.st_mode) &&
+        target.st_rdev == device) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsNumber(const std::string& text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool InGroup(gid_t group) {
+  if (::getegid() == group) return true;
+  std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+  const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+  return std::find(groups.begin(), groups.begin() + std::max(count, 0), group) !=
+         groups.begin() + std::max(count, 0);
+}
+
+// The group database lists the user, but this session started before that.
+bool ListedInGroup(const group& entry) {
+  const passwd* user = ::getpwuid(::geteuid());
+  if (user == nullptr || entry.gr_mem == nullptr) return false;
+  for (char** member = entry.gr_mem; *member != nullptr; ++member) {
+    if (std::string(*member) == user->pw_name) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<ProcessInfo> ProcessesHolding(const std::string& device) {
+  struct stat wanted {};
+  if (::stat(device.c_str(), &wanted) != 0 || !S_ISCHR(wanted.st_mode)) return {};
+  std::vector<ProcessInfo> holders;
+  const int self = static_cast<int>(::getpid());
+  std::error_code error;
+  for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+    const std::string name = process.path().filename().string();
+    if (!IsNumber(name) || std::stoi(name) == self) continue;
+    // Another user's descriptors stay hidden: such a holder is not seen.
+    if (OpensDevice(process.path() / "fd", wanted.st_rdev)) {
+      holders.push_back({std::stoi(name), ProcessName(process.path())});
+    }
+  }
+  std::sort(holders.begin(), holders.end(),
+            [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
+  return holders;
+}
+
+std::string GroupHint(const std::string& device) {
+  struct stat info {};
+  if (::stat(device.c_str(), &info) != 0 || (info.st_mode & S_IRWXG) == 0) return {};
+  const group* owner = ::getgrgid(info.st_gid);
+  if (owner == nullptr || InGroup(info.st_gid)) return {};
+  const std::string name = owner->gr_name;
+  if (ListedInGroup(*owner)) {
+    return "this user joined group " + name + " after logging in; log in again";
+  }
+  return "the device belongs to group " + name + ", which this user is not in";
+}
+
+std::string DriverOf(const std::string& device) {
+  std::error_code error;
+  const fs::path real = fs::canonical(device, error);
+  if (error) return {};
+  const fs::path driver =
+      fs::read_symlink(fs::path("/sys/class/tty") / real.filename() / "device" / "driver", error);
+  return error ? std::string() : driver.filename().string();
+}
+
+}  // namespace zenor9::diag
