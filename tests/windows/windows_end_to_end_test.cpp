@@ -281,6 +281,37 @@ TEST_F(WindowsTest, AVanishingPortEndsTheScanAtOnce) {
   EXPECT_LT(linux.afterVanish.count(), 150);
 }
 
+// The scan of an empty line: a hundred probes of just over 10 ms each. The
+// waits count whole milliseconds and sleep in between, so the scan takes under
+// 1.3 s (not the 1.6 s of waits timed by the 16 ms system tick) and uses less
+// than a tenth of a core, Wine's start-up included.
+TEST_F(WindowsTest, AnEmptyScanTakesUnder1300MsAndLittleProcessorTime) {
+  emu::Line line;
+  emu::PtyHost host(line);
+  ASSERT_TRUE(host.Start());
+  ASSERT_TRUE(wine.Point(1, host.DevicePath()));
+  const testing::MeasuredRun run = wine.RunMeasured({"--trace", "detect"});
+  host.Stop();
+  EXPECT_EQ(run.result.exitCode, 1) << run.result.err;
+  ASSERT_EQ(line.SentBytes().size(), 100u);
+
+  // From the first probe sent to the last, plus the last one's wait.
+  const std::regex sent("([0-9]+\\.[0-9]+) ms  -> ");
+  std::vector<double> times;
+  for (std::sregex_iterator match(run.result.err.begin(), run.result.err.end(), sent), end;
+       match != end; ++match) {
+    times.push_back(std::stod((*match)[1]));
+  }
+  ASSERT_EQ(times.size(), 100u) << run.result.err;
+  const double scanMs = times.back() - times.front() + 10;
+  EXPECT_GT(scanMs, 1000);
+  EXPECT_LT(scanMs, 1300);
+  EXPECT_LT(run.cpuMs, 0.1 * run.wallMs)
+      << run.cpuMs << " ms of processor time in " << run.wallMs << " ms";
+  std::printf("empty scan under Wine: %.0f ms, run %.0f ms, processor %.0f ms (%.1f %%)\n", scanMs,
+              run.wallMs, run.cpuMs, 100 * run.cpuMs / run.wallMs);
+}
+
 TEST_F(WindowsTest, PortsListsTheRegisteredPortsAndOpensNone) {
   emu::Line line;
   emu::PtyHost host(line);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,7 +91,7 @@ std::string Contents(const fs::path& path) {
 
 // Runs a program to its exit (killed after 60 s). Its output goes to files
 // rather than pipes: Wine's background services may inherit and hold them.
-ChildResult RunToExit(std::vector<std::string> argv, std::vector<std::string> environment) {
+MeasuredRun RunToExit(std::vector<std::string> argv, std::vector<std::string> environment) {
   const fs::path out =
       fs::temp_directory_path() / ("zenor9-wine-" + std::to_string(::getpid()) + ".out");
   const fs::path err = fs::path(out).replace_extension(".err");
@@ -101,32 +102,37 @@ ChildResult RunToExit(std::vector<std::string> argv, std::vector<std::string> en
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<char*> argvPointers = Pointers(argv);
   std::vector<char*> environmentPointers = Pointers(environment);
+  const auto start = std::chrono::steady_clock::now();
   pid_t pid = -1;
   const int failed = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
                                    environmentPointers.data());
   posix_spawn_file_actions_destroy(&actions);
-  ChildResult result;
+  MeasuredRun run;
   if (failed != 0) {
-    result.err = "cannot start " + argv[0];
-    return result;
+    run.result.err = "cannot start " + argv[0];
+    return run;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
+  rusage usage{};
+  while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60)) {
       ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
+      ::wait4(pid, &status, 0, &usage);
       break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = Contents(out);
-  result.err = Contents(err);
+  const std::chrono::duration<double, std::milli> wall = std::chrono::steady_clock::now() - start;
+  run.wallMs = wall.count();
+  run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+  run.result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.result.out = WithoutCarriageReturns(Contents(out));
+  run.result.err = WithoutCarriageReturns(Contents(err));
   std::error_code error;
   fs::remove(out, error);
   fs::remove(err, error);
-  return result;
+  return run;
 }
 
 }  // namespace
@@ -180,17 +186,18 @@ bool Wine::Point(int comNumber, const std::string& target) const {
 }
 
 ChildResult Wine::Run(const std::vector<std::string>& args) const {
+  return RunMeasured(args).result;
+}
+
+MeasuredRun Wine::RunMeasured(const std::vector<std::string>& args) const {
   if (const std::string unsafe = UnsafePorts(); !unsafe.empty()) {
-    ChildResult refused;
-    refused.err = "refused to run zenor9.exe: " + unsafe;
+    MeasuredRun refused;
+    refused.result.err = "refused to run zenor9.exe: " + unsafe;
     return refused;
   }
   std::vector<std::string> argv{"/usr/bin/wine", exe_};
   argv.insert(argv.end(), args.begin(), args.end());
-  ChildResult result = RunToExit(argv, WineEnvironment(prefix_));
-  result.out = WithoutCarriageReturns(result.out);
-  result.err = WithoutCarriageReturns(result.err);
-  return result;
+  return RunToExit(argv, WineEnvironment(prefix_));
 }
 
 std::string WithoutCarriageReturns(std::string text) {

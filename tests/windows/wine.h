@@ -12,6 +12,13 @@ namespace zenor9::testing {
 // The COM ports that the prefix maps to links in the ports folder.
 inline const std::vector<int> kMappedComPorts = {1, 2, 3, 4, 12};
 
+// A run with its costs: wall time, and the processor time of the process.
+struct MeasuredRun {
+  ChildResult result;
+  double wallMs = 0;
+  double cpuMs = 0;
+};
+
 class Wine {
  public:
   // From ZENOR9_WINDOWS_EXE, WINEPREFIX and ZENOR9_WINE_PORTS.
@@ -28,6 +35,7 @@ class Wine {
   // Runs zenor9.exe with `args`, its line ends made "\n". A run is refused (exit
   // code -1 and the reason on err) while any mapped COM port is unsafe.
   ChildResult Run(const std::vector<std::string>& args) const;
+  MeasuredRun RunMeasured(const std::vector<std::string>& args) const;
 
   const std::string& Prefix() const { return prefix_; }
 
