@@ -83,8 +83,12 @@ void TMainForm::ApplyLook() {
 }
 
 void TMainForm::CenterOnScreen() {
+  // The window itself, not its frame: a frame that a window manager adds
+  // later would otherwise shift it by half a title bar.
   if (const QScreen* display = screen()) {
-    move(display->geometry().center() - rect().center());
+    QRect area = geometry();
+    area.moveCenter(display->geometry().center());
+    setGeometry(area);
   }
 }
 

@@ -186,6 +186,10 @@ class WindowStackingTest : public QObject {
     Program p;
     QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
     const QPoint screenCenter = p.dialog->screen()->geometry().center();
+    const QRect main = ScreenRect(*p.form);
+    QCOMPARE(main.size(), QSize(423, 225));
+    QVERIFY2((main.center() - screenCenter).manhattanLength() <= 2,
+             qPrintable(QString("main window at %1,%2").arg(main.x()).arg(main.y())));
     for (int showing = 1; showing <= 3; ++showing) {
       bool onTop = false;
       std::vector<uint32_t> hints;
