@@ -167,6 +167,16 @@ TEST_F(WindowsTest, FailedExchangesEndAsOnLinux) {
       {"--net", "7", "--json", "write", "26"}, 1);
 }
 
+TEST_F(WindowsTest, SeveralRegistersInOneRunEndAsOnLinux) {
+  const LineSetUp three = [](emu::Line& line) {
+    line.AddRegister(3);
+    line.AddRegister(9).SetFault(emu::Fault::NoAck);
+    line.AddRegister(12).SetPrefix("off");
+  };
+  ExpectSameAsLinux(three, {"--net", "12,3,9", "write", "25", "--verify"}, 1);
+  ExpectSameAsLinux(three, {"--all", "--json", "read"}, 1);
+}
+
 TEST_F(WindowsTest, UsageErrorsSendNothingAsOnLinux) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {},
