@@ -160,21 +160,97 @@ std::string Win32DeviceName(const std::string& device) {
   return "\\\\.\\" + device;
 }
 
+// The system's own words for an error, in UTF-8, with its number.
+std::string SystemErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string utf8;
+  if (length > 0) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                           nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(size));
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
+                          nullptr);
+  }
+  ::LocalFree(text);
+  while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ')) {
+    utf8.pop_back();
+  }
+  return utf8 + (utf8.empty() ? "" : " ") + "(error " + std::to_string(error) + ")";
+}
+
+// Why CreateFile refused `name`. A COM port that another program holds answers
+// "access denied" (its share mode is 0), a file that another program holds
+// "sharing violation".
+PortFailure OpenFailureOf(DWORD error, const std::string& name) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_PATHNAME:
+      return PortFailure::Missing;
+    case ERROR_ACCESS_DENIED:
+      return name.rfind("\\\\.\\", 0) == 0 ? PortFailure::Busy : PortFailure::PermissionDenied;
+    case ERROR_SHARING_VIOLATION:
+      return PortFailure::Busy;
+    default:
+      return PortFailure::DeviceError;
+  }
+}
+
+// Why an opened character device has no serial line state. Under Wine a COM
+// name whose device is gone opens, and only the state says so.
+PortFailure StateFailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+      return PortFailure::Missing;
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_HANDLE:
+      return PortFailure::NotSerial;
+    default:
+      return PortFailure::DeviceError;
+  }
+}
+
 }  // namespace
 
 PortOpenResult OpenPlatformPort(const std::string& device) {
   if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing);
+  const std::string name = Win32DeviceName(device);
   // Share mode 0 opens the port exclusively.
-  const HANDLE handle = ::CreateFileA(Win32DeviceName(device).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return PortOpenResult::Failure(PortFailure::DeviceError);
+  const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    return PortOpenResult::Failure(OpenFailureOf(error, name), SystemErrorText(error));
+  }
   // CreateFile opens files and pipes as well: only a character device that has a
   // serial line state is a port. Nothing has been written to it yet.
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (::GetFileType(handle) != FILE_TYPE_CHAR || !::GetCommState(handle, &dcb)) {
+  if (const DWORD type = ::GetFileType(handle); type != FILE_TYPE_CHAR) {
     ::CloseHandle(handle);
-    return PortOpenResult::Failure(PortFailure::NotSerial);
+    // Under Wine a registered COMn whose device is gone still opens, as a
+    // handle of no known type.
+    if (type == FILE_TYPE_UNKNOWN) {
+      return PortOpenResult::Failure(PortFailure::Missing, "no device answers to this name");
+    }
+    return PortOpenResult::Failure(PortFailure::NotSerial,
+                                   type == FILE_TYPE_DISK ? "a file" : "a pipe or socket");
+  }
+  if (!::GetCommState(handle, &dcb)) {
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    return PortOpenResult::Failure(StateFailureOf(error), SystemErrorText(error));
   }
   ::SetupComm(handle, kQueueSize, kQueueSize);
   ApplyLineSettings(handle, dcb);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -208,38 +209,43 @@ TEST_F(WindowsTest, TraceShowsTheBytesTheLinuxBuildSends) {
 }
 
 // The ports that cannot be a register's: each ends with "port unavailable" and
-// is left as it was.
-TEST_F(WindowsTest, MissingPortsAndPlainFilesAreUnavailableAndLeftAlone) {
+// the reason the Linux build gives for the same kind of device, and a file is
+// left as it was.
+TEST_F(WindowsTest, MissingPortsAndPlainFilesAreUnavailableForTheirReasonAndLeftAlone) {
   const fs::path scratch = fs::path(wine.Prefix()) / "drive_c" / "scratch.bin";
-  std::ofstream(scratch) << "first byte stays";
-  const auto untouched = [&] {
-    std::ifstream in(scratch);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str() == "first byte stays";
-  };
-
-  const ChildResult file = wine.Run({"--port", R"(C:\scratch.bin)", "--net", "7", "write", "25"});
-  EXPECT_EQ(file.exitCode, 3);
-  EXPECT_EQ(file.err, kPortUnavailable);
-  EXPECT_TRUE(untouched());
-
+  const std::string content = "first byte stays";
+  std::ofstream(scratch) << content;
   ASSERT_TRUE(wine.Point(2, scratch.string()));
-  const ChildResult fileCom = wine.Run({"--port", "COM2", "--json", "--net", "7", "write", "25"});
-  EXPECT_EQ(fileCom.exitCode, 3);
-  EXPECT_EQ(nlohmann::json::parse(fileCom.out)["error"], "port-unavailable");
-  EXPECT_TRUE(untouched());
-
   ASSERT_TRUE(wine.Point(3, "/nonexistent/zenor9-unplugged"));
-  const ChildResult missing = wine.Run({"--port", "COM3", "--json", "read"});
-  EXPECT_EQ(missing.exitCode, 3);
-  const nlohmann::json object = nlohmann::json::parse(missing.out);
-  EXPECT_EQ(object["error"], "port-unavailable");
-  EXPECT_EQ(object["port"], R"(\\.\COM3)");
 
-  const ChildResult unknown = wine.Run({"--port", R"(\\.\COM200)", "read"});
-  EXPECT_EQ(unknown.exitCode, 3);
-  EXPECT_EQ(unknown.err, kPortUnavailable);
+  struct Case {
+    std::string port;
+    std::string reason;
+    std::string linuxPort;  // a device of the same kind for the Linux build
+  };
+  for (const Case& each : std::vector<Case>{
+           {R"(C:\scratch.bin)", "not-serial", scratch.string()},
+           {"COM2", "not-serial", scratch.string()},  // a COM port mapped to a file
+           {"COM3", "missing", "/nonexistent/zenor9-unplugged"},
+           {R"(\\.\COM200)", "missing", "/dev/ttyUSB-nonexistent"},
+           {R"(C:\nowhere\COM1)", "missing", "/nonexistent/COM1"},
+       }) {
+    SCOPED_TRACE(each.port);
+    const ChildResult json = wine.Run({"--port", each.port, "--json", "--net", "7", "write", "25"});
+    EXPECT_EQ(json.exitCode, 3);
+    const nlohmann::json object = nlohmann::json::parse(json.out, nullptr, false);
+    EXPECT_EQ(object["error"], "port-unavailable") << json.out;
+    EXPECT_EQ(object["reason"], each.reason);
+    const ChildResult linux = RunZenor9({"--port", each.linuxPort, "--json", "read"});
+    EXPECT_EQ(nlohmann::json::parse(linux.out, nullptr, false)["reason"], each.reason);
+
+    const ChildResult text = wine.Run({"--port", each.port, "read"});
+    EXPECT_EQ(text.exitCode, 3);
+    EXPECT_EQ(text.err.rfind(kPortUnavailable, 0), 0u) << text.err;
+    EXPECT_TRUE(text.out.empty());
+  }
+  std::ifstream in(scratch);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content);
   fs::remove(scratch);
 }
 
