@@ -108,15 +108,23 @@ bool IsComName(const std::string& port) {
   return std::regex_match(port, pattern);
 }
 
+// The n of COMn from 1 to the platform's highest; 0 for any other number.
+unsigned ComNumber(const std::string& comName) {
+  const std::string digits = comName.substr(3);
+  if (digits.size() > 3 || digits.front() == '0') return 0;
+  const unsigned number = static_cast<unsigned>(std::stoul(digits));
+  return number <= HighestComNumber() ? number : 0;
+}
+
 const CLI::Validator kPortCheck(
     [](const std::string& port) -> std::string {
       if (port.empty()) return "the port is empty";
-      if (IsComName(port) && (port.size() != 4 || port[3] < '1' || port[3] > '4')) {
-        return "only COM1 to COM4 exist: " + Quoted(port);
+      if (IsComName(port) && ComNumber(port) == 0) {
+        return "only COM1 to COM" + std::to_string(HighestComNumber()) + " exist: " + Quoted(port);
       }
       return {};
     },
-    "COM1..COM4|PATH");
+    "COM1..COM" + std::to_string(HighestComNumber()) + "|PATH");
 
 // "off" in any case, as COM1 is, becomes "off".
 const CLI::Validator kPrefixCheck(
@@ -211,9 +219,11 @@ std::string ExitCodesHelp(std::initializer_list<int> codes) {
 }
 
 std::string DeviceOfPort(const std::string& port) {
-  if (IsComName(port) && port.size() == 4)
-    return ComPortDevice(static_cast<uint8_t>(port[3] - '0'));
-  return port;
+  if (!IsComName(port)) return port;
+  const unsigned number = ComNumber(port);
+  // COM1 to COM4 may be mapped elsewhere; the ports above them are the platform's own.
+  return number <= 4 ? ComPortDevice(static_cast<uint8_t>(number))
+                     : DefaultComDevice(static_cast<uint8_t>(number));
 }
 
 namespace {
@@ -240,7 +250,8 @@ std::vector<int> NetsOfList(const std::string& list) {
 }
 
 void AddPortOption(CLI::App& app, MainOptions& options) {
-  app.add_option("--port", options.port, "COM1 to COM4, or a device path")
+  app.add_option("--port", options.port,
+                 "COM1 to COM" + std::to_string(HighestComNumber()) + ", or a device path")
       ->check(kPortCheck)
       ->capture_default_str();
 }

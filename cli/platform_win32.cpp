@@ -10,6 +10,10 @@ void PrepareConsole() {
   ::SetConsoleOutputCP(CP_UTF8);
 }
 
+unsigned HighestComNumber() {
+  return 255;
+}
+
 const char* ComPortsHelp() {
   return R"(COMn (1 to 255) is the Windows serial port \\.\COMn, or the device in the
 environment variable ZENOR9_COMn when it is set (COM1 to COM4). `zenor9 ports`

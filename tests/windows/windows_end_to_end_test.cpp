@@ -208,6 +208,30 @@ TEST_F(WindowsTest, TraceShowsTheBytesTheLinuxBuildSends) {
   EXPECT_NE(windows.result.err.find("-> F8 MARK\n"), std::string::npos);
 }
 
+// COM10 and up exist only as \\.\COMn: a USB adapter's COM12 reached by name.
+TEST_F(WindowsTest, AnyComNumberUpTo255IsOpenedAsADeviceName) {
+  emu::Line line;
+  line.AddRegister(7).SetPrefix("28");
+  emu::PtyHost host(line);
+  ASSERT_TRUE(host.Start());
+  ASSERT_TRUE(wine.Point(12, host.DevicePath()));
+
+  const ChildResult read = wine.Run({"--port", "com12", "--net", "7", "--json", "read"});
+  EXPECT_EQ(read.exitCode, 0) << read.err;
+  const nlohmann::json object = nlohmann::json::parse(read.out, nullptr, false);
+  EXPECT_EQ(object["prefix"], "28");
+  EXPECT_EQ(object["port"], R"(\\.\COM12)");
+  host.Stop();
+
+  for (const char* port : {"COM0", "COM256", "COM012", "COM1000"}) {
+    const ChildResult refused = wine.Run({"--port", port, "read"});
+    EXPECT_EQ(refused.exitCode, 2) << port;
+    EXPECT_NE(refused.err.find("only COM1 to COM255 exist"), std::string::npos) << refused.err;
+  }
+  const ChildResult unused = wine.Run({"--port", "COM255", "--json", "read"});
+  EXPECT_EQ(unused.exitCode, 3) << unused.out;
+}
+
 // The ports that cannot be a register's: each ends with "port unavailable" and
 // the reason the Linux build gives for the same kind of device, and a file is
 // left as it was.
