@@ -47,13 +47,23 @@ class BatchTest : public ::testing::Test {
   // the registers.
   void SignalWhen(int signal, std::function<bool(const emu::WireByte&)> when) {
     line.SetObserver([this, signal, when](const emu::WireByte& byte) {
-      if (byte.toRegister && child.load() > 0 && when(byte)) ::kill(child.exchange(0), signal);
+      if (byte.toRegister && child.load() > 0 && when(byte)) {
+        signalledAt = std::chrono::steady_clock::now().time_since_epoch().count();
+        ::kill(child.exchange(0), signal);
+      }
     });
+  }
+  std::chrono::milliseconds SinceTheSignal() const {
+    const std::chrono::steady_clock::time_point at{
+        std::chrono::steady_clock::duration(signalledAt.load())};
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 at);
   }
 
   emu::Line line;
   emu::PtyHost host{line};
   std::atomic<pid_t> child{0};
+  std::atomic<std::chrono::steady_clock::rep> signalledAt{0};
 };
 
 TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
@@ -196,13 +206,14 @@ TEST_F(BatchTest, SigintMidScanStopsProbingAndPrintsWhatWasFound) {
   EXPECT_EQ(object["interrupted"], true);
   EXPECT_EQ(object["error"], "interrupted");
   EXPECT_EQ(object["registers"], nlohmann::json::parse(R"([{"net":0,"version":105}])"));
-  // Probes 0 to 50, the identify of net 0 (its address byte), at most one more.
+  // Probes 0 to 50 and the identify of net 0 (its address byte); a few more
+  // while the signal is on its way on a busy machine, never the rest of the 100.
   std::size_t marks = 0;
   for (const emu::WireByte& byte : line.Log()) {
     marks += byte.toRegister && byte.parity == ParityMode::Mark ? 1 : 0;
   }
   EXPECT_GE(marks, 52u);
-  EXPECT_LE(marks, 53u);
+  EXPECT_LE(marks, 60u);
 }
 
 TEST_F(BatchTest, SigintMidWriteFinishesThatRegisterAndLeavesTheRestUntouched) {
@@ -237,13 +248,12 @@ TEST_F(BatchTest, SigtermDuringTheSetUpOfOneRegisterExits143) {
 
   BackgroundZenor9 read({"--net", "7", "read"}, Com1());
   child = read.Pid();
-  const auto start = std::chrono::steady_clock::now();
   const ChildResult result = read.Stop(0);
   EXPECT_EQ(result.exitCode, 143);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "stopped by SIGTERM\n");
-  // Without the stop: 440 ms of identify delays and a read time-out of 120 ms.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+  // Without the stop: the identify frame's 400 ms delay and a read time-out of 120 ms.
+  EXPECT_LT(SinceTheSignal(), std::chrono::milliseconds(300));
 }
 
 TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
