@@ -2,7 +2,7 @@
 # The Debian package as a user gets it: lintian (errors and warnings fail),
 # desktop-file-validate, then unpacked with dpkg -x into a temporary root and
 # its zenor9 run from there: --version, and a read against its own virtual
-# register. Usage: scripts/check-package.sh [BUILD_DIR]
+# register; its zenor9-prefix must start (offscreen) and keep running. Usage: scripts/check-package.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -44,4 +44,12 @@ if [[ "$prefix" != 25 ]]; then
   echo "read from the unpacked zenor9 gave '$prefix', not 25" >&2
   exit 1
 fi
+# The unpacked window program loads its libraries and runs until stopped.
+status=0
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$root timeout 2 "$root/usr/bin/zenor9-prefix" || status=$?
+if [[ $status -ne 124 ]]; then
+  echo "the unpacked zenor9-prefix ended with $status instead of running" >&2
+  exit 1
+fi
+
 echo "package $deb: lintian clean, unpacked zenor9 read $prefix from $device"
