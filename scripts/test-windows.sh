@@ -62,12 +62,14 @@ check_ports() {
   done
 }
 
+# The prefix is made while the Linux side builds.
 started=$(date +%s%N)
-new_prefix
-check_ports
-echo "test-windows: fresh Wine prefix in $((($(date +%s%N) - started) / 1000000)) ms"
-
+new_prefix &
+prefix_job=$!
 cmake --build "$build" -j "${JOBS:-$(nproc)}" --target zenor9 windows_tests
+wait "$prefix_job" || fail "no Wine prefix could be made in $WINEPREFIX"
+check_ports
+echo "test-windows: fresh Wine prefix and the Linux build in $((($(date +%s%N) - started) / 1000000)) ms"
 # One Wine server for the whole run, so that each test does not start its own,
 # and Wine's background services started now: started by a test's run, they
 # would hold its output pipes open after the program has ended.

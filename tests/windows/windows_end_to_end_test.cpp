@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <regex>
 #include <sstream>
@@ -105,8 +106,11 @@ class WindowsTest : public ::testing::Test {
   void ExpectSameAsLinux(const LineSetUp& setUp, const std::vector<std::string>& args,
                          int exitCode) {
     SCOPED_TRACE(::testing::PrintToString(args));
+    // Each build on its own registers and pty, at the same time.
+    std::future<WireRun> linuxRun =
+        std::async(std::launch::async, [&] { return OnLinux(setUp, args); });
     const WireRun windows = OnWindows(setUp, args);
-    const WireRun linux = OnLinux(setUp, args);
+    const WireRun linux = linuxRun.get();
     EXPECT_EQ(windows.result.exitCode, exitCode) << windows.result.err;
     EXPECT_EQ(windows.result.exitCode, linux.result.exitCode);
     EXPECT_EQ(windows.result.out, linux.result.out);
