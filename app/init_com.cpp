@@ -3,13 +3,11 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QScreen>
-#include <QTimer>
 
 #include "app/busy_cursor.h"
 #include "app/handler_guard.h"
 #include "app/look.h"
 #include "app/title_bar.h"
-#include "app/window_order.h"
 #include "link/interface_setup.h"
 #include "ui_init_com.h"
 
@@ -87,20 +85,6 @@ void TInit_Com::closeEvent(QCloseEvent* event) {
   // close request (its own button, Alt+F4): it acts as "Закрыть".
   event->ignore();
   if (isVisible()) RunHandler(messages_, [this] { Button3Click(); });
-}
-
-void TInit_Com::changeEvent(QEvent* event) {
-  QDialog::changeEvent(event);
-  // The dialog blocks the main window, so it must stay in sight: a window
-  // manager that minimises it is answered by restoring it.
-  if (event->type() == QEvent::WindowStateChange && isMinimized()) {
-    QTimer::singleShot(0, this, [this] {
-      if (!isVisible() || !isMinimized()) return;
-      setWindowState(windowState() & ~Qt::WindowMinimized);
-      show();
-      BringToFront(*this);
-    });
-  }
 }
 
 void TInit_Com::FormActivate() {

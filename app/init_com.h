@@ -29,7 +29,6 @@ class TInit_Com : public QDialog {
   bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   uint8_t ChosenPort() const;

@@ -22,17 +22,30 @@ WindowOrder::WindowOrder(QObject* parent) : QObject(parent) {}
 
 bool WindowOrder::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (type != QEvent::Show && type != QEvent::Hide) return false;
+  if (type != QEvent::Show && type != QEvent::Hide && type != QEvent::WindowStateChange) {
+    return false;
+  }
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || !IsOrdinaryWindow(*widget)) return false;
   if (type == QEvent::Show) {
     BringToFront(*widget);
-  } else {
+  } else if (type == QEvent::Hide) {
     // Once the hidden window has left the modal stack and its caller has gone
     // on, the window to return to is known.
     QTimer::singleShot(0, this, &WindowOrder::ActivateTheBlockingWindow);
+  } else if (widget->isModal() && widget->isMinimized()) {
+    // A modal window blocks all the others, so it must stay in sight: a
+    // window manager that minimises it is answered by restoring it.
+    QTimer::singleShot(0, widget, [widget] { RestoreIfMinimised(*widget); });
   }
   return false;
+}
+
+void WindowOrder::RestoreIfMinimised(QWidget& window) {
+  if (!window.isVisible() || !window.isMinimized()) return;
+  window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  BringToFront(window);
 }
 
 // Main windows, dialogs and message boxes; not tool tips, menus or other popups.

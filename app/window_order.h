@@ -15,7 +15,8 @@ void BringToFront(QWidget& window);
 
 // Installed on the application: every top-level window the program shows is
 // raised and activated; when one is hidden, the window that now blocks the
-// others (the innermost modal one, else the main window) is activated again.
+// others (the innermost modal one, else the main window) is activated again;
+// a modal window that a window manager minimises is restored at once.
 // Where a window manager runs, these are the same requests it would grant.
 class WindowOrder final : public QObject {
   Q_OBJECT
@@ -28,6 +29,7 @@ class WindowOrder final : public QObject {
 
  private:
   static bool IsOrdinaryWindow(const QWidget& widget);
+  static void RestoreIfMinimised(QWidget& window);
   static void ActivateTheBlockingWindow();
 };
 

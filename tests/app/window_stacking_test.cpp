@@ -232,9 +232,10 @@ class WindowStackingTest : public QObject {
     QVERIFY(p.ButtonsEnabled());
   }
 
-  void MessageBoxComesUpOnTopAndGivesTheFocusBack() {
+  void MessageBoxComesUpOnTopStaysUpAndGivesTheFocusBack() {
     Program p;
     bool boxOnTop = false;
+    bool boxUpAfterMinimise = false;
     bool dialogFocusedAgain = false;
     p.Connect([&] {
       QVERIFY(WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); }));
@@ -247,6 +248,9 @@ class WindowStackingTest : public QObject {
         });
         if (box == nullptr) return;
         boxOnTop = WaitFor([&] { return OnTopWithFocus(*box, *p.dialog); });
+        RequestMinimise(*box);
+        QTest::qWait(300);  // the window manager's turn
+        boxUpAfterMinimise = WaitFor([&] { return OnTopWithFocus(*box, *p.dialog); });
         QTest::keyClick(box, Qt::Key_Return);
       });
       MessageBoxService().Show(QStringLiteral("Выбранный COM-порт недоступен"),
@@ -254,6 +258,7 @@ class WindowStackingTest : public QObject {
       dialogFocusedAgain = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
     });
     QVERIFY(boxOnTop);
+    QVERIFY(boxUpAfterMinimise);
     QVERIFY(dialogFocusedAgain);
     QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
   }
