@@ -1,13 +1,48 @@
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+
 #include "cli/platform.h"
 
 namespace zenor9::cli {
 
-// The messages are UTF-8; a Windows console shows its OEM code page unless told
-// otherwise. Pipes and files get the bytes unchanged either way.
+namespace {
+
+// The console's code page before the program changed it; 0 while unchanged.
+UINT consoleCodePageBefore = 0;
+
+void RestoreConsoleCodePage() {
+  ::SetConsoleOutputCP(consoleCodePageBefore);
+}
+
+}  // namespace
+
+// The messages are UTF-8, and a Windows console shows its OEM code page unless
+// told otherwise. The C runtime's text mode would also recode each byte on its
+// way to a console as a character of its own, and an unbuffered stream may
+// reach the console a byte at a time, splitting the characters. So the console
+// is switched to UTF-8, and the program's streams to a console pass their bytes
+// unchanged (a console starts a new line at a line feed alone) through a
+// buffer; what must show at once is flushed. Pipes and files keep text mode:
+// their lines end in CR LF, as Windows programs expect. The console belongs to
+// the user's shell too: its code page is given back at exit.
 void PrepareConsole() {
-  ::SetConsoleOutputCP(CP_UTF8);
+  for (std::FILE* stream : {stdout, stderr}) {
+    DWORD mode = 0;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (!::GetConsoleMode(handle, &mode)) continue;
+    _setmode(_fileno(stream), _O_BINARY);
+    std::setvbuf(stream, nullptr, _IOFBF, 4096);
+  }
+  const UINT before = ::GetConsoleOutputCP();
+  if (before == 0 || before == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8)) return;
+  consoleCodePageBefore = before;
+  std::atexit(RestoreConsoleCodePage);
 }
 
 unsigned HighestComNumber() {

@@ -43,6 +43,7 @@ class TracingPort final : public SerialPort {
     const std::optional<ParityMode> parity =
         toRegister ? std::optional<ParityMode>(parity_) : std::nullopt;
     std::fprintf(out_, "%s\n", TraceLine(elapsed.count(), toRegister, parity, value).c_str());
+    std::fflush(out_);  // as it happens, also where the stream is buffered
   }
 
   std::unique_ptr<SerialPort> inner_;

@@ -387,6 +387,16 @@ TEST_F(WindowsTest, PortsListsTheRegisteredPortsAndOpensNone) {
   EXPECT_TRUE(line.Log().empty());
 }
 
+// On a console the Russian message must arrive as its characters, not as one
+// character per byte of UTF-8 (the C runtime's text mode) or as replacement
+// characters (bytes handed over one at a time).
+TEST_F(WindowsTest, RussianMessagesReadCorrectlyOnTheConsole) {
+  ASSERT_TRUE(wine.Point(3, "/nonexistent/zenor9-unplugged"));
+  const std::string shown = wine.RunOnTerminal({"--port", "COM3", "read"});
+  EXPECT_NE(shown.find("Выбранный COM-порт недоступен"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(R"(\\.\COM3: missing)"), std::string::npos) << shown;
+}
+
 TEST_F(WindowsTest, HelpNamesWindowsDevicesAndSimIsNotAvailable) {
   const ChildResult help = wine.Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);

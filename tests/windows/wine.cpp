@@ -1,6 +1,7 @@
 #include "wine.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -198,6 +199,51 @@ MeasuredRun Wine::RunMeasured(const std::vector<std::string>& args) const {
   std::vector<std::string> argv{"/usr/bin/wine", exe_};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunToExit(argv, WineEnvironment(prefix_));
+}
+
+std::string Wine::RunOnTerminal(const std::vector<std::string>& args) const {
+  if (!UnsafePorts().empty()) return {};
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return {};
+  const std::string device = ::ptsname(terminal);
+  std::vector<std::string> argv{"/usr/bin/wine", exe_};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<std::string> environment = WineEnvironment(prefix_);
+  std::vector<char*> argvPointers = Pointers(argv);
+  std::vector<char*> environmentPointers = Pointers(environment);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (int fd : {0, 1, 2}) {
+    posix_spawn_file_actions_addopen(&actions, fd, device.c_str(), O_RDWR | O_NOCTTY, 0);
+  }
+  pid_t pid = -1;
+  const int failed = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                   environmentPointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  std::string shown;
+  if (failed == 0) {
+    // What the console sends the terminal, until the program has ended.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int status = 0;
+    bool ended = false;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd fd{terminal, POLLIN, 0};
+      if (::poll(&fd, 1, 20) > 0 && (fd.revents & POLLIN) != 0) {
+        char buffer[4096];
+        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+        if (n > 0) shown.append(buffer, static_cast<std::size_t>(n));
+        continue;
+      }
+      if (ended) break;  // nothing more after the end
+      ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    }
+    if (!ended) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+    }
+  }
+  ::close(terminal);
+  return shown;
 }
 
 std::string WithoutCarriageReturns(std::string text) {

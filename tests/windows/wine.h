@@ -36,6 +36,9 @@ class Wine {
   // code -1 and the reason on err) while any mapped COM port is unsafe.
   ChildResult Run(const std::vector<std::string>& args) const;
   MeasuredRun RunMeasured(const std::vector<std::string>& args) const;
+  // Runs zenor9.exe on a terminal, which Wine makes its console; returns what
+  // the console sent the terminal (escape sequences included).
+  std::string RunOnTerminal(const std::vector<std::string>& args) const;
 
   const std::string& Prefix() const { return prefix_; }
 
