@@ -6,6 +6,7 @@
 #include <timeapi.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "link/serial_port.h"
@@ -221,6 +222,27 @@ PortFailure StateFailureOf(DWORD error) {
   }
 }
 
+// CreateFile opens files and pipes as well: only a character device that has a
+// serial line state (read into `dcb`) is a port. Nothing has been written to it
+// yet. Returns why not, or nothing for a serial port.
+std::optional<PortOpenResult> WhyNotSerial(HANDLE handle, DCB& dcb) {
+  const DWORD type = ::GetFileType(handle);
+  // Under Wine a registered COMn whose device is gone still opens, as a handle
+  // of no known type.
+  if (type == FILE_TYPE_UNKNOWN) {
+    return PortOpenResult::Failure(PortFailure::Missing, "no device answers to this name");
+  }
+  if (type != FILE_TYPE_CHAR) {
+    return PortOpenResult::Failure(PortFailure::NotSerial,
+                                   type == FILE_TYPE_DISK ? "a file" : "a pipe or socket");
+  }
+  if (!::GetCommState(handle, &dcb)) {
+    const DWORD error = ::GetLastError();
+    return PortOpenResult::Failure(StateFailureOf(error), SystemErrorText(error));
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 PortOpenResult OpenPlatformPort(const std::string& device) {
@@ -233,24 +255,11 @@ PortOpenResult OpenPlatformPort(const std::string& device) {
     const DWORD error = ::GetLastError();
     return PortOpenResult::Failure(OpenFailureOf(error, name), SystemErrorText(error));
   }
-  // CreateFile opens files and pipes as well: only a character device that has a
-  // serial line state is a port. Nothing has been written to it yet.
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (const DWORD type = ::GetFileType(handle); type != FILE_TYPE_CHAR) {
+  if (std::optional<PortOpenResult> refused = WhyNotSerial(handle, dcb)) {
     ::CloseHandle(handle);
-    // Under Wine a registered COMn whose device is gone still opens, as a
-    // handle of no known type.
-    if (type == FILE_TYPE_UNKNOWN) {
-      return PortOpenResult::Failure(PortFailure::Missing, "no device answers to this name");
-    }
-    return PortOpenResult::Failure(PortFailure::NotSerial,
-                                   type == FILE_TYPE_DISK ? "a file" : "a pipe or socket");
-  }
-  if (!::GetCommState(handle, &dcb)) {
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(handle);
-    return PortOpenResult::Failure(StateFailureOf(error), SystemErrorText(error));
+    return std::move(*refused);
   }
   ::SetupComm(handle, kQueueSize, kQueueSize);
   ApplyLineSettings(handle, dcb);
