@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <system_error>
@@ -90,50 +92,54 @@ std::string Contents(const fs::path& path) {
   return contents.str();
 }
 
-// Runs a program to its exit (killed after 60 s). Its output goes to files
-// rather than pipes: Wine's background services may inherit and hold them.
-MeasuredRun RunToExit(std::vector<std::string> argv, std::vector<std::string> environment) {
-  const fs::path out =
-      fs::temp_directory_path() / ("zenor9-wine-" + std::to_string(::getpid()) + ".out");
-  const fs::path err = fs::path(out).replace_extension(".err");
+// Starts a program with its standard streams on the given paths. Wine's output
+// goes to files or a terminal rather than pipes: Wine's background services may
+// inherit pipes and hold them open after the program has ended.
+pid_t Start(std::vector<std::string> argv, std::vector<std::string> environment,
+            const std::array<std::string, 3>& streams) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 0, streams[0].c_str(), O_RDWR | O_NOCTTY, 0);
+  for (int fd : {1, 2}) {
+    posix_spawn_file_actions_addopen(&actions, fd, streams[fd].c_str(),
+                                     O_RDWR | O_NOCTTY | O_CREAT | O_TRUNC, 0600);
+  }
   std::vector<char*> argvPointers = Pointers(argv);
   std::vector<char*> environmentPointers = Pointers(environment);
-  const auto start = std::chrono::steady_clock::now();
   pid_t pid = -1;
   const int failed = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
                                    environmentPointers.data());
   posix_spawn_file_actions_destroy(&actions);
-  MeasuredRun run;
-  if (failed != 0) {
-    run.result.err = "cannot start " + argv[0];
-    return run;
-  }
+  return failed == 0 ? pid : -1;
+}
+
+// Waits for the program to end (killed after 60 s), running `meanwhile` between
+// looks; returns its exit code (-1 when it did not exit) and its processor time.
+int WaitForExit(pid_t pid, double& cpuMs, const std::function<void()>& meanwhile) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   int status = 0;
   rusage usage{};
   while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60)) {
+    if (std::chrono::steady_clock::now() > deadline) {
       ::kill(pid, SIGKILL);
       ::wait4(pid, &status, 0, &usage);
       break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    meanwhile();
   }
-  const std::chrono::duration<double, std::milli> wall = std::chrono::steady_clock::now() - start;
-  run.wallMs = wall.count();
-  run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-  run.result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.result.out = WithoutCarriageReturns(Contents(out));
-  run.result.err = WithoutCarriageReturns(Contents(err));
-  std::error_code error;
-  fs::remove(out, error);
-  fs::remove(err, error);
-  return run;
+  cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Appends what the terminal has sent within `waitMs`; false when nothing came.
+bool DrainTerminal(int terminal, std::string& shown, int waitMs) {
+  pollfd fd{terminal, POLLIN, 0};
+  if (::poll(&fd, 1, waitMs) <= 0 || (fd.revents & POLLIN) == 0) return false;
+  char buffer[4096];
+  const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+  if (n > 0) shown.append(buffer, static_cast<std::size_t>(n));
+  return n > 0;
 }
 
 }  // namespace
@@ -191,14 +197,27 @@ ChildResult Wine::Run(const std::vector<std::string>& args) const {
 }
 
 MeasuredRun Wine::RunMeasured(const std::vector<std::string>& args) const {
+  MeasuredRun run;
   if (const std::string unsafe = UnsafePorts(); !unsafe.empty()) {
-    MeasuredRun refused;
-    refused.result.err = "refused to run zenor9.exe: " + unsafe;
-    return refused;
+    run.result.err = "refused to run zenor9.exe: " + unsafe;
+    return run;
   }
-  std::vector<std::string> argv{"/usr/bin/wine", exe_};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return RunToExit(argv, WineEnvironment(prefix_));
+  const std::string output =
+      (fs::temp_directory_path() / ("zenor9-wine-" + std::to_string(::getpid()))).string();
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid =
+      Start(Argv(args), WineEnvironment(prefix_), {"/dev/null", output + ".out", output + ".err"});
+  if (pid < 0) return run;
+  run.result.exitCode = WaitForExit(
+      pid, run.cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+  const std::chrono::duration<double, std::milli> wall = std::chrono::steady_clock::now() - start;
+  run.wallMs = wall.count();
+  run.result.out = WithoutCarriageReturns(Contents(output + ".out"));
+  run.result.err = WithoutCarriageReturns(Contents(output + ".err"));
+  std::error_code error;
+  fs::remove(output + ".out", error);
+  fs::remove(output + ".err", error);
+  return run;
 }
 
 std::string Wine::RunOnTerminal(const std::vector<std::string>& args) const {
@@ -206,44 +225,22 @@ std::string Wine::RunOnTerminal(const std::vector<std::string>& args) const {
   const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return {};
   const std::string device = ::ptsname(terminal);
-  std::vector<std::string> argv{"/usr/bin/wine", exe_};
-  argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<std::string> environment = WineEnvironment(prefix_);
-  std::vector<char*> argvPointers = Pointers(argv);
-  std::vector<char*> environmentPointers = Pointers(environment);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd : {0, 1, 2}) {
-    posix_spawn_file_actions_addopen(&actions, fd, device.c_str(), O_RDWR | O_NOCTTY, 0);
-  }
-  pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
-                                   environmentPointers.data());
-  posix_spawn_file_actions_destroy(&actions);
   std::string shown;
-  if (failed == 0) {
-    // What the console sends the terminal, until the program has ended.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    int status = 0;
-    bool ended = false;
-    while (std::chrono::steady_clock::now() < deadline) {
-      pollfd fd{terminal, POLLIN, 0};
-      if (::poll(&fd, 1, 20) > 0 && (fd.revents & POLLIN) != 0) {
-        char buffer[4096];
-        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
-        if (n > 0) shown.append(buffer, static_cast<std::size_t>(n));
-        continue;
-      }
-      if (ended) break;  // nothing more after the end
-      ended = ::waitpid(pid, &status, WNOHANG) == pid;
-    }
-    if (!ended) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
+  const pid_t pid = Start(Argv(args), WineEnvironment(prefix_), {device, device, device});
+  if (pid >= 0) {
+    double cpuMs = 0;
+    WaitForExit(pid, cpuMs, [&] { DrainTerminal(terminal, shown, 20); });
+    while (DrainTerminal(terminal, shown, 20)) {
     }
   }
   ::close(terminal);
   return shown;
+}
+
+std::vector<std::string> Wine::Argv(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv{"/usr/bin/wine", exe_};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
 }
 
 std::string WithoutCarriageReturns(std::string text) {

@@ -43,6 +43,8 @@ class Wine {
   const std::string& Prefix() const { return prefix_; }
 
  private:
+  std::vector<std::string> Argv(const std::vector<std::string>& args) const;
+
   std::string exe_;
   std::string prefix_;
   std::string ports_;
