@@ -8,7 +8,9 @@
 #include "app/handler_guard.h"
 #include "app/look.h"
 #include "app/title_bar.h"
+#include "diagnosis/com_summary.h"
 #include "link/interface_setup.h"
+#include "portmap/com_map.h"
 #include "ui_init_com.h"
 
 namespace zenor9 {
@@ -50,7 +52,10 @@ bool TInit_Com::event(QEvent* event) {
   if (activated || event->type() == QEvent::Show) {
     RunHandler(messages_, [this] { FormActivate(); });
   }
-  if (event->type() == QEvent::Show) CenterOnDesktop();
+  if (event->type() == QEvent::Show) {
+    CenterOnDesktop();
+    ShowPortDevices();
+  }
   return QDialog::event(event);
 }
 
@@ -91,6 +96,17 @@ void TInit_Com::FormActivate() {
   state_.connected = 0;
 }
 
+// Each radio button's tool tip names the device its COM port stands for now
+// (the environment, the user's COM map, or the default) and its driver, or that
+// it is missing.
+void TInit_Com::ShowPortDevices() {
+  QRadioButton* radios[] = {ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3,
+                            ui_->RadioButton4};
+  for (int n = 1; n <= 4; ++n) {
+    radios[n - 1]->setToolTip(QString::fromStdString(diag::ComPortSummary(n)));
+  }
+}
+
 uint8_t TInit_Com::ChosenPort() const {
   uint8_t port = 0;
   const QRadioButton* radios[] = {ui_->RadioButton1, ui_->RadioButton2, ui_->RadioButton3,
@@ -105,7 +121,8 @@ void TInit_Com::Button1Click() {
   SetupOutcome outcome;
   {
     BusyCursor busy;
-    outcome = SetUpInterface(state_.channel, {ComPortDevice(ChosenPort()), state_.autoDetect != 0},
+    outcome = SetUpInterface(state_.channel,
+                             {portmap::ResolveCom(ChosenPort()).device, state_.autoDetect != 0},
                              state_.addressByte, state_.versionCode);
   }
   switch (outcome) {

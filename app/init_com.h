@@ -31,6 +31,7 @@ class TInit_Com : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void ShowPortDevices();
   uint8_t ChosenPort() const;
   void CenterOnDesktop();
 

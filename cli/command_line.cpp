@@ -12,9 +12,11 @@
 
 #include "cli/outcome.h"
 #include "cli/platform.h"
+#include "cli/port_map_command.h"
 #include "cli/report.h"
 #include "link/channel.h"
 #include "memmap/prefix_cells.h"
+#include "portmap/com_map.h"
 
 namespace zenor9::cli {
 
@@ -39,6 +41,12 @@ constexpr const char* kSeveralRegistersHelp =
     R"(With --net 3,7,12 or --all each register gets its own set-up and command, one
 line each in net-number order as soon as it is done ("net 7 25", "net 9 error:
 ..."); the exit code is that of the first register that failed.)";
+
+constexpr const char* kPortMapHelp =
+    R"(COMn stands for the device in the environment variable ZENOR9_COMn when it
+is set, else for the one in the map file (lines COMn=PATH, # starts a comment),
+else for the platform's default. --map rewrites the file in one step and keeps
+its other lines; exit code 1 when it could not be written.)";
 
 constexpr const char* kSimHelp =
     R"(Prints the device path as its first line on stdout. Without --net it serves
@@ -219,11 +227,10 @@ std::string ExitCodesHelp(std::initializer_list<int> codes) {
 }
 
 std::string DeviceOfPort(const std::string& port) {
-  if (!IsComName(port)) return port;
-  const unsigned number = ComNumber(port);
-  // COM1 to COM4 may be mapped elsewhere; the ports above them are the platform's own.
-  return number <= 4 ? ComPortDevice(static_cast<uint8_t>(number))
-                     : DefaultComDevice(static_cast<uint8_t>(number));
+  if (const int number = portmap::ComNumberOfName(port); number != 0) {
+    return portmap::ResolveCom(number).device;
+  }
+  return port;
 }
 
 namespace {
@@ -262,6 +269,18 @@ void AddNetOptions(CLI::App& app, MainOptions& options) {
                  "finds the one register")
       ->transform(kNetListCheck);
   app.add_flag("--all", options.all, "every register a full scan finds");
+}
+
+void AddPortMapOptions(CLI::App& ports, Invocation& invocation) {
+  const CLI::Validator entryCheck(CheckMapEntry, "COMn=PATH");
+  const CLI::Validator nameCheck(CheckComName, "COMn");
+  CLI::Option* map = ports
+                         .add_option("--map", invocation.mapEntry,
+                                     "make COMn stand for PATH in this user's map file")
+                         ->check(entryCheck);
+  ports.add_option("--unmap", invocation.unmapName, "remove COMn from this user's map file")
+      ->check(nameCheck)
+      ->excludes(map);
 }
 
 void AddOutputOptions(CLI::App& app, Invocation& invocation) {
@@ -357,7 +376,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
 
   CLI::App* ports = app.add_subcommand("ports", "list serial ports and what COM1 to COM4 map to");
   ports->add_flag("--json", invocation.json, "print one JSON object on stdout");
-  ports->footer(Footer({kExitOk, kExitUsage}));
+  AddPortMapOptions(*ports, invocation);
+  ports->footer(Footer({kExitOk, kExitFailed, kExitUsage}, kPortMapHelp));
   ports->fallthrough();
 
   CLI::App* sim = app.add_subcommand(

@@ -19,6 +19,8 @@ struct Invocation {
   bool trace = false;
   std::string writeValue;  // write: "20" to "29" or "off"
   bool verify = false;
+  std::string mapEntry;   // ports --map: "COM1=/dev/ttyUSB0"
+  std::string unmapName;  // ports --unmap: "COM1"
   SimOptions sim;
 };
 
@@ -29,7 +31,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
 // "Exit codes:" and what each of `codes` means, for a command's help.
 std::string ExitCodesHelp(std::initializer_list<int> codes);
 
-// "COM1" to "COM4" in any case become ComPortDevice(n); anything else is a path.
+// "COM1" to "COM255" in any case become the device the COM map gives; anything
+// else is a path.
 std::string DeviceOfPort(const std::string& port);
 
 }  // namespace zenor9::cli

@@ -8,6 +8,7 @@
 #include "cli/live_output.h"
 #include "cli/platform.h"
 #include "cli/port_listing.h"
+#include "cli/port_map_command.h"
 #include "cli/register_commands.h"
 #include "cli/report.h"
 #include "cli/virtual_register.h"
@@ -37,6 +38,8 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
   if (invocation.command == "write") {
     return WriteCommand(target, invocation.writeValue, invocation.verify);
   }
+  if (!invocation.mapEntry.empty()) return MapComCommand(invocation.mapEntry, DeviceIsPresent);
+  if (!invocation.unmapName.empty()) return UnmapComCommand(invocation.unmapName);
   return PortsCommand();
 }
 

@@ -40,10 +40,14 @@ struct Outcome {
   std::optional<int> net;
   std::optional<int> version;
   std::optional<std::string> prefix;
-  std::optional<nlohmann::ordered_json> registers;  // scan
-  std::optional<nlohmann::ordered_json> ports;      // ports
-  std::optional<nlohmann::ordered_json> com;        // ports: what COM1 to COM4 stand for
-  bool interrupted = false;                         // a stop request ended the run before its end
+  std::optional<nlohmann::ordered_json> registers;    // scan
+  std::optional<nlohmann::ordered_json> ports;        // ports
+  std::optional<nlohmann::ordered_json> com;          // ports: what COM1 to COM4 stand for
+  bool interrupted = false;                           // a stop request ended the run before its end
+  std::optional<nlohmann::ordered_json> comSources;   // ports: where each COMn comes from
+  std::optional<std::string> mapFile;                 // ports: this user's COM map file
+  std::optional<nlohmann::ordered_json> mapProblems;  // ports: its lines that were ignored
+  std::optional<std::string> warning;                 // said on stderr; the command went on
   std::optional<std::string> reason;  // why the port did not open, a key ("permission-denied")
   std::string reasonText;             // the same in words, with what more is known
 

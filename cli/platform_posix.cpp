@@ -5,13 +5,15 @@ namespace zenor9::cli {
 // A POSIX terminal takes UTF-8 as it is.
 void PrepareConsole() {}
 
+// COMn stands for /dev/ttyS(n-1) unless the COM map says otherwise.
 unsigned HighestComNumber() {
-  return 4;
+  return 255;
 }
 
 const char* ComPortsHelp() {
-  return R"(COM1 to COM4 are the devices in ZENOR9_COM1 to ZENOR9_COM4 when set, else
-/dev/ttyS0 to /dev/ttyS3. --port also takes a device path (/dev/ttyUSB0).)";
+  return R"(COMn (1 to 255) is the device in the environment variable ZENOR9_COMn when
+set, else the one in the user's COM map (zenor9 ports --map COMn=PATH), else
+/dev/ttyS(n-1). --port also takes a device path (/dev/ttyUSB0).)";
 }
 
 }  // namespace zenor9::cli

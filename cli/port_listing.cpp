@@ -5,6 +5,7 @@
 #include <regex>
 #include <system_error>
 
+#include "cli/port_map_command.h"
 #include "link/channel.h"
 
 namespace zenor9::cli {
@@ -82,17 +83,6 @@ std::string PortLine(const SerialPortInfo& port) {
   return line;
 }
 
-std::string ComLine(uint8_t portNumber, const std::string& device) {
-  const std::string variable = "ZENOR9_COM" + std::to_string(portNumber);
-  const bool mapped = device != DefaultComDevice(portNumber);
-  std::error_code error;
-  const bool present = fs::exists(device, error);
-  std::string line = "COM" + std::to_string(portNumber) + " -> " + device;
-  if (mapped) line += "  (" + variable + ")";
-  if (!present) line += "  (missing)";
-  return line;
-}
-
 }  // namespace
 
 std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::path& byIdDir) {
@@ -112,6 +102,11 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::
   return ports;
 }
 
+bool DeviceIsPresent(const std::string& device) {
+  std::error_code error;
+  return fs::exists(device, error);
+}
+
 Outcome PortsCommand() {
   Outcome outcome;
   outcome.ports = nlohmann::ordered_json::array();
@@ -119,13 +114,7 @@ Outcome PortsCommand() {
     outcome.ports->push_back(PortJson(port));
     outcome.text += PortLine(port) + '\n';
   }
-  outcome.com = nlohmann::ordered_json::object();
-  for (uint8_t portNumber = 1; portNumber <= 4; ++portNumber) {
-    const std::string device = ComPortDevice(portNumber);
-    (*outcome.com)["COM" + std::to_string(portNumber)] = device;
-    outcome.text += ComLine(portNumber, device);
-    if (portNumber < 4) outcome.text += '\n';
-  }
+  AddComMap(outcome, DeviceIsPresent);
   return outcome;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/port_listing.h"
+#include "cli/port_map_command.h"
 #include "link/channel.h"
 
 namespace zenor9::cli {
@@ -154,16 +155,11 @@ nlohmann::ordered_json PortJson(const RegisteredPort& port) {
   return entry;
 }
 
-std::string ComLine(uint8_t portNumber, const std::string& device) {
-  std::string line = "COM" + std::to_string(portNumber) + " -> " + device;
-  if (device != DefaultComDevice(portNumber)) {
-    line += "  (ZENOR9_COM" + std::to_string(portNumber) + ")";
-  }
-  if (!Present(device)) line += "  (missing)";
-  return line;
-}
-
 }  // namespace
+
+bool DeviceIsPresent(const std::string& device) {
+  return Present(device);
+}
 
 Outcome PortsCommand() {
   std::vector<RegisteredPort> ports = SerialCommPorts();
@@ -181,13 +177,7 @@ Outcome PortsCommand() {
     outcome.ports->push_back(PortJson(port));
     outcome.text += PortLine(port) + '\n';
   }
-  outcome.com = nlohmann::ordered_json::object();
-  for (uint8_t portNumber = 1; portNumber <= 4; ++portNumber) {
-    const std::string device = ComPortDevice(portNumber);
-    (*outcome.com)["COM" + std::to_string(portNumber)] = device;
-    outcome.text += ComLine(portNumber, device);
-    if (portNumber < 4) outcome.text += '\n';
-  }
+  AddComMap(outcome, DeviceIsPresent);
   return outcome;
 }
 

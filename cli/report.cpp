@@ -24,6 +24,10 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
   if (outcome.interrupted) object["interrupted"] = true;
+  PutIfSet(object, "sources", outcome.comSources);
+  PutIfSet(object, "map-file", outcome.mapFile);
+  PutIfSet(object, "map-problems", outcome.mapProblems);
+  PutIfSet(object, "warning", outcome.warning);
   PutIfSet(object, "reason", outcome.reason);
   if (!outcome.reasonText.empty()) object["detail"] = outcome.reasonText;
   if (!outcome.error.empty()) object["error"] = outcome.error;
@@ -41,6 +45,7 @@ int Report(const Outcome& outcome, bool json) {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
+    if (outcome.warning) std::fprintf(stderr, "warning: %s\n", outcome.warning->c_str());
     if (!outcome.reasonText.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.port.value_or("").c_str(),
                    outcome.reasonText.c_str());

@@ -12,6 +12,9 @@ struct ProcessInfo {
   std::string name;  // the program's name, as the system shows it
 };
 
+// Whether the device is there (nothing is opened).
+bool DevicePresent(const std::string& device);
+
 // Other processes that have the device open (the one behind symbolic links).
 // Empty when none is seen, or where the platform does not show it.
 std::vector<ProcessInfo> ProcessesHolding(const std::string& device);

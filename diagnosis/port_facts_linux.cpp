@@ -61,6 +61,11 @@ bool ListedInGroup(const group& entry) {
 
 }  // namespace
 
+bool DevicePresent(const std::string& device) {
+  std::error_code error;
+  return fs::exists(device, error);
+}
+
 std::vector<ProcessInfo> ProcessesHolding(const std::string& device) {
   struct stat wanted {};
   if (::stat(device.c_str(), &wanted) != 0 || !S_ISCHR(wanted.st_mode)) return {};

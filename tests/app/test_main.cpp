@@ -1,11 +1,16 @@
 // Runs the test class named by the first argument, or every class.
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/window_order.h"
 #include "tests/app/app_fixture.h"
 
 int main(int argc, char* argv[]) {
+  // The COM map is read from an empty settings folder of the test's own, never
+  // from the user's.
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
   QApplication application(argc, argv);
   // The windows are kept in order as in the program.
   zenor9::WindowOrder windowOrder;

@@ -35,9 +35,9 @@ nlohmann::json JsonOf(const ChildResult& result) {
   nlohmann::json object = nlohmann::json::parse(result.out, nullptr, false);
   EXPECT_TRUE(object.is_object()) << result.out;
   if (!object.is_object()) return nlohmann::json::object();
-  static const std::set<std::string> kKnownKeys = {"ok",     "port",      "net",   "version",
-                                                   "prefix", "registers", "ports", "com",
-                                                   "reason", "detail",    "error", "message"};
+  static const std::set<std::string> kKnownKeys = {
+      "ok",     "port",   "net",     "version",  "prefix",       "registers", "ports", "com",
+      "reason", "detail", "sources", "map-file", "map-problems", "warning",   "error", "message"};
   for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
   EXPECT_TRUE(object["ok"].is_boolean());
   EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);

@@ -29,6 +29,8 @@ std::vector<std::string> ChildEnvironment(const Environment& extra) {
   for (int n = 1; n <= 4; ++n) {
     merged["ZENOR9_COM" + std::to_string(n)] = "/nonexistent/zenor9-test-com" + std::to_string(n);
   }
+  // No test reads or writes the user's own COM map.
+  merged["XDG_CONFIG_HOME"] = "/nonexistent/zenor9-test-config";
   for (const auto& [name, value] : extra) merged[name] = value;
   std::vector<std::string> flat;
   for (const auto& [name, value] : merged) flat.push_back(name + "=" + value);

@@ -381,7 +381,8 @@ TEST_F(WindowsTest, PortsListsTheRegisteredPortsAndOpensNone) {
             std::find(names.begin(), names.end(), "COM12"));  // by number, not by text
 
   const ChildResult text = wine.Run({"ports"});
-  EXPECT_NE(text.out.find("COM1 -> " + std::string(kWindowsCom1) + "\n"), std::string::npos)
+  EXPECT_NE(text.out.find("COM1 -> " + std::string(kWindowsCom1) + "  (default)\n"),
+            std::string::npos)
       << text.out;
   host.Stop();
   EXPECT_TRUE(line.Log().empty());

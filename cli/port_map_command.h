@@ -1,0 +1,30 @@
+// The COM map on the command line: what each COMn stands for and where that
+// comes from, and `zenor9 ports --map COM1=PATH` / `--unmap COM1`.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "cli/outcome.h"
+
+namespace zenor9::cli {
+
+// Whether a device is there, as the platform can tell without opening it.
+using DevicePresent = std::function<bool(const std::string& device)>;
+
+// Adds to `ports`' result: COM1 to COM4 and every other COMn the environment or
+// the map file names, each with its device and source; the map file and the
+// lines of it that were ignored.
+void AddComMap(Outcome& outcome, const DevicePresent& present);
+
+// Writes COMn=PATH into this user's map file (`entry` as given on the command
+// line), warning when PATH is not there or is not a serial device.
+Outcome MapComCommand(const std::string& entry, const DevicePresent& present);
+// Removes COMn from this user's map file.
+Outcome UnmapComCommand(const std::string& name);
+
+// The checks of the two options' values: a usage message, or empty when fine.
+std::string CheckMapEntry(const std::string& entry);
+std::string CheckComName(const std::string& name);
+
+}  // namespace zenor9::cli

@@ -1,0 +1,137 @@
+// `zenor9 ports --map/--unmap` and COMn through the user's map file, as a user
+// with a USB adapter sets it up once: each test has a settings folder of its
+// own, and every port it opens is the emulator's pseudo-terminal.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <nlohmann/json.hpp>
+
+#include "emulator/pty_host.h"
+#include "subprocess.h"
+
+namespace zenor9 {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ChildResult;
+using testing::RunZenor9;
+
+class PortMapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config = fs::temp_directory_path() / ("zenor9-cli-map-" + std::to_string(::getpid()));
+    fs::remove_all(config);
+    mapFile = config / "zenor9" / "ports";
+    line.AddRegister(7);
+    ASSERT_TRUE(host.Start());
+  }
+  void TearDown() override { fs::remove_all(config); }
+
+  ChildResult Run(const std::vector<std::string>& args, testing::Environment extra = {}) {
+    extra["XDG_CONFIG_HOME"] = config.string();
+    return RunZenor9(args, extra);
+  }
+  std::string MapText() const {
+    std::ifstream in(mapFile, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path config;
+  fs::path mapFile;
+  emu::Line line;
+  emu::PtyHost host{line};
+};
+
+TEST_F(PortMapTest, AMappedComPortReachesItsDeviceUntilUnmapped) {
+  const ChildResult mapped = Run({"ports", "--map", "COM7=" + host.DevicePath()});
+  EXPECT_EQ(mapped.exitCode, 0) << mapped.err;
+  EXPECT_EQ(mapped.out, "COM7 -> " + host.DevicePath() + "\n");
+  EXPECT_TRUE(mapped.err.empty()) << mapped.err;  // a terminal device: no warning
+  EXPECT_EQ(MapText(), "COM7=" + host.DevicePath() + "\n");
+
+  const ChildResult read = Run({"--port", "com7", "--net", "7", "read"});
+  EXPECT_EQ(read.exitCode, 0) << read.err;
+  EXPECT_EQ(read.out, "23\n");
+
+  const ChildResult listed = Run({"--json", "ports"});
+  const nlohmann::json object = nlohmann::json::parse(listed.out);
+  EXPECT_EQ(object["com"]["COM7"], host.DevicePath());
+  EXPECT_EQ(object["sources"]["COM7"], "map file");
+  EXPECT_EQ(object["sources"]["COM1"], "environment");  // the tests' own ZENOR9_COM1
+  EXPECT_EQ(object["map-file"], mapFile.string());
+  EXPECT_EQ(object["map-problems"].size(), 0u);
+
+  const ChildResult unmapped = Run({"ports", "--unmap", "COM7"});
+  EXPECT_EQ(unmapped.exitCode, 0) << unmapped.err;
+  EXPECT_EQ(unmapped.out, "COM7 -> /dev/ttyS6  (default)\n");  // only named, never opened
+  EXPECT_EQ(MapText(), "");
+}
+
+TEST_F(PortMapTest, TheEnvironmentStillWinsOverTheMap) {
+  ASSERT_EQ(Run({"ports", "--map", "COM2=/nonexistent/adapter"}).exitCode, 0);
+  const ChildResult read =
+      Run({"--port", "COM2", "--net", "7", "read"}, {{"ZENOR9_COM2", host.DevicePath()}});
+  EXPECT_EQ(read.exitCode, 0) << read.err;
+  const ChildResult listed = Run({"ports"}, {{"ZENOR9_COM2", host.DevicePath()}});
+  EXPECT_NE(listed.out.find("COM2 -> " + host.DevicePath() + "  (ZENOR9_COM2)"), std::string::npos)
+      << listed.out;
+}
+
+TEST_F(PortMapTest, MappingKeepsTheOtherLinesAndWarnsAboutDevicesThatAreNoPort) {
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile) << "# the shop's adapters\nCOM1=/dev/old\nnonsense here\nCOM5=/dev/c\n";
+
+  const ChildResult missing = Run({"ports", "--map", "COM1=/nonexistent/ttyUSB4"});
+  EXPECT_EQ(missing.exitCode, 0);
+  EXPECT_EQ(missing.err,
+            "warning: /nonexistent/ttyUSB4 does not exist now (mapped all the same)\n");
+  const ChildResult notSerial = Run({"--json", "ports", "--map", "COM4=" + config.string()});
+  EXPECT_EQ(notSerial.exitCode, 0);
+  EXPECT_NE(nlohmann::json::parse(notSerial.out).value("warning", "").find("not a serial device"),
+            std::string::npos)
+      << notSerial.out;
+  EXPECT_EQ(MapText(),
+            "# the shop's adapters\nCOM1=/nonexistent/ttyUSB4\nnonsense here\nCOM5=/dev/c\n"
+            "COM4=" +
+                config.string() + "\n");
+
+  // The line that cannot be read is named with its number; the others count.
+  const ChildResult listed = Run({"ports"});
+  EXPECT_EQ(listed.exitCode, 0);
+  EXPECT_NE(listed.out.find(mapFile.string() + ":3: ignored: no COMn=DEVICE in \"nonsense here\""),
+            std::string::npos)
+      << listed.out;
+  EXPECT_NE(listed.out.find("COM5 -> /dev/c  (map file)  (missing)"), std::string::npos);
+}
+
+TEST_F(PortMapTest, BadMapArgumentsAreUsageErrorsAndLeaveTheFileAlone) {
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile) << "COM1=/dev/keep\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"ports", "--map", "COM1"},
+        {"ports", "--map", "COM0=/dev/x"},
+        {"ports", "--map", "COM1="},
+        {"ports", "--map", "LPT1=/dev/x"},
+        {"ports", "--unmap", "COM300"},
+        {"ports", "--map", "COM1=/dev/x", "--unmap", "COM1"}}) {
+    const ChildResult result = Run(args);
+    EXPECT_EQ(result.exitCode, 2) << args.back() << result.err;
+  }
+  EXPECT_EQ(MapText(), "COM1=/dev/keep\n");
+}
+
+TEST_F(PortMapTest, AMapThatCannotBeWrittenFailsWithTheReason) {
+  fs::create_directories(config);
+  std::ofstream(config / "zenor9") << "a file where the folder should be";
+  const ChildResult result = Run({"--json", "ports", "--map", "COM1=" + host.DevicePath()});
+  EXPECT_EQ(result.exitCode, 1);
+  const nlohmann::json object = nlohmann::json::parse(result.out);
+  EXPECT_EQ(object["error"], "map-not-written");
+}
+
+}  // namespace
+}  // namespace zenor9
