@@ -395,6 +395,10 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   sim->add_option("--fault", faults, "a fault to switch on (emulator fault names)")
       ->delimiter(',')
       ->check(kFaultCheck);
+  sim->add_option("--latency", invocation.sim.latencyMs,
+                  "hold every answer back as a USB adapter with this latency timer would "
+                  "(ms; 16 is FTDI's default)")
+      ->check(CLI::Range(0, 1000));
   sim->add_option("--link", invocation.sim.linkPath, "make a symbolic link to the device here");
   sim->add_flag("--trace", invocation.sim.trace, "print every byte with its ninth bit on stderr");
   sim->footer(kSimHelp);

@@ -72,25 +72,31 @@ void AddComMap(Outcome& outcome, const DevicePresent& present) {
   const portmap::ComMap map = portmap::ReadComMap(file);
   outcome.com = nlohmann::ordered_json::object();
   outcome.comSources = nlohmann::ordered_json::object();
-  std::string lines;
+  std::vector<std::string> lines;
   for (int number : ListedComNumbers(map)) {
     const portmap::ComTarget target = portmap::ResolveCom(number, map);
     const std::string name = "COM" + std::to_string(number);
     (*outcome.com)[name] = target.device;
     (*outcome.comSources)[name] = portmap::SourceName(target.source);
-    lines += "\n" + name + " -> " + target.device + "  (" + SourceNote(number, target.source) + ")";
-    if (!present(target.device)) lines += "  (missing)";
+    std::string line = name;
+    line.append(" -> ").append(target.device);
+    line.append("  (").append(SourceNote(number, target.source)).append(")");
+    if (!present(target.device)) line.append("  (missing)");
+    lines.push_back(line);
   }
   outcome.mapFile = file.string();
-  lines +=
-      "\nmap file: " + (file.empty() ? std::string("none (no home directory)") : file.string());
+  lines.push_back("map file: " + (file.empty() ? "none (no home directory)" : file.string()));
   outcome.mapProblems = nlohmann::ordered_json::array();
   for (const portmap::MapProblem& problem : map.problems) {
     outcome.mapProblems->push_back({{"line", problem.line}, {"problem", problem.what}});
-    lines +=
-        "\n" + file.string() + ":" + std::to_string(problem.line) + ": ignored: " + problem.what;
+    std::string line = file.string();
+    line.append(":").append(std::to_string(problem.line)).append(": ignored: ");
+    lines.push_back(line.append(problem.what));
   }
-  outcome.text += lines.substr(1);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) outcome.text += '\n';
+    outcome.text += lines[i];
+  }
 }
 
 Outcome MapComCommand(const std::string& entry, const DevicePresent& present) {

@@ -18,6 +18,7 @@ struct SimOptions {
   std::vector<emu::Fault> faults;  // switched on in every register
   std::string linkPath;            // a symbolic link to the device, when not empty
   bool trace = false;
+  uint32_t latencyMs = 0;  // a USB adapter's latency timer between line and program
 };
 
 // Parses four hex digits ("0105") into the two version bytes.

@@ -39,6 +39,7 @@ void BuildLine(const SimOptions& options, emu::Line& line) {
     reg.SetPrefix(options.prefix);
     for (emu::Fault fault : options.faults) reg.SetFault(fault);
   }
+  line.SetAdapterLatency(options.latencyMs);
   // The register may run for days: keep no record, only the trace below.
   line.SetRecording(false);
 }

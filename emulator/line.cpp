@@ -11,7 +11,20 @@ std::vector<Emission> Line::Deliver(uint8_t byte, ParityMode parity, uint32_t ti
   Record({timeMs, true, parity, byte});
   std::vector<Emission> emissions;
   for (const auto& reg : registers_) reg->Receive(byte, parity, emissions);
+  if (latencyMs_ > 0) HoldForLatency(emissions, timeMs);
   return emissions;
+}
+
+void Line::HoldForLatency(std::vector<Emission>& emissions, uint32_t timeMs) {
+  for (Emission& emission : emissions) {
+    const uint32_t due = timeMs + emission.delayMs;
+    // A byte due after the open batch has left starts the next one.
+    if (!batchOpen_ || static_cast<int32_t>(due - batchReleaseMs_) > 0) {
+      batchOpen_ = true;
+      batchReleaseMs_ = due + latencyMs_;
+    }
+    emission.delayMs = batchReleaseMs_ - timeMs;
+  }
 }
 
 void Line::NoteToProgram(const std::vector<uint8_t>& bytes, uint32_t timeMs) {

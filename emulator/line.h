@@ -42,12 +42,18 @@ class Line {
   // Called for every byte that crosses the line (for tracing).
   void SetObserver(std::function<void(const WireByte&)> observer);
 
+  // An adapter with a latency timer between the line and the program: what the
+  // registers send is held, and released in one batch `ms` after the first byte
+  // of the batch arrived (a USB adapter's 16 ms; 0, the default, for none).
+  void SetAdapterLatency(uint32_t ms) { latencyMs_ = ms; }
+
   // The adapter is pulled out: ports on this line fail until it is plugged back.
   void SetUnplugged(bool unplugged);
   bool Unplugged() const;
 
  private:
   void Record(const WireByte& byte);
+  void HoldForLatency(std::vector<Emission>& emissions, uint32_t timeMs);
 
   std::deque<std::unique_ptr<Register>> registers_;
   mutable std::mutex mutex_;
@@ -55,6 +61,9 @@ class Line {
   std::function<void(const WireByte&)> observer_;
   bool unplugged_ = false;
   bool recording_ = true;
+  uint32_t latencyMs_ = 0;
+  bool batchOpen_ = false;
+  uint32_t batchReleaseMs_ = 0;  // when the open batch goes to the program
 };
 
 }  // namespace zenor9::emu
