@@ -11,7 +11,7 @@ unsigned HighestComNumber() {
 }
 
 const char* ComPortsHelp() {
-  return R"(COMn (1 to 255) is the device in the environment variable ZENOR9_COMn when
+  return R"(COMn (1 to 255) is the device in ZENOR9_COMn (ZENOR9_COM1 for COM1) when
 set, else the one in the user's COM map (zenor9 ports --map COMn=PATH), else
 /dev/ttyS(n-1). --port also takes a device path (/dev/ttyUSB0).)";
 }

@@ -50,9 +50,10 @@ unsigned HighestComNumber() {
 }
 
 const char* ComPortsHelp() {
-  return R"(COMn (1 to 255) is the Windows serial port \\.\COMn, or the device in the
-environment variable ZENOR9_COMn when it is set (COM1 to COM4). `zenor9 ports`
-lists the ports Windows knows. --port also takes a device name such as \\.\COM12.)";
+  return R"(COMn (1 to 255) is the device in ZENOR9_COMn when it is set, else the one in
+the user's COM map (%APPDATA%\zenor9\ports, zenor9 ports --map COMn=NAME), else
+the Windows serial port \\.\COMn. `zenor9 ports` lists the ports Windows knows.
+--port also takes a device name such as \\.\COM12.)";
 }
 
 }  // namespace zenor9::cli
