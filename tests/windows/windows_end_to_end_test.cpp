@@ -213,6 +213,44 @@ TEST_F(WindowsTest, TraceShowsTheBytesTheLinuxBuildSends) {
 }
 
 // COM10 and up exist only as \\.\COMn: a USB adapter's COM12 reached by name.
+// The bytes of a `zenor9 sim --trace` trace, without their times.
+std::string TracedBytes(const std::string& trace) {
+  static const std::regex time("^ *[0-9]+\\.[0-9]+ ms  ");
+  std::istringstream lines(trace);
+  std::string bytes;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("->") != std::string::npos || line.find("<-") != std::string::npos) {
+      bytes += std::regex_replace(line, time, "") + "\n";
+    }
+  }
+  return bytes;
+}
+
+// The virtual register itself, `zenor9 sim`, traces what each build sends: a
+// scan of its two registers, then a verified write to the second.
+TEST_F(WindowsTest, TheVirtualRegisterTracesTheSameBytesFromBothBuilds) {
+  std::string traces[2];
+  for (int build = 0; build < 2; ++build) {
+    testing::BackgroundZenor9 sim({"sim", "--net", "3,12", "--trace"});
+    const std::string device = sim.ReadLine(5000);
+    ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"scan"}, {"--net", "12", "write", "25", "--verify"}}) {
+      ChildResult run;
+      if (build == 0) {
+        ASSERT_TRUE(wine.Point(1, device));
+        run = wine.Run(args);
+      } else {
+        run = RunZenor9(args, {{"ZENOR9_COM1", device}});
+      }
+      EXPECT_EQ(run.exitCode, 0) << run.err;
+    }
+    traces[build] = TracedBytes(sim.Stop(SIGTERM).err);
+  }
+  EXPECT_NE(traces[0].find("-> ED MARK\n<- ED\n"), std::string::npos) << traces[0];  // net 12
+  EXPECT_EQ(traces[0], traces[1]);
+}
+
 TEST_F(WindowsTest, AnyComNumberUpTo255IsOpenedAsADeviceName) {
   emu::Line line;
   line.AddRegister(7).SetPrefix("28");
