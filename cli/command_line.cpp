@@ -116,23 +116,16 @@ bool IsComName(const std::string& port) {
   return std::regex_match(port, pattern);
 }
 
-// The n of COMn from 1 to the platform's highest; 0 for any other number.
-unsigned ComNumber(const std::string& comName) {
-  const std::string digits = comName.substr(3);
-  if (digits.size() > 3 || digits.front() == '0') return 0;
-  const unsigned number = static_cast<unsigned>(std::stoul(digits));
-  return number <= HighestComNumber() ? number : 0;
-}
-
 const CLI::Validator kPortCheck(
     [](const std::string& port) -> std::string {
       if (port.empty()) return "the port is empty";
-      if (IsComName(port) && ComNumber(port) == 0) {
-        return "only COM1 to COM" + std::to_string(HighestComNumber()) + " exist: " + Quoted(port);
+      if (IsComName(port) && portmap::ComNumberOfName(port) == 0) {
+        return "only COM1 to COM" + std::to_string(portmap::kHighestComNumber) +
+               " exist: " + Quoted(port);
       }
       return {};
     },
-    "COM1..COM" + std::to_string(HighestComNumber()) + "|PATH");
+    "COM1..COM" + std::to_string(portmap::kHighestComNumber) + "|PATH");
 
 // "off" in any case, as COM1 is, becomes "off".
 const CLI::Validator kPrefixCheck(
@@ -258,7 +251,7 @@ std::vector<int> NetsOfList(const std::string& list) {
 
 void AddPortOption(CLI::App& app, MainOptions& options) {
   app.add_option("--port", options.port,
-                 "COM1 to COM" + std::to_string(HighestComNumber()) + ", or a device path")
+                 "COM1 to COM" + std::to_string(portmap::kHighestComNumber) + ", or a device path")
       ->check(kPortCheck)
       ->capture_default_str();
 }

@@ -5,11 +5,6 @@ namespace zenor9::cli {
 // A POSIX terminal takes UTF-8 as it is.
 void PrepareConsole() {}
 
-// COMn stands for /dev/ttyS(n-1) unless the COM map says otherwise.
-unsigned HighestComNumber() {
-  return 255;
-}
-
 const char* ComPortsHelp() {
   return R"(COMn (1 to 255) is the device in ZENOR9_COMn (ZENOR9_COM1 for COM1) when
 set, else the one in the user's COM map (zenor9 ports --map COMn=PATH), else

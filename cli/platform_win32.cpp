@@ -45,10 +45,6 @@ void PrepareConsole() {
   std::atexit(RestoreConsoleCodePage);
 }
 
-unsigned HighestComNumber() {
-  return 255;
-}
-
 const char* ComPortsHelp() {
   return R"(COMn (1 to 255) is the device in ZENOR9_COMn when it is set, else the one in
 the user's COM map (%APPDATA%\zenor9\ports, zenor9 ports --map COMn=NAME), else
