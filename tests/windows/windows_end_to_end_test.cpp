@@ -263,6 +263,14 @@ TEST_F(WindowsTest, AnyComNumberUpTo255IsOpenedAsADeviceName) {
   const nlohmann::json object = nlohmann::json::parse(read.out, nullptr, false);
   EXPECT_EQ(object["prefix"], "28");
   EXPECT_EQ(object["port"], R"(\\.\COM12)");
+
+  // The user's COM map, in %APPDATA% of the Wine prefix, makes COM7 stand for it.
+  const ChildResult mapped = wine.Run({"ports", "--map", R"(COM7=\\.\COM12)"});
+  EXPECT_EQ(mapped.exitCode, 0) << mapped.err;
+  const ChildResult viaMap = wine.Run({"--port", "COM7", "--net", "7", "read"});
+  EXPECT_EQ(wine.Run({"ports", "--unmap", "COM7"}).exitCode, 0);
+  EXPECT_EQ(viaMap.exitCode, 0) << viaMap.err;
+  EXPECT_EQ(viaMap.out, "28\n");
   host.Stop();
 
   for (const char* port : {"COM0", "COM256", "COM012", "COM1000"}) {
