@@ -12,10 +12,7 @@ namespace {
 std::vector<uint8_t> RegistersOnTheLine(SerialChannel& channel, LiveOutput& live) {
   std::vector<uint8_t> nets;
   WalkTheLine(
-      channel,
-      [&live](int probe) {
-        live.Progress("probe " + std::to_string(probe) + "/" + std::to_string(kNetNumberCount));
-      },
+      channel, [&live](int probe) { live.Progress(ProbeProgress(probe)); },
       [&nets](const ScanHit& hit) {
         if (hit.answered) nets.push_back(hit.net);
       });

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/console.h"
+#include "cli/live_output.h"
 #include "cli/trace_port.h"
 #include "diagnosis/open_failure.h"
 #include "link/commands.h"
@@ -99,8 +100,12 @@ void FailNoLink(Outcome& outcome) {
 bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome) {
   outcome.port = target.device;
   if (!autoDetect) connection.addressByte = AddressByteOfNetNumber(*target.net);
-  const SetupOutcome result = SetUpInterface(connection.channel, {target.device, autoDetect},
-                                             connection.addressByte, connection.versionCode);
+  ProbeObserver onProbe;
+  if (target.progress) onProbe = [&target](int probe) { target.progress(ProbeProgress(probe)); };
+  const SetupOutcome result =
+      SetUpInterface(connection.channel, {target.device, autoDetect, onProbe},
+                     connection.addressByte, connection.versionCode);
+  if (target.progress) target.progress({});
   if (result == SetupOutcome::PortUnavailable) {
     FailPortUnavailable(connection.channel, outcome);
     return false;

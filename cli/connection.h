@@ -19,6 +19,8 @@ struct Target {
   std::string device;          // the device path to open (COMn already mapped)
   std::optional<uint8_t> net;  // fixed net number; without it the scan finds it
   bool trace = false;          // print every byte on stderr
+  // Shows a progress text while the set-up scans; an empty text erases it.
+  std::function<void(const std::string& text)> progress;
 };
 
 // The state the set-up dialog leaves behind for the prefix operations. Its

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "link/net_number.h"
+
 namespace zenor9::cli {
 
 namespace {
@@ -14,6 +16,10 @@ void Erase(std::size_t width) {
 
 }  // namespace
 
+std::string ProbeProgress(int probe) {
+  return "probe " + std::to_string(probe) + "/" + std::to_string(kNetNumberCount);
+}
+
 void LiveOutput::Line(const std::string& text) {
   if (json_) return;
   const std::string indicator = shown_;
@@ -25,6 +31,10 @@ void LiveOutput::Line(const std::string& text) {
 
 void LiveOutput::Progress(const std::string& text) {
   if (!progress_) return;
+  if (text.empty()) {
+    EndProgress();
+    return;
+  }
   if (text.size() < shown_.size()) Erase(shown_.size());
   std::fprintf(stderr, "\r%s", text.c_str());
   std::fflush(stderr);

@@ -7,6 +7,9 @@
 
 namespace zenor9::cli {
 
+// The progress text of a scan's probe: "probe 37/100".
+std::string ProbeProgress(int probe);
+
 class LiveOutput {
  public:
   // `json`: results go into the one JSON object at the end, not onto stdout now.
@@ -18,7 +21,7 @@ class LiveOutput {
 
   // Prints a result line on stdout and flushes it, unless the output is JSON.
   void Line(const std::string& text);
-  // Replaces the progress indicator with `text`.
+  // Replaces the progress indicator with `text`; an empty text erases it.
   void Progress(const std::string& text);
   // Erases the progress indicator.
   void EndProgress();

@@ -24,7 +24,8 @@ RegisterJob JobOf(const std::string& command) {
 }
 
 Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
-  Target target{invocation.device, std::nullopt, invocation.trace};
+  Target target{invocation.device, std::nullopt, invocation.trace,
+                [&live](const std::string& text) { live.Progress(text); }};
   if (invocation.all || invocation.nets.size() > 1) {
     const BatchRequest request{JobOf(invocation.command), invocation.nets, invocation.all,
                                invocation.writeValue, invocation.verify};

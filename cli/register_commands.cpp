@@ -28,9 +28,7 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
   if (!OpenPort(target, connection, outcome)) return outcome;
   bool anyAnswered = false;
   outcome.registers = nlohmann::ordered_json::array();
-  const auto onProbe = [&live](int probe) {
-    live.Progress("probe " + std::to_string(probe) + "/" + std::to_string(kNetNumberCount));
-  };
+  const auto onProbe = [&live](int probe) { live.Progress(ProbeProgress(probe)); };
   const auto onHit = [&](ScanHit hit) {
     if (hit.answered) {
       int32_t versionCode = 0;

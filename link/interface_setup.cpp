@@ -9,7 +9,7 @@ SetupOutcome SetUpInterface(SerialChannel& channel, const SetupRequest& request,
                             uint8_t& addressByte, int32_t& versionCode) {
   CloseChannel(channel);
   if (!OpenChannelDevice(request.device, channel)) return SetupOutcome::PortUnavailable;
-  if (request.autoDetect && !DetectAddressByte(channel, addressByte)) {
+  if (request.autoDetect && !DetectAddressByte(channel, addressByte, request.onProbe)) {
     return SetupOutcome::NoAnswerToScan;
   }
   if (!IdentifyRegister(channel, addressByte, versionCode)) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/channel.h"
+#include "link/net_number.h"
 
 namespace zenor9 {
 
@@ -23,6 +24,7 @@ enum class SetupOutcome {
 struct SetupRequest {
   std::string device;  // as given to OpenChannelDevice (see ComPortDevice)
   bool autoDetect = true;
+  ProbeObserver onProbe = {};  // told of each probe of the scan
 };
 
 // Runs the steps in order and stops at the first that fails. `addressByte` is

@@ -41,10 +41,11 @@ ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t&
   return received == candidate ? ProbeResult::Answered : ProbeResult::Other;
 }
 
-bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte) {
+bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte, const ProbeObserver& onProbe) {
   PurgeChannel(channel, kPurgeBothQueues);
   SetParityMode(channel, ParityMode::Mark);
   for (uint8_t index = 0; index < kNetNumberCount && !StopRequested(channel); ++index) {
+    if (onProbe) onProbe(index + 1);
     const uint8_t candidate = ProbeCandidate(index);
     uint8_t received = 0;
     switch (ProbeAddressByte(channel, candidate, received)) {

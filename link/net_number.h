@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "link/channel.h"
 
@@ -39,6 +40,10 @@ ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t&
 // otherwise `addressByte` is left alone. A byte that differs from the probe ends
 // the scan at once with false, and so does a stop requested on the channel. The
 // line is left in Mark.
-bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte);
+// `onProbe`, when given, learns the number of each probe (1 to 100) before it
+// goes out, for a progress display.
+using ProbeObserver = std::function<void(int probe)>;
+bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte,
+                       const ProbeObserver& onProbe = {});
 
 }  // namespace zenor9

@@ -272,6 +272,13 @@ TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
   const std::string erased = "\r" + std::string(std::string("register 2 of 2").size(), ' ') + "\r";
   EXPECT_EQ(shown.err.substr(shown.err.size() - erased.size()), erased);
 
+  // The scan that finds the one register of a command without --net.
+  const ChildResult found = testing::RunZenor9OnTerminal({"read"}, Com1());
+  EXPECT_EQ(found.out, "23\n");
+  EXPECT_NE(found.err.find("\rprobe 6/100"), std::string::npos);
+  EXPECT_EQ(found.err.find("probe 7/100"), std::string::npos);
+  EXPECT_EQ(found.err.back(), '\r');
+
   EXPECT_EQ(testing::RunZenor9OnTerminal({"--all", "--json", "read"}, Com1()).err, "");
   EXPECT_EQ(
       testing::RunZenor9OnTerminal({"--net", "5", "--trace", "read"}, Com1()).err.find("probe"),

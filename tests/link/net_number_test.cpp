@@ -120,6 +120,18 @@ TEST_F(ScanTest, ARegisterIsFoundByTheProbeOfItsNetNumber) {
   EXPECT_EQ(probes, 38u);
 }
 
+TEST_F(ScanTest, AnObserverLearnsEachProbeBeforeItGoesOut) {
+  line.AddRegister(37);
+  std::vector<int> told;
+  EXPECT_TRUE(DetectAddressByte(channel, address, [&](int probe) {
+    EXPECT_EQ(Probes().size(), static_cast<std::size_t>(probe - 1));
+    told.push_back(probe);
+  }));
+  ASSERT_EQ(told.size(), 38u);
+  EXPECT_EQ(told.front(), 1);
+  EXPECT_EQ(told.back(), 38);
+}
+
 TEST_F(ScanTest, AnAnswerAfterItsProbesWaitIsNotFound) {
   emu::Register& reg = line.AddRegister(0);
   reg.SetReplyDelayMs(15);  // after the probe's 10 ms wait and queue test
