@@ -48,6 +48,15 @@ is set, else for the one in the map file (lines COMn=PATH, # starts a comment),
 else for the platform's default. --map rewrites the file in one step and keeps
 its other lines; exit code 1 when it could not be written.)";
 
+constexpr const char* kDoctorHelp =
+    R"(Checks in order, a line each (✓ or ✗, what was found, what to do): the device
+and its kind, permission, opening it for this program alone, services that
+take serial ports, stick parity (set, read back, the driver's known habits),
+the adapter's latency, and a register on the line: identify and the time of
+about 20 echoes of its address byte against the scan's 10 ms wait. Only
+address probes and identify go to the register. Exit code 0 when every check
+passed, 1 when any failed, 2 usage error.)";
+
 constexpr const char* kSimHelp =
     R"(Prints the device path as its first line on stdout. Without --net it serves
 one register at net number 0. Exit codes: 0 stopped by SIGINT, SIGTERM or
@@ -367,6 +376,16 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   write->add_flag("--verify", invocation.verify,
                   "read the cells back and compare; on a mismatch print what they hold");
 
+  CLI::App* doctor = AddRegisterCommand(
+      app, "doctor",
+      "say what stands between this computer and the register on a port (writes nothing)", false,
+      {kExitOk, kExitFailed, kExitUsage}, options, invocation);
+  doctor
+      ->add_option("--net", options.nets,
+                   "identify this register and time its echo; without it a scan finds one")
+      ->transform(kNetNumberCheck);
+  doctor->footer(std::string(kDoctorHelp) + "\n\n" + Footer({kExitOk, kExitFailed, kExitUsage}));
+
   CLI::App* ports = app.add_subcommand("ports", "list serial ports and what COM1 to COM4 map to");
   ports->add_flag("--json", invocation.json, "print one JSON object on stdout");
   AddPortMapOptions(*ports, invocation);
@@ -406,6 +425,9 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
     }
     RefuseNetsWhereNoneApply(app, command);
     RefuseDuplicateNets(NetsOfList(options.nets));
+    if (invocation.command == "doctor" && NetsOfList(options.nets).size() > 1) {
+      throw CLI::ValidationError("--net", "doctor looks at one register");
+    }
   } catch (const CLI::ParseError& error) {
     const bool json = AsksForJson(argc, argv);
     if (const std::optional<std::string> unknown = UnknownCommand(app, error)) {

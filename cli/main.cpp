@@ -5,6 +5,7 @@
 #include "cli/batch_commands.h"
 #include "cli/command_line.h"
 #include "cli/console.h"
+#include "cli/doctor_command.h"
 #include "cli/live_output.h"
 #include "cli/platform.h"
 #include "cli/port_listing.h"
@@ -32,6 +33,7 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
     return BatchCommand(target, request, live);
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
+  if (invocation.command == "doctor") return DoctorCommand(invocation.device, target.net);
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);

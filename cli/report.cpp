@@ -27,6 +27,7 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "sources", outcome.comSources);
   PutIfSet(object, "map-file", outcome.mapFile);
   PutIfSet(object, "map-problems", outcome.mapProblems);
+  PutIfSet(object, "checks", outcome.checks);
   PutIfSet(object, "warning", outcome.warning);
   PutIfSet(object, "reason", outcome.reason);
   if (!outcome.reasonText.empty()) object["detail"] = outcome.reasonText;

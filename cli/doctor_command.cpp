@@ -1,0 +1,41 @@
+#include "cli/doctor_command.h"
+
+#include "diagnosis/doctor.h"
+
+namespace zenor9::cli {
+
+namespace {
+
+std::string CheckLine(const diag::Check& check) {
+  std::string line = check.ok ? "✓ " : "✗ ";
+  line.append(check.name).append(": ").append(check.detail);
+  if (!check.advice.empty()) line.append("\n    → ").append(check.advice);
+  return line;
+}
+
+}  // namespace
+
+Outcome DoctorCommand(const std::string& device, std::optional<uint8_t> net) {
+  Outcome outcome;
+  outcome.port = device;
+  bool opens = false;
+  std::vector<diag::Check> checks = diag::DeviceChecks(device, opens);
+  if (opens) {
+    for (diag::Check& check : diag::RegisterChecks(device, net)) checks.push_back(check);
+  }
+  outcome.checks = nlohmann::ordered_json::array();
+  bool allOk = true;
+  for (const diag::Check& check : checks) {
+    allOk = allOk && check.ok;
+    outcome.checks->push_back({{"name", check.name},
+                               {"ok", check.ok},
+                               {"detail", check.detail},
+                               {"advice", check.advice}});
+    if (!outcome.text.empty()) outcome.text += '\n';
+    outcome.text += CheckLine(check);
+  }
+  if (!allOk) outcome.exitCode = kExitFailed;
+  return outcome;
+}
+
+}  // namespace zenor9::cli

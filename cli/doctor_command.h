@@ -1,0 +1,16 @@
+// `zenor9 doctor`: a read-only diagnosis of one port and the register on it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli/outcome.h"
+
+namespace zenor9::cli {
+
+// A line per check (✓ or ✗, what was found, and what to do), or `checks` in
+// JSON. Exit code 0 when every check passed, 1 when any failed.
+Outcome DoctorCommand(const std::string& device, std::optional<uint8_t> net);
+
+}  // namespace zenor9::cli

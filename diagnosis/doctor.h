@@ -1,0 +1,47 @@
+// The checks of `zenor9 doctor`: what stands between the user and the register
+// on one port, each found without writing to the register or changing a system
+// setting (the port is opened as the program opens it).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zenor9::diag {
+
+struct Check {
+  std::string name;  // "device", "permission", "open", ...
+  bool ok = true;
+  std::string detail;  // what was found
+  std::string advice;  // what to do; empty when nothing is needed
+};
+
+// How a serial driver treats stick parity (the ninth bit as MARK or SPACE).
+enum class StickParity {
+  Carried,          // sent as asked
+  Dropped,          // refused: CMSPAR is cleared in the settings it keeps
+  IgnoredSilently,  // accepted in the settings but not sent as asked
+  Unknown,
+};
+
+struct DriverVerdict {
+  StickParity stickParity;
+  const char* note;  // why, in a few words
+};
+
+// From the table of serial drivers kept in the code; Unknown for others.
+DriverVerdict VerdictOfDriver(const std::string& driver);
+
+// The platform's checks of the device itself: kind, permission, open and
+// exclusive use, services that take serial ports, stick parity, latency.
+// `opens` is set when the port opened, so that the line can be tried.
+std::vector<Check> DeviceChecks(const std::string& device, bool& opens);
+
+// A register on the line: identify the one at `net`, or scan for one, and
+// time the echo of its address byte over `probes` probes against the scan's
+// 10 ms wait.
+std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
+                                  int probes = 20);
+
+}  // namespace zenor9::diag

@@ -1,0 +1,350 @@
+// Linux: what sysfs, /proc, the udev rules and the tty itself tell about a port.
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+#include "diagnosis/doctor.h"
+#include "diagnosis/open_failure.h"
+#include "diagnosis/port_facts.h"
+#include "link/posix_termios.h"
+#include "link/serial_port.h"
+
+namespace zenor9::diag {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kAdapterAdvice =
+    "use an adapter whose driver sends mark and space parity (FTDI, PL2303, CP2102 and "
+    "later) or a UART";
+
+enum class Kind { Uart, UsbAdapter, Acm, PseudoTerminal, Other };
+
+// What sysfs and the device node say about one port.
+struct PortFacts {
+  std::string real;  // the device node behind links (/dev/ttyUSB0)
+  std::string name;  // ttyUSB0
+  Kind kind = Kind::Other;
+  std::string driver;
+  std::string usbIds;  // "0403:6001", empty when not USB
+  bool noUart = false;
+  std::optional<bool> lowLatency;  // the flag as found, before this program opened the port
+};
+
+std::string FirstLine(const fs::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// vendor:product of the USB device above the tty in sysfs.
+std::string UsbIdsOf(const fs::path& sysDevice) {
+  std::error_code error;
+  for (fs::path dir = fs::canonical(sysDevice, error); !error && dir.has_relative_path();
+       dir = dir.parent_path()) {
+    if (fs::exists(dir / "idVendor", error) && fs::exists(dir / "idProduct", error)) {
+      return Lower(FirstLine(dir / "idVendor") + ":" + FirstLine(dir / "idProduct"));
+    }
+  }
+  return {};
+}
+
+std::optional<bool> LowLatencyFlag(const std::string& device) {
+  const int fd = ::open(device.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  serial_struct serial{};
+  const bool known = ::ioctl(fd, TIOCGSERIAL, &serial) == 0;
+  ::close(fd);
+  if (!known) return std::nullopt;
+  return (serial.flags & ASYNC_LOW_LATENCY) != 0;
+}
+
+PortFacts FactsOf(const std::string& device) {
+  PortFacts facts;
+  std::error_code error;
+  facts.real = fs::canonical(device, error).string();
+  if (error) facts.real = device;
+  facts.name = fs::path(facts.real).filename().string();
+  const fs::path sys = fs::path("/sys/class/tty") / facts.name;
+  facts.driver = DriverOf(device);
+  facts.usbIds = UsbIdsOf(sys / "device");
+  struct stat info {};
+  const bool node = ::stat(facts.real.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+  if (node && major(info.st_rdev) >= 136 && major(info.st_rdev) <= 143) {
+    facts.kind = Kind::PseudoTerminal;
+  } else if (facts.name.rfind("ttyUSB", 0) == 0) {
+    facts.kind = Kind::UsbAdapter;
+  } else if (facts.name.rfind("ttyACM", 0) == 0) {
+    facts.kind = Kind::Acm;
+  } else if (facts.name.rfind("ttyS", 0) == 0) {
+    facts.kind = Kind::Uart;
+    facts.noUart = FirstLine(sys / "type") == "0";
+  }
+  return facts;
+}
+
+std::string KindText(const PortFacts& facts) {
+  std::string text;
+  switch (facts.kind) {
+    case Kind::Uart:
+      text = "a UART";
+      break;
+    case Kind::UsbAdapter:
+      text = "a USB serial adapter";
+      break;
+    case Kind::Acm:
+      text = "a USB ACM device";
+      break;
+    case Kind::PseudoTerminal:
+      return "a pseudo-terminal";
+    case Kind::Other:
+      text = "a terminal device";
+      break;
+  }
+  if (!facts.driver.empty()) text += ", driver " + facts.driver;
+  if (!facts.usbIds.empty()) text += ", USB " + facts.usbIds;
+  return text;
+}
+
+Check DeviceCheck(const std::string& device, const PortFacts& facts) {
+  struct stat info {};
+  const std::string shown = facts.real == device ? device : device + " (" + facts.real + ")";
+  if (::stat(device.c_str(), &info) != 0) {
+    return {"device", false, device + " does not exist",
+            "plug the adapter in; `zenor9 ports` lists the serial ports, and `zenor9 ports "
+            "--map COM1=PATH` makes COM1 stand for one"};
+  }
+  if (!S_ISCHR(info.st_mode)) {
+    return {"device", false, shown + " is not a serial device",
+            "give a serial port: `zenor9 ports` lists them"};
+  }
+  if (facts.noUart) {
+    return {"device", false, shown + " has no UART behind it (its type is unknown)",
+            "this computer has no such serial port: use the one the register is on "
+            "(`zenor9 ports`)"};
+  }
+  return {"device", true, shown + ": " + KindText(facts), {}};
+}
+
+Check PermissionCheck(const std::string& device) {
+  if (::access(device.c_str(), R_OK | W_OK) == 0) {
+    return {"permission", true, "this user may read and write the device", {}};
+  }
+  const std::string hint = GroupHint(device);
+  if (hint.empty()) {
+    return {"permission", false, "this user may not read and write the device",
+            "ask the administrator for access to it"};
+  }
+  if (hint.find("after logging in") != std::string::npos) {
+    return {"permission", false, hint, "log out and in again"};
+  }
+  struct stat info {};
+  ::stat(device.c_str(), &info);
+  const group* owner = ::getgrgid(info.st_gid);
+  return {"permission", false, hint,
+          "sudo usermod -aG " + std::string(owner != nullptr ? owner->gr_name : "dialout") +
+              " $USER, then log out and in again"};
+}
+
+std::string OpenAdvice(PortFailure failure) {
+  switch (failure) {
+    case PortFailure::Busy:
+      return "close the program that holds the port, or stop the service that took it (see "
+             "services)";
+    case PortFailure::PermissionDenied:
+      return "see permission";
+    case PortFailure::Missing:
+    case PortFailure::NotSerial:
+    case PortFailure::NoUart:
+      return "see device";
+    default:
+      return "unplug the adapter and plug it in again; `dmesg` shows the driver's complaint";
+  }
+}
+
+Check OpenCheck(const std::string& device, bool& opens) {
+  PortOpenResult opened = OpenPlatformPort(device);
+  opens = opened.port != nullptr;
+  if (opens) {
+    return {"open", true, "opens for this program alone (flock and TIOCEXCL)", {}};
+  }
+  return {"open", false, DescribeOpenFailure(device, opened.failure, opened.detail),
+          OpenAdvice(opened.failure)};
+}
+
+// Processes of the desktop services that take serial ports, by their names.
+std::vector<std::string> RunningServices() {
+  static const char* const kServices[] = {"brltty", "ModemManager", "gpsd"};
+  std::vector<std::string> running;
+  std::error_code error;
+  for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+    const std::string name = FirstLine(process.path() / "comm");
+    for (const char* service : kServices) {
+      if (name == service && std::find(running.begin(), running.end(), name) == running.end()) {
+        running.push_back(name);
+      }
+    }
+  }
+  return running;
+}
+
+// Whether a udev rules file of the service names vendor and product on one line.
+bool RulesNameAdapter(const std::string& service, const std::string& usbIds) {
+  const std::string vendor = usbIds.substr(0, 4);
+  const std::string product = usbIds.substr(5);
+  const std::string key = service == "ModemManager" ? "mm-" : Lower(service);
+  std::error_code error;
+  for (const char* dir : {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"}) {
+    for (const fs::directory_entry& file : fs::directory_iterator(dir, error)) {
+      if (Lower(file.path().filename().string()).find(key) == std::string::npos) continue;
+      std::ifstream in(file.path());
+      for (std::string line; std::getline(in, line);) {
+        const std::string lower = Lower(line);
+        if (lower.find(vendor) != std::string::npos && lower.find(product) != std::string::npos &&
+            lower.find("idvendor") != std::string::npos) {
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
+std::string ServiceAdvice(const std::string& service) {
+  if (service == "brltty") {
+    return "sudo systemctl mask brltty-udev.service brltty.service (or remove brltty if no "
+           "braille display is used)";
+  }
+  if (service == "ModemManager") {
+    return "sudo systemctl stop ModemManager, or give the adapter ENV{ID_MM_DEVICE_IGNORE}=\"1\" "
+           "in a udev rule";
+  }
+  return "sudo systemctl stop gpsd.socket gpsd";
+}
+
+Check ServicesCheck(const PortFacts& facts) {
+  const std::vector<std::string> running = RunningServices();
+  if (running.empty())
+    return {"services", true, "brltty, ModemManager and gpsd are not running", {}};
+  std::string names;
+  for (const std::string& service : running) names += (names.empty() ? "" : ", ") + service;
+  if (!facts.usbIds.empty()) {
+    for (const std::string& service : running) {
+      if (RulesNameAdapter(service, facts.usbIds)) {
+        return {"services", false,
+                service + " is running and its udev rules name this adapter (" + facts.usbIds +
+                    "): it may take the port",
+                ServiceAdvice(service)};
+      }
+    }
+  }
+  return {"services", true, names + " running; no rules of theirs name this adapter", {}};
+}
+
+// Sets each mode, reads the settings back, and restores what was there.
+Check StickParityCheck(const std::string& device, const PortFacts& facts) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fd >= 0) ::close(fd);
+    return {"stick parity", false, "the port could not be opened to try it", "see open"};
+  }
+  termios original{};
+  ::tcgetattr(fd, &original);
+  // A pseudo-terminal keeps no PARENB; CMSPAR and PARODD still carry the mode.
+  const tcflag_t wanted = facts.kind == Kind::PseudoTerminal ? CMSPAR : (PARENB | CMSPAR);
+  std::string lost;
+  for (ParityMode mode : {ParityMode::Mark, ParityMode::Space}) {
+    termios settings = original;
+    SetStickParity(settings, mode);
+    termios back{};
+    // Only the settings read back count: drivers accept what they then drop, and
+    // the C library may report a flag the terminal dropped as an error.
+    ::tcsetattr(fd, TCSANOW, &settings);
+    if (::tcgetattr(fd, &back) != 0 || (back.c_cflag & wanted) != wanted ||
+        ((back.c_cflag & PARODD) != 0) != (mode == ParityMode::Mark)) {
+      lost += lost.empty() ? "" : " and ";
+      lost += mode == ParityMode::Mark ? "MARK" : "SPACE";
+    }
+  }
+  ::tcsetattr(fd, TCSANOW, &original);
+  ::close(fd);
+
+  const std::string driver = facts.driver.empty() ? "the driver" : facts.driver;
+  if (!lost.empty()) {
+    return {"stick parity", false,
+            driver + " does not keep " + lost +
+                " parity (CMSPAR dropped): the ninth bit cannot "
+                "be sent",
+            kAdapterAdvice};
+  }
+  if (facts.kind == Kind::PseudoTerminal) {
+    return {"stick parity", true, "MARK and SPACE kept (a pseudo-terminal carries no wire)", {}};
+  }
+  const DriverVerdict verdict = VerdictOfDriver(facts.driver);
+  if (verdict.stickParity == StickParity::IgnoredSilently) {
+    return {"stick parity", false,
+            "MARK and SPACE kept in the settings, but " + driver +
+                " is known to ignore them: " + verdict.note,
+            std::string(kAdapterAdvice) + "; only the register's answer tells (see register)"};
+  }
+  return {"stick parity", true, "MARK and SPACE kept by " + driver + " (" + verdict.note + ")", {}};
+}
+
+Check LatencyCheck(const PortFacts& facts) {
+  const std::string flag = !facts.lowLatency ? "the low-latency flag cannot be read"
+                           : *facts.lowLatency
+                               ? "the low-latency flag was set"
+                               : "the low-latency flag was off (this program sets it when it "
+                                 "opens the port)";
+  const fs::path timer = fs::path("/sys/bus/usb-serial/devices") / facts.name / "latency_timer";
+  std::error_code error;
+  if (facts.kind != Kind::UsbAdapter || !fs::exists(timer, error)) {
+    return {"latency", true, flag + "; no latency timer on this device", {}};
+  }
+  const std::string ms = FirstLine(timer);
+  const bool slow = !ms.empty() && std::atoi(ms.c_str()) > 10;
+  Check check{"latency", !slow, flag + "; latency timer " + ms + " ms now", {}};
+  if (slow) {
+    check.advice = "echo 1 | sudo tee " + timer.string() +
+                   " (echoes held longer than 10 ms make the scan miss the register)";
+  }
+  return check;
+}
+
+}  // namespace
+
+std::vector<Check> DeviceChecks(const std::string& device, bool& opens) {
+  opens = false;
+  PortFacts facts = FactsOf(device);
+  std::vector<Check> checks{DeviceCheck(device, facts)};
+  if (!checks.back().ok) return checks;
+  facts.lowLatency = LowLatencyFlag(device);
+  checks.push_back(PermissionCheck(device));
+  checks.push_back(OpenCheck(device, opens));
+  checks.push_back(ServicesCheck(facts));
+  if (!opens) return checks;
+  checks.push_back(StickParityCheck(device, facts));
+  checks.push_back(LatencyCheck(facts));
+  return checks;
+}
+
+}  // namespace zenor9::diag

@@ -1,0 +1,168 @@
+// The register on the line, through the link as the program uses it.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "diagnosis/doctor.h"
+#include "link/channel.h"
+#include "link/commands.h"
+#include "link/interface_setup.h"
+#include "link/net_number.h"
+
+namespace zenor9::diag {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Long enough for any adapter's latency timer (at most 255 ms on FTDI chips).
+constexpr uint32_t kEchoWaitMs = 300;
+
+std::string HexByte(uint8_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", value);
+  return text;
+}
+
+std::string Ms(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f ms", ms);
+  return text;
+}
+
+// Sends the address byte and times its echo; nothing when none came back.
+std::optional<double> EchoMs(SerialChannel& channel, uint8_t addressByte) {
+  PurgeChannel(channel, kPurgeBothQueues);
+  SetParityMode(channel, ParityMode::Mark);
+  const Clock::time_point sent = Clock::now();
+  if (WriteBytes(channel, &addressByte, 1) != 1) return std::nullopt;
+  if (!WaitForInput(channel, 1, kEchoWaitMs)) return std::nullopt;
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
+  uint8_t echo = 0;
+  if (ReadBytes(channel, &echo, 1) != 1 || echo != addressByte) return std::nullopt;
+  return ms;
+}
+
+Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
+  std::vector<double> times;
+  for (int i = 0; i < probes; ++i) {
+    if (const std::optional<double> ms = EchoMs(channel, addressByte)) times.push_back(*ms);
+  }
+  Check check{"echo", true, {}, {}};
+  if (times.empty()) {
+    check.ok = false;
+    check.detail = "no echo of the address byte in " + std::to_string(probes) + " probes";
+    check.advice = "check the cable and that the register is on";
+    return check;
+  }
+  std::sort(times.begin(), times.end());
+  const double median = times[times.size() / 2];
+  const double most = times.back();
+  const auto late =
+      std::count_if(times.begin(), times.end(), [](double ms) { return ms > kProbeWaitMs; });
+  check.detail = std::to_string(times.size()) + " of " + std::to_string(probes) +
+                 " echoes, median " + Ms(median) + ", maximum " + Ms(most) + ", " +
+                 std::to_string(late) + " later than the scan's " + std::to_string(kProbeWaitMs) +
+                 " ms wait";
+  // The typical echo decides: an adapter holds every answer alike, while a busy
+  // computer delays a single one now and then.
+  if (median > kProbeWaitMs) {
+    check.ok = false;
+    check.advice =
+        "echoes slower than the scan's wait: automatic detection will miss this register; "
+        "lower the adapter's latency timer (1 ms) or type the net number";
+  } else if (static_cast<int>(times.size()) < probes) {
+    check.ok = false;
+    check.advice = "some probes got no echo: check the cable and the line's termination";
+  }
+  return check;
+}
+
+// The earlier probe of the scan whose address byte `received` is, if any: its
+// echo came back after that probe's wait.
+std::optional<uint8_t> EarlierProbe(uint8_t index, uint8_t received) {
+  for (uint8_t earlier = 0; earlier < index; ++earlier) {
+    if (ProbeCandidate(earlier) == received) return earlier;
+  }
+  return std::nullopt;
+}
+
+// The scan as the set-up runs it, saying where and why it stopped.
+Check ScanCheck(SerialChannel& channel, uint8_t& addressByte) {
+  PurgeChannel(channel, kPurgeBothQueues);
+  SetParityMode(channel, ParityMode::Mark);
+  for (uint8_t index = 0; index < kNetNumberCount; ++index) {
+    const uint8_t candidate = ProbeCandidate(index);
+    uint8_t received = 0;
+    switch (ProbeAddressByte(channel, candidate, received)) {
+      case ProbeResult::Answered:
+        addressByte = candidate;
+        return {"scan", true, "found net number " + std::to_string(index), {}};
+      case ProbeResult::Other: {
+        std::string detail = "the probe of net number " + std::to_string(index) + " got " +
+                             HexByte(received) + " back, not its own address byte";
+        std::string advice = "noise or two devices on the line: check the cabling";
+        if (const std::optional<uint8_t> earlier = EarlierProbe(index, received)) {
+          const std::string net = std::to_string(*earlier);
+          detail += ", but the echo of net number " + net + "'s probe, too late for its wait";
+          advice = "the register at net number " + net +
+                   " answers slower than the scan waits: lower the adapter's latency timer or "
+                   "give the net number (--net " +
+                   net + ")";
+        }
+        return {"scan", false, detail, advice};
+      }
+      case ProbeResult::Silent:
+        break;
+    }
+  }
+  return {"scan", false, "no register answered the scan of net numbers 0 to 99",
+          "check the cable, the register's power and the port; with a net number (--net N) "
+          "the register is tried directly"};
+}
+
+Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte) {
+  const int net = NetNumberOfAddressByte(addressByte);
+  int32_t version = 0;
+  if (!IdentifyRegister(channel, addressByte, version)) {
+    return {"register", false, "no answer to identify at net number " + std::to_string(net),
+            "check the net number set in the register, the cable and the register's power"};
+  }
+  Check check{
+      "register",
+      true,
+      "net number " + std::to_string(net) + " answers, version code " + std::to_string(version),
+      {}};
+  if (version != kSupportedVersionCode) {
+    check.ok = false;
+    check.advice = "the register needs firmware 1.0.5 (version code 105)";
+  }
+  return check;
+}
+
+}  // namespace
+
+std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
+                                  int probes) {
+  SerialChannel channel;
+  if (!OpenChannelDevice(device, channel)) {
+    return {{"register", false, "the port did not open", "see the open check above"}};
+  }
+  std::vector<Check> checks;
+  uint8_t addressByte = net ? AddressByteOfNetNumber(*net) : kInitialAddressByte;
+  if (!net) {
+    checks.push_back(ScanCheck(channel, addressByte));
+    if (!checks.back().ok) {
+      CloseChannel(channel);
+      return checks;
+    }
+  }
+  checks.push_back(IdentifyCheck(channel, addressByte));
+  if (checks.back().detail.rfind("no answer", 0) != 0) {
+    checks.push_back(EchoTimingCheck(channel, addressByte, probes));
+  }
+  CloseChannel(channel);
+  return checks;
+}
+
+}  // namespace zenor9::diag
