@@ -108,23 +108,23 @@ Check LatencyCheck(const std::string& device) {
 }  // namespace
 
 std::vector<Check> DeviceChecks(const std::string& device, bool& opens) {
-  opens = false;
+  // First as the program opens it: a serial line state, for this program alone.
+  PortOpenResult opened = OpenPlatformPort(device);
+  opens = opened.port != nullptr;
+  if (!opens) {
+    return {{"open", false, DescribeOpenFailure(device, opened.failure, opened.detail),
+             "check the COM number in Device Manager, and close any program that uses the "
+             "port"}};
+  }
+  opened.port.reset();
+  std::vector<Check> checks{{"open", true, "opens for this program alone", {}}};
   const HANDLE handle = ::CreateFileA(DeviceName(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    PortOpenResult failed = OpenPlatformPort(device);
-    if (failed.port) {  // it was free a moment later
-      opens = true;
-      return {{"open", true, "opens for this program alone", {}}};
-    }
-    return {{"open", false, DescribeOpenFailure(device, failed.failure, failed.detail),
-             "check the COM number in Device Manager, and close any program that uses the port"}};
+  if (handle != INVALID_HANDLE_VALUE) {
+    checks.push_back(ParityCapabilityCheck(handle));
+    checks.push_back(ParityReadBackCheck(handle));
+    ::CloseHandle(handle);
   }
-  opens = true;
-  std::vector<Check> checks{{"open", true, "opens for this program alone", {}}};
-  checks.push_back(ParityCapabilityCheck(handle));
-  checks.push_back(ParityReadBackCheck(handle));
-  ::CloseHandle(handle);
   checks.push_back(LatencyCheck(device));
   return checks;
 }
