@@ -9,7 +9,8 @@
 # the mapping is in the registry before Wine first starts, and the run stops if
 # any of those COM ports leads to a real device.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+script=$(readlink -f "$0")
+cd "$(dirname "$script")/.."
 
 # Wine also looks for serial ports of its own at each session start, opening
 # the machine's /dev/ttyS*, /dev/ttyUSB* and /dev/ttyACM* to see which are real.
@@ -17,11 +18,13 @@ cd "$(dirname "$0")/.."
 # /dev/null, so that not even that look reaches a real port.
 if [[ -z "${ZENOR9_TTYS_MASKED:-}" && $(id -u) -eq 0 ]] &&
   unshare --mount --propagation private true 2>/dev/null; then
-  exec env ZENOR9_TTYS_MASKED=1 unshare --mount --propagation private "$0" "$@"
+  exec env ZENOR9_TTYS_MASKED=1 unshare --mount --propagation private "$script" "$@"
 fi
 if [[ -n "${ZENOR9_TTYS_MASKED:-}" ]]; then
   for device in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
-    if [[ -c "$device" ]]; then mount --bind /dev/null "$device"; fi
+    if [[ -c "$device" ]] && ! mount --bind /dev/null "$device"; then
+      echo "test-windows: $device could not be masked: Wine will look at it"
+    fi
   done
 else
   echo "test-windows: no private mount namespace (root needed): Wine will look at the serial devices"
