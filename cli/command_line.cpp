@@ -384,7 +384,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       ->add_option("--net", options.nets,
                    "identify this register and time its echo; without it a scan finds one")
       ->transform(kNetNumberCheck);
-  doctor->footer(std::string(kDoctorHelp) + "\n\n" + Footer({kExitOk, kExitFailed, kExitUsage}));
+  doctor->footer(std::string(kDoctorHelp) + "\n\n" +
+                 Footer({kExitOk, kExitFailed, kExitUsage, kExitInterrupted, kExitTerminated}));
 
   CLI::App* ports = app.add_subcommand("ports", "list serial ports and what COM1 to COM4 map to");
   ports->add_flag("--json", invocation.json, "print one JSON object on stdout");

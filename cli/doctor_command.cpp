@@ -1,5 +1,6 @@
 #include "cli/doctor_command.h"
 
+#include "cli/console.h"
 #include "diagnosis/doctor.h"
 
 namespace zenor9::cli {
@@ -21,7 +22,9 @@ Outcome DoctorCommand(const std::string& device, std::optional<uint8_t> net) {
   bool opens = false;
   std::vector<diag::Check> checks = diag::DeviceChecks(device, opens);
   if (opens) {
-    for (diag::Check& check : diag::RegisterChecks(device, net)) checks.push_back(check);
+    for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
+      checks.push_back(check);
+    }
   }
   outcome.checks = nlohmann::ordered_json::array();
   bool allOk = true;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "link/channel.h"
+
 namespace zenor9::diag {
 
 struct Check {
@@ -40,8 +42,9 @@ std::vector<Check> DeviceChecks(const std::string& device, bool& opens);
 
 // A register on the line: identify the one at `net`, or scan for one, and
 // time the echo of its address byte over `probes` probes against the scan's
-// 10 ms wait.
+// 10 ms wait. Once `stopRequested` says so, the waits end and no further
+// probe goes out.
 std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
-                                  int probes = 20);
+                                  int probes = 20, const StopCheck& stopRequested = {});
 
 }  // namespace zenor9::diag

@@ -45,7 +45,7 @@ std::optional<double> EchoMs(SerialChannel& channel, uint8_t addressByte) {
 
 Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
   std::vector<double> times;
-  for (int i = 0; i < probes; ++i) {
+  for (int i = 0; i < probes && !StopRequested(channel); ++i) {
     if (const std::optional<double> ms = EchoMs(channel, addressByte)) times.push_back(*ms);
   }
   Check check{"echo", true, {}, {}};
@@ -142,9 +142,10 @@ Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte) {
 
 }  // namespace
 
-std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
-                                  int probes) {
+std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net, int probes,
+                                  const StopCheck& stopRequested) {
   SerialChannel channel;
+  channel.stopRequested = stopRequested;
   if (!OpenChannelDevice(device, channel)) {
     return {{"register", false, "the port did not open", "see the open check above"}};
   }

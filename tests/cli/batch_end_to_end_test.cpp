@@ -256,6 +256,25 @@ TEST_F(BatchTest, SigtermDuringTheSetUpOfOneRegisterExits143) {
   EXPECT_LT(SinceTheSignal(), std::chrono::milliseconds(300));
 }
 
+TEST_F(BatchTest, SigintStopsTheDoctorsScanToo) {
+  line.AddRegister(70);
+  SignalWhen(SIGINT, [](const emu::WireByte& byte) {
+    return byte.parity == ParityMode::Mark && byte.value == AddressByteOfNetNumber(30);
+  });
+  StartLine();
+
+  BackgroundZenor9 doctor({"--json", "doctor"}, Com1());
+  child = doctor.Pid();
+  const ChildResult result = doctor.Stop(0);
+  EXPECT_EQ(result.exitCode, 130);
+  const nlohmann::json object = JsonOf(result.out);
+  EXPECT_EQ(object["interrupted"], true);
+  EXPECT_TRUE(object["checks"].is_array());
+  std::size_t probes = 0;
+  for (const emu::WireByte& byte : line.Log()) probes += byte.toRegister ? 1 : 0;
+  EXPECT_LE(probes, 40u);  // not on to net number 70
+}
+
 TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
   line.AddRegister(5);
   line.AddRegister(6);
