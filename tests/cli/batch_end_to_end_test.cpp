@@ -257,7 +257,7 @@ TEST_F(BatchTest, SigtermDuringTheSetUpOfOneRegisterExits143) {
 }
 
 TEST_F(BatchTest, SigintStopsTheDoctorsScanToo) {
-  line.AddRegister(70);
+  line.AddRegister(95);
   SignalWhen(SIGINT, [](const emu::WireByte& byte) {
     return byte.parity == ParityMode::Mark && byte.value == AddressByteOfNetNumber(30);
   });
@@ -272,7 +272,9 @@ TEST_F(BatchTest, SigintStopsTheDoctorsScanToo) {
   EXPECT_TRUE(object["checks"].is_array());
   std::size_t probes = 0;
   for (const emu::WireByte& byte : line.Log()) probes += byte.toRegister ? 1 : 0;
-  EXPECT_LE(probes, 40u);  // not on to net number 70
+  // Not on to net number 95: room for a late signal on a busy machine (each
+  // probe is about 11 ms), none for a scan that ignores the stop.
+  EXPECT_LE(probes, 80u);
 }
 
 TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
