@@ -91,7 +91,7 @@ std::optional<uint8_t> EarlierProbe(uint8_t index, uint8_t received) {
 Check ScanCheck(SerialChannel& channel, uint8_t& addressByte) {
   PurgeChannel(channel, kPurgeBothQueues);
   SetParityMode(channel, ParityMode::Mark);
-  for (uint8_t index = 0; index < kNetNumberCount; ++index) {
+  for (uint8_t index = 0; index < kNetNumberCount && !StopRequested(channel); ++index) {
     const uint8_t candidate = ProbeCandidate(index);
     uint8_t received = 0;
     switch (ProbeAddressByte(channel, candidate, received)) {
@@ -116,6 +116,7 @@ Check ScanCheck(SerialChannel& channel, uint8_t& addressByte) {
         break;
     }
   }
+  if (StopRequested(channel)) return {"scan", false, "stopped before the scan was done", {}};
   return {"scan", false, "no register answered the scan of net numbers 0 to 99",
           "check the cable, the register's power and the port; with a net number (--net N) "
           "the register is tried directly"};

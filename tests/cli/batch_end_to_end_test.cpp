@@ -269,7 +269,8 @@ TEST_F(BatchTest, SigintStopsTheDoctorsScanToo) {
   EXPECT_EQ(result.exitCode, 130);
   const nlohmann::json object = JsonOf(result.out);
   EXPECT_EQ(object["interrupted"], true);
-  EXPECT_TRUE(object["checks"].is_array());
+  ASSERT_TRUE(object["checks"].is_array());
+  EXPECT_EQ(object["checks"].back()["detail"], "stopped before the scan was done");
   std::size_t probes = 0;
   for (const emu::WireByte& byte : line.Log()) probes += byte.toRegister ? 1 : 0;
   // Not on to net number 95: room for a late signal on a busy machine (each
