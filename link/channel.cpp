@@ -16,6 +16,13 @@ bool Usable(const SerialChannel& channel) {
 // Slice of a delay between two looks at the stop check.
 constexpr uint32_t kStopCheckSliceMs = 10;
 
+// With a stop check, a readiness wait lasts at most one slice, so that a stop is
+// noticed even where the port's own wait cannot be interrupted (Windows sleeps
+// through a console control event).
+uint32_t ReadinessSlice(const SerialChannel& channel, uint32_t restMs) {
+  return channel.stopRequested ? std::min(restMs, kStopCheckSliceMs) : restMs;
+}
+
 }  // namespace
 
 bool StopRequested(const SerialChannel& channel) {
@@ -118,7 +125,7 @@ bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs) {
     if (elapsed > timeoutMs || queued >= count || channel.port->Failed()) break;
     if (StopRequested(channel)) break;
     if (queued == 0) {
-      channel.port->WaitReadable(timeoutMs - elapsed + 1);
+      channel.port->WaitReadable(ReadinessSlice(channel, timeoutMs - elapsed + 1));
     } else {
       // Some bytes are queued but not enough: the device stays readable, so a
       // readiness wait would return at once. Look again a millisecond later.

@@ -49,6 +49,14 @@ TEST_F(StopRequestTest, WaitsAndDelaysEndSoonAfterTheStopAndOnlyThen) {
   EXPECT_EQ(clock.NowMs() - plain, 401u);
 }
 
+TEST_F(StopRequestTest, AWaitWithNothingArrivingEndsSoonAfterTheStop) {
+  // The port's readiness wait runs whole here, as a Windows port's does.
+  StopAfter(100);
+  EXPECT_FALSE(WaitForInput(channel, 1, 700));
+  EXPECT_GE(Elapsed(), 100u);
+  EXPECT_LE(Elapsed(), 110u);
+}
+
 TEST_F(StopRequestTest, ReadGivesUpItsTimeOutOnceAStopIsAsked) {
   StopAfter(0);
   uint8_t bytes[3] = {};
