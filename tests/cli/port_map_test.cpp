@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "emulator/pty_host.h"
+#include "link/serial_port.h"
 #include "subprocess.h"
 
 namespace zenor9 {
@@ -67,7 +68,8 @@ TEST_F(PortMapTest, AMappedComPortReachesItsDeviceUntilUnmapped) {
 
   const ChildResult unmapped = Run({"ports", "--unmap", "COM7"});
   EXPECT_EQ(unmapped.exitCode, 0) << unmapped.err;
-  EXPECT_EQ(unmapped.out, "COM7 -> /dev/ttyS6  (default)\n");  // only named, never opened
+  // Only named, never opened.
+  EXPECT_EQ(unmapped.out, "COM7 -> " + DefaultComDevice(7) + "  (default)\n");
   EXPECT_EQ(MapText(), "");
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "link/serial_port.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::portmap {
@@ -55,7 +56,7 @@ TEST_F(ComMapTest, TheEnvironmentWinsOverTheMapWhichWinsOverTheDefault) {
   EXPECT_EQ(com2.source, Source::MapFile);
   EXPECT_EQ(ResolveCom(12).device, "/dev/ttyACM0");  // beyond COM4 too
   const ComTarget com3 = ResolveCom(3);
-  EXPECT_EQ(com3.device, "/dev/ttyS2");
+  EXPECT_EQ(com3.device, DefaultComDevice(3));  // resolved only, never opened
   EXPECT_EQ(com3.source, Source::Default);
   EXPECT_EQ(ResolveCom(0).device, "");
   EXPECT_EQ(ResolveCom(256).device, "");
@@ -78,8 +79,8 @@ TEST_F(ComMapTest, BadLinesAreReportedWithTheirNumbersAndTheRestStillCounts) {
       "  com1 =  /dev/ttyUSB0  \r\n"
       "\n"
       "garbage\n"
-      "COM0=/dev/ttyS9\n"
-      "COM256=/dev/ttyS9\n"
+      "COM0=/dev/pts/9\n"
+      "COM256=/dev/pts/9\n"
       "LPT1=/dev/lp0\n"
       "COM2=\n"
       "COM1=/dev/ttyUSB9\n"
