@@ -8,6 +8,13 @@ FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 8
 BENCH_BUILD ?= build-bench
 WINDOWS_BUILD ?= build-windows
+# ccache, where installed, shares compiled objects between checkouts of the same
+# depth (base dir: the folder above this one).
+LAUNCHER   := $(shell command -v ccache 2>/dev/null)
+ifneq ($(LAUNCHER),)
+export CCACHE_BASEDIR := $(abspath $(CURDIR)/..)
+export CMAKE_CXX_COMPILER_LAUNCHER := $(LAUNCHER)
+endif
 
 .PHONY: deps configure build test package package-check test-sanitize windows test-windows run fuzz fuzz-build fuzz-smoke bench format clean
 

@@ -22,6 +22,10 @@ namespace zenor9::cli {
 
 namespace {
 
+constexpr const char* kLicenceNotice =
+    "Copyright (c) 2026 zenor9-prefix developers.\n"
+    "Free software under the MIT licence: you may use, copy, change and pass it on.";
+
 // What each exit code means, as --help says it.
 const std::map<int, const char*>& ExitCodeMeanings() {
   static const std::map<int, const char*> meanings = {
@@ -341,7 +345,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       Footer({kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
               kExitVerifyMismatch, kExitInterrupted, kExitTerminated},
              "zenor9 COMMAND --help shows the options of each command."));
-  app.set_version_flag("--version", std::string("zenor9 ") + ZENOR9_VERSION);
+  app.set_version_flag("--version", std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
   app.require_subcommand(1);
 
   MainOptions options;

@@ -28,7 +28,10 @@ zenor9=$root/usr/bin/zenor9
 # Never the machine's real serial ports.
 for n in 1 2 3 4; do export ZENOR9_COM$n=/nonexistent/zenor9-package-com$n; done
 
-"$zenor9" --version
+"$zenor9" --version | grep -q "MIT licence" || { echo "zenor9 --version names no licence" >&2; exit 1; }
+doc=$root/usr/share/doc/zenor9-prefix
+grep -q '^License: Expat' "$doc/copyright" || { echo "the copyright file names no MIT (Expat) licence" >&2; exit 1; }
+[[ -f "$doc/THIRD-PARTY.md" ]] || { echo "THIRD-PARTY.md is not installed" >&2; exit 1; }
 
 "$zenor9" sim --net 7 --prefix 25 > "$root/sim.out" &
 sim=$!

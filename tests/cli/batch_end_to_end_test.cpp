@@ -341,6 +341,7 @@ TEST(CommandHelpTest, EachCommandListsItsOptionsAndOnlyItsExitCodes) {
   const ChildResult version = RunZenor9({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("zenor9 ", 0), 0u) << version.out;
+  EXPECT_NE(version.out.find("MIT"), std::string::npos) << version.out;
 }
 
 TEST(CommandHelpTest, OffIsAcceptedInAnyCaseAndSimSaysWhyItCannotLink) {
