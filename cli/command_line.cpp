@@ -32,7 +32,8 @@ const std::map<int, const char*>& ExitCodeMeanings() {
       {kExitOk, "success"},
       {kExitFailed, "no link with the register, or the command failed"},
       {kExitUsage, "usage error (nothing was sent)"},
-      {kExitPortUnavailable, "port unavailable (missing, or held by another program)"},
+      {kExitPortUnavailable,
+       "port unavailable (missing, held by another program, or no device in the COM map)"},
       {kExitUnsupportedFirmware, "firmware not supported (only version code 105, firmware 1.0.5)"},
       {kExitVerifyMismatch, "write --verify read back other values than written"},
       {kExitInterrupted, "stopped by SIGINT (Ctrl-C): what was done is printed"},
@@ -48,9 +49,12 @@ line each in net-number order as soon as it is done ("net 7 25", "net 9 error:
 
 constexpr const char* kPortMapHelp =
     R"(COMn stands for the device in the environment variable ZENOR9_COMn when it
-is set, else for the one in the map file (lines COMn=PATH, # starts a comment),
-else for the platform's default. --map rewrites the file in one step and keeps
-its other lines; exit code 1 when it could not be written.)";
+is set, else for the one in the map file (lines COMn=PATH; # at the start of a
+line or after a blank starts a comment), else for the platform's default. A
+map that cannot be read, or a COMn whose only line in it is ignored, leaves
+COMn without a device (exit code 3), never the default. --map rewrites the
+file in one step under a lock and keeps its other lines; exit code 1 when it
+could not be read or written.)";
 
 constexpr const char* kDoctorHelp =
     R"(Checks in order, a line each (✓ or ✗, what was found, what to do): the device
@@ -232,11 +236,11 @@ std::string ExitCodesHelp(std::initializer_list<int> codes) {
   return help;
 }
 
-std::string DeviceOfPort(const std::string& port) {
+portmap::ComTarget TargetOfPort(const std::string& port) {
   if (const int number = portmap::ComNumberOfName(port); number != 0) {
-    return portmap::ResolveCom(number).device;
+    return portmap::ResolveCom(number);
   }
-  return port;
+  return {port};  // a device path, as given
 }
 
 namespace {
@@ -345,7 +349,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       Footer({kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
               kExitVerifyMismatch, kExitInterrupted, kExitTerminated},
              "zenor9 COMMAND --help shows the options of each command."));
-  app.set_version_flag("--version", std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
+  app.set_version_flag("--version",
+                       std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
   app.require_subcommand(1);
 
   MainOptions options;
@@ -444,7 +449,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
     return false;
   }
 
-  invocation.device = DeviceOfPort(options.port);
+  invocation.port = options.port;
+  invocation.portTarget = TargetOfPort(options.port);
   for (int net : NetsOfList(options.nets)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;

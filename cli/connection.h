@@ -12,6 +12,7 @@
 #include "link/channel.h"
 #include "link/net_number.h"
 #include "memmap/ram_list.h"
+#include "portmap/com_map.h"
 
 namespace zenor9::cli {
 
@@ -57,6 +58,9 @@ class UninterruptedSection {
 
 // The program's message, and the device with the reason it did not open.
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome);
+// The same for `port` (COMn) when the COM map gives it no device: nothing is
+// opened, and the reason names the map or its line.
+Outcome PortWithoutDevice(const std::string& port, const portmap::ComTarget& target);
 void FailNoLink(Outcome& outcome);
 
 // One whole set-up attempt: close, open, scan when `autoDetect`, identify, only

@@ -3,6 +3,8 @@
 #include <memory>
 #include <utility>
 
+#include "cli/port_failure_words.h"
+
 namespace zenor9::cli {
 
 namespace {

@@ -12,23 +12,35 @@ set -euo pipefail
 script=$(readlink -f "$0")
 cd "$(dirname "$script")/.."
 
+fail() {
+  echo "test-windows: $*" >&2
+  exit 1
+}
+
 # Wine also looks for serial ports of its own at each session start, opening
 # the machine's /dev/ttyS*, /dev/ttyUSB* and /dev/ttyACM* to see which are real.
-# As root, the run goes on in a private mount namespace where those devices are
-# /dev/null, so that not even that look reaches a real port.
-if [[ -z "${ZENOR9_TTYS_MASKED:-}" && $(id -u) -eq 0 ]] &&
-  unshare --mount --propagation private true 2>/dev/null; then
-  exec env ZENOR9_TTYS_MASKED=1 unshare --mount --propagation private "$script" "$@"
+# The run goes on only in a private mount namespace where those devices are
+# /dev/null, so that not even that look reaches a real port; where that cannot
+# be had, it stops. Masking happens only in a namespace other than the one the
+# script was started from (kept in the variable) and its caller's, never in
+# the machine's own /dev.
+namespace=$(readlink /proc/self/ns/mnt || true)
+if [[ -z "${ZENOR9_TTYS_MASKED:-}" ]]; then
+  [[ $(id -u) -eq 0 ]] ||
+    fail "the serial devices can be kept from Wine only as root (a private mount namespace); run as root"
+  unshare --mount --propagation private true 2>/dev/null ||
+    fail "unshare --mount failed: no private mount namespace to keep the serial devices from Wine"
+  exec env ZENOR9_TTYS_MASKED="$namespace" unshare --mount --propagation private "$script" "$@"
 fi
-if [[ -n "${ZENOR9_TTYS_MASKED:-}" ]]; then
-  for device in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
-    if [[ -c "$device" ]] && ! mount --bind /dev/null "$device"; then
-      echo "test-windows: $device could not be masked: Wine will look at it"
-    fi
-  done
-else
-  echo "test-windows: no private mount namespace (root needed): Wine will look at the serial devices"
-fi
+parent_namespace=$(readlink "/proc/$PPID/ns/mnt" || true)
+[[ -n "$namespace" && -n "$parent_namespace" && "$namespace" != "$parent_namespace" &&
+  "$namespace" != "$ZENOR9_TTYS_MASKED" ]] ||
+  fail "not in a private mount namespace of its own: masking the serial devices would hide them from the whole machine"
+for device in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
+  if [[ -c "$device" ]] && ! mount --bind /dev/null "$device"; then
+    fail "$device could not be masked, and Wine would open it"
+  fi
+done
 build=${BUILD:-build}
 windows_build=${WINDOWS_BUILD:-build-windows}
 mapped=(1 2 3 4 12)
@@ -38,11 +50,6 @@ export ZENOR9_WINE_PORTS=$PWD/$windows_build/wine-ports
 export ZENOR9_WINDOWS_EXE=$PWD/$windows_build/bin/zenor9.exe
 export WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
-
-fail() {
-  echo "test-windows: $*" >&2
-  exit 1
-}
 
 [[ -f "$ZENOR9_WINDOWS_EXE" ]] || fail "$ZENOR9_WINDOWS_EXE is missing: run make windows"
 
@@ -77,7 +84,7 @@ check_ports() {
   for dos in "$WINEPREFIX"/dosdevices/com*; do
     local name=${dos##*/}
     [[ " ${mapped[*]/#/com} " == *" $name "* ]] ||
-      echo "test-windows: Wine also maps ${name^^} to $(readlink "$dos")${ZENOR9_TTYS_MASKED:+ (/dev/null here)}; no test uses it"
+      echo "test-windows: Wine also maps ${name^^} to $(readlink "$dos") (/dev/null here); no test uses it"
   done
 }
 
