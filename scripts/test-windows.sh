@@ -7,7 +7,8 @@
 # folder's wine-ports/, which each test points at its own pseudo-terminal. Wine
 # maps COM1 to /dev/ttyS0 by default, and this machine has a real port there:
 # the mapping is in the registry before Wine first starts, and the run stops if
-# any of those COM ports leads to a real device.
+# any of those COM ports leads to a real device. Arguments go to ctest
+# (-R Vanish runs the tests whose names match).
 set -euo pipefail
 script=$(readlink -f "$0")
 cd "$(dirname "$script")/.."
@@ -103,4 +104,4 @@ wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine "$ZENOR9_WINDOWS_EXE" --help >/dev/null 2>&1 </dev/null
 cd "$build"
-ctest -L windows --output-on-failure --timeout 120
+ctest -L windows --output-on-failure --timeout 120 "$@"

@@ -119,6 +119,7 @@ TEST_F(PortMapTest, BadMapArgumentsAreUsageErrorsAndLeaveTheFileAlone) {
        {std::vector<std::string>{"ports", "--map", "COM1"},
         {"ports", "--map", "COM0=/dev/x"},
         {"ports", "--map", "COM1="},
+        {"ports", "--map", "COM1=/dev/ttyUSB0 #bench"},  // would read back as a comment
         {"ports", "--map", "LPT1=/dev/x"},
         {"ports", "--unmap", "COM300"},
         {"ports", "--map", "COM1=/dev/x", "--unmap", "COM1"}}) {
