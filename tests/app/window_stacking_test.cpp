@@ -166,6 +166,37 @@ bool WaitFor(const std::function<bool()>& done) {
   return true;
 }
 
+// Notes when a window has been iconified: the state that the program answers
+// by restoring the window at once.
+class IconifiedWatch final : public QObject {
+ public:
+  explicit IconifiedWatch(QWidget& window) : window_(window) { window_.installEventFilter(this); }
+  ~IconifiedWatch() override { window_.removeEventFilter(this); }
+  IconifiedWatch(const IconifiedWatch&) = delete;
+  IconifiedWatch& operator=(const IconifiedWatch&) = delete;
+
+  bool Seen() const { return seen_; }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::WindowStateChange && window_.isMinimized()) seen_ = true;
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  bool seen_ = false;
+};
+
+// Asks for the window to be minimised and, where a window manager runs, waits
+// until it has been: only then does what is on top say that the program
+// brought it back. A bare X server drops the request.
+bool MinimiseAndWait(QWidget& window) {
+  IconifiedWatch watch(window);
+  RequestMinimise(window);
+  return !WindowManagerRuns() || WaitFor([&] { return watch.Seen(); });
+}
+
 }  // namespace
 
 class WindowStackingTest : public QObject {
@@ -216,16 +247,17 @@ class WindowStackingTest : public QObject {
   void MinimiseRequestLeavesTheDialogUpAndCloseRequestActsAsClose() {
     Program p(2);
     QVERIFY(p.ConnectOk());
+    bool iconified = false;
     bool upAfterMinimise = false;
     bool closedByRequest = false;
     p.Connect([&] {
       QVERIFY(WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); }));
-      RequestMinimise(*p.dialog);
-      QTest::qWait(300);  // the window manager's turn
+      iconified = MinimiseAndWait(*p.dialog);
       upAfterMinimise = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
       RequestClose(*p.dialog);
       closedByRequest = WaitFor([&] { return !p.dialog->isVisible(); });
     });
+    QVERIFY(iconified);
     QVERIFY(upAfterMinimise);
     QVERIFY(closedByRequest);
     QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
@@ -235,6 +267,7 @@ class WindowStackingTest : public QObject {
   void MessageBoxComesUpOnTopStaysUpAndGivesTheFocusBack() {
     Program p;
     bool boxOnTop = false;
+    bool boxIconified = false;
     bool boxUpAfterMinimise = false;
     bool dialogFocusedAgain = false;
     p.Connect([&] {
@@ -248,8 +281,7 @@ class WindowStackingTest : public QObject {
         });
         if (box == nullptr) return;
         boxOnTop = WaitFor([&] { return OnTopWithFocus(*box, *p.dialog); });
-        RequestMinimise(*box);
-        QTest::qWait(300);  // the window manager's turn
+        boxIconified = MinimiseAndWait(*box);
         boxUpAfterMinimise = WaitFor([&] { return OnTopWithFocus(*box, *p.dialog); });
         QTest::keyClick(box, Qt::Key_Return);
       });
@@ -258,6 +290,7 @@ class WindowStackingTest : public QObject {
       dialogFocusedAgain = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
     });
     QVERIFY(boxOnTop);
+    QVERIFY(boxIconified);
     QVERIFY(boxUpAfterMinimise);
     QVERIFY(dialogFocusedAgain);
     QVERIFY(WaitFor([&] { return HasKeyboardFocus(*p.form); }));
