@@ -35,6 +35,9 @@ enum class Control : uint8_t {
   RadioButton4,
 };
 
+// The control's name as above ("tbRead"): the object name of its widget.
+const char* ControlName(Control control);
+
 enum class Window : uint8_t { MainForm, Init_Com };
 
 // One window's controls. Texts are UTF-8.
