@@ -24,33 +24,8 @@ FakeControl CheckedBox() {
   return box;
 }
 
-std::map<Control, FakeControl> MainWindowAtStart() {
-  // tbRead and tbWrite are enabled in the layout: FormCreate disables them.
-  return {{Control::ToolBar, {}},
-          {Control::tbConnect, {}},
-          {Control::tbRead, {}},
-          {Control::tbWrite, {}},
-          {Control::tbExit, {}},
-          {Control::PanelStatus, {}},
-          {Control::NetNumSpinEdit, Field("0", false)},
-          {Control::AutoDetectCheckBox, CheckedBox()},
-          {Control::UseCheckBox, CheckedBox()},
-          {Control::VelmorSpinEdit, Field("20", true)}};
-}
-
-std::map<Control, FakeControl> DialogAtStart() {
-  return {{Control::Button1, {}},
-          {Control::Button3, {}},
-          {Control::RadioButton1, CheckedBox()},
-          {Control::RadioButton2, {}},
-          {Control::RadioButton3, {}},
-          {Control::RadioButton4, {}}};
-}
-
-// COMn of these tests: ZENOR9_COMn names a device that does not exist, so
-// that nothing here ever reaches a real port; the in-process opener connects
-// COM1's name to the emulated line. The COM map comes from a settings folder
-// of the tests' own.
+// COMn names a device that does not exist, so that nothing here reaches a real
+// port, and the COM map comes from a settings folder of the tests' own.
 class TestPorts : public ::testing::Environment {
  public:
   void SetUp() override {
@@ -76,11 +51,26 @@ std::string TestDevice(int comNumber) {
   return "/nonexistent/zenor9-test-COM" + std::to_string(comNumber);
 }
 
+// tbRead and tbWrite are enabled in the layout: FormCreate disables them.
 FakeMainWindow::FakeMainWindow(Handlers& handlers)
-    : FakeControls<MainWindowView>(handlers, MainWindowAtStart()) {}
+    : FakeControls<MainWindowView>(handlers, {{Control::ToolBar, {}},
+                                              {Control::tbConnect, {}},
+                                              {Control::tbRead, {}},
+                                              {Control::tbWrite, {}},
+                                              {Control::tbExit, {}},
+                                              {Control::PanelStatus, {}},
+                                              {Control::NetNumSpinEdit, Field("0", false)},
+                                              {Control::AutoDetectCheckBox, CheckedBox()},
+                                              {Control::UseCheckBox, CheckedBox()},
+                                              {Control::VelmorSpinEdit, Field("20", true)}}) {}
 
 FakeSetupDialog::FakeSetupDialog(Handlers& handlers)
-    : FakeControls<SetupDialogView>(handlers, DialogAtStart()) {}
+    : FakeControls<SetupDialogView>(handlers, {{Control::Button1, {}},
+                                               {Control::Button3, {}},
+                                               {Control::RadioButton1, CheckedBox()},
+                                               {Control::RadioButton2, {}},
+                                               {Control::RadioButton3, {}},
+                                               {Control::RadioButton4, {}}}) {}
 
 void FakeSetupDialog::RunModal() {
   ++runs;
@@ -92,18 +82,15 @@ void FakeSetupDialog::RunModal() {
 }
 
 void FakeSetupDialog::EndModal() {
-  if (!visible) ++endsOutsideARun;
+  endsOutsideARun += visible ? 0 : 1;
   visible = false;
 }
 
 void FakeApplication::ShowMessageBox(const std::string& text, const std::string& caption,
                                      unsigned flags) {
-  ShownBox box{text, caption, flags, {}, busy > 0, false, dialog != nullptr && dialog->visible};
-  if (main != nullptr) {
-    box.status = main->Text(Control::PanelStatus);
-    box.buttonsEnabled = main->Enabled(Control::tbRead) && main->Enabled(Control::tbWrite);
-  }
-  boxes.push_back(box);
+  boxes.push_back({text, caption, flags, main->Text(Control::PanelStatus), busy > 0,
+                   main->Enabled(Control::tbRead) && main->Enabled(Control::tbWrite),
+                   dialog->visible});
 }
 
 Bench::Bench(uint8_t netNumber) : reg(line.AddRegister(netNumber)) {
@@ -111,7 +98,13 @@ Bench::Bench(uint8_t netNumber) : reg(line.AddRegister(netNumber)) {
   state.channel.opener = emu::InProcessOpener(line, clock, {TestDevice(1)});
   app.main = &main;
   app.dialog = &dialog;
-  line.SetObserver([this](const emu::WireByte& byte) { Observe(byte); });
+  line.SetObserver([this](const emu::WireByte& byte) {
+    if (!byte.toRegister) return;
+    bytesSentWithoutWaitCursor += app.busy == 0 ? 1 : 0;
+    if (byte.parity == ParityMode::Mark && commandsToSilence_ > 0 && --commandsToSilence_ == 0) {
+      reg.SetFault(emu::Fault::Silent);
+    }
+  });
   handlers.Created(static_cast<MainWindowView&>(main));
   handlers.Created(static_cast<SetupDialogView&>(dialog));
 }
@@ -120,14 +113,6 @@ Bench::~Bench() {
   line.SetObserver(nullptr);
   handlers.Destroyed(static_cast<SetupDialogView&>(dialog));
   handlers.Destroyed(static_cast<MainWindowView&>(main));
-}
-
-void Bench::Observe(const emu::WireByte& byte) {
-  if (!byte.toRegister) return;
-  if (app.busy == 0) ++idleBytes_;
-  if (byte.parity == ParityMode::Mark && commandsToSilence_ > 0 && --commandsToSilence_ == 0) {
-    reg.SetFault(emu::Fault::Silent);
-  }
 }
 
 void Bench::Connect(std::function<void()> inDialog) {
@@ -141,22 +126,10 @@ bool Bench::ConnectOk() {
   return state.connected == 1 && app.boxes.size() == boxesBefore;
 }
 
-bool Bench::ButtonsEnabled() const {
-  return main.Enabled(Control::tbRead) && main.Enabled(Control::tbWrite);
-}
-
-bool Bench::ButtonsDisabled() const {
-  return !main.Enabled(Control::tbRead) && !main.Enabled(Control::tbWrite);
-}
-
-void Bench::SilenceFromCommand(int n) {
-  commandsToSilence_ = n;
-}
-
 int Bench::CommandsSent() const {
   int commands = 0;
   for (const emu::WireByte& byte : line.Log()) {
-    if (byte.toRegister && byte.parity == ParityMode::Mark) ++commands;
+    commands += byte.toRegister && byte.parity == ParityMode::Mark ? 1 : 0;
   }
   return commands;
 }

@@ -1,14 +1,13 @@
-// The windows as a toolkit would keep them, without a toolkit: each control's
-// state in a table, the events forwarded back to the handlers synchronously
-// when a state changes, the modal run of the dialog as a script, the message
-// boxes recorded. Over them, the program on an emulated register line on
-// virtual time.
+// The windows as a toolkit keeps them, without a toolkit: each control's state
+// in a table, its event forwarded to the handlers before a change of state
+// returns, the dialog's modal run as a script, the message boxes recorded.
+// Over them, the program on an emulated register line on virtual time.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "emulator/line.h"
@@ -34,16 +33,14 @@ class FakeControls : public View {
 
   std::string Text(Control c) const override { return controls.at(c).text; }
   void SetText(Control c, const std::string& text) override {
-    if (controls.at(c).text == text) return;
-    controls.at(c).text = text;
-    handlers_.Changed(c);
+    if (std::exchange(controls.at(c).text, text) != text) handlers_.Changed(c);
   }
   bool Checked(Control c) const override { return controls.at(c).checked; }
   void SetChecked(Control c, bool checked) override {
     if (controls.at(c).checked == checked) return;
-    if (checked && IsRadio(c)) {
-      for (auto& [other, state] : controls) {
-        if (IsRadio(other)) state.checked = false;
+    for (auto& [other, state] : controls) {
+      if (checked && c >= Control::RadioButton1 && other >= Control::RadioButton1) {
+        state.checked = false;  // one radio button of the group
       }
     }
     controls.at(c).checked = checked;
@@ -54,39 +51,24 @@ class FakeControls : public View {
   void SetToolTip(Control c, const std::string& text) override { controls.at(c).toolTip = text; }
   void RepaintNow(Control c) override { ++controls.at(c).repaints; }
 
-  // What the user does. A disabled control takes nothing.
+  // The user's acts; a disabled control takes none.
   void Press(Control c) {
     if (Enabled(c)) handlers_.Clicked(c);
   }
   void Toggle(Control c) {
     if (Enabled(c)) SetChecked(c, !Checked(c));
   }
-  // Typed one character at a time; refused characters are counted as beeps.
-  void Type(Control c, std::string_view typed) {
-    for (const char character : typed) {
-      if (!Enabled(c)) return;
-      if (SpinFieldAccepts(static_cast<unsigned char>(character))) {
-        SetText(c, Text(c) + character);
-      } else {
-        ++beeps;
-      }
-    }
-  }
-  // Pasted or selected over: the whole text at once, unchecked.
-  void Replace(Control c, const std::string& text) {
+  void Type(Control c, const std::string& text) {
     if (Enabled(c)) SetText(c, text);
   }
-  // The focus leaves the spin edit for another control of the window.
+  // The focus goes to another control of the window.
   void Leave(Control c) {
     if (auto inRange = TextBroughtIntoRange(Text(c), SpinRangeOf(c))) SetText(c, *inRange);
   }
 
   std::map<Control, FakeControl> controls;
-  int beeps = 0;
 
  protected:
-  static bool IsRadio(Control c) { return c >= Control::RadioButton1; }
-
   Handlers& handlers_;
 };
 
@@ -100,8 +82,8 @@ class FakeMainWindow final : public FakeControls<MainWindowView> {
 class FakeSetupDialog final : public FakeControls<SetupDialogView> {
  public:
   explicit FakeSetupDialog(Handlers& handlers);
-  // Activates the dialog, then runs the script as the user inside the modal
-  // run; a dialog the script left open is closed with Button3.
+  // Activation, then the script as the user; a dialog left open is closed
+  // with Button3.
   void RunModal() override;
   void EndModal() override;
 
@@ -115,8 +97,9 @@ struct ShownBox {
   std::string text;
   std::string caption;
   unsigned flags;
-  std::string status;  // the status line while the box was up
-  bool busy;           // the wait cursor was up
+  // While the box was up:
+  std::string status;
+  bool busy;
   bool buttonsEnabled;
   bool dialogOpen;
 };
@@ -133,8 +116,7 @@ class FakeApplication final : public ApplicationView {
   const FakeSetupDialog* dialog = nullptr;
 };
 
-// The program over fakes of its windows, on an emulated line whose register has
-// `netNumber`. COM1 leads to the line; COM2 to COM4 name devices that do not
+// The register has `netNumber`. COM1 leads to its line; COM2 to COM4 do not
 // open.
 class Bench {
  public:
@@ -143,19 +125,21 @@ class Bench {
 
   // Presses tbConnect; `inDialog` runs inside the dialog's modal run.
   void Connect(std::function<void()> inDialog);
-  // A whole set-up with Button1 and the dialog's choices as they are; true when
-  // it connected without a box.
+  // Button1 with the dialog's choices as they are; true when it connected
+  // without a box.
   bool ConnectOk();
 
   std::string Status() const { return main.Text(Control::PanelStatus); }
-  bool ButtonsEnabled() const;
-  bool ButtonsDisabled() const;
-  // Makes the register silent from the n-th command sent from now on.
-  void SilenceFromCommand(int n);
-  // Commands sent since the log was last cleared (each starts with one address byte).
+  bool ButtonsEnabled() const {
+    return main.Enabled(Control::tbRead) && main.Enabled(Control::tbWrite);
+  }
+  bool ButtonsDisabled() const {
+    return !main.Enabled(Control::tbRead) && !main.Enabled(Control::tbWrite);
+  }
+  // The register goes silent from the n-th command sent from now on.
+  void SilenceFromCommand(int n) { commandsToSilence_ = n; }
+  // Commands sent since the log was last cleared.
   int CommandsSent() const;
-  // Bytes sent to the register while the wait cursor was not up.
-  int BytesSentWithoutWaitCursor() const { return idleBytes_; }
 
   emu::Line line;
   emu::Register& reg;
@@ -165,15 +149,13 @@ class Bench {
   Handlers handlers{state, app};
   FakeMainWindow main{handlers};
   FakeSetupDialog dialog{handlers};
+  int bytesSentWithoutWaitCursor = 0;
 
  private:
-  void Observe(const emu::WireByte& byte);
-
-  int idleBytes_ = 0;
-  int commandsToSilence_ = 0;  // 0: none
+  int commandsToSilence_ = 0;
 };
 
-// The device that COMn stands for in these tests.
+// The device that COMn stands for in these tests: none that exists.
 std::string TestDevice(int comNumber);
 
 }  // namespace zenor9::test

@@ -53,7 +53,7 @@ TEST(ReadTest, ShowsTheTwoCellsAsTheyAre) {
     EXPECT_TRUE(b.ButtonsEnabled());
     EXPECT_TRUE(b.app.boxes.empty());
     EXPECT_EQ(b.CommandsSent(), 2);
-    EXPECT_EQ(b.BytesSentWithoutWaitCursor(), 0);
+    EXPECT_EQ(b.bytesSentWithoutWaitCursor, 0);
   }
 }
 
@@ -63,7 +63,7 @@ TEST(ReadTest, FFInEitherCellMeansNotUsed) {
     for (const bool checkedBefore : {true, false}) {
       Connected b;
       ASSERT_TRUE(b.connectedOk);
-      b.main.Replace(Control::VelmorSpinEdit, "27");
+      b.main.Type(Control::VelmorSpinEdit, "27");
       if (!checkedBefore) b.main.Toggle(Control::UseCheckBox);
       b.Cells(tens, units);
       b.main.Press(Control::tbRead);
@@ -108,12 +108,12 @@ TEST(ReadTest, AFailureShowsItsBoxThenLeavesTheOperationsDisabled) {
 TEST(WriteTest, WritesTheShownPrefixAndConfirms) {
   Connected b;
   ASSERT_TRUE(b.connectedOk);
-  b.main.Replace(Control::VelmorSpinEdit, "27");
+  b.main.Type(Control::VelmorSpinEdit, "27");
   b.main.Press(Control::tbWrite);
   EXPECT_EQ(b.reg.ReadRam(kTens), 0x32);
   EXPECT_EQ(b.reg.ReadRam(kUnits), 0x37);
   EXPECT_EQ(b.CommandsSent(), 2);
-  EXPECT_EQ(b.BytesSentWithoutWaitCursor(), 0);
+  EXPECT_EQ(b.bytesSentWithoutWaitCursor, 0);
   ASSERT_EQ(b.app.boxes.size(), 1u);
   const ShownBox& box = b.app.boxes[0];
   EXPECT_EQ(box.text, "Операция успешно завершена");
@@ -130,7 +130,7 @@ TEST(WriteTest, WritesTheShownPrefixAndConfirms) {
 TEST(WriteTest, NotUsedWritesFFTwiceWhateverTheFieldShows) {
   Connected b;
   ASSERT_TRUE(b.connectedOk);
-  b.main.Replace(Control::VelmorSpinEdit, "27");
+  b.main.Type(Control::VelmorSpinEdit, "27");
   b.main.Toggle(Control::UseCheckBox);
   EXPECT_EQ(b.Prefix(), "20");
   EXPECT_FALSE(b.PrefixEnabled());
@@ -150,7 +150,7 @@ TEST(WriteTest, AFailureStopsAtTheFailingCellAndLeavesTheOperationsEnabled) {
     Connected b;
     ASSERT_TRUE(b.connectedOk);
     b.reg.SetPrefix("off");
-    b.main.Replace(Control::VelmorSpinEdit, "16");
+    b.main.Type(Control::VelmorSpinEdit, "16");
     b.main.Leave(Control::VelmorSpinEdit);  // brought to 20
     b.SilenceFromCommand(failingCommand);
     b.main.Press(Control::tbWrite);
@@ -182,7 +182,7 @@ TEST(WriteTest, TextThatIsNoPrefixIsRefusedBeforeAnyCommand) {
                                 "2\xD0\x90", std::string(5000, '2')}) {
     SCOPED_TRACE(text.substr(0, 10));
     b.app.boxes.clear();
-    b.main.Replace(Control::VelmorSpinEdit, text);
+    b.main.Type(Control::VelmorSpinEdit, text);
     b.main.Press(Control::tbWrite);
     ASSERT_EQ(b.app.boxes.size(), 1u);
     EXPECT_EQ(b.app.boxes[0].text, "Префикс должен быть числом от 20 до 29");
@@ -196,18 +196,10 @@ TEST(WriteTest, TextThatIsNoPrefixIsRefusedBeforeAnyCommand) {
   }
   EXPECT_EQ(b.reg.Prefix(), "24");
   // The next write of a good prefix goes ahead as usual.
-  b.main.Replace(Control::VelmorSpinEdit, "27");
+  b.main.Type(Control::VelmorSpinEdit, "27");
   b.main.Press(Control::tbWrite);
   EXPECT_EQ(b.reg.Prefix(), "27");
   EXPECT_EQ(b.Status(), "Запись завершена");
-}
-
-TEST(WriteTest, TheOperationsAreDisabledUntilASetUp) {
-  Bench b(1);
-  b.main.Press(Control::tbRead);
-  b.main.Press(Control::tbWrite);
-  EXPECT_TRUE(b.app.boxes.empty());
-  EXPECT_TRUE(b.line.Log().empty());
 }
 
 }  // namespace

@@ -17,19 +17,6 @@ namespace {
 
 constexpr const char* kTitle = "ККМ ЗЕНОР-9 Префикс локального шрихового кода";
 
-TEST(MainWindowTest, StartsWithTheOperationsDisabledAndNoHandlerOfAFieldRun) {
-  Bench b;
-  EXPECT_TRUE(b.ButtonsDisabled());
-  EXPECT_TRUE(b.main.Enabled(Control::tbConnect) && b.main.Enabled(Control::tbExit));
-  EXPECT_EQ(b.Status(), "");
-  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "0");
-  EXPECT_FALSE(b.main.Enabled(Control::NetNumSpinEdit));
-  EXPECT_EQ(b.state.addressByte, 0xFF);
-  EXPECT_EQ(b.state.autoDetect, 1);
-  EXPECT_EQ(b.state.connected, 0);
-  EXPECT_TRUE(b.app.boxes.empty());
-}
-
 TEST(MainWindowTest, ExitClosesTheWindowAndItsEndReleasesThePort) {
   Bench b(4);
   ASSERT_TRUE(b.ConnectOk());
@@ -56,7 +43,8 @@ TEST(UnhandledErrorTest, ShownUnderTheApplicationTitleWithADotAfterALetterOrDigi
       {"ошибка", "ошибка."}};
   for (const auto& [message, shown] : cases) EXPECT_EQ(UnhandledErrorText(message), shown);
 
-  FakeApplication app;
+  Bench b;
+  FakeApplication& app = b.app;
   bool after = false;
   RunHandler(app, [&] {
     throw std::runtime_error("'-' is not a valid integer value");
@@ -94,7 +82,7 @@ TEST(SetupTest, DetectionShowsTheNetNumberAndEnablesTheOperations) {
   EXPECT_EQ(b.state.memoryMap.PrefixUnitsCell(), 11888);
   EXPECT_TRUE(b.state.channel.IsOpen());
   EXPECT_EQ(b.CommandsSent(), 38 + 1);  // the probes of 0 to 37, then identify
-  EXPECT_EQ(b.BytesSentWithoutWaitCursor(), 0);
+  EXPECT_EQ(b.bytesSentWithoutWaitCursor, 0);
   EXPECT_EQ(b.app.busy, 0);
 }
 
@@ -199,20 +187,6 @@ TEST(SetupTest, AfterAnEarlierSuccessFailuresKeepTheOperationsEnabled) {
   EXPECT_TRUE(b.ButtonsEnabled());
 }
 
-TEST(SetupTest, WithoutDetectionTheTypedNetNumberIsUsed) {
-  Bench b(5);
-  b.main.Toggle(Control::AutoDetectCheckBox);
-  EXPECT_EQ(b.state.autoDetect, 0);
-  EXPECT_TRUE(b.main.Enabled(Control::NetNumSpinEdit));
-  b.main.Replace(Control::NetNumSpinEdit, "");
-  b.main.Type(Control::NetNumSpinEdit, "5");
-  ASSERT_TRUE(b.ConnectOk());
-  // No scan: the first byte on the line is already the register's address.
-  EXPECT_EQ(b.line.SentBytes().front(), AddressByteOfNetNumber(5));
-  EXPECT_EQ(b.CommandsSent(), 1);
-  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "5");
-}
-
 TEST(NetNumberTest, TheBoxShowsTheNumberInUseAndSwitchesTheField) {
   Bench b(37);
   ASSERT_TRUE(b.ConnectOk());
@@ -227,35 +201,14 @@ TEST(NetNumberTest, TheBoxShowsTheNumberInUseAndSwitchesTheField) {
   EXPECT_EQ(b.state.addressByte, AddressByteOfNetNumber(12));
 }
 
-TEST(NetNumberTest, TextThatIsNoWholeNumberKeepsTheAddressByte) {
-  Bench b;
+// The handler sees the text as it is typed, before the field brings it into
+// range; text that is no whole number leaves the address byte alone.
+TEST(NetNumberTest, TypedTextBecomesTheAddressByteTheSetUpUses) {
+  Bench b(5);
   b.main.Toggle(Control::AutoDetectCheckBox);
-  b.main.Replace(Control::NetNumSpinEdit, "37");
-  ASSERT_EQ(b.state.addressByte, 0xC8);
-  for (const std::string& text : std::vector<std::string>{
-           "", "+", "-", "2x5", " 25", "２５", "99999999999999999999", "-99999999999999999999",
-           std::string(5000, 'x'), std::string(4000, '9')}) {
-    b.main.Replace(Control::NetNumSpinEdit, text);
-    EXPECT_EQ(b.state.addressByte, 0xC8) << text.substr(0, 20);
-    // Leaving the field rewrites only whole numbers outside 0 to 99.
-    b.main.Leave(Control::NetNumSpinEdit);
-    EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), text);
-  }
-  EXPECT_TRUE(b.app.boxes.empty());
-  // Letters typed never reach the text.
-  b.main.Replace(Control::NetNumSpinEdit, "");
-  b.main.Type(Control::NetNumSpinEdit, "a4");
-  EXPECT_EQ(b.main.beeps, 1);
-  EXPECT_EQ(b.state.addressByte, AddressByteOfNetNumber(4));
-}
-
-TEST(NetNumberTest, ANumberOutOfRangeIsCodedAsTypedUntilTheFieldIsLeft) {
-  Bench b;
-  b.main.Toggle(Control::AutoDetectCheckBox);
-  b.main.Replace(Control::NetNumSpinEdit, "");
   std::vector<uint8_t> coded;
-  for (const char digit : std::string("150")) {
-    b.main.Type(Control::NetNumSpinEdit, std::string(1, digit));
+  for (const char* typed : {"1", "15", "150"}) {
+    b.main.Type(Control::NetNumSpinEdit, typed);
     coded.push_back(b.state.addressByte);
   }
   EXPECT_EQ(coded, (std::vector<uint8_t>{AddressByteOfNetNumber(1), AddressByteOfNetNumber(15),
@@ -263,10 +216,19 @@ TEST(NetNumberTest, ANumberOutOfRangeIsCodedAsTypedUntilTheFieldIsLeft) {
   b.main.Leave(Control::NetNumSpinEdit);
   EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "99");
   EXPECT_EQ(b.state.addressByte, 0x66);
-  b.main.Replace(Control::NetNumSpinEdit, "-5");
-  b.main.Leave(Control::NetNumSpinEdit);
-  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "0");
-  EXPECT_EQ(b.state.addressByte, 0xFF);
+  for (const std::string& text : std::vector<std::string>{
+           "", "+", "-", "2x5", " 25", "２５", "99999999999999999999", std::string(5000, '9')}) {
+    b.main.Type(Control::NetNumSpinEdit, text);
+    b.main.Leave(Control::NetNumSpinEdit);
+    EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), text);
+    EXPECT_EQ(b.state.addressByte, 0x66) << text.substr(0, 20);
+  }
+  EXPECT_TRUE(b.app.boxes.empty());
+  b.main.Type(Control::NetNumSpinEdit, "5");
+  ASSERT_TRUE(b.ConnectOk());
+  // No scan: the first byte on the line is already the register's address.
+  EXPECT_EQ(b.line.SentBytes().front(), AddressByteOfNetNumber(5));
+  EXPECT_EQ(b.CommandsSent(), 1);
 }
 
 TEST(SetupTest, AnErrorEscapingTheAttemptIsShownAndTheDialogGoesOn) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <climits>
 #include <tuple>
 
 #include "handlers/cell_text.h"
@@ -12,24 +13,16 @@ namespace zenor9 {
 namespace {
 
 TEST(SpinFieldTest, TheTextReadsAsAWholeNumberOrTheMinimum) {
-  const std::pair<const char*, int> cases[] = {{"25", 25},
-                                               {"+5", 5},
-                                               {"05", 5},
-                                               {"-7", -7},
-                                               {"150", 150},
-                                               {"", 20},
-                                               {"-", 20},
-                                               {"+", 20},
-                                               {"2-", 20},
-                                               {"x", 20},
-                                               {" 5", 20},
-                                               {"5 ", 20},
-                                               {"２５", 20},
-                                               {"99999999999", 20},
-                                               {"2147483648", 20},
-                                               {"2147483647", 2147483647},
-                                               {"-2147483648", -2147483647 - 1}};
-  for (const auto& [text, value] : cases) EXPECT_EQ(SpinValue(text, kPrefixRange), value) << text;
+  const std::pair<const char*, int> numbers[] = {{"+5", 5},
+                                                 {"05", 5},
+                                                 {"-7", -7},
+                                                 {"150", 150},
+                                                 {"2147483647", INT_MAX},
+                                                 {"-2147483648", INT_MIN}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(SpinValue(text, kPrefixRange), value);
+  for (const char* text : {"", "-", "+", "2-", "x", " 5", "5 ", "２５", "2147483648"}) {
+    EXPECT_EQ(SpinValue(text, kPrefixRange), 20) << text;
+  }
 }
 
 TEST(SpinFieldTest, AWrittenValueIsBroughtIntoTheRange) {
