@@ -158,9 +158,9 @@ void Handlers::UseCheckBoxClick() {
 }
 
 void Handlers::tbReadClick() {
-  using Outcome = PrefixReading::Outcome;
+  using Outcome = PrefixCellsReading::Outcome;
   ButtonDisabled();
-  PrefixReading reading;
+  PrefixCellsReading reading;
   {
     BusyCursor busy(application_);
     reading = ReadPrefixCells(state_);
