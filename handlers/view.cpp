@@ -16,10 +16,6 @@ const char* ControlName(Control control) {
   return kNames[static_cast<std::size_t>(control)];
 }
 
-int ControlsView::Value(Control control) const {
-  return SpinValue(Text(control), SpinRangeOf(control));
-}
-
 void ControlsView::SetValue(Control control, int64_t value) {
   SetText(control, SpinText(value, SpinRangeOf(control)));
 }

@@ -58,10 +58,8 @@ class ControlsView {
   // Repaints the control now, before the handler goes on.
   virtual void RepaintNow(Control control) = 0;
 
-  // A spin edit's value, read from its text within the control's range
-  // (spin_field.h): the minimum when the text is no whole number.
-  int Value(Control control) const;
-  // Brings `value` into the control's range and writes it as its text.
+  // A spin edit's value: `value` brought into the control's range
+  // (spin_field.h) and written as its text.
   void SetValue(Control control, int64_t value);
 };
 
