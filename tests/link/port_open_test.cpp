@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "link/handle_kind.h"
 #include "link/serial_port.h"
@@ -18,77 +19,49 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Counts the opens of the files it watches.
-class OpenWatch {
- public:
-  OpenWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
-  ~OpenWatch() { ::close(fd_); }
-  OpenWatch(const OpenWatch&) = delete;
-  OpenWatch& operator=(const OpenWatch&) = delete;
-
-  bool Watch(const fs::path& file) { return ::inotify_add_watch(fd_, file.c_str(), IN_OPEN) >= 0; }
-  int Opens() const {
-    alignas(inotify_event) char buffer[4096];
-    int opens = 0;
-    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
-      for (char* at = buffer; at < buffer + n;) {
-        const auto* event = reinterpret_cast<const inotify_event*>(at);
-        if ((event->mask & IN_OPEN) != 0) ++opens;
-        at += sizeof(inotify_event) + event->len;
-      }
+// The number of times `file` is opened while `act` runs, as inotify sees it.
+int OpensOf(const fs::path& file, const std::function<void()>& act) {
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  EXPECT_GE(::inotify_add_watch(watch, file.c_str(), IN_OPEN), 0) << file;
+  act();
+  alignas(inotify_event) char events[4096];
+  int opens = 0;
+  for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+    for (char* at = events; at < events + n;) {
+      opens += 1;
+      at += sizeof(inotify_event) + reinterpret_cast<const inotify_event*>(at)->len;
     }
-    return opens;
   }
-
- private:
-  int fd_;
-};
+  ::close(watch);
+  return opens;
+}
 
 TEST(PortOpenTest, NothingButACharacterDeviceIsOpened) {
   const fs::path dir = fs::temp_directory_path() / ("zenor9-open-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  const fs::path fifo = dir / "fifo";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const fs::path huge = dir / "huge";
-  std::ofstream(huge) << "";
-  fs::resize_file(huge, std::uintmax_t{1} << 32);  // sparse: nothing on the disk
-  fs::create_symlink(fifo, dir / "link-to-fifo");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::ofstream(dir / "huge") << "";
+  fs::resize_file(dir / "huge", std::uintmax_t{1} << 32);  // sparse: nothing on the disk
+  fs::create_symlink(dir / "fifo", dir / "link-to-fifo");
 
-  struct Case {
-    fs::path path;
-    const char* detail;
-  };
-  for (const Case& each : {Case{fifo, "a FIFO"}, Case{huge, "a file"},
-                           Case{dir / "link-to-fifo", "a FIFO"}, Case{dir, "a folder"}}) {
-    SCOPED_TRACE(each.path.string());
-    OpenWatch watch;
-    ASSERT_TRUE(watch.Watch(each.path));
-    const PortOpenResult opened = OpenPlatformPort(each.path.string());
+  for (const auto& [name, detail] :
+       {std::pair{"fifo", "a FIFO"}, std::pair{"huge", "a file"},
+        std::pair{"link-to-fifo", "a FIFO"}, std::pair{"", "a folder"}}) {
+    SCOPED_TRACE(name);
+    PortOpenResult opened;
+    EXPECT_EQ(OpensOf(dir / name, [&] { opened = OpenPlatformPort((dir / name).string()); }), 0);
     EXPECT_EQ(opened.port, nullptr);
     EXPECT_EQ(opened.failure, PortFailure::NotSerial);
-    EXPECT_EQ(opened.detail, each.detail);
-    EXPECT_EQ(watch.Opens(), 0);
+    EXPECT_EQ(opened.detail, detail);
   }
-  // A character device is opened and then refused for being no terminal.
-  OpenWatch watch;
-  ASSERT_TRUE(watch.Watch("/dev/null"));
-  EXPECT_EQ(OpenPlatformPort("/dev/null").failure, PortFailure::NotSerial);
-  EXPECT_GE(watch.Opens(), 1);
+  // A character device is opened, then refused for being no terminal.
+  EXPECT_GE(
+      OpensOf("/dev/null",
+              [] { EXPECT_EQ(OpenPlatformPort("/dev/null").failure, PortFailure::NotSerial); }),
+      1);
   fs::remove_all(dir);
 }
-
-// A driver's answer to GetCommState, as the Windows backend would pass it on.
-struct LineStateAnswer {
-  bool hasState;
-  int asked = 0;
-
-  std::optional<PortOpenResult> operator()() {
-    ++asked;
-    if (hasState) return std::nullopt;
-    return PortOpenResult::Failure(PortFailure::NotSerial, "Incorrect function. (error 1)");
-  }
-};
 
 TEST(PortOpenTest, AHandleOfUnknownTypeIsAPortWhenItHasALineState) {
   struct Case {
@@ -110,11 +83,15 @@ TEST(PortOpenTest, AHandleOfUnknownTypeIsAPortWhenItHasALineState) {
            Case{"a pipe", HandleKind::PipeOrSocket, true, PortFailure::NotSerial, 0},
        }) {
     SCOPED_TRACE(each.what);
-    LineStateAnswer answer{each.hasState};
+    int asked = 0;
     const std::optional<PortOpenResult> refusal =
-        RefusalOfHandle(each.kind, [&answer] { return answer(); });
+        RefusalOfHandle(each.kind, [&]() -> std::optional<PortOpenResult> {
+          ++asked;
+          if (each.hasState) return std::nullopt;
+          return PortOpenResult::Failure(PortFailure::NotSerial, "Incorrect function. (error 1)");
+        });
     EXPECT_EQ(refusal ? std::optional<PortFailure>(refusal->failure) : std::nullopt, each.refusal);
-    EXPECT_EQ(answer.asked, each.asked);
+    EXPECT_EQ(asked, each.asked);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <tuple>
 
 #include "link/serial_port.h"
 #include "portmap/com_map.h"
@@ -232,43 +233,27 @@ TEST_F(ComMapTest, AComPortWhoseOnlyLineIsIgnoredHasNoDevice) {
 // FIFO nor the device is opened (a FIFO would wait for a writer).
 TEST_F(ComMapTest, AMapThatCannotBeReadGivesNoPortADeviceAndStaysAsItWas) {
   const fs::path file = MapFilePath();
-  const auto inFolder = [&] { fs::create_directories(file.parent_path()); };
-  struct Case {
-    const char* what;
-    std::function<void()> make;
-    std::string reason;
+  const auto unpermitted = [&] {
+    WriteMap("COM1=/dev/pts/3\n");
+    fs::permissions(file, fs::perms::none);
   };
-  const std::vector<Case> cases = {
+  const std::vector<std::tuple<std::string, std::function<void()>, std::string>> cases = {
       {"a folder", [&] { fs::create_directories(file); }, "it is a folder"},
       {"not UTF-8", [&] { WriteMap("COM1=/dev/pts/3\nCOM2=/dev/caf\xE9\n"); },
        "line 2 is not UTF-8 text"},
       {"too large", [&] { WriteMap("COM1=/dev/pts/3\n#" + std::string(64 * 1024, ' ')); },
        "it is larger than 64 KiB"},
-      {"a FIFO",
-       [&] {
-         inFolder();
-         ::mkfifo(file.c_str(), 0600);
-       },
-       "it is not a regular file"},
-      {"a device",
-       [&] {
-         inFolder();
-         fs::create_symlink("/dev/null", file);
-       },
-       "it is not a regular file"},
-      {"no permission",
-       [&] {
-         WriteMap("COM1=/dev/pts/3\n");
-         fs::permissions(file, fs::perms::none);
-       },
-       "Permission denied"},
+      {"a FIFO", [&] { ::mkfifo(file.c_str(), 0600); }, "it is not a regular file"},
+      {"a device", [&] { fs::create_symlink("/dev/null", file); }, "it is not a regular file"},
+      {"no permission", unpermitted, "Permission denied"},
   };
-  for (const Case& each : cases) {
-    SCOPED_TRACE(each.what);
+  for (const auto& [what, make, reason] : cases) {
+    SCOPED_TRACE(what);
     fs::remove_all(dir);
-    each.make();
+    fs::create_directories(file.parent_path());
+    make();
     // Root reads any file: the permission case needs another user.
-    if (std::string(each.what) == "no permission" && ::geteuid() == 0) continue;
+    if (what == "no permission" && ::geteuid() == 0) continue;
     const fs::file_type type = fs::status(file).type();
     const std::string before = type == fs::file_type::regular ? ReadAll(file) : "";
 
@@ -276,7 +261,7 @@ TEST_F(ComMapTest, AMapThatCannotBeReadGivesNoPortADeviceAndStaysAsItWas) {
       const ComTarget target = ResolveCom(number);
       EXPECT_EQ(target.device, "") << number;
       EXPECT_EQ(target.fault, MapFault::Unreadable);
-      EXPECT_NE(target.problem.find(file.string() + " cannot be read: " + each.reason),
+      EXPECT_NE(target.problem.find(file.string() + " cannot be read: " + reason),
                 std::string::npos)
           << target.problem;
     }
@@ -287,7 +272,7 @@ TEST_F(ComMapTest, AMapThatCannotBeReadGivesNoPortADeviceAndStaysAsItWas) {
     std::string error;
     EXPECT_FALSE(RewriteMapFile(
         file, [](const std::string& text) { return WithMapping(text, 4, "/dev/pts/6"); }, error));
-    EXPECT_NE(error.find(each.reason), std::string::npos) << error;
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
     EXPECT_EQ(fs::status(file).type(), type);
     if (type == fs::file_type::regular) {
       fs::permissions(file, fs::perms::owner_read);
