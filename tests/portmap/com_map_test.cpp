@@ -176,55 +176,46 @@ TEST_F(ComMapTest, AMissingMapIsEmpty) {
 
 // The map as an editor leaves it: a byte-order mark (Notepad), comments after
 // the paths, a name under /dev given without /dev, a '#' inside a by-id name.
-TEST_F(ComMapTest, AMarkCommentsAndRelativePathsAreReadAsMeant) {
+// A COMn whose lines are all ignored stands for no device, naming the line:
+// never for the default device, which is some other port.
+TEST_F(ComMapTest, AnEditedMapIsReadAsMeantAndAnIgnoredLineLeavesItsPortWithoutDevice) {
   const std::string kMark = "\xEF\xBB\xBF";
   WriteMap(kMark +
            "COM1=/dev/pts/3   # bench line\n"
            "COM2 = ttyUSB0\t# under /dev\n"
-           "COM3=/dev/serial/by-id/usb-a#b\n");
-  EXPECT_EQ(ResolveCom(1).device, "/dev/pts/3");
+           "COM3=/dev/serial/by-id/usb-a#b\n"
+           "COM4 /dev/ttyUSB0\n"
+           "COM5=   # not known yet\n"
+           "COM1=/dev/pts/9\n");
+  EXPECT_EQ(ResolveCom(1).device, "/dev/pts/3");  // its first line counts
   EXPECT_EQ(ResolveCom(1).source, Source::MapFile);
   EXPECT_EQ(ResolveCom(2).device, "/dev/ttyUSB0");
   EXPECT_EQ(ResolveCom(3).device, "/dev/serial/by-id/usb-a#b");
-  EXPECT_TRUE(ReadComMap(MapFilePath()).problems.empty());
+  const ComTarget com4 = ResolveCom(4);
+  EXPECT_EQ(com4.device, "");
+  EXPECT_EQ(com4.fault, MapFault::LineIgnored);
+  EXPECT_NE(com4.problem.find("line 4 of the COM map " + MapFilePath().string() + " is ignored"),
+            std::string::npos)
+      << com4.problem;
+  EXPECT_NE(ResolveCom(5).problem.find("line 5"), std::string::npos) << ResolveCom(5).problem;
+  EXPECT_EQ(ResolveCom(6).source, Source::Default);  // no line names it
+  ::setenv("ZENOR9_COM4", "/dev/pts/5", 1);
+  EXPECT_EQ(ResolveCom(4).device, "/dev/pts/5");  // the environment still comes first
 
-  // A rewrite keeps the mark and replaces COM1's line rather than adding one.
+  // A rewrite keeps the mark and replaces a line rather than adding one, an
+  // ignored line too; unmapping drops a port's ignored line.
   std::string error;
   ASSERT_TRUE(RewriteMapFile(
-      MapFilePath(), [](const std::string& text) { return WithMapping(text, 1, "/dev/pts/4"); },
+      MapFilePath(),
+      [](const std::string& text) { return WithoutMapping(WithMapping(text, 4, "/dev/pts/4"), 5); },
       error))
       << error;
   EXPECT_EQ(ReadAll(MapFilePath()), kMark +
-                                        "COM1=/dev/pts/4\n"
+                                        "COM1=/dev/pts/3   # bench line\n"
                                         "COM2 = ttyUSB0\t# under /dev\n"
-                                        "COM3=/dev/serial/by-id/usb-a#b\n");
-  EXPECT_EQ(ResolveCom(1).device, "/dev/pts/4");
-}
-
-// A COMn whose lines are all ignored stands for no device, naming the line:
-// never for the default device, which is some other port.
-TEST_F(ComMapTest, AComPortWhoseOnlyLineIsIgnoredHasNoDevice) {
-  WriteMap(
-      "# shop line\n"
-      "COM3 /dev/ttyUSB0\n"
-      "COM4=   # not known yet\n"
-      "COM1=/dev/pts/3\n"
-      "COM1=/dev/pts/9\n");
-  const ComTarget com3 = ResolveCom(3);
-  EXPECT_EQ(com3.device, "");
-  EXPECT_EQ(com3.fault, MapFault::LineIgnored);
-  EXPECT_NE(com3.problem.find("line 2 of the COM map " + MapFilePath().string() + " is ignored"),
-            std::string::npos)
-      << com3.problem;
-  EXPECT_NE(ResolveCom(4).problem.find("line 3"), std::string::npos) << ResolveCom(4).problem;
-  EXPECT_EQ(ResolveCom(1).device, "/dev/pts/3");     // its first line counts
-  EXPECT_EQ(ResolveCom(2).source, Source::Default);  // no line names it
-  ::setenv("ZENOR9_COM3", "/dev/pts/5", 1);
-  EXPECT_EQ(ResolveCom(3).device, "/dev/pts/5");  // the environment still comes first
-
-  // Mapping COM3 replaces its broken line; unmapping COM4 drops its line.
-  EXPECT_EQ(WithoutMapping(WithMapping(ReadAll(MapFilePath()), 3, "/dev/ttyUSB1"), 4),
-            "# shop line\nCOM3=/dev/ttyUSB1\nCOM1=/dev/pts/3\nCOM1=/dev/pts/9\n");
+                                        "COM3=/dev/serial/by-id/usb-a#b\n"
+                                        "COM4=/dev/pts/4\n"
+                                        "COM1=/dev/pts/9\n");
 }
 
 // A map that exists but cannot be read gives no COMn a device, each with the
