@@ -26,13 +26,15 @@ FileText Unreadable(std::string why) {
   return {FileText::State::Unreadable, {}, std::move(why)};
 }
 
+std::string TooLarge(std::uintmax_t limit) {
+  return "it is larger than " + std::to_string(limit / 1024) + " KiB";
+}
+
 // Why a file of this kind and size is not read; empty when it may be.
 std::string RefusalOf(const struct stat& info, std::uintmax_t limit) {
   if (S_ISDIR(info.st_mode)) return "it is a folder";
   if (!S_ISREG(info.st_mode)) return "it is not a regular file";
-  if (static_cast<std::uintmax_t>(info.st_size) > limit) {
-    return "it is larger than " + std::to_string(limit / 1024) + " KiB";
-  }
+  if (static_cast<std::uintmax_t>(info.st_size) > limit) return TooLarge(limit);
   return {};
 }
 
@@ -125,7 +127,7 @@ FileText ReadWholeFile(const fs::path& file, std::uintmax_t limit) {
     if (n == 0) return read;
     read.text.append(buffer, static_cast<std::size_t>(n));
   }
-  return Unreadable("it is larger than " + std::to_string(limit / 1024) + " KiB");
+  return Unreadable(TooLarge(limit));  // it grew while it was read
 }
 
 FileLock::FileLock(const fs::path& lockFile)
