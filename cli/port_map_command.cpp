@@ -90,8 +90,9 @@ void AddComMap(Outcome& outcome) {
       (*outcome.comProblems)[name] = target.problem;
     }
     lines.push_back(ComLine(number, target));
-    if (!target.device.empty() && !diag::DevicePresent(target.device))
+    if (!target.device.empty() && !diag::DevicePresent(target.device)) {
       lines.back() += "  (missing)";
+    }
   }
   outcome.mapFile = file.string();
   std::string mapLine = "map file: " + (file.empty() ? "none (no home directory)" : file.string());
