@@ -156,12 +156,12 @@ void RequestClose(const QWidget& window) {
                     XCB_EVENT_MASK_NO_EVENT);
 }
 
-// Processes events until `done` holds or 5 s have passed.
-bool WaitFor(const std::function<bool()>& done) {
+// Processes events until `done` holds or `mostMs` have passed.
+bool WaitFor(const std::function<bool()>& done, qint64 mostMs = 5000) {
   QElapsedTimer timer;
   timer.start();
   while (!done()) {
-    if (timer.elapsed() > 5000) return false;
+    if (timer.elapsed() > mostMs) return false;
     QTest::qWait(20);
   }
   return true;
@@ -190,12 +190,13 @@ class IconifiedWatch final : public QObject {
 };
 
 // Asks for the window to be minimised and, where a window manager runs, waits
-// until it has been: only then does what is on top say that the program
-// brought it back. A bare X server drops the request.
+// until it has been (a window manager on a busy machine may take seconds): only
+// then does what is on top say that the program brought it back. A bare X
+// server drops the request.
 bool MinimiseAndWait(QWidget& window) {
   IconifiedWatch watch(window);
   RequestMinimise(window);
-  return !WindowManagerRuns() || WaitFor([&] { return watch.Seen(); });
+  return !WindowManagerRuns() || WaitFor([&] { return watch.Seen(); }, 20000);
 }
 
 }  // namespace
