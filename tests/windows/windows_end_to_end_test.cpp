@@ -6,10 +6,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -457,29 +455,6 @@ TEST_F(WindowsTest, HelpNamesWindowsDevicesAndSimIsNotAvailable) {
   EXPECT_EQ(sim.exitCode, 2);
   EXPECT_NE(sim.err.find("not available on Windows"), std::string::npos) << sim.err;
   EXPECT_TRUE(sim.out.empty());
-}
-
-// Explorer starts a console program on a console of its own; Wine does the same
-// for a program started on a terminal without a shell. Alone there and given
-// nothing to do, zenor9.exe explains itself and waits for Enter rather than
-// closing the window before its message can be read. From a shell, or with its
-// input elsewhere (a script), it ends at once as before.
-TEST_F(WindowsTest, StartedAloneOnItsConsoleItExplainsItselfAndWaitsForEnter) {
-  const testing::PromptedRun alone = wine.RunAnsweringPrompt({}, "Press Enter to close", 1000);
-  EXPECT_TRUE(alone.heldAtPrompt) << alone.shown;
-  EXPECT_EQ(alone.exitCode, 2);
-  EXPECT_NE(alone.shown.find("zenor9 --port COM3 read"), std::string::npos) << alone.shown;
-  EXPECT_NE(alone.shown.find("ЗЕНОР-9 cash registers"), std::string::npos) << alone.shown;
-
-  std::string exe = "Z:" + std::string(std::getenv("ZENOR9_WINDOWS_EXE"));
-  std::replace(exe.begin(), exe.end(), '/', '\\');
-  const std::string fromShell = wine.RunWindowsOnTerminal({"cmd", "/c", exe});
-  EXPECT_NE(fromShell.find("A subcommand is required"), std::string::npos) << fromShell;
-  EXPECT_EQ(fromShell.find("Press Enter"), std::string::npos) << fromShell;
-
-  const ChildResult scripted = wine.Run({});
-  EXPECT_EQ(scripted.exitCode, 2);
-  EXPECT_NE(scripted.err.find("A subcommand is required"), std::string::npos) << scripted.err;
 }
 
 }  // namespace

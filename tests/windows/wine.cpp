@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <system_error>
@@ -93,17 +92,6 @@ std::string Contents(const fs::path& path) {
   return contents.str();
 }
 
-// Where a run's stdout and stderr go: files of this process, one run at a time.
-std::string OutputFilesStem() {
-  return (fs::temp_directory_path() / ("zenor9-wine-" + std::to_string(::getpid()))).string();
-}
-
-void RemoveOutputFiles(const std::string& stem) {
-  std::error_code error;
-  fs::remove(stem + ".out", error);
-  fs::remove(stem + ".err", error);
-}
-
 // Starts a program with its standard streams on the given paths. Wine's output
 // goes to files or a terminal rather than pipes: Wine's background services may
 // inherit pipes and hold them open after the program has ended.
@@ -119,8 +107,8 @@ pid_t Start(std::vector<std::string> argv, std::vector<std::string> environment,
   std::vector<char*> argvPointers = Pointers(argv);
   std::vector<char*> environmentPointers = Pointers(environment);
   pid_t pid = -1;
-  const int failed = ::posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
-                                    environmentPointers.data());
+  const int failed = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                   environmentPointers.data());
   posix_spawn_file_actions_destroy(&actions);
   return failed == 0 ? pid : -1;
 }
@@ -209,24 +197,16 @@ ChildResult Wine::Run(const std::vector<std::string>& args) const {
 }
 
 MeasuredRun Wine::RunMeasured(const std::vector<std::string>& args) const {
-  return RunArgv(Argv(args));
-}
-
-ChildResult Wine::RunWindows(const std::vector<std::string>& command) const {
-  std::vector<std::string> argv{"/usr/bin/wine"};
-  argv.insert(argv.end(), command.begin(), command.end());
-  return RunArgv(argv).result;
-}
-
-MeasuredRun Wine::RunArgv(const std::vector<std::string>& argv) const {
   MeasuredRun run;
   if (const std::string unsafe = UnsafePorts(); !unsafe.empty()) {
-    run.result.err = "refused to run Wine: " + unsafe;
+    run.result.err = "refused to run zenor9.exe: " + unsafe;
     return run;
   }
-  const std::string output = OutputFilesStem();
+  const std::string output =
+      (fs::temp_directory_path() / ("zenor9-wine-" + std::to_string(::getpid()))).string();
   const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = Start(argv, RunEnvironment(), {"/dev/null", output + ".out", output + ".err"});
+  const pid_t pid =
+      Start(Argv(args), WineEnvironment(prefix_), {"/dev/null", output + ".out", output + ".err"});
   if (pid < 0) return run;
   run.result.exitCode = WaitForExit(
       pid, run.cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
@@ -234,112 +214,33 @@ MeasuredRun Wine::RunArgv(const std::vector<std::string>& argv) const {
   run.wallMs = wall.count();
   run.result.out = WithoutCarriageReturns(Contents(output + ".out"));
   run.result.err = WithoutCarriageReturns(Contents(output + ".err"));
-  RemoveOutputFiles(output);
+  std::error_code error;
+  fs::remove(output + ".out", error);
+  fs::remove(output + ".err", error);
   return run;
 }
 
 std::string Wine::RunOnTerminal(const std::vector<std::string>& args) const {
-  return OnTerminal(Argv(args), {}, 0).shown;
-}
-
-std::string Wine::RunWindowsOnTerminal(const std::vector<std::string>& command) const {
-  std::vector<std::string> argv{"/usr/bin/wine"};
-  argv.insert(argv.end(), command.begin(), command.end());
-  return OnTerminal(argv, {}, 0).shown;
-}
-
-PromptedRun Wine::RunAnsweringPrompt(const std::vector<std::string>& args,
-                                     const std::string& prompt, int holdMs) const {
-  return OnTerminal(Argv(args), prompt, holdMs);
-}
-
-PromptedRun Wine::OnTerminal(const std::vector<std::string>& argv, const std::string& prompt,
-                             int holdMs) const {
-  PromptedRun run;
-  if (!UnsafePorts().empty()) return run;
+  if (!UnsafePorts().empty()) return {};
   const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return run;
+  if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return {};
   const std::string device = ::ptsname(terminal);
-  const pid_t pid = Start(argv, RunEnvironment(), {device, device, device});
+  std::string shown;
+  const pid_t pid = Start(Argv(args), WineEnvironment(prefix_), {device, device, device});
   if (pid >= 0) {
-    std::optional<std::chrono::steady_clock::time_point> promptShown;
     double cpuMs = 0;
-    // Called only while the program runs: past the hold, it is still waiting.
-    run.exitCode = WaitForExit(pid, cpuMs, [&] {
-      DrainTerminal(terminal, run.shown, 20);
-      if (prompt.empty() || run.heldAtPrompt) return;
-      if (!promptShown && run.shown.find(prompt) != std::string::npos) {
-        promptShown = std::chrono::steady_clock::now();
-      }
-      if (promptShown &&
-          std::chrono::steady_clock::now() - *promptShown > std::chrono::milliseconds(holdMs)) {
-        run.heldAtPrompt = true;
-        (void)!::write(terminal, "\r", 1);
-      }
-    });
-    while (DrainTerminal(terminal, run.shown, 20)) {
+    WaitForExit(pid, cpuMs, [&] { DrainTerminal(terminal, shown, 20); });
+    while (DrainTerminal(terminal, shown, 20)) {
     }
   }
   ::close(terminal);
-  return run;
-}
-
-RegistryTree Wine::QueryRegistry(const std::string& key) const {
-  RegistryTree tree;
-  const ChildResult query = RunWindows({"reg", "query", key, "/s"});
-  static const std::regex value("^    (.+?)    (REG_[A-Z_]+)    ?(.*)$");
-  std::string current;
-  std::istringstream lines(query.out);
-  for (std::string line; std::getline(lines, line);) {
-    std::smatch match;
-    if (line.rfind("HKEY_", 0) == 0) {
-      current = line;
-      tree[current];
-    } else if (!current.empty() && std::regex_match(line, match, value)) {
-      tree[current][match[1]] = match[3];
-    }
-  }
-  return tree;
-}
-
-std::string Wine::UnixPath(const std::string& windowsPath) const {
-  std::string path = windowsPath;
-  if (path.size() < 3 || (path.compare(0, 3, "C:\\") != 0 && path.compare(0, 3, "c:\\") != 0)) {
-    return {};
-  }
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return prefix_ + "/drive_c/" + path.substr(3);
-}
-
-std::vector<std::string> Wine::RunEnvironment() const {
-  return WineEnvironment(prefix_);
+  return shown;
 }
 
 std::vector<std::string> Wine::Argv(const std::vector<std::string>& args) const {
   std::vector<std::string> argv{"/usr/bin/wine", exe_};
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
-}
-
-ChildResult RunHost(const std::vector<std::string>& argv,
-                    const std::vector<std::string>& environment) {
-  ChildResult result;
-  std::vector<std::string> inherited;
-  for (char** entry = environ; *entry != nullptr; ++entry) inherited.push_back(*entry);
-  const std::string output = OutputFilesStem();
-  const pid_t pid = Start(argv, environment.empty() ? inherited : environment,
-                          {"/dev/null", output + ".out", output + ".err"});
-  if (pid < 0) {
-    result.err = "could not start " + argv.front();
-    return result;
-  }
-  double cpuMs = 0;
-  result.exitCode =
-      WaitForExit(pid, cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
-  result.out = Contents(output + ".out");
-  result.err = Contents(output + ".err");
-  RemoveOutputFiles(output);
-  return result;
 }
 
 std::string WithoutCarriageReturns(std::string text) {
