@@ -35,7 +35,7 @@ TInit_Com::TInit_Com(AppState& state, MessageService& messages, QWidget* parent)
     button->setDefault(false);
   }
   setFixedSize(size());
-  setFont(FormFont());
+  FitWindowFont(*this);
   connect(ui_->Button1, &QPushButton::clicked, this,
           [this] { RunHandler(messages_, [this] { Button1Click(); }); });
   connect(ui_->Button3, &QPushButton::clicked, this,
