@@ -15,6 +15,7 @@ packages=(
   openbox  # the window tests under a window manager
   xdotool time  # make bench: the program's start-up under xvfb-run
   dpkg-dev file lintian desktop-file-utils man-db  # make package: shlibdeps and its checks
+  mmdebstrap x11-apps netpbm  # make package-check-root: a clean Debian root, screenshots
 )
 
 missing=()
