@@ -17,7 +17,11 @@
 #include "app/init_com.h"
 #include "app/look.h"
 #include "app/main_form.h"
+#include "app/messages.h"
 #include "app/text_fit.h"
+#include "handlers/app_state.h"
+#include "handlers/handlers.h"
+#include "handlers/texts.h"
 #include "ui_init_com.h"
 #include "ui_main_form.h"
 
@@ -28,8 +32,8 @@ using zenor9::ShownText;
 QTextStream out(stdout);
 
 // Every text the status line can show.
-const QStringList kStatusTexts{"Установлен интерфейс с ККМ", "Нет связи с ККМ", "Чтение завершено",
-                               "Запись завершена"};
+const QStringList kStatusTexts{zenor9::kStatusConnected, zenor9::kStatusNoLink, zenor9::kStatusRead,
+                               zenor9::kStatusWritten};
 
 QString Describe(const QFont& font) {
   return QString("%1, %2%3 px")
@@ -109,9 +113,10 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   zenor9::AppState state;
-  zenor9::MessageBoxService messages;
-  zenor9::TMainForm form(state, messages);
-  zenor9::TInit_Com dialog(state, messages);
+  zenor9::QtApplicationView applicationView;
+  zenor9::Handlers handlers(state, applicationView);
+  zenor9::TMainForm form(handlers);
+  zenor9::TInit_Com dialog(handlers);
 
   QWidget mainLayout;
   Ui::TMainForm().setupUi(&mainLayout);
