@@ -43,6 +43,12 @@ QSize TextRoom(const QWidget& control) {
   return {};
 }
 
+QString TextOf(const QWidget& control) {
+  if (const auto* label = qobject_cast<const QLabel*>(&control)) return label->text();
+  if (const auto* button = qobject_cast<const QAbstractButton*>(&control)) return button->text();
+  return {};
+}
+
 QSize TextSize(const QFontMetrics& metrics, const QString& text) {
   const QStringList lines = text.split(QLatin1Char('\n'));
   int width = 0;
@@ -62,9 +68,7 @@ std::vector<ShownText> TextsInWindowFont(const QWidget& window) {
   std::vector<ShownText> texts;
   for (const QWidget* control : window.findChildren<QWidget*>()) {
     if (control->testAttribute(Qt::WA_SetFont)) continue;
-    QString text;
-    if (const auto* label = qobject_cast<const QLabel*>(control)) text = label->text();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) text = button->text();
+    const QString text = TextOf(*control);
     const QSize room = TextRoom(*control);
     if (!text.isEmpty() && room.isValid()) texts.push_back({text, room});
   }

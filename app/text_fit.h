@@ -22,6 +22,9 @@ struct ShownText {
 // contents. An empty size for a control that shows no text of its own.
 QSize TextRoom(const QWidget& control);
 
+// The text a label or a button shows; empty for other controls.
+QString TextOf(const QWidget& control);
+
 // The size `text` takes: its widest line by its lines' height.
 QSize TextSize(const QFontMetrics& metrics, const QString& text);
 
