@@ -1,6 +1,7 @@
 #include "app/look.h"
 
 #include <QFontDatabase>
+#include <algorithm>
 
 namespace zenor9 {
 
@@ -89,14 +90,19 @@ QFont FittingFont(const QFont& wanted, const QStringList& fallbacks,
   return best;
 }
 
+// The rooms are measured once the style has polished the controls, as they
+// will be shown.
 void FitWindowFont(QWidget& window) {
+  window.ensurePolished();
   window.setFont(FittingFont(FormFont(), SansFallbacks(), TextsInWindowFont(window)));
 }
 
 void FitLabelFont(QLabel& label, const QFont& wanted, const QStringList& fallbacks,
                   const QStringList& texts) {
+  label.ensurePolished();
+  const QSize room = TextRoom(label);
   std::vector<ShownText> shown;
-  for (const QString& text : texts) shown.push_back({text, TextRoom(label)});
+  for (const QString& text : texts) shown.push_back({text, room});
   label.setFont(FittingFont(wanted, fallbacks, shown));
 }
 
