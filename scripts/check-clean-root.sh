@@ -62,7 +62,13 @@ root=$run/root
 shots=$cache/shots
 rm -rf "$run"
 mkdir -p "$run/upper" "$run/work" "$root" "$cache/archives" "$shots"
-mount -t overlay overlay -o "lowerdir=$cache/base,upperdir=$run/upper,workdir=$run/work" "$root"
+# Where the build folder cannot carry an overlay's upper layer (it is on an
+# overlay itself, as in some containers), the run works on a copy.
+if ! mount -t overlay overlay -o "lowerdir=$cache/base,upperdir=$run/upper,workdir=$run/work" \
+  "$root" 2>/dev/null; then
+  say "no overlay on $cache: copying the clean root"
+  cp -a "$cache/base/." "$root/"
+fi
 mount -t proc proc "$root/proc"
 mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
 mount --bind "$root/dev/pts/ptmx" "$root/dev/ptmx"
@@ -211,4 +217,4 @@ left=$(cd "$root" && { find . -xdev -iname '*zenor9*' -print
   grep -Ev '^(\./)?var/(log|cache/apt|lib/apt)/|^(\./)?var/lib/dpkg/[^/]*-old$' || true)
 [[ -z "$left" ]] || fail "left after the purge:"$'\n'"$left"
 say "removed and purged: nothing of the package is left"
-rm -rf "$run/upper" # half a gigabyte of installed packages
+rm -rf "$run/upper" # half a gigabyte of installed packages (the overlay's)
