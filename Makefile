@@ -16,7 +16,7 @@ export CCACHE_BASEDIR := $(abspath $(CURDIR)/..)
 export CMAKE_CXX_COMPILER_LAUNCHER := $(LAUNCHER)
 endif
 
-.PHONY: deps configure build test package package-check test-sanitize windows windows-package test-windows run fuzz fuzz-build fuzz-smoke bench format clean
+.PHONY: deps configure build test package package-check package-check-root test-sanitize windows windows-package test-windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -45,6 +45,11 @@ package: build
 # The package as CI checks it: lintian, then its zenor9 run from a dpkg -x root.
 package-check: package
 	@scripts/check-package.sh $(BUILD)
+
+# The package installed with apt into a clean Debian 12 root (cached in
+# $(BUILD)/clean-root): both programs run there, then it is purged.
+package-check-root: package
+	@scripts/check-clean-root.sh $(BUILD)
 
 # The libFuzzer targets of the link (clang, ASan, UBSan), in their own build directory.
 fuzz-build: deps
