@@ -82,8 +82,8 @@ msiexec() {
 
 # The MSI: its tables, its files, each program stripped and carrying the version
 # resource and every image of the icon.
-check "msiinfo lists the tables" grep -q 'Component .*Directory .*Environment .*Feature .*File .*Icon \
-  .*Property .*Shortcut .*Upgrade' < <(msiinfo tables "$msi" | LC_ALL=C sort | tr '\n' ' ')
+tables='Component .*Directory .*Environment .*Feature .*File .*Icon .*Property .*Shortcut .*Upgrade'
+check "msiinfo lists the tables" grep -q "$tables" < <(msiinfo tables "$msi" | LC_ALL=C sort | tr '\n' ' ')
 check "per machine" grep -qxF $'ALLUSERS\t1' < <(msiinfo export "$msi" Property | tr -d '\r')
 msiextract -C "$work/msi" "$msi" >/dev/null
 for file in "${files[@]}"; do check "$file in the MSI" test -f "$work/msi/zenor9-prefix/$file"; done
