@@ -9,7 +9,27 @@ QString UnhandledErrorText(const QString& message) {
   return message;
 }
 
+namespace {
+
+// Handlers nest: a modal window's own handlers run inside the one that showed it.
+int handlersRunning = 0;
+
+class RunningHandler {
+ public:
+  RunningHandler() { ++handlersRunning; }
+  ~RunningHandler() { --handlersRunning; }
+  RunningHandler(const RunningHandler&) = delete;
+  RunningHandler& operator=(const RunningHandler&) = delete;
+};
+
+}  // namespace
+
+bool HandlerRunning() {
+  return handlersRunning > 0;
+}
+
 void RunHandler(MessageService& messages, const std::function<void()>& handler) {
+  const RunningHandler running;
   QString message;
   try {
     handler();

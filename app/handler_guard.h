@@ -22,4 +22,8 @@ QString UnhandledErrorText(const QString& message);
 // exception unwind through its event dispatch.
 void RunHandler(MessageService& messages, const std::function<void()>& handler);
 
+// True while a handler runs, its modal windows (the set-up dialog, a message
+// box) included.
+bool HandlerRunning();
+
 }  // namespace zenor9

@@ -139,6 +139,7 @@ void TInit_Com::Button1Click() {
       messages_.Show(kNoLink, kErrorCaption, kIconError);
       break;
     case SetupOutcome::UnsupportedVersion:
+    case SetupOutcome::BadIdentifyReply:  // version code 0: the firmware message too
       messages_.Show(kOldFirmware, kWarningCaption, kIconWarning);
       break;
   }

@@ -6,6 +6,7 @@
 #include "app/init_com.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/stop_signals.h"
 #include "app/window_order.h"
 
 int main(int argc, char* argv[]) {
@@ -22,6 +23,7 @@ int main(int argc, char* argv[]) {
   QApplication::setWindowIcon(mainForm.windowIcon());
   mainForm.SetSetupDialog(&initCom);
   mainForm.show();
+  const zenor9::StopSignalWatcher stopSignals(mainForm);
   application.exec();
   return 0;
 }

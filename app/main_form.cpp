@@ -7,9 +7,9 @@
 #include "app/handler_guard.h"
 #include "app/init_com.h"
 #include "app/look.h"
-#include "link/commands.h"
 #include "link/net_number.h"
 #include "memmap/prefix_cells.h"
+#include "prefix/prefix_io.h"
 #include "ui_main_form.h"
 
 // The resources are compiled into a static library: nothing would pull them
@@ -166,22 +166,20 @@ QString TMainForm::CellText(const QByteArray& cells) {
 }
 
 void TMainForm::tbReadClick() {
-  QByteArray prefix;
   ButtonDisabled();
-  for (const uint16_t cell :
-       {state_.memoryMap.PrefixTensCell(), state_.memoryMap.PrefixUnitsCell()}) {
-    uint8_t value = 0;
-    bool read = false;
-    {
-      BusyCursor busy;
-      read = ReadRegisterByte(state_.channel, state_.addressByte, cell, value);
-    }
-    if (!read) return ReadFailed();
-    if (value == kPrefixNotUsed) return ShowPrefixNotUsed();
-    ui_->UseCheckBox->setChecked(true);
-    prefix += static_cast<char>(value);  // the byte as it is, digit or not
+  PrefixReading reading;
+  {
+    BusyCursor busy;
+    reading = ReadPrefixCells(Register());
   }
-  ui_->VelmorSpinEdit->setText(CellText(prefix));
+  // A digit in the tens cell checks the box before the units cell is known,
+  // so that it stays checked when the units cell fails.
+  if (reading.TensRead() && reading.tens != kPrefixNotUsed) ui_->UseCheckBox->setChecked(true);
+  if (!reading.Succeeded()) return ReadFailed();
+  if (reading.NotUsed()) return ShowPrefixNotUsed();
+  // The bytes as they are, digits or not.
+  const char cells[] = {static_cast<char>(reading.tens), static_cast<char>(reading.units)};
+  ui_->VelmorSpinEdit->setText(CellText(QByteArray(cells, 2)));
   ui_->VelmorSpinEdit->setEnabled(true);
   SetStatus(kStatusRead);
   ButtonEnabled();
@@ -222,10 +220,11 @@ void TMainForm::tbWriteClick() {
 
 bool TMainForm::WritePrefixCells(uint8_t tens, uint8_t units) {
   BusyCursor busy;
-  return WriteRegisterByte(state_.channel, state_.addressByte, state_.memoryMap.PrefixTensCell(),
-                           tens) &&
-         WriteRegisterByte(state_.channel, state_.addressByte, state_.memoryMap.PrefixUnitsCell(),
-                           units);
+  return !zenor9::WritePrefixCells(Register(), {tens, units});
+}
+
+PrefixRegister TMainForm::Register() {
+  return {state_.channel, state_.addressByte, state_.memoryMap};
 }
 
 void TMainForm::WriteEnded(bool written) {

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/messages.h"
+#include "prefix/prefix_io.h"
 
 namespace Ui {
 class TMainForm;
@@ -52,6 +53,8 @@ class TMainForm : public QWidget {
   void ReadFailed();
   void WriteEnded(bool written);
   bool WritePrefixCells(uint8_t tens, uint8_t units);
+  // The connected register, for the prefix operations.
+  PrefixRegister Register();
 
   AppState& state_;
   MessageService& messages_;
