@@ -32,8 +32,8 @@ const std::map<int, const char*>& ExitCodeMeanings() {
       {kExitOk, "success"},
       {kExitFailed, "no link with the register, or the command failed"},
       {kExitUsage,
-       "usage error (nothing was sent), or a write without --net that found several "
-       "registers (nothing was written)"},
+       "usage error (nothing was sent); or write found several registers "
+       "(nothing was written)"},
       {kExitPortUnavailable, "port unavailable (missing, or held by another program)"},
       {kExitUnsupportedFirmware, "firmware not supported (only version code 105, firmware 1.0.5)"},
       {kExitVerifyMismatch, "write --verify read back other values than written"},
@@ -239,8 +239,8 @@ void RefuseDuplicateNets(std::vector<int> nets) {
 
 }  // namespace
 
-std::string ExitCodesHelp(std::initializer_list<int> codes, bool stoppable) {
-  std::vector<int> all(codes);
+std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable) {
+  std::vector<int> all = codes;
   if (stoppable) all.insert(all.end(), std::begin(kStopExitCodes), std::end(kStopExitCodes));
   std::string help = "Exit codes:";
   for (int code : all) {
@@ -316,7 +316,7 @@ void AddOutputOptions(CLI::App& app, Invocation& invocation) {
 // Which exit codes a command can give: every command that talks to a register
 // can be stopped.
 struct ExitCodes {
-  std::initializer_list<int> codes;
+  std::vector<int> codes;
   bool stoppable = true;
 };
 
@@ -372,7 +372,8 @@ void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invoca
                       kExitUnsupportedFirmware, kExitVerifyMismatch}},
                     "zenor9 COMMAND --help shows the options of each command.") +
              "\n\n" + kStopHelp);
-  app.set_version_flag("--version", std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
+  app.set_version_flag("--version",
+                       std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
   app.require_subcommand(1);
   AddPortOption(app, options.main);
   AddNetOptions(app, options.main);
@@ -386,12 +387,11 @@ void AddRegisterCommands(CLI::App& app, ParsedOptions& options, Invocation& invo
                      options.main, invocation);
   AddRegisterCommand(app, "detect", "print the net number that the scan finds", false, setUp,
                      options.main, invocation);
-  AddRegisterCommand(app, "scan",
-                     "probe every net number 0 to 99 and list what answers, as it answers", false,
-                     {{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable}}, options.main,
-                     invocation);
-  AddRegisterCommand(app, "read", "print the prefix as the register holds it, or off", true,
-                     setUp, options.main, invocation);
+  AddRegisterCommand(
+      app, "scan", "probe every net number 0 to 99 and list what answers, as it answers", false,
+      {{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable}}, options.main, invocation);
+  AddRegisterCommand(app, "read", "print the prefix as the register holds it, or off", true, setUp,
+                     options.main, invocation);
 }
 
 void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -417,8 +417,7 @@ void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocat
       ->add_option("--net", options.main.nets,
                    "identify this register and time its echo; without it a scan finds one")
       ->transform(kNetNumberCheck);
-  doctor->footer(std::string(kDoctorHelp) + "\n\n" +
-                 Footer({{kExitOk, kExitFailed, kExitUsage}}));
+  doctor->footer(std::string(kDoctorHelp) + "\n\n" + Footer({{kExitOk, kExitFailed, kExitUsage}}));
 }
 
 void AddPortsCommand(CLI::App& app, Invocation& invocation) {
@@ -481,7 +480,8 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
 
 void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
   invocation.device = DeviceOfPort(options.main.port);
-  for (int net : NetsOfList(options.main.nets)) invocation.nets.push_back(static_cast<uint8_t>(net));
+  for (int net : NetsOfList(options.main.nets))
+    invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
   ParseVersionBytes(options.version, invocation.sim.versionHigh, invocation.sim.versionLow);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
 
 // "Exit codes:" and what each of `codes` means, for a command's help; with
 // `stoppable`, the codes of the stop signals too.
-std::string ExitCodesHelp(std::initializer_list<int> codes, bool stoppable);
+std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable);
 
 // "COM1" to "COM255" in any case become the device the COM map gives; anything
 // else is a path.

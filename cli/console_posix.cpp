@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-
 #include "cli/console.h"
 
 namespace zenor9::cli {

@@ -23,8 +23,7 @@ inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
 inline constexpr int kExitQuit = 131;         // SIGQUIT (Ctrl-\ on a terminal)
 inline constexpr int kExitTerminated = 143;   // SIGTERM
 // Every code a stop request can give, for the help texts.
-inline constexpr int kStopExitCodes[] = {kExitHangUp, kExitInterrupted, kExitQuit,
-                                         kExitTerminated};
+inline constexpr int kStopExitCodes[] = {kExitHangUp, kExitInterrupted, kExitQuit, kExitTerminated};
 
 // The program's own messages.
 inline constexpr const char* kTextNoLink = "Нет связи с ККМ";

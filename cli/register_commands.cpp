@@ -97,8 +97,8 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
   const auto onHit = [&](ScanHit hit) {
     if (hit.answered) {
       int32_t versionCode = 0;
-      const IdentifyAnswer answer = IdentifyRegisterAnswer(
-          connection.channel, AddressByteOfNetNumber(hit.net), versionCode);
+      const IdentifyAnswer answer =
+          IdentifyRegisterAnswer(connection.channel, AddressByteOfNetNumber(hit.net), versionCode);
       // An identify that overlapped a stop request says nothing of the register.
       if (UserAskedToStop()) return;
       if (answer == IdentifyAnswer::Version) hit.versionCode = versionCode;
@@ -132,7 +132,8 @@ Outcome WriteCommand(const Target& target, const std::string& value, bool verify
   Outcome outcome;
   Connection connection(target.trace);
   if (target.net) {
-    if (Connect(target, false, connection, outcome)) WritePrefix(connection, value, verify, outcome);
+    if (Connect(target, false, connection, outcome))
+      WritePrefix(connection, value, verify, outcome);
     return outcome;
   }
   if (!OpenPort(target, connection, outcome)) return outcome;

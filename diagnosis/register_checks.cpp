@@ -149,8 +149,10 @@ Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte, bool& answered)
     case IdentifyAnswer::Version:
       break;
   }
-  Check check{"register", true, "net number " + net + " answers, version code " +
-                                    std::to_string(version), {}};
+  Check check{"register",
+              true,
+              "net number " + net + " answers, version code " + std::to_string(version),
+              {}};
   if (version != kSupportedVersionCode) {
     check.ok = false;
     check.advice = "the register needs firmware 1.0.5 (version code 105)";

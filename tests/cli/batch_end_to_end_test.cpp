@@ -105,7 +105,7 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
             "net 3 24\n"
             "net 9 error: Нет связи с ККМ\n"
             "net 12 error: В ККМ необходимо установить ПО версии не ниже 1.0.5 (найдена 1.0.6)\n"
-            "net 20 error: Префикс в ККМ не совпадает с записанным\n"
+            "net 20 error: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: 23\n"
             "net 31 24\n");
   EXPECT_EQ(line.RegisterAt(0).Prefix(), "24");
   EXPECT_EQ(line.RegisterAt(2).Prefix(), "23");  // refused before any write

@@ -2,6 +2,7 @@
 // zenor9 against registers on a pseudo-terminal, each signal sent once the
 // tens cell's write is acknowledged, and judged by what the register's two
 // cells hold afterwards.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -87,8 +88,7 @@ TEST(StopSignalTest, EveryStopSignalEndsABatchAfterTheBegunWriteAndNeverBetweenI
     registers.WhenTheTensCellIsAcknowledged([&child, signal] { ::kill(child.load(), signal); });
     ASSERT_TRUE(registers.Start());
 
-    BackgroundZenor9 write({"--json", "--net", "7,8", "write", "25", "--verify"},
-                           registers.Com1());
+    BackgroundZenor9 write({"--json", "--net", "7,8", "write", "25", "--verify"}, registers.Com1());
     child = write.Pid();
     const ChildResult result = write.Stop(0);
     registers.host.Stop();
@@ -99,8 +99,8 @@ TEST(StopSignalTest, EveryStopSignalEndsABatchAfterTheBegunWriteAndNeverBetweenI
     const nlohmann::json object = JsonOf(result.out);
     EXPECT_EQ(object["interrupted"], true);
     EXPECT_EQ(object["error"], "interrupted");
-    EXPECT_EQ(object["registers"], nlohmann::json::parse(
-                                       R"([{"net":7,"ok":true,"version":105,"prefix":"25"}])"));
+    EXPECT_EQ(object["registers"],
+              nlohmann::json::parse(R"([{"net":7,"ok":true,"version":105,"prefix":"25"}])"));
   }
 }
 

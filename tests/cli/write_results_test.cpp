@@ -48,17 +48,15 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
 
   // Three registers: the first to answer is not taken for the one meant.
   const ChildResult several = Run({"write", "21"});
-  EXPECT_EQ(several.exitCode, 2);
+  EXPECT_EQ(several.exitCode, 2) << several.err << several.out;
   EXPECT_EQ(several.out, "");
   for (const char* named : {"net 3", "net 7", "net 12", "--net N", "--all"}) {
     EXPECT_NE(several.err.find(named), std::string::npos) << several.err;
   }
   const nlohmann::json json = JsonOf(Run({"--json", "write", "21", "--verify"}).out);
   EXPECT_EQ(json["error"], "several-registers");
-  EXPECT_EQ(json["registers"],
-            nlohmann::json::parse(R"([{"net":3},{"net":7},{"net":12}])"));
-  EXPECT_EQ(SpaceBytesSent(line), 0u);  // only the probes of two walks
-  EXPECT_EQ(line.SentBytes().size(), 200u);
+  EXPECT_EQ(json["registers"], nlohmann::json::parse(R"([{"net":3},{"net":7},{"net":12}])"));
+  EXPECT_EQ(SpaceBytesSent(line), 0u);  // only the probes of two walks, no frame
   for (const emu::Register* reg : {&three, &seven, &twelve}) EXPECT_EQ(reg->Prefix(), "23");
 
   // One register left: written after the whole line was probed, and named.
