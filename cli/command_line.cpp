@@ -368,10 +368,11 @@ struct ParsedOptions {
 };
 
 void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  const std::string more =
+      std::string("zenor9 COMMAND --help shows the options of each command.\n\n") + kStopHelp;
   app.footer(Footer({{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable,
                       kExitUnsupportedFirmware, kExitVerifyMismatch}},
-                    "zenor9 COMMAND --help shows the options of each command.") +
-             "\n\n" + kStopHelp);
+                    more.c_str()));
   app.set_version_flag("--version",
                        std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
   app.require_subcommand(1);

@@ -46,6 +46,39 @@ bool CutShortByStop(Outcome& outcome) {
   return true;
 }
 
+// How identify ended, from a set-up that got as far as identify.
+IdentifyAnswer AnswerOfSetUp(SetupOutcome result) {
+  switch (result) {
+    case SetupOutcome::NoAnswerToIdentify:
+      return IdentifyAnswer::None;
+    case SetupOutcome::BadIdentifyReply:
+      return IdentifyAnswer::BadReply;
+    default:
+      return IdentifyAnswer::Version;
+  }
+}
+
+// What identify at the connection's address byte said, into the outcome: only
+// version code 105 goes on, with the memory map of its firmware.
+bool AcceptIdentify(IdentifyAnswer answer, Connection& connection, Outcome& outcome) {
+  outcome.net = NetNumberOfAddressByte(connection.addressByte);
+  if (answer == IdentifyAnswer::None) {
+    FailNoLink(outcome);
+    return false;
+  }
+  if (answer == IdentifyAnswer::BadReply) {
+    FailBadReply(outcome);
+    return false;
+  }
+  outcome.version = connection.versionCode;
+  if (connection.versionCode != kSupportedVersionCode) {
+    FailUnsupportedFirmware(outcome, connection.versionCode);
+    return false;
+  }
+  connection.memoryMap.SelectMemoryMap(VersionLetter(connection.versionCode));
+  return true;
+}
+
 std::array<uint8_t, 2> CellsOfPrefix(const std::string& value) {
   if (value == "off") return {kPrefixNotUsed, kPrefixNotUsed};
   return {static_cast<uint8_t>(value[0]), static_cast<uint8_t>(value[1])};
@@ -91,6 +124,11 @@ UninterruptedSection::~UninterruptedSection() {
   ReleaseStopRequests();
 }
 
+ProbeObserver ProbeProgressOf(const Target& target) {
+  if (!target.progress) return {};
+  return [&target](int probe) { target.progress(ProbeProgress(probe)); };
+}
+
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
   Fail(outcome, kExitPortUnavailable, "port-unavailable", kTextPortUnavailable);
   outcome.reason = PortFailureKey(channel.openFailure);
@@ -111,10 +149,8 @@ void EndByStop(Outcome& outcome) {
 bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome) {
   outcome.port = target.device;
   if (!autoDetect) connection.addressByte = AddressByteOfNetNumber(*target.net);
-  ProbeObserver onProbe;
-  if (target.progress) onProbe = [&target](int probe) { target.progress(ProbeProgress(probe)); };
   const SetupOutcome result =
-      SetUpInterface(connection.channel, {target.device, autoDetect, onProbe},
+      SetUpInterface(connection.channel, {target.device, autoDetect, ProbeProgressOf(target)},
                      connection.addressByte, connection.versionCode);
   if (target.progress) target.progress({});
   if (result == SetupOutcome::PortUnavailable) {
@@ -127,24 +163,7 @@ bool Connect(const Target& target, bool autoDetect, Connection& connection, Outc
     FailNoLink(outcome);
     return false;
   }
-  outcome.net = NetNumberOfAddressByte(connection.addressByte);
-  switch (result) {
-    case SetupOutcome::NoAnswerToIdentify:
-      FailNoLink(outcome);
-      return false;
-    case SetupOutcome::BadIdentifyReply:
-      FailBadReply(outcome);
-      return false;
-    case SetupOutcome::UnsupportedVersion:
-      outcome.version = connection.versionCode;
-      FailUnsupportedFirmware(outcome, connection.versionCode);
-      return false;
-    default:
-      break;
-  }
-  outcome.version = connection.versionCode;
-  connection.memoryMap.SelectMemoryMap(VersionLetter(connection.versionCode));
-  return true;
+  return AcceptIdentify(AnswerOfSetUp(result), connection, outcome);
 }
 
 bool OpenPort(const Target& target, Connection& connection, Outcome& outcome) {
@@ -159,24 +178,7 @@ bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome) {
   const IdentifyAnswer answer =
       IdentifyRegisterAnswer(connection.channel, connection.addressByte, connection.versionCode);
   if (CutShortByStop(outcome)) return false;
-  outcome.net = net;
-  switch (answer) {
-    case IdentifyAnswer::None:
-      FailNoLink(outcome);
-      return false;
-    case IdentifyAnswer::BadReply:
-      FailBadReply(outcome);
-      return false;
-    case IdentifyAnswer::Version:
-      break;
-  }
-  outcome.version = connection.versionCode;
-  if (connection.versionCode != kSupportedVersionCode) {
-    FailUnsupportedFirmware(outcome, connection.versionCode);
-    return false;
-  }
-  connection.memoryMap.SelectMemoryMap(VersionLetter(connection.versionCode));
-  return true;
+  return AcceptIdentify(answer, connection, outcome);
 }
 
 bool ReadPrefix(Connection& connection, Outcome& outcome) {

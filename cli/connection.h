@@ -57,6 +57,9 @@ class UninterruptedSection {
   StopCheck check_;
 };
 
+// Tells the target's progress display of each probe of a scan; nothing without one.
+ProbeObserver ProbeProgressOf(const Target& target);
+
 // The program's message, and the device with the reason it did not open.
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome);
 void FailNoLink(Outcome& outcome);

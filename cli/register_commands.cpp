@@ -24,9 +24,7 @@ struct LineSurvey {
 
 LineSurvey SurveyTheLine(Connection& connection, const Target& target) {
   LineSurvey survey;
-  ProbeObserver onProbe;
-  if (target.progress) onProbe = [&target](int probe) { target.progress(ProbeProgress(probe)); };
-  survey.complete = WalkTheLine(connection.channel, onProbe,
+  survey.complete = WalkTheLine(connection.channel, ProbeProgressOf(target),
                                 [&survey](const ScanHit& hit) { survey.hits.push_back(hit); });
   if (target.progress) target.progress({});
   return survey;
