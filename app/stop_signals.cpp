@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "app/handler_guard.h"
+#include "handlers/unhandled_error.h"
 
 namespace zenor9 {
 
