@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "emulator/pty_host.h"
+#include "sent_bytes.h"
 #include "subprocess.h"
 
 namespace zenor9 {
@@ -48,7 +49,7 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
 
   // Three registers: the first to answer is not taken for the one meant.
   const ChildResult several = Run({"write", "21"});
-  EXPECT_EQ(several.exitCode, 2) << several.err << several.out;
+  EXPECT_EQ(several.exitCode, 2) << several.err;
   EXPECT_EQ(several.out, "");
   for (const char* named : {"net 3", "net 7", "net 12", "--net N", "--all"}) {
     EXPECT_NE(several.err.find(named), std::string::npos) << several.err;
@@ -56,7 +57,9 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
   const nlohmann::json json = JsonOf(Run({"--json", "write", "21", "--verify"}).out);
   EXPECT_EQ(json["error"], "several-registers");
   EXPECT_EQ(json["registers"], nlohmann::json::parse(R"([{"net":3},{"net":7},{"net":12}])"));
-  EXPECT_EQ(SpaceBytesSent(line), 0u);  // only the probes of two walks, no frame
+  // The probes of two walks, and not a frame.
+  EXPECT_EQ(testing::SentBytesOnceArrived(line, 200).size(), 200u);
+  EXPECT_EQ(SpaceBytesSent(line), 0u);
   for (const emu::Register* reg : {&three, &seven, &twelve}) EXPECT_EQ(reg->Prefix(), "23");
 
   // One register left: written after the whole line was probed, and named.
