@@ -1,5 +1,5 @@
-// Windows: a session's end reaches the window program as window messages, which
-// Qt turns into closing its windows; there are no signals to catch.
+// Windows: no signal ends a window program there; the end of a session reaches
+// it as window messages, which Qt receives itself.
 #include "app/stop_signals.h"
 
 namespace zenor9 {

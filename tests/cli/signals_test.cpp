@@ -9,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <functional>
 
 #include <nlohmann/json.hpp>
