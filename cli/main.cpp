@@ -50,6 +50,7 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
 
 int main(int argc, char** argv) {
   PrepareConsole();
+  if (ExplainedToADoubleClick(argc)) return kExitUsage;
   Invocation invocation;
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;
