@@ -55,6 +55,16 @@ class WriteLine {
   bool Start() { return host.Start(); }
   testing::Environment Com1() const { return {{"ZENOR9_COM1", host.DevicePath()}}; }
 
+  // Runs zenor9 with `args` to its end, its pid in `child` meanwhile, then stops
+  // serving, so that the observer's captures may go.
+  ChildResult Run(const std::vector<std::string>& args, std::atomic<pid_t>& child) {
+    BackgroundZenor9 run(args, Com1());
+    child = run.Pid();
+    ChildResult result = run.Stop(0);
+    host.Stop();
+    return result;
+  }
+
   // Runs `act` once, on the host's thread, when the register acknowledges the
   // first write of 0x32 into a tens cell; `onAddress`, when given, learns the
   // number of each address byte sent (1 for the first).
@@ -89,10 +99,8 @@ TEST(StopSignalTest, EveryStopSignalEndsABatchAfterTheBegunWriteAndNeverBetweenI
     registers.WhenTheTensCellIsAcknowledged([&child, signal] { ::kill(child.load(), signal); });
     ASSERT_TRUE(registers.Start());
 
-    BackgroundZenor9 write({"--json", "--net", "7,8", "write", "25", "--verify"}, registers.Com1());
-    child = write.Pid();
-    const ChildResult result = write.Stop(0);
-    registers.host.Stop();
+    const ChildResult result =
+        registers.Run({"--json", "--net", "7,8", "write", "25", "--verify"}, child);
     ASSERT_TRUE(registers.acted);
     EXPECT_EQ(result.exitCode, 128 + signal) << result.err;
     EXPECT_EQ(Cells(registers.line.RegisterAt(0)), (std::array<uint8_t, 2>{'2', '5'}));
@@ -112,10 +120,7 @@ TEST(StopSignalTest, AWriteThatTheStopDidNotCutShortKeepsItsOwnResult) {
   std::atomic<pid_t> child{0};
   done.WhenTheTensCellIsAcknowledged([&child] { ::kill(child.load(), SIGHUP); });
   ASSERT_TRUE(done.Start());
-  BackgroundZenor9 write({"--json", "--net", "7", "write", "25"}, done.Com1());
-  child = write.Pid();
-  const ChildResult written = write.Stop(0);
-  done.host.Stop();
+  const ChildResult written = done.Run({"--json", "--net", "7", "write", "25"}, child);
   EXPECT_EQ(written.exitCode, 0) << written.err;
   EXPECT_EQ(JsonOf(written.out)["interrupted"], true);
   EXPECT_EQ(JsonOf(written.out)["prefix"], "25");
@@ -137,10 +142,7 @@ TEST(StopSignalTest, AWriteThatTheStopDidNotCutShortKeepsItsOwnResult) {
         if (address == 4) reg.ClearFaults();
       });
   ASSERT_TRUE(refused.Start());
-  BackgroundZenor9 json({"--json", "--net", "7", "write", "24"}, refused.Com1());
-  child = json.Pid();
-  const ChildResult failed = json.Stop(0);
-  refused.host.Stop();
+  const ChildResult failed = refused.Run({"--json", "--net", "7", "write", "24"}, child);
   EXPECT_EQ(failed.exitCode, 1) << failed.err;
   const nlohmann::json object = JsonOf(failed.out);
   EXPECT_EQ(object["error"], "command-failed");
