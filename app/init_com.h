@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/app_state.h"
+#include "handlers/app_state.h"
 #include "app/messages.h"
 
 namespace Ui {

@@ -2,7 +2,7 @@
 // ЗЕНОР-9 cash register over a serial line.
 #include <QApplication>
 
-#include "app/app_state.h"
+#include "handlers/app_state.h"
 #include "app/init_com.h"
 #include "app/main_form.h"
 #include "app/messages.h"

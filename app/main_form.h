@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/app_state.h"
+#include "handlers/app_state.h"
 #include "app/messages.h"
 
 namespace Ui {

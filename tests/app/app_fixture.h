@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "handlers/app_state.h"
 #include "app/init_com.h"
 #include "app/main_form.h"
 #include "app/messages.h"
