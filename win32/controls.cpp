@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "handlers/spin_field.h"
-#include "win32/resource_ids.h"
+#include "win32/image_ids.h"
 #include "win32/text.h"
 
 namespace zenor9::win32 {
@@ -193,9 +193,21 @@ LRESULT CALLBACK SpinEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPa
   return DefSubclassProc(edit, message, wParam, lParam);
 }
 
-HICON LoadToolImage(int resource, int size) {
-  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource),
-                                       IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+// The largest strip whose images are no larger than `size` (at least the 32
+// pixel one): images are drawn centred on buttons that may be a little larger.
+struct ImageStrip {
+  int resource;
+  int size;
+};
+ImageStrip StripFor(int size) {
+  constexpr ImageStrip kStrips[] = {{ZENOR9_TOOLS_64, 64},
+                                    {ZENOR9_TOOLS_48, 48},
+                                    {ZENOR9_TOOLS_40, 40},
+                                    {ZENOR9_TOOLS_32, 32}};
+  for (const ImageStrip& strip : kStrips) {
+    if (strip.size <= size) return strip;
+  }
+  return kStrips[3];
 }
 
 }  // namespace
@@ -280,14 +292,15 @@ HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonSpec> buttons,
 }
 
 void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi) {
-  const int image = Scale(kToolImageSize, dpi);
-  HIMAGELIST images = ImageList_Create(image, image, ILC_COLOR32 | ILC_MASK, 4, 0);
-  for (int resource :
-       {ZENOR9_ICON_CONNECT, ZENOR9_ICON_READ, ZENOR9_ICON_WRITE, ZENOR9_ICON_EXIT}) {
-    HICON icon = LoadToolImage(resource, image);
-    ImageList_AddIcon(images, icon);
-    DestroyIcon(icon);
-  }
+  const ImageStrip strip = StripFor(Scale(kToolImageSize, dpi));
+  const int image = strip.size;
+  // 32-bit images with their own alpha: the image list needs no mask.
+  HIMAGELIST images = ImageList_Create(image, image, ILC_COLOR32, 4, 0);
+  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                   MAKEINTRESOURCEW(strip.resource), IMAGE_BITMAP,
+                                                   0, 0, LR_CREATEDIBSECTION));
+  ImageList_Add(images, bitmap, nullptr);
+  DeleteObject(bitmap);
   HIMAGELIST old = reinterpret_cast<HIMAGELIST>(
       SendMessageW(toolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images)));
   if (old != nullptr) ImageList_Destroy(old);

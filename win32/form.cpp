@@ -4,7 +4,8 @@
 
 #include "handlers/spin_field.h"
 #include "win32/controls.h"
-#include "win32/resource_ids.h"
+#include "resource_ids.h"  // the application icon
+#include "win32/image_ids.h"
 
 namespace zenor9::win32 {
 
@@ -19,7 +20,7 @@ void RegisterFormClass(const wchar_t* name, WNDPROC procedure) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ZENOR9_ICON_APP));
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ZENOR9_APP_ICON));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = name;

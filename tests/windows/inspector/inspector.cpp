@@ -107,12 +107,12 @@ BOOL CALLBACK ListControl(HWND control, LPARAM data) {
   const bool checkable = lstrcmpiW(className.c_str(), L"Button") == 0 &&
                          (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX ||
                           type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
-  std::string checked = "-";
+  const char* checked = "-";
   if (checkable) checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
   std::printf("control\tparent=%s\tid=%d\tclass=%s\ttext=%s\tenabled=%d\tvisible=%d\tchecked=%s\trect=%s\n",
               Hex(listing->top).c_str(), GetDlgCtrlID(control), Utf8(className).c_str(),
               Escaped(TextOf(control)).c_str(), IsWindowEnabled(control) ? 1 : 0,
-              IsWindowVisible(control) ? 1 : 0, checked.c_str(), RectText(r).c_str());
+              IsWindowVisible(control) ? 1 : 0, checked, RectText(r).c_str());
   if (lstrcmpiW(className.c_str(), TOOLBARCLASSNAMEW) == 0) {
     // TB_GETSTATE answers in its result, so it works across processes.
     for (int id = 1; id < 1000; ++id) {
