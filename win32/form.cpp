@@ -11,7 +11,7 @@ namespace zenor9::win32 {
 
 namespace {
 
-void RegisterFormClass(const wchar_t* name, WNDPROC procedure) {
+void RegisterFormClass(const wchar_t* name, WNDPROC procedure, bool withIcon) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof existing;
@@ -20,7 +20,7 @@ void RegisterFormClass(const wchar_t* name, WNDPROC procedure) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ZENOR9_APP_ICON));
+  if (withIcon) windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ZENOR9_APP_ICON));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = name;
@@ -47,6 +47,19 @@ HMENU IdOf(int id) {
   return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
 }
 
+// The footer label sizes itself to its text, one pixel more each way for the
+// shadow.
+SIZE TextSize(HWND label, HFONT font) {
+  const std::wstring text = WindowText(label);
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  return {size.cx + 1, size.cy + 1};
+}
+
 bool IsToolButton(int id) {
   return ToolButtonHint(id) != nullptr;
 }
@@ -55,7 +68,8 @@ bool IsToolButton(int id) {
 
 Form::Form(const WindowSpec& spec, const wchar_t* className, DWORD style, DWORD exStyle, HWND owner)
     : spec_(spec), style_(style), exStyle_(exStyle) {
-  RegisterFormClass(className, Procedure);
+  // A window without a system menu shows no icon either.
+  RegisterFormClass(className, Procedure, (style & WS_SYSMENU) != 0);
   window_ = CreateWindowExW(exStyle, className, spec.caption, style, 0, 0, 0, 0, owner, nullptr,
                             GetModuleHandleW(nullptr), this);
   dpi_ = static_cast<int>(GetDpiForWindow(window_));
@@ -299,7 +313,9 @@ void Form::Layout() {
       continue;
     }
     if (spec.kind == Kind::ToolBar) SizeToolBar(control, ToolButtons(), dpi_);
-    MoveWindow(control, place.left, place.top, place.width, place.height, TRUE);
+    const SIZE size =
+        spec.kind == Kind::ShadowLabel ? TextSize(control, font) : SIZE{place.width, place.height};
+    MoveWindow(control, place.left, place.top, size.cx, size.cy, TRUE);
   }
 }
 
