@@ -200,10 +200,8 @@ struct ImageStrip {
   int size;
 };
 ImageStrip StripFor(int size) {
-  constexpr ImageStrip kStrips[] = {{ZENOR9_TOOLS_64, 64},
-                                    {ZENOR9_TOOLS_48, 48},
-                                    {ZENOR9_TOOLS_40, 40},
-                                    {ZENOR9_TOOLS_32, 32}};
+  constexpr ImageStrip kStrips[] = {
+      {ZENOR9_TOOLS_64, 64}, {ZENOR9_TOOLS_48, 48}, {ZENOR9_TOOLS_40, 40}, {ZENOR9_TOOLS_32, 32}};
   for (const ImageStrip& strip : kStrips) {
     if (strip.size <= size) return strip;
   }
@@ -296,9 +294,9 @@ void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi)
   const int image = strip.size;
   // 32-bit images with their own alpha: the image list needs no mask.
   HIMAGELIST images = ImageList_Create(image, image, ILC_COLOR32, 4, 0);
-  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                   MAKEINTRESOURCEW(strip.resource), IMAGE_BITMAP,
-                                                   0, 0, LR_CREATEDIBSECTION));
+  HBITMAP bitmap =
+      static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(strip.resource),
+                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   ImageList_Add(images, bitmap, nullptr);
   DeleteObject(bitmap);
   HIMAGELIST old = reinterpret_cast<HIMAGELIST>(

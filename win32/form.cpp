@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "handlers/spin_field.h"
-#include "win32/controls.h"
 #include "resource_ids.h"  // the application icon
+#include "win32/controls.h"
 #include "win32/image_ids.h"
 
 namespace zenor9::win32 {

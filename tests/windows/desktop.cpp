@@ -164,7 +164,9 @@ Desktop::Desktop(bool windowManager, std::string shots)
   if (windowManager_) {
     openbox_ = Spawn({"openbox"}, EnvironmentWith(display_));
     // Openbox has taken over once the root window names it as the manager.
-    for (int i = 0; i < 200 && Run({"sh", "-c", "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window"}) != 0; ++i) {
+    for (int i = 0;
+         i < 200 && Run({"sh", "-c", "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window"}) != 0;
+         ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
@@ -188,10 +190,11 @@ Desktop::~Desktop() {
 
 bool Desktop::SetDpi(int dpi) {
   dpiChanged_ = dpi != 96;
-  const ChildResult result = wine_.RunOnDisplay(
-      "reg", {"add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-              std::to_string(dpi), "/f"},
-      display_);
+  const ChildResult result =
+      wine_.RunOnDisplay("reg",
+                         {"add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                          "REG_DWORD", "/d", std::to_string(dpi), "/f"},
+                         display_);
   return result.exitCode == 0;
 }
 
@@ -237,8 +240,8 @@ std::optional<WindowState> Desktop::WaitUntil(
 void Desktop::Click(const WindowState& window, int x, int y, double scale) const {
   const int screenX = window.client.x + static_cast<int>(x * scale + 0.5);
   const int screenY = window.client.y + static_cast<int>(y * scale + 0.5);
-  Run({"xdotool", "mousemove", "--sync", std::to_string(screenX), std::to_string(screenY),
-       "click", "1"});
+  Run({"xdotool", "mousemove", "--sync", std::to_string(screenX), std::to_string(screenY), "click",
+       "1"});
 }
 
 void Desktop::PointAt(const WindowState& window) const {
@@ -269,7 +272,8 @@ void Desktop::ClickCloseBox(const WindowState& window) const {
     // Openbox's frame is the X parent of the window Wine made for the client area.
     const std::string command =
         "id=$(xdotool search --onlyvisible --name \"$0\" | head -1); "
-        "parent=$(xwininfo -tree -id $id | sed -n 's/^  Parent window id: \\(0x[0-9a-f]*\\).*/\\1/p'); "
+        "parent=$(xwininfo -tree -id $id | sed -n 's/^  Parent window id: "
+        "\\(0x[0-9a-f]*\\).*/\\1/p'); "
         "xwininfo -id $parent | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} "
         "/Width:/ {w=$2} END {print x+w, y}' > \"$1\"";
     const std::string file = shots_ + "/frame.txt";
@@ -284,7 +288,7 @@ void Desktop::ClickCloseBox(const WindowState& window) const {
 }
 
 std::string Desktop::Shot(const std::string& name) {
-  char number[8];
+  char number[16];
   std::snprintf(number, sizeof number, "%02d-", ++shotCount_);
   lastShot_ = shots_ + "/" + number + name + ".png";
   Run({"import", "-window", "root", lastShot_});

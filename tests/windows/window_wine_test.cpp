@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "desktop.h"
 #include "emulator/line.h"
@@ -31,17 +32,17 @@ struct Point {
   int x;
   int y;
 };
-constexpr Point kTbConnect{20, 20};
-constexpr Point kTbRead{67, 20};
-constexpr Point kTbWrite{106, 20};
-constexpr Point kTbExit{153, 20};
-constexpr Point kAutoDetectBox{15, 85};
-constexpr Point kUseBox{15, 107};
-constexpr Point kNetNumField{20, 61};
-constexpr Point kPrefixField{20, 145};
-constexpr Point kButton1At{120, 60};
-constexpr Point kButton3At{232, 60};
-constexpr Point kCom2{103, 24};
+constexpr Point kAtConnect{20, 20};
+constexpr Point kAtRead{67, 20};
+constexpr Point kAtWrite{106, 20};
+constexpr Point kAtExit{153, 20};
+constexpr Point kAtAutoDetectBox{15, 85};
+constexpr Point kAtUseBox{15, 107};
+constexpr Point kAtNetNumField{20, 61};
+constexpr Point kAtPrefixField{20, 145};
+constexpr Point kAtButton1{120, 60};
+constexpr Point kAtButton3{232, 60};
+constexpr Point kAtCom2{103, 24};
 
 // Icons of the message boxes, told apart by their colour: the error icon is
 // red, the warning icon yellow, the information icon blue.
@@ -62,10 +63,11 @@ class WindowTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    desktop_ = std::make_unique<Desktop>(
-        GetParam(), (std::filesystem::current_path() / "window-tests" /
-                     (GetParam() ? "openbox" : "no-window-manager") / name.substr(0, name.find('/')))
-                        .string());
+    desktop_ =
+        std::make_unique<Desktop>(GetParam(), (std::filesystem::current_path() / "window-tests" /
+                                               (GetParam() ? "openbox" : "no-window-manager") /
+                                               name.substr(0, name.find('/')))
+                                                  .string());
     ASSERT_EQ(desktop_->Problem(), "");
     ASSERT_EQ(wine_.UnsafePorts(), "");
   }
@@ -95,9 +97,8 @@ class WindowTest : public ::testing::TestWithParam<bool> {
 
   // The window titled `title` once control `id` shows `text`.
   WindowState Showing(const std::string& title, int id, const std::string& text) {
-    auto window = desktop_->WaitUntil(title, [&](const WindowState& w) {
-      return w.Has(id) && w.Control(id).text == text;
-    });
+    auto window = desktop_->WaitUntil(
+        title, [&](const WindowState& w) { return w.Has(id) && w.Control(id).text == text; });
     EXPECT_TRUE(window) << "\"" << title << "\" never showed \"" << text << "\" in control " << id;
     return window.value_or(WindowState{});
   }
@@ -131,8 +132,7 @@ class WindowTest : public ::testing::TestWithParam<bool> {
     const testing::Box iconArea{box->client.x + iconControl->rect.x,
                                 box->client.y + iconControl->rect.y, iconControl->rect.width,
                                 iconControl->rect.height};
-    EXPECT_EQ(IconOfColour(desktop_->MeanColour(iconArea)), icon)
-        << desktop_->MeanColour(iconArea);
+    EXPECT_EQ(IconOfColour(desktop_->MeanColour(iconArea)), icon) << desktop_->MeanColour(iconArea);
     desktop_->Key(*box, "Return");
     EXPECT_TRUE(desktop_->WaitGone(caption));
   }
@@ -140,7 +140,7 @@ class WindowTest : public ::testing::TestWithParam<bool> {
   // The set-up dialog, shown by tbConnect: on top with the focus, the main
   // window disabled under it.
   WindowState OpenDialog(const WindowState& main) {
-    Click(main, kTbConnect);
+    Click(main, kAtConnect);
     auto dialog = desktop_->WaitFor(kDialogTitle);
     EXPECT_TRUE(dialog) << "no set-up dialog";
     if (!dialog) return {};
@@ -149,14 +149,16 @@ class WindowTest : public ::testing::TestWithParam<bool> {
     EXPECT_EQ(dialog->client.width, 340);
     EXPECT_EQ(dialog->client.height, 83);
     for (const WindowState& other : desktop_->Windows()) {
-      if (other.title == kMainTitle) EXPECT_FALSE(other.enabled);
+      if (other.title == kMainTitle) {
+        EXPECT_FALSE(other.enabled);
+      }
     }
     return *dialog;
   }
 
   WindowState Connect(const WindowState& main) {
     const WindowState dialog = OpenDialog(main);
-    Click(dialog, kButton1At);
+    Click(dialog, kAtButton1);
     EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
     return Showing(kMainTitle, kPanelStatus, "Установлен интерфейс с ККМ");
   }
@@ -196,9 +198,19 @@ TEST_P(WindowTest, SetUpWithDetectionReadsAndWritesThenTbExitEndsTheProgram) {
   EXPECT_EQ(main.Control(kAutoDetectCheckBox).checked, "1");
   EXPECT_EQ(main.Control(kUseCheckBox).checked, "1");
   EXPECT_EQ(main.Control(kPanelStatus).text, "");
-  EXPECT_EQ(main.toolButtons, (std::map<int, bool>{
-                                  {kTbConnect, true}, {kTbRead, false}, {kTbWrite, false}, {kTbExit, true}}));
+  EXPECT_EQ(main.toolButtons,
+            (std::map<int, bool>{
+                {kTbConnect, true}, {kTbRead, false}, {kTbWrite, false}, {kTbExit, true}}));
   desktop_->Shot("main-window");
+  // Tab goes through the fields in the layout's order, past the disabled net
+  // number field, and back.
+  for (int expected : {kUseCheckBox, kAutoDetectCheckBox, kVelmorSpinEdit}) {
+    desktop_->Key(main, "Tab");
+    main =
+        desktop_->WaitUntil(kMainTitle, [&](const WindowState& w) { return w.focus == expected; })
+            .value_or(main);
+    EXPECT_EQ(main.focus, expected);
+  }
 
   OpenDialog(main);
   desktop_->Shot("set-up-dialog");
@@ -208,40 +220,44 @@ TEST_P(WindowTest, SetUpWithDetectionReadsAndWritesThenTbExitEndsTheProgram) {
   EXPECT_EQ(main.Control(kNetNumSpinEdit).text, "7");
   EXPECT_TRUE(main.toolButtons[kTbRead] && main.toolButtons[kTbWrite]);
 
-  Click(main, kTbRead);
+  Click(main, kAtRead);
   main = Showing(kMainTitle, kPanelStatus, "Чтение завершено");
   EXPECT_EQ(main.Control(kVelmorSpinEdit).text, "25");
   desktop_->Shot("read-25");
 
-  TypeInto(main, kPrefixField, "27");
-  Click(main, kTbWrite);
+  TypeInto(main, kAtPrefixField, "27");
+  Click(main, kAtWrite);
   ExpectBox("Запись префикса локального ШК", "Операция успешно завершена", Icon::Information,
             "write-27-box");
   main = Showing(kMainTitle, kPanelStatus, "Запись завершена");
   EXPECT_EQ(reg.Prefix(), "27");
   EXPECT_EQ(main.focus, kVelmorSpinEdit) << "the focus comes back to the field";
 
-  Click(main, kUseBox);
-  main = desktop_->WaitUntil(kMainTitle, [](const WindowState& w) {
-                     return !w.Control(kVelmorSpinEdit).enabled;
-                   }).value_or(main);
+  Click(main, kAtUseBox);
+  main = desktop_
+             ->WaitUntil(kMainTitle,
+                         [](const WindowState& w) { return !w.Control(kVelmorSpinEdit).enabled; })
+             .value_or(main);
   EXPECT_EQ(main.Control(kVelmorSpinEdit).text, "20");
-  Click(main, kTbWrite);
+  Click(main, kAtWrite);
   ExpectBox("Запись префикса локального ШК", "Операция успешно завершена", Icon::Information,
             "write-off-box");
   EXPECT_EQ(reg.Prefix(), "off");
 
-  Click(main, kUseBox);  // checked again: the read must uncheck it
+  Click(main, kAtUseBox);  // checked again: the read must uncheck it
   Showing(kMainTitle, kPanelStatus, "Запись завершена");
-  Click(main, kTbRead);
-  main = desktop_->WaitUntil(kMainTitle, [](const WindowState& w) {
-                     return w.Control(kPanelStatus).text == "Чтение завершено" &&
-                            w.Control(kUseCheckBox).checked == "0";
-                   }).value_or(main);
+  Click(main, kAtRead);
+  main = desktop_
+             ->WaitUntil(kMainTitle,
+                         [](const WindowState& w) {
+                           return w.Control(kPanelStatus).text == "Чтение завершено" &&
+                                  w.Control(kUseCheckBox).checked == "0";
+                         })
+             .value_or(main);
   EXPECT_FALSE(main.Control(kVelmorSpinEdit).enabled);
   desktop_->Shot("read-off");
 
-  Click(main, kTbExit);
+  Click(main, kAtExit);
   ExpectProgramEnded();
 }
 
@@ -249,16 +265,20 @@ TEST_P(WindowTest, TypedNetNumberMeetsOldFirmwareThenTheCloseBoxEndsTheProgram) 
   line_.AddRegister(12, 0x01, 0x04);
   ServeOnCom1();
   WindowState main = Start();
-  Click(main, kAutoDetectBox);
-  main = desktop_->WaitUntil(kMainTitle, [](const WindowState& w) {
-                     return w.Control(kNetNumSpinEdit).enabled;
-                   }).value_or(main);
-  TypeInto(main, kNetNumField, "12");
+  Click(main, kAtAutoDetectBox);
+  main = desktop_
+             ->WaitUntil(kMainTitle,
+                         [](const WindowState& w) { return w.Control(kNetNumSpinEdit).enabled; })
+             .value_or(main);
+  TypeInto(main, kAtNetNumField, "12");
   main = Showing(kMainTitle, kNetNumSpinEdit, "12");
   line_.ClearLog();
 
+  // Neither button is the default: Escape leaves the dialog open, and Enter
+  // clicks the button that has the focus ("Установить интерфейс").
   const WindowState dialog = OpenDialog(main);
-  Click(dialog, kButton1At);
+  desktop_->Key(dialog, "Escape");
+  desktop_->Key(dialog, "Return");
   ExpectBox("Предупреждение", "В ККМ необходимо установить ПО версии не ниже 1.0.5", Icon::Warning,
             "firmware-104-box");
   // No scan: the only address byte sent is net number 12's.
@@ -271,7 +291,7 @@ TEST_P(WindowTest, TypedNetNumberMeetsOldFirmwareThenTheCloseBoxEndsTheProgram) 
   ASSERT_TRUE(stillOpen);
   EXPECT_TRUE(stillOpen->foreground);
   desktop_->Shot("dialog-still-open");
-  Click(*stillOpen, kButton3At);
+  Click(*stillOpen, kAtButton3);
   EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
   main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
   EXPECT_FALSE(main.toolButtons[kTbRead]);
@@ -285,14 +305,16 @@ TEST_P(WindowTest, NoRegisterAndAPortThatCannotOpenThenAltF4EndsTheProgram) {
   ASSERT_TRUE(wine_.Point(2, "/nonexistent/zenor9-adapter"));
   WindowState main = Start();
   WindowState dialog = OpenDialog(main);
-  Click(dialog, kButton1At);
+  Click(dialog, kAtButton1);
   ExpectBox("Ошибка", "Нет связи с ККМ", Icon::Error, "no-register-box");
-  Click(dialog, kCom2);
-  dialog = desktop_->WaitUntil(kDialogTitle, [](const WindowState& w) {
-                       return w.Control(kRadioButton2).checked == "1";
-                     }).value_or(dialog);
+  Click(dialog, kAtCom2);
+  dialog =
+      desktop_
+          ->WaitUntil(kDialogTitle,
+                      [](const WindowState& w) { return w.Control(kRadioButton2).checked == "1"; })
+          .value_or(dialog);
   EXPECT_EQ(dialog.Control(kRadioButton1).checked, "0");
-  Click(dialog, kButton1At);
+  Click(dialog, kAtButton1);
   ExpectBox("Предупреждение", "Выбранный COM-порт недоступен", Icon::Warning, "port-missing-box");
   // Alt+F4 on the dialog acts as "Закрыть".
   desktop_->Key(dialog, "alt+F4");
@@ -310,22 +332,22 @@ TEST_P(WindowTest, RefusedPrefixSendsNothingAndAFailedSecondCellLeavesTheFirstWr
   WindowState main = Start();
   main = Connect(main);
   line_.ClearLog();
-  TypeInto(main, kPrefixField, "35");
-  Click(main, kTbWrite);
+  TypeInto(main, kAtPrefixField, "35");
+  Click(main, kAtWrite);
   ExpectBox("Запись префикса локального ШК", "Префикс должен быть числом от 20 до 29",
             Icon::Warning, "prefix-35-box");
   EXPECT_TRUE(line_.Log().empty());
   EXPECT_EQ(reg.Prefix(), "off");
 
-  // The register stops acknowledging at the second cell's address byte.
+  // The register falls silent at the second cell's address byte.
   int addressBytes = 0;
   line_.SetObserver([&](const emu::WireByte& byte) {
     if (byte.toRegister && byte.parity == ParityMode::Mark && ++addressBytes == 2) {
-      reg.SetFault(emu::Fault::NoAck);
+      reg.SetFault(emu::Fault::Silent);
     }
   });
-  TypeInto(main, kPrefixField, "26");
-  Click(main, kTbWrite);
+  TypeInto(main, kAtPrefixField, "26");
+  Click(main, kAtWrite);
   ExpectBox("Запись префикса локального ШК", "Не удается установить интерфейс с ККМ", Icon::Error,
             "second-cell-failed-box");
   main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
@@ -333,7 +355,7 @@ TEST_P(WindowTest, RefusedPrefixSendsNothingAndAFailedSecondCellLeavesTheFirstWr
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), 0xFF);
   EXPECT_TRUE(main.toolButtons[kTbRead] && main.toolButtons[kTbWrite]);
   line_.SetObserver(nullptr);
-  Click(main, kTbExit);
+  Click(main, kAtExit);
   ExpectProgramEnded();
 }
 
@@ -355,7 +377,7 @@ TEST_P(WindowTest, At144DpiTheLayoutIsScaledNotClipped) {
   EXPECT_EQ(main.Control(kUseCheckBox).rect.width, 518);  // 345 * 1.5
   desktop_->Shot("main-window-144-dpi");
 
-  desktop_->Click(main, kTbConnect.x, kTbConnect.y, kScale);
+  desktop_->Click(main, kAtConnect.x, kAtConnect.y, kScale);
   auto dialog = desktop_->WaitFor(kDialogTitle);
   ASSERT_TRUE(dialog);
   EXPECT_EQ(dialog->client.width, 510);
@@ -366,10 +388,10 @@ TEST_P(WindowTest, At144DpiTheLayoutIsScaledNotClipped) {
   }
   EXPECT_EQ(dialog->Control(kButton3).rect.x, 288);  // 192 * 1.5
   desktop_->Shot("set-up-dialog-144-dpi");
-  desktop_->Click(*dialog, kButton3At.x, kButton3At.y, kScale);
+  desktop_->Click(*dialog, kAtButton3.x, kAtButton3.y, kScale);
   EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
   main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
-  desktop_->Click(main, kTbExit.x, kTbExit.y, kScale);
+  desktop_->Click(main, kAtExit.x, kAtExit.y, kScale);
   ExpectProgramEnded();
 }
 

@@ -256,8 +256,8 @@ ChildResult Wine::RunOnDisplay(const std::string& exe, const std::vector<std::st
   const pid_t pid = StartOnDisplay(exe, args, display, output);
   if (pid < 0) return result;
   double cpuMs = 0;
-  result.exitCode = WaitForExit(
-      pid, cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
+  result.exitCode =
+      WaitForExit(pid, cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
   result.out = WithoutCarriageReturns(Contents(output + ".out"));
   result.err = WithoutCarriageReturns(Contents(output + ".err"));
   std::error_code error;

@@ -20,8 +20,8 @@
 //           checked=0|1|- rect=X,Y,W,H
 // (rect relative to the top-level window's client area). A tool bar also gets
 // a line per button: button parent=HWND id=.. enabled=0|1
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -109,10 +109,11 @@ BOOL CALLBACK ListControl(HWND control, LPARAM data) {
                           type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
   const char* checked = "-";
   if (checkable) checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
-  std::printf("control\tparent=%s\tid=%d\tclass=%s\ttext=%s\tenabled=%d\tvisible=%d\tchecked=%s\trect=%s\n",
-              Hex(listing->top).c_str(), GetDlgCtrlID(control), Utf8(className).c_str(),
-              Escaped(TextOf(control)).c_str(), IsWindowEnabled(control) ? 1 : 0,
-              IsWindowVisible(control) ? 1 : 0, checked, RectText(r).c_str());
+  std::printf(
+      "control\tparent=%s\tid=%d\tclass=%s\ttext=%s\tenabled=%d\tvisible=%d\tchecked=%s\trect=%s\n",
+      Hex(listing->top).c_str(), GetDlgCtrlID(control), Utf8(className).c_str(),
+      Escaped(TextOf(control)).c_str(), IsWindowEnabled(control) ? 1 : 0,
+      IsWindowVisible(control) ? 1 : 0, checked, RectText(r).c_str());
   if (lstrcmpiW(className.c_str(), TOOLBARCLASSNAMEW) == 0) {
     // TB_GETSTATE answers in its result, so it works across processes.
     for (int id = 1; id < 1000; ++id) {
@@ -152,11 +153,13 @@ void List() {
     const RECT client = ClientOnScreen(window);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    std::printf("window\thwnd=%s\tclass=%s\ttitle=%s\tclient=%s\tframe=%s\tenabled=%d\tforeground=%d\towner=%s\tfocus=%d\tpid=%lu\n",
-                Hex(window).c_str(), Utf8(ClassOf(window)).c_str(), Escaped(TextOf(window)).c_str(),
-                RectText(client).c_str(), RectText(frame).c_str(), IsWindowEnabled(window) ? 1 : 0,
-                window == foreground ? 1 : 0, Hex(GetWindow(window, GW_OWNER)).c_str(),
-                FocusedId(window), pid);
+    std::printf(
+        "window\thwnd=%s\tclass=%s\ttitle=%s\tclient=%s\tframe=%s\tenabled=%d\tforeground=%"
+        "d\towner=%s\tfocus=%d\tpid=%lu\n",
+        Hex(window).c_str(), Utf8(ClassOf(window)).c_str(), Escaped(TextOf(window)).c_str(),
+        RectText(client).c_str(), RectText(frame).c_str(), IsWindowEnabled(window) ? 1 : 0,
+        window == foreground ? 1 : 0, Hex(GetWindow(window, GW_OWNER)).c_str(), FocusedId(window),
+        pid);
     Listing listing{window, {client.left, client.top}};
     EnumChildWindows(window, ListControl, reinterpret_cast<LPARAM>(&listing));
   }
