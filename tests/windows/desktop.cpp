@@ -264,24 +264,21 @@ void Desktop::Type(const WindowState& window, const std::string& text) const {
 }
 
 void Desktop::ClickCloseBox(const WindowState& window) const {
-  // Both openbox's theme and Wine's own caption put the close box at the right
-  // end of the title bar, about 12 pixels in from the frame's top-right corner.
+  // Openbox's frame is the X parent of the window Wine made for the client
+  // area; its theme puts the close box at the right end of the title bar,
+  // about 12 pixels in from the frame's top-right corner.
+  const std::string file = shots_ + "/frame.txt";
+  const std::string command =
+      "id=$(xdotool search --onlyvisible --name \"$0\" | head -1); "
+      "parent=$(xwininfo -tree -id $id | sed -n 's/^  Parent window id: \\(0x[0-9a-f]*\\).*/\\1/p'); "
+      "xwininfo -id $parent | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} "
+      "/Width:/ {w=$2} END {print x+w, y}' > \"$1\"";
+  Run({"sh", "-c", command, window.title, file});
   int right = window.frame.x + window.frame.width;
   int top = window.frame.y;
-  if (windowManager_) {
-    // Openbox's frame is the X parent of the window Wine made for the client area.
-    const std::string command =
-        "id=$(xdotool search --onlyvisible --name \"$0\" | head -1); "
-        "parent=$(xwininfo -tree -id $id | sed -n 's/^  Parent window id: "
-        "\\(0x[0-9a-f]*\\).*/\\1/p'); "
-        "xwininfo -id $parent | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} "
-        "/Width:/ {w=$2} END {print x+w, y}' > \"$1\"";
-    const std::string file = shots_ + "/frame.txt";
-    Run({"sh", "-c", command, window.title, file});
-    if (FILE* in = std::fopen(file.c_str(), "r")) {
-      if (std::fscanf(in, "%d %d", &right, &top) != 2) right = window.frame.x + window.frame.width;
-      std::fclose(in);
-    }
+  if (FILE* in = std::fopen(file.c_str(), "r")) {
+    if (std::fscanf(in, "%d %d", &right, &top) != 2) right = window.frame.x + window.frame.width;
+    std::fclose(in);
   }
   Run({"xdotool", "mousemove", "--sync", std::to_string(right - 12), std::to_string(top + 10),
        "click", "1"});

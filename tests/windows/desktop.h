@@ -97,7 +97,8 @@ class Desktop {
   // keys to the window under the pointer.
   void Key(const WindowState& window, const std::string& keys) const;
   void Type(const WindowState& window, const std::string& text) const;
-  // The window manager's close box, or Wine's own when there is none.
+  // The window manager's close box. With no window manager there is none:
+  // Wine leaves the title bar to the manager it expects.
   void ClickCloseBox(const WindowState& window) const;
   // Saves the screen as shots/NN-name.png; returns the file.
   std::string Shot(const std::string& name);
