@@ -5,8 +5,8 @@
 
 #include "diagnosis/com_summary.h"
 #include "handlers/cell_text.h"
-#include "handlers/spin_field.h"
 #include "handlers/prefix_link.h"
+#include "handlers/spin_field.h"
 #include "handlers/texts.h"
 #include "handlers/unhandled_error.h"
 #include "link/channel.h"
@@ -158,9 +158,9 @@ void Handlers::UseCheckBoxClick() {
 }
 
 void Handlers::tbReadClick() {
-  using Outcome = PrefixReading::Outcome;
+  using Outcome = PrefixCellsReading::Outcome;
   ButtonDisabled();
-  PrefixReading reading;
+  PrefixCellsReading reading;
   {
     BusyCursor busy(application_);
     reading = ReadPrefixCells(state_);

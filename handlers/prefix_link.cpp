@@ -5,9 +5,9 @@
 
 namespace zenor9 {
 
-PrefixReading ReadPrefixCells(AppState& state) {
-  using Outcome = PrefixReading::Outcome;
-  PrefixReading reading;
+PrefixCellsReading ReadPrefixCells(AppState& state) {
+  using Outcome = PrefixCellsReading::Outcome;
+  PrefixCellsReading reading;
   const uint16_t cells[] = {state.memoryMap.PrefixTensCell(), state.memoryMap.PrefixUnitsCell()};
   for (const uint16_t cell : cells) {
     uint8_t value = 0;

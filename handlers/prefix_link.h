@@ -9,7 +9,7 @@
 
 namespace zenor9 {
 
-struct PrefixReading {
+struct PrefixCellsReading {
   enum class Outcome {
     Prefix,       // both cells hold a character
     NotUsed,      // a cell holds 0xFF; after a tens cell of 0xFF the units cell is not read
@@ -22,7 +22,7 @@ struct PrefixReading {
 
 // Reads the tens cell, then, unless it failed or held 0xFF, the units cell, at
 // the cells of the selected memory map, from the register at the address byte.
-PrefixReading ReadPrefixCells(AppState& state);
+PrefixCellsReading ReadPrefixCells(AppState& state);
 // Writes the tens cell, then, if that was acknowledged, the units cell. True
 // when both were; a failed second write leaves the first cell written.
 bool WritePrefixCells(AppState& state, uint8_t tens, uint8_t units);

@@ -5,9 +5,8 @@
 namespace zenor9 {
 
 // The name of the program: the task list's entry and the caption of the
-// unhandled-error box. The main window has a caption of its own.
+// unhandled-error box. The main window has a caption of its own (its layout's).
 inline constexpr const char* kApplicationTitle = "ККМ ЗЕНОР-9 Префикс локального шрихового кода";
-inline constexpr const char* kMainWindowCaption = "ККМ ЗЕНОР-9 Префикс локального ШК";
 
 // The icon part of a message box's flags; every box has a single OK button (0).
 inline constexpr unsigned kIconError = 0x10;

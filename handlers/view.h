@@ -35,6 +35,9 @@ enum class Control : uint8_t {
   RadioButton4,
 };
 
+// The control's name as above ("tbRead"): the object name of its widget.
+const char* ControlName(Control control);
+
 enum class Window : uint8_t { MainForm, Init_Com };
 
 // One window's controls. Texts are UTF-8.
@@ -55,10 +58,8 @@ class ControlsView {
   // Repaints the control now, before the handler goes on.
   virtual void RepaintNow(Control control) = 0;
 
-  // A spin edit's value, read from its text within the control's range
-  // (spin_field.h): the minimum when the text is no whole number.
-  int Value(Control control) const;
-  // Brings `value` into the control's range and writes it as its text.
+  // A spin edit's value: `value` brought into the control's range
+  // (spin_field.h) and written as its text.
   void SetValue(Control control, int64_t value);
 };
 
