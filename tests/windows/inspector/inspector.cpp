@@ -20,8 +20,9 @@
 //           checked=0|1|- rect=X,Y,W,H
 // (rect relative to the top-level window's client area). A tool bar also gets
 // a line per button: button parent=HWND id=.. enabled=0|1
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
