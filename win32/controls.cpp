@@ -41,12 +41,7 @@ bool IsParentNotification(UINT message) {
   }
 }
 
-void PaintPanel(HWND panel) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(panel, &paint);
-  RECT area;
-  GetClientRect(panel, &area);
-  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+void PaintPanel(HWND panel, HDC dc, RECT area) {
   DrawEdge(dc, &area, BDR_RAISEDINNER, BF_RECT);
   const std::wstring text = WindowText(panel);
   if (!text.empty()) {
@@ -57,40 +52,51 @@ void PaintPanel(HWND panel) {
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldFont);
   }
-  EndPaint(panel, &paint);
+}
+
+// Paints over the window's face colour, which fills it first.
+using Painter = void (*)(HWND window, HDC dc, RECT area);
+
+// The messages of a window that paints its own text in its own font: the
+// panel and the footer label. Both are opaque.
+LRESULT TextWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Painter paint) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT fills the whole window
+    case WM_PAINT: {
+      PAINTSTRUCT paintStruct;
+      HDC dc = BeginPaint(window, &paintStruct);
+      RECT area;
+      GetClientRect(window, &area);
+      FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+      paint(window, dc, area);
+      EndPaint(window, &paintStruct);
+      return 0;
+    }
+    case WM_SETTEXT: {
+      const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+      InvalidateRect(window, nullptr, TRUE);
+      return result;
+    }
+    case WM_SETFONT:
+      return StoreFont(window, wParam, lParam);
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(FontOf(window));
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
 }
 
 LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
   if (IsParentNotification(message)) return SendMessageW(GetParent(panel), message, wParam, lParam);
-  switch (message) {
-    case WM_CREATE:
-      SetWindowLongPtrW(panel, kPanelColorSlot, static_cast<LONG_PTR>(GetSysColor(COLOR_BTNTEXT)));
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // WM_PAINT fills the whole panel
-    case WM_PAINT:
-      PaintPanel(panel);
-      return 0;
-    case WM_SETTEXT: {
-      const LRESULT result = DefWindowProcW(panel, message, wParam, lParam);
-      InvalidateRect(panel, nullptr, TRUE);
-      return result;
-    }
-    case WM_SETFONT:
-      return StoreFont(panel, wParam, lParam);
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(FontOf(panel));
-    default:
-      return DefWindowProcW(panel, message, wParam, lParam);
+  if (message == WM_CREATE) {
+    SetWindowLongPtrW(panel, kPanelColorSlot, static_cast<LONG_PTR>(GetSysColor(COLOR_BTNTEXT)));
+    return 0;
   }
+  return TextWindowProc(panel, message, wParam, lParam, PaintPanel);
 }
 
-void PaintShadowLabel(HWND label) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(label, &paint);
-  RECT area;
-  GetClientRect(label, &area);
-  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+void PaintShadowLabel(HWND label, HDC dc, RECT area) {
   const std::wstring text = WindowText(label);
   HGDIOBJ oldFont = SelectObject(dc, FontOf(label));
   SetBkMode(dc, TRANSPARENT);
@@ -102,30 +108,11 @@ void PaintShadowLabel(HWND label) {
   SetTextColor(dc, RGB(255, 255, 255));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kFormat);
   SelectObject(dc, oldFont);
-  EndPaint(label, &paint);
 }
 
 LRESULT CALLBACK ShadowLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT:
-      PaintShadowLabel(label);
-      return 0;
-    case WM_SETTEXT: {
-      const LRESULT result = DefWindowProcW(label, message, wParam, lParam);
-      InvalidateRect(label, nullptr, TRUE);
-      return result;
-    }
-    case WM_SETFONT:
-      return StoreFont(label, wParam, lParam);
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(FontOf(label));
-    case WM_NCHITTEST:
-      return HTTRANSPARENT;
-    default:
-      return DefWindowProcW(label, message, wParam, lParam);
-  }
+  if (message == WM_NCHITTEST) return HTTRANSPARENT;
+  return TextWindowProc(label, message, wParam, lParam, PaintShadowLabel);
 }
 
 void RegisterClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, int extraBytes) {

@@ -270,7 +270,8 @@ void Desktop::ClickCloseBox(const WindowState& window) const {
   const std::string file = shots_ + "/frame.txt";
   const std::string command =
       "id=$(xdotool search --onlyvisible --name \"$0\" | head -1); "
-      "parent=$(xwininfo -tree -id $id | sed -n 's/^  Parent window id: \\(0x[0-9a-f]*\\).*/\\1/p'); "
+      "parent=$(xwininfo -tree -id $id | sed -n 's/^  Parent window id: "
+      "\\(0x[0-9a-f]*\\).*/\\1/p'); "
       "xwininfo -id $parent | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} "
       "/Width:/ {w=$2} END {print x+w, y}' > \"$1\"";
   Run({"sh", "-c", command, window.title, file});
