@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "handlers/spin_field.h"
 #include "resource_ids.h"  // the application icon
 #include "win32/controls.h"
@@ -207,12 +209,14 @@ LRESULT Form::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       Activate(wParam);
       return 0;
-    case WM_DPICHANGED:
+    case WM_DPICHANGED: {
       dpi_ = LOWORD(wParam);
-      fonts_ = std::make_unique<Fonts>(dpi_);
+      // The old fonts go only once every control has the new ones.
+      const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_));
       Layout();
       SizeWindow(reinterpret_cast<const RECT*>(lParam));
       return 0;
+    }
     default:
       return Handle(message, wParam, lParam);
   }
