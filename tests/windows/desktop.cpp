@@ -244,6 +244,23 @@ void Desktop::Click(const WindowState& window, int x, int y, double scale) const
        "1"});
 }
 
+void Desktop::Hover(const WindowState& window, int x, int y) const {
+  Run({"xdotool", "mousemove", "--sync", std::to_string(window.client.x + x),
+       std::to_string(window.client.y + y)});
+}
+
+std::string Desktop::WaitForToolTip(const std::string& start, int timeoutMs) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    for (const WindowState& window : Windows()) {
+      if (window.className == "tooltips_class32" && window.title.rfind(start, 0) == 0) {
+        return window.title;
+      }
+    }
+  } while (std::chrono::steady_clock::now() < deadline);
+  return {};
+}
+
 void Desktop::PointAt(const WindowState& window) const {
   // Inside the client area, on no control that a key could reach by accident.
   Run({"xdotool", "mousemove", "--sync", std::to_string(window.client.x + window.client.width - 3),

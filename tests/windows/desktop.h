@@ -91,6 +91,11 @@ class Desktop {
   // A left click at (x, y) of the window's client area, given at 96 dpi and
   // scaled by `scale`.
   void Click(const WindowState& window, int x, int y, double scale = 1.0) const;
+  // Rests the pointer at (x, y) of the client area, at 96 dpi.
+  void Hover(const WindowState& window, int x, int y) const;
+  // The text of a tooltip shown that starts with `start`, once one is (empty
+  // after `timeoutMs`). Tooltips answer WM_GETTEXT with the text they show.
+  std::string WaitForToolTip(const std::string& start, int timeoutMs = 20000) const;
   // Keys (xdotool names, separated by blanks: "Return", "alt+F4", "End
   // BackSpace") and typed text, sent
   // with the pointer resting over `window`: with no window manager, X gives the

@@ -212,9 +212,16 @@ TEST_P(WindowTest, SetUpWithDetectionReadsAndWritesThenTbExitEndsTheProgram) {
     EXPECT_EQ(main.focus, expected);
   }
 
-  OpenDialog(main);
+  // Hints: a tool button's, and what a radio button's COM port stands for.
+  desktop_->Hover(main, kAtConnect.x, kAtConnect.y);
+  EXPECT_EQ(desktop_->WaitForToolTip("Уст"), "Установка интерфейса с ККМ");
+  const WindowState dialog = OpenDialog(main);
+  desktop_->Hover(dialog, kAtCom2.x, kAtCom2.y);
+  EXPECT_NE(desktop_->WaitForToolTip(R"(COM2: \\.\COM2)"), "");
   desktop_->Shot("set-up-dialog");
-  main = Connect(main);
+  Click(dialog, kAtButton1);
+  EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
+  main = Showing(kMainTitle, kPanelStatus, "Установлен интерфейс с ККМ");
   EXPECT_TRUE(main.enabled);
   EXPECT_TRUE(main.foreground);
   EXPECT_EQ(main.Control(kNetNumSpinEdit).text, "7");
