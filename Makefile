@@ -16,7 +16,7 @@ export CCACHE_BASEDIR := $(abspath $(CURDIR)/..)
 export CMAKE_CXX_COMPILER_LAUNCHER := $(LAUNCHER)
 endif
 
-.PHONY: deps configure build test package package-check test-sanitize windows test-windows run fuzz fuzz-build fuzz-smoke bench format clean
+.PHONY: deps configure build test package package-check package-check-root test-sanitize windows windows-package test-windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -45,6 +45,11 @@ package: build
 # The package as CI checks it: lintian, then its zenor9 run from a dpkg -x root.
 package-check: package
 	@scripts/check-package.sh $(BUILD)
+
+# The package installed with apt into a clean Debian 12 root (cached in
+# $(BUILD)/clean-root): both programs run there, then it is purged.
+package-check-root: package
+	@scripts/check-clean-root.sh $(BUILD)
 
 # The libFuzzer targets of the link (clang, ASan, UBSan), in their own build directory.
 fuzz-build: deps
@@ -77,9 +82,16 @@ test-sanitize: deps
 windows: deps
 	@JOBS=$(JOBS) scripts/build-windows.sh $(WINDOWS_BUILD)
 
-# zenor9.exe under Wine against registers on pseudo-terminals, beside the Linux build;
-# zenor9-prefix.exe clicked at under Wine on Xvfb.
-test-windows: windows configure
+# From what `make windows` built: $(WINDOWS_BUILD)/zenor9-prefix-VERSION-x64.msi and
+# zenor9-prefix-VERSION-win64.zip. With SIGN_CERT=cert.pem SIGN_KEY=key.pem (and
+# SIGN_TIMESTAMP=URL) the programs and the MSI are signed.
+windows-package: windows
+	@SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_TIMESTAMP="$(SIGN_TIMESTAMP)" \
+	  scripts/package-windows.sh $(WINDOWS_BUILD)
+
+# zenor9.exe and its packages under Wine against registers on pseudo-terminals,
+# beside the Linux build; zenor9-prefix.exe clicked at under Wine on Xvfb.
+test-windows: windows-package configure
 	@BUILD=$(BUILD) WINDOWS_BUILD=$(WINDOWS_BUILD) JOBS=$(JOBS) scripts/test-windows.sh
 
 format:

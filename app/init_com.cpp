@@ -23,7 +23,7 @@ TInit_Com::TInit_Com(Handlers& handlers, QWidget* parent)
     button->setDefault(false);
   }
   setFixedSize(size());
-  setFont(FormFont());
+  FitWindowFont(*this);
   handlers_.Created(static_cast<SetupDialogView&>(*this));
   connect(ui_->Button1, &QPushButton::clicked, this,
           [this] { handlers_.Clicked(Control::Button1); });

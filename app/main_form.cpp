@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include "app/look.h"
+#include "handlers/texts.h"
 #include "ui_main_form.h"
 
 // The resources are compiled into a static library: nothing would pull them
@@ -64,16 +65,19 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->setAccepted(handlers_.CloseRequested(Window::MainForm));
 }
 
+// The status line and the footer get their own fonts first, so that the form
+// font is fitted to the controls that take it.
 void TMainForm::ApplyLook() {
-  setFont(FormFont());
-  ui_->PanelStatus->setFont(StatusFont());
+  FitLabelFont(*ui_->PanelStatus, StatusFont(), SerifFallbacks(),
+               {kStatusConnected, kStatusNoLink, kStatusRead, kStatusWritten});
   QPalette status = ui_->PanelStatus->palette();
   status.setColor(QPalette::WindowText, Qt::blue);
   ui_->PanelStatus->setPalette(status);
-  ui_->RxLabel1->setFont(NoticeFont());
+  FitLabelFont(*ui_->RxLabel1, NoticeFont(), SansFallbacks(), {ui_->RxLabel1->text()});
   QPalette notice = ui_->RxLabel1->palette();
   notice.setColor(QPalette::WindowText, Qt::white);
   ui_->RxLabel1->setPalette(notice);
+  FitWindowFont(*this);
 }
 
 void TMainForm::CenterOnScreen() {

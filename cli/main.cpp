@@ -58,6 +58,7 @@ void MarkInterrupted(Outcome& outcome) {
 
 int main(int argc, char** argv) {
   PrepareConsole();
+  if (ExplainedToADoubleClick(argc)) return kExitUsage;
   Invocation invocation;
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;
