@@ -3,50 +3,45 @@
 #include <optional>
 
 #include "cli/console.h"
+#include "cli/report.h"
 
 namespace zenor9::cli {
 
 namespace {
 
-// The net numbers of the registers that answer their probe, 0 to 99.
-std::vector<uint8_t> RegistersOnTheLine(SerialChannel& channel, LiveOutput& live) {
+// The net numbers of the registers that answer their probe, 0 to 99; nothing
+// when a stop request cut the walk short.
+std::optional<std::vector<uint8_t>> RegistersOnTheLine(SerialChannel& channel, LiveOutput& live) {
   std::vector<uint8_t> nets;
-  WalkTheLine(
+  const bool complete = WalkTheLine(
       channel, [&live](int probe) { live.Progress(ProbeProgress(probe)); },
       [&nets](const ScanHit& hit) {
         if (hit.answered) nets.push_back(hit.net);
       });
+  if (!complete) return std::nullopt;
   return nets;
 }
 
-// A failure of an interruptible step after a stop request says nothing about
-// the register: the stop cut its waits short.
-std::optional<Outcome> UnlessCutShort(const Outcome& one) {
-  if (!one.Ok() && UserAskedToStop()) return std::nullopt;
-  return one;
-}
-
-// The register's own set-up and command; nothing when a stop request cut it short.
+// The register's own set-up and command; nothing when a stop request cut it
+// short or came before it began. A write once begun is never cut short:
+// whatever it ends with is the register's state.
 std::optional<Outcome> RunJob(Connection& connection, uint8_t net, const BatchRequest& request) {
   Outcome one;
-  if (!IdentifyAt(connection, net, one)) return UnlessCutShort(one);
-  switch (request.job) {
-    case RegisterJob::Identify:
-      return one;
-    case RegisterJob::Read:
-      ReadPrefix(connection, one);
-      return UnlessCutShort(one);
-    case RegisterJob::Write:
-      // Never cut short: whatever it ends with is the register's state.
+  if (IdentifyAt(connection, net, one)) {
+    if (request.job == RegisterJob::Read) ReadPrefix(connection, one);
+    if (request.job == RegisterJob::Write) {
       WritePrefix(connection, request.value, request.verify, one);
-      return one;
+    }
   }
+  if (one.EndedByStop()) return std::nullopt;
   return one;
 }
 
 std::string RegisterLine(const Outcome& one, RegisterJob job) {
   const std::string net = "net " + std::to_string(*one.net) + " ";
-  if (!one.Ok()) return net + "error: " + FullMessage(one);
+  if (!one.Ok()) {
+    return net + "error: " + FullMessage(one) + (one.holds ? "; " + HoldsText(one) : "");
+  }
   if (job == RegisterJob::Identify) return net + "version " + std::to_string(*one.version);
   return net + *one.prefix;
 }
@@ -57,6 +52,7 @@ nlohmann::ordered_json RegisterJson(const Outcome& one) {
   entry["ok"] = one.Ok();
   if (one.version) entry["version"] = *one.version;
   if (one.prefix) entry["prefix"] = *one.prefix;
+  if (one.holds) entry["holds"] = *one.holds;
   if (!one.Ok()) {
     entry["error"] = one.error;
     entry["message"] = one.message;
@@ -70,22 +66,29 @@ Outcome BatchCommand(const Target& target, const BatchRequest& request, LiveOutp
   Outcome outcome;
   Connection connection(target.trace);
   if (!OpenPort(target, connection, outcome)) return outcome;
-  const std::vector<uint8_t> nets =
+  const std::optional<std::vector<uint8_t>> found =
       request.all ? RegistersOnTheLine(connection.channel, live) : request.nets;
   outcome.registers = nlohmann::ordered_json::array();
+  if (!found) {
+    EndByStop(outcome);
+    return outcome;
+  }
+  const std::vector<uint8_t>& nets = *found;
   if (request.all && nets.empty()) {
     FailNoLink(outcome);
     return outcome;
   }
-  for (std::size_t i = 0; i < nets.size() && !UserAskedToStop(); ++i) {
-    live.Progress("register " + std::to_string(i + 1) + " of " + std::to_string(nets.size()));
-    const std::optional<Outcome> one = RunJob(connection, nets[i], request);
+  std::size_t done = 0;
+  for (; done < nets.size() && !UserAskedToStop(); ++done) {
+    live.Progress("register " + std::to_string(done + 1) + " of " + std::to_string(nets.size()));
+    const std::optional<Outcome> one = RunJob(connection, nets[done], request);
     if (!one) break;
     outcome.registers->push_back(RegisterJson(*one));
     live.Line(RegisterLine(*one, request.job));
     if (!one->Ok() && outcome.Ok()) outcome.exitCode = one->exitCode;
   }
   live.EndProgress();
+  if (done < nets.size()) EndByStop(outcome);
   return outcome;
 }
 

@@ -31,13 +31,19 @@ const std::map<int, const char*>& ExitCodeMeanings() {
   static const std::map<int, const char*> meanings = {
       {kExitOk, "success"},
       {kExitFailed, "no link with the register, or the command failed"},
-      {kExitUsage, "usage error (nothing was sent)"},
+      {kExitUsage,
+       "usage error (nothing was sent); or write found several registers "
+       "(nothing was written)"},
       {kExitPortUnavailable,
        "port unavailable (missing, held by another program, or no device in the COM map)"},
       {kExitUnsupportedFirmware, "firmware not supported (only version code 105, firmware 1.0.5)"},
       {kExitVerifyMismatch, "write --verify read back other values than written"},
-      {kExitInterrupted, "stopped by SIGINT (Ctrl-C): what was done is printed"},
-      {kExitTerminated, "stopped by SIGTERM: what was done is printed"},
+      {kExitHangUp, "stopped by SIGHUP (the terminal closed): what was done is printed"},
+      {kExitInterrupted, "stopped by SIGINT (Ctrl-C, Ctrl-Break): what was done is printed"},
+      {kExitQuit, "stopped by SIGQUIT (Ctrl-\\): what was done is printed"},
+      {kExitTerminated,
+       "stopped by SIGTERM (or the console closed, log-off, shut-down): what was done is "
+       "printed"},
   };
   return meanings;
 }
@@ -46,6 +52,17 @@ constexpr const char* kSeveralRegistersHelp =
     R"(With --net 3,7,12 or --all each register gets its own set-up and command, one
 line each in net-number order as soon as it is done ("net 7 25", "net 9 error:
 ..."); the exit code is that of the first register that failed.)";
+
+constexpr const char* kWriteHelp =
+    R"(Without --net, write probes the whole line first: it writes only when exactly
+one register answers, and names it ("net 3 25"); when several answer it writes
+nothing, lists them and exits with 2. After a failed write both cells are read
+once and their content is said: "в ККМ сейчас: 27" (JSON "holds").)";
+
+constexpr const char* kStopHelp =
+    R"(SIGHUP, SIGINT, SIGQUIT and SIGTERM stop a run at its next wait, with exit code
+128 + the signal's number. A prefix write already begun is finished first, both
+cells and the --verify read-back; a failure of it keeps its own exit code.)";
 
 constexpr const char* kPortMapHelp =
     R"(COMn stands for the device in the environment variable ZENOR9_COMn when it
@@ -226,12 +243,14 @@ void RefuseDuplicateNets(std::vector<int> nets) {
 
 }  // namespace
 
-std::string ExitCodesHelp(std::initializer_list<int> codes) {
+std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable) {
+  std::vector<int> all = codes;
+  if (stoppable) all.insert(all.end(), std::begin(kStopExitCodes), std::end(kStopExitCodes));
   std::string help = "Exit codes:";
-  for (int code : codes) {
-    char line[128];
-    std::snprintf(line, sizeof line, "\n  %3d  %s", code, ExitCodeMeanings().at(code));
-    help += line;
+  for (int code : all) {
+    char number[16];
+    std::snprintf(number, sizeof number, "\n  %3d  ", code);
+    help += number + std::string(ExitCodeMeanings().at(code));
   }
   return help;
 }
@@ -298,8 +317,15 @@ void AddOutputOptions(CLI::App& app, Invocation& invocation) {
   app.add_flag("--trace", invocation.trace, "print every byte on the line on stderr");
 }
 
-std::string Footer(std::initializer_list<int> codes, const char* more = nullptr) {
-  std::string footer = ExitCodesHelp(codes) + "\n\n" + ComPortsHelp();
+// Which exit codes a command can give: every command that talks to a register
+// can be stopped.
+struct ExitCodes {
+  std::vector<int> codes;
+  bool stoppable = true;
+};
+
+std::string Footer(const ExitCodes& exits, const char* more = nullptr) {
+  std::string footer = ExitCodesHelp(exits.codes, exits.stoppable) + "\n\n" + ComPortsHelp();
   if (more != nullptr) footer = std::string(more) + "\n\n" + footer;
   return footer;
 }
@@ -308,13 +334,13 @@ std::string Footer(std::initializer_list<int> codes, const char* more = nullptr)
 // only the exit codes it can give. The main options given before the command
 // fall through to the program's.
 CLI::App* AddRegisterCommand(CLI::App& app, const char* name, const char* description,
-                             bool takesNets, std::initializer_list<int> codes, MainOptions& options,
+                             bool takesNets, const ExitCodes& exits, MainOptions& options,
                              Invocation& invocation) {
   CLI::App* command = app.add_subcommand(name, description);
   AddPortOption(*command, options);
   if (takesNets) AddNetOptions(*command, options);
   AddOutputOptions(*command, invocation);
-  command->footer(Footer(codes, takesNets ? kSeveralRegistersHelp : nullptr));
+  command->footer(Footer(exits, takesNets ? kSeveralRegistersHelp : nullptr));
   command->fallthrough();
   return command;
 }
@@ -338,69 +364,76 @@ void RefuseNetsWhereNoneApply(const CLI::App& app, const CLI::App& command) {
   }
 }
 
-}  // namespace
-
-bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
-  CLI::App app{
-      "Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
-      "in ЗЕНОР-9 cash registers on a serial line.",
-      "zenor9"};
-  app.footer(
-      Footer({kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
-              kExitVerifyMismatch, kExitInterrupted, kExitTerminated},
-             "zenor9 COMMAND --help shows the options of each command."));
-  app.set_version_flag("--version", std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
-  app.require_subcommand(1);
-
-  MainOptions options;
+// What the parse fills besides the invocation itself.
+struct ParsedOptions {
+  MainOptions main;
   std::string version = "0105";
   std::vector<std::string> faults;
+};
 
-  AddPortOption(app, options);
-  AddNetOptions(app, options);
+void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  const std::string more =
+      std::string("zenor9 COMMAND --help shows the options of each command.\n\n") + kStopHelp;
+  app.footer(Footer({{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable,
+                      kExitUnsupportedFirmware, kExitVerifyMismatch}},
+                    more.c_str()));
+  app.set_version_flag("--version",
+                       std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
+  app.require_subcommand(1);
+  AddPortOption(app, options.main);
+  AddNetOptions(app, options.main);
   AddOutputOptions(app, invocation);
+}
 
-  const std::initializer_list<int> setUpCodes = {
-      kExitOk,          kExitFailed,    kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
-      kExitInterrupted, kExitTerminated};
-  AddRegisterCommand(app, "identify", "print the net number and the version code", true, setUpCodes,
-                     options, invocation);
-  AddRegisterCommand(app, "detect", "print the net number that the scan finds", false, setUpCodes,
-                     options, invocation);
+void AddRegisterCommands(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  const ExitCodes setUp{
+      {kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware}};
+  AddRegisterCommand(app, "identify", "print the net number and the version code", true, setUp,
+                     options.main, invocation);
+  AddRegisterCommand(app, "detect", "print the net number that the scan finds", false, setUp,
+                     options.main, invocation);
   AddRegisterCommand(
       app, "scan", "probe every net number 0 to 99 and list what answers, as it answers", false,
-      {kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitInterrupted, kExitTerminated},
-      options, invocation);
-  AddRegisterCommand(app, "read", "print the prefix as the register holds it, or off", true,
-                     setUpCodes, options, invocation);
+      {{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable}}, options.main, invocation);
+  AddRegisterCommand(app, "read", "print the prefix as the register holds it, or off", true, setUp,
+                     options.main, invocation);
+}
+
+void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* write = AddRegisterCommand(
       app, "write", "write the prefix (20 to 29) or off, and print the value written", true,
-      {kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
-       kExitVerifyMismatch, kExitInterrupted, kExitTerminated},
-      options, invocation);
+      {{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
+        kExitVerifyMismatch}},
+      options.main, invocation);
+  write->footer(std::string(kWriteHelp) + "\n\n" + write->get_footer());
   write->add_option("VALUE", invocation.writeValue, "20 to 29, or off (any case)")
       ->required()
       ->transform(kPrefixCheck);
   write->add_flag("--verify", invocation.verify,
                   "read the cells back and compare; on a mismatch print what they hold");
+}
 
+void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* doctor = AddRegisterCommand(
       app, "doctor",
       "say what stands between this computer and the register on a port (writes nothing)", false,
-      {kExitOk, kExitFailed, kExitUsage}, options, invocation);
+      {{kExitOk, kExitFailed, kExitUsage}}, options.main, invocation);
   doctor
-      ->add_option("--net", options.nets,
+      ->add_option("--net", options.main.nets,
                    "identify this register and time its echo; without it a scan finds one")
       ->transform(kNetNumberCheck);
-  doctor->footer(std::string(kDoctorHelp) + "\n\n" +
-                 Footer({kExitOk, kExitFailed, kExitUsage, kExitInterrupted, kExitTerminated}));
+  doctor->footer(std::string(kDoctorHelp) + "\n\n" + Footer({{kExitOk, kExitFailed, kExitUsage}}));
+}
 
+void AddPortsCommand(CLI::App& app, Invocation& invocation) {
   CLI::App* ports = app.add_subcommand("ports", "list serial ports and what COM1 to COM4 map to");
   ports->add_flag("--json", invocation.json, "print one JSON object on stdout");
   AddPortMapOptions(*ports, invocation);
-  ports->footer(Footer({kExitOk, kExitFailed, kExitUsage}, kPortMapHelp));
+  ports->footer(Footer({{kExitOk, kExitFailed, kExitUsage}, false}, kPortMapHelp));
   ports->fallthrough();
+}
 
+void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* sim = app.add_subcommand(
       "sim", "serve virtual registers on a pseudo-terminal until SIGINT or SIGTERM");
   sim->add_option("--net", invocation.sim.nets, "net numbers, one register each")
@@ -410,10 +443,10 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   sim->add_option("--prefix", invocation.sim.prefix, "the prefix every register holds")
       ->transform(kPrefixCheck)
       ->capture_default_str();
-  sim->add_option("--version", version, "version bytes in hex")
+  sim->add_option("--version", options.version, "version bytes in hex")
       ->check(kVersionCheck)
       ->capture_default_str();
-  sim->add_option("--fault", faults, "a fault to switch on (emulator fault names)")
+  sim->add_option("--fault", options.faults, "a fault to switch on (emulator fault names)")
       ->delimiter(',')
       ->check(kFaultCheck);
   sim->add_option("--latency", invocation.sim.latencyMs,
@@ -423,41 +456,70 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   sim->add_option("--link", invocation.sim.linkPath, "make a symbolic link to the device here");
   sim->add_flag("--trace", invocation.sim.trace, "print every byte with its ninth bit on stderr");
   sim->footer(kSimHelp);
+}
 
-  try {
-    app.parse(argc, argv);
-    const CLI::App& command = *app.get_subcommands().front();
-    invocation.command = command.get_name();
-    if (invocation.command == "sim") {
-      RefuseMainOptionsForSim(app);
-      RefuseDuplicateNets(invocation.sim.nets);
-    }
-    RefuseNetsWhereNoneApply(app, command);
-    RefuseDuplicateNets(NetsOfList(options.nets));
-    if (invocation.command == "doctor" && NetsOfList(options.nets).size() > 1) {
-      throw CLI::ValidationError("--net", "doctor looks at one register");
-    }
-  } catch (const CLI::ParseError& error) {
-    const bool json = AsksForJson(argc, argv);
-    if (const std::optional<std::string> unknown = UnknownCommand(app, error)) {
-      exitCode =
-          ReportUsageError(app, CLI::ExtrasError(*unknown, CLI::ExitCodes::ExtrasError), json);
-    } else {
-      exitCode = ReportUsageError(app, error, json);
-    }
-    return false;
+// The choices that no single option can check: which options go with which
+// command. Throws CLI11's validation error.
+void CheckChoices(const CLI::App& app, const ParsedOptions& options, const Invocation& invocation) {
+  const CLI::App& chosen = *app.get_subcommands().front();
+  const std::string& command = invocation.command;
+  if (command == "sim") {
+    RefuseMainOptionsForSim(app);
+    RefuseDuplicateNets(invocation.sim.nets);
   }
+  RefuseNetsWhereNoneApply(app, chosen);
+  RefuseDuplicateNets(NetsOfList(options.main.nets));
+  if (command == "doctor" && NetsOfList(options.main.nets).size() > 1) {
+    throw CLI::ValidationError("--net", "doctor looks at one register");
+  }
+}
 
-  invocation.port = options.port;
-  invocation.portTarget = TargetOfPort(options.port);
-  for (int net : NetsOfList(options.nets)) invocation.nets.push_back(static_cast<uint8_t>(net));
-  invocation.all = options.all;
+int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
+                     const char* const* argv) {
+  const bool json = AsksForJson(argc, argv);
+  if (const std::optional<std::string> unknown = UnknownCommand(app, error)) {
+    return ReportUsageError(app, CLI::ExtrasError(*unknown, CLI::ExitCodes::ExtrasError), json);
+  }
+  return ReportUsageError(app, error, json);
+}
+
+void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
+  invocation.port = options.main.port;
+  invocation.portTarget = TargetOfPort(options.main.port);
+  for (int net : NetsOfList(options.main.nets))
+    invocation.nets.push_back(static_cast<uint8_t>(net));
+  invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
-  ParseVersionBytes(version, invocation.sim.versionHigh, invocation.sim.versionLow);
-  for (const std::string& name : faults) {
+  ParseVersionBytes(options.version, invocation.sim.versionHigh, invocation.sim.versionLow);
+  for (const std::string& name : options.faults) {
     emu::Fault fault{};
     if (emu::ParseFault(name, fault)) invocation.sim.faults.push_back(fault);
   }
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
+  CLI::App app{
+      "Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
+      "in ЗЕНОР-9 cash registers on a serial line.",
+      "zenor9"};
+  ParsedOptions options;
+  AddProgramOptions(app, options, invocation);
+  AddRegisterCommands(app, options, invocation);
+  AddWriteCommand(app, options, invocation);
+  AddDoctorCommand(app, options, invocation);
+  AddPortsCommand(app, invocation);
+  AddSimCommand(app, options, invocation);
+  try {
+    app.parse(argc, argv);
+    invocation.command = app.get_subcommands().front()->get_name();
+    CheckChoices(app, options, invocation);
+  } catch (const CLI::ParseError& error) {
+    exitCode = ReportParseError(app, error, argc, argv);
+    return false;
+  }
+  FillInvocation(options, invocation);
   return true;
 }
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -30,8 +29,9 @@ struct Invocation {
 // the run is over (help shown, or a usage error reported) and `exitCode` says how.
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode);
 
-// "Exit codes:" and what each of `codes` means, for a command's help.
-std::string ExitCodesHelp(std::initializer_list<int> codes);
+// "Exit codes:" and what each of `codes` means, for a command's help; with
+// `stoppable`, the codes of the stop signals too.
+std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable);
 
 // "COM1" to "COM255" in any case stand for the device the COM map gives, or for
 // none with the reason; anything else is a device path.

@@ -52,14 +52,6 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
   return PortsCommand();
 }
 
-// What was done stays in the outcome; a failure there came from the waits the
-// stop cut short, so the stop itself is reported instead.
-void MarkInterrupted(Outcome& outcome) {
-  outcome.interrupted = true;
-  Fail(outcome, StopExitCode(), "interrupted", "stopped by " + StopName());
-  outcome.messageNote.clear();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +67,8 @@ int main(int argc, char** argv) {
   LiveOutput live(invocation.json, !invocation.trace && IsTerminal(stderr));
   Outcome outcome = RunCommand(invocation, live);
   live.EndProgress();
-  if (UserAskedToStop()) MarkInterrupted(outcome);
+  // Each step has already said whether the stop ended the work; a stop that
+  // came while a write was finishing leaves that write's own result.
+  if (UserAskedToStop()) outcome.interrupted = true;
   return Report(outcome, invocation.json);
 }

@@ -16,9 +16,14 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPortUnavailable = 3;
 inline constexpr int kExitUnsupportedFirmware = 4;
 inline constexpr int kExitVerifyMismatch = 5;
-// A stop request ends a run with 128 + the signal's number, as shells report it.
+// A stop request that ends the work ends the run with 128 + the signal's
+// number, as shells report it.
+inline constexpr int kExitHangUp = 129;       // SIGHUP: the terminal closed
 inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
+inline constexpr int kExitQuit = 131;         // SIGQUIT (Ctrl-\ on a terminal)
 inline constexpr int kExitTerminated = 143;   // SIGTERM
+// Every code a stop request can give, for the help texts.
+inline constexpr int kStopExitCodes[] = {kExitHangUp, kExitInterrupted, kExitQuit, kExitTerminated};
 
 // The program's own messages.
 inline constexpr const char* kTextNoLink = "Нет связи с ККМ";
@@ -28,6 +33,21 @@ inline constexpr const char* kTextUnsupportedFirmware =
 inline constexpr const char* kTextCannotSetUp = "Не удается установить интерфейс с ККМ";
 inline constexpr const char* kTextWriteDone = "Операция успешно завершена";
 inline constexpr const char* kTextVerifyMismatch = "Префикс в ККМ не совпадает с записанным";
+// After a failed write: what the register's two cells hold now.
+inline constexpr const char* kTextHolds = "в ККМ сейчас: ";
+inline constexpr const char* kTextHoldsUnreadable = "в ККМ сейчас: не удалось прочитать";
+
+// The command line's own words.
+inline constexpr const char* kTextStoppedBy = "stopped by ";
+inline constexpr const char* kTextBadReply =
+    "(the reply to identify failed its check sum: noise on the line, or two registers "
+    "with one net number)";
+inline constexpr const char* kTextSeveralRegisters =
+    "several registers answered; nothing was written. Give the one to write with "
+    "--net N, or write them all with --all:";
+
+// The error key of a run that a stop request ended.
+inline constexpr const char* kErrorInterrupted = "interrupted";
 
 struct Outcome {
   int exitCode = kExitOk;
@@ -40,10 +60,13 @@ struct Outcome {
   std::optional<int> net;
   std::optional<int> version;
   std::optional<std::string> prefix;
+  // After a failed write, what the two cells hold: the prefix text, "off", or
+  // null when they could not be read.
+  std::optional<nlohmann::ordered_json> holds;
   std::optional<nlohmann::ordered_json> registers;    // scan
   std::optional<nlohmann::ordered_json> ports;        // ports
   std::optional<nlohmann::ordered_json> com;          // ports: what COM1 to COM4 stand for
-  bool interrupted = false;                           // a stop request ended the run before its end
+  bool interrupted = false;                           // a stop request came during the run
   std::optional<nlohmann::ordered_json> comSources;   // ports: where each COMn comes from
   std::optional<std::string> mapFile;                 // ports: this user's COM map file
   std::optional<nlohmann::ordered_json> mapProblems;  // ports: its lines that were ignored
@@ -55,6 +78,8 @@ struct Outcome {
   std::string reasonText;             // the same in words, with what more is known
 
   bool Ok() const { return exitCode == kExitOk; }
+  // A stop request ended the work: its exit code and message are the stop's.
+  bool EndedByStop() const { return error == kErrorInterrupted; }
 };
 
 // The message as stderr shows it.

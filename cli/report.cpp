@@ -13,6 +13,12 @@ void PutIfSet(nlohmann::ordered_json& object, const char* key, const std::option
 
 }  // namespace
 
+std::string HoldsText(const Outcome& outcome) {
+  if (!outcome.holds) return {};
+  if (outcome.holds->is_string()) return kTextHolds + outcome.holds->get<std::string>();
+  return kTextHoldsUnreadable;
+}
+
 nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   nlohmann::ordered_json object;
   object["ok"] = outcome.Ok();
@@ -20,6 +26,7 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "net", outcome.net);
   PutIfSet(object, "version", outcome.version);
   PutIfSet(object, "prefix", outcome.prefix);
+  PutIfSet(object, "holds", outcome.holds);
   PutIfSet(object, "registers", outcome.registers);
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
@@ -48,13 +55,18 @@ int Report(const Outcome& outcome, bool json) {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
+    if (outcome.holds) std::fprintf(stderr, "%s\n", HoldsText(outcome).c_str());
     if (outcome.warning) std::fprintf(stderr, "warning: %s\n", outcome.warning->c_str());
     if (!outcome.reasonText.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.port.value_or("").c_str(),
                    outcome.reasonText.c_str());
     }
   }
-  std::fflush(stdout);
+  // The reader went away or the disk is full: the result did not arrive, which
+  // a script must not take for success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    return outcome.Ok() ? kExitFailed : outcome.exitCode;
+  }
   return outcome.exitCode;
 }
 

@@ -43,11 +43,19 @@ std::optional<double> EchoMs(SerialChannel& channel, uint8_t addressByte) {
   return ms;
 }
 
+Check StoppedCheck(const std::string& name, const std::string& before) {
+  Check check{name, false, "stopped before " + before, {}};
+  check.stopped = true;
+  return check;
+}
+
 Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
   std::vector<double> times;
   for (int i = 0; i < probes && !StopRequested(channel); ++i) {
     if (const std::optional<double> ms = EchoMs(channel, addressByte)) times.push_back(*ms);
   }
+  // Echoes whose waits the stop cut short were never missing.
+  if (StopRequested(channel)) return StoppedCheck("echo", "the echoes were timed");
   Check check{"echo", true, {}, {}};
   if (times.empty()) {
     check.ok = false;
@@ -87,53 +95,64 @@ std::optional<uint8_t> EarlierProbe(uint8_t index, uint8_t received) {
   return std::nullopt;
 }
 
+Check ScanOtherByteCheck(const ProbeReport& report) {
+  std::string detail = "the probe of net number " + std::to_string(report.net) + " got " +
+                       HexByte(report.received) + " back, not its own address byte";
+  std::string advice = "noise or two devices on the line: check the cabling";
+  if (const std::optional<uint8_t> earlier = EarlierProbe(report.net, report.received)) {
+    const std::string net = std::to_string(*earlier);
+    detail += ", but the echo of net number " + net + "'s probe, too late for its wait";
+    advice = "the register at net number " + net +
+             " answers slower than the scan waits: lower the adapter's latency timer or "
+             "give the net number (--net " +
+             net + ")";
+  }
+  return {"scan", false, detail, advice};
+}
+
 // The scan as the set-up runs it, saying where and why it stopped.
 Check ScanCheck(SerialChannel& channel, uint8_t& addressByte) {
-  PurgeChannel(channel, kPurgeBothQueues);
-  SetParityMode(channel, ParityMode::Mark);
-  for (uint8_t index = 0; index < kNetNumberCount && !StopRequested(channel); ++index) {
-    const uint8_t candidate = ProbeCandidate(index);
-    uint8_t received = 0;
-    switch (ProbeAddressByte(channel, candidate, received)) {
-      case ProbeResult::Answered:
-        addressByte = candidate;
-        return {"scan", true, "found net number " + std::to_string(index), {}};
-      case ProbeResult::Other: {
-        std::string detail = "the probe of net number " + std::to_string(index) + " got " +
-                             HexByte(received) + " back, not its own address byte";
-        std::string advice = "noise or two devices on the line: check the cabling";
-        if (const std::optional<uint8_t> earlier = EarlierProbe(index, received)) {
-          const std::string net = std::to_string(*earlier);
-          detail += ", but the echo of net number " + net + "'s probe, too late for its wait";
-          advice = "the register at net number " + net +
-                   " answers slower than the scan waits: lower the adapter's latency timer or "
-                   "give the net number (--net " +
-                   net + ")";
-        }
-        return {"scan", false, detail, advice};
-      }
-      case ProbeResult::Silent:
-        break;
-    }
+  std::optional<ProbeReport> last;
+  WalkNetNumbers(channel, {}, [&last](const ProbeReport& report) {
+    last = report;
+    return report.result == ProbeResult::Silent;
+  });
+  if (StopRequested(channel)) return StoppedCheck("scan", "the scan was done");
+  if (last && last->result == ProbeResult::Answered) {
+    addressByte = last->candidate;
+    return {"scan", true, "found net number " + std::to_string(last->net), {}};
   }
-  if (StopRequested(channel)) return {"scan", false, "stopped before the scan was done", {}};
+  if (last && last->result == ProbeResult::Other) return ScanOtherByteCheck(*last);
   return {"scan", false, "no register answered the scan of net numbers 0 to 99",
           "check the cable, the register's power and the port; with a net number (--net N) "
           "the register is tried directly"};
 }
 
-Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte) {
-  const int net = NetNumberOfAddressByte(addressByte);
+// The register at `addressByte` answers identify; `answered` says whether it
+// answered at all, so that its echo is worth timing.
+Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte, bool& answered) {
+  const std::string net = std::to_string(NetNumberOfAddressByte(addressByte));
   int32_t version = 0;
-  if (!IdentifyRegister(channel, addressByte, version)) {
-    return {"register", false, "no answer to identify at net number " + std::to_string(net),
-            "check the net number set in the register, the cable and the register's power"};
+  const IdentifyAnswer answer = IdentifyRegisterAnswer(channel, addressByte, version);
+  answered = answer != IdentifyAnswer::None;
+  // An identify that overlapped a stop is no answer: no firmware advice for it.
+  if (StopRequested(channel)) return StoppedCheck("register", "identify was answered");
+  switch (answer) {
+    case IdentifyAnswer::None:
+      return {"register", false, "no answer to identify at net number " + net,
+              "check the net number set in the register, the cable and the register's power"};
+    case IdentifyAnswer::BadReply:
+      return {"register", false,
+              "net number " + net + " answers, but its reply to identify failed its check sum",
+              "noise on the line, or two registers with net number " + net +
+                  ": check the cabling and give each register its own net number"};
+    case IdentifyAnswer::Version:
+      break;
   }
-  Check check{
-      "register",
-      true,
-      "net number " + std::to_string(net) + " answers, version code " + std::to_string(version),
-      {}};
+  Check check{"register",
+              true,
+              "net number " + net + " answers, version code " + std::to_string(version),
+              {}};
   if (version != kSupportedVersionCode) {
     check.ok = false;
     check.advice = "the register needs firmware 1.0.5 (version code 105)";
@@ -159,8 +178,9 @@ std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8
       return checks;
     }
   }
-  checks.push_back(IdentifyCheck(channel, addressByte));
-  if (checks.back().detail.rfind("no answer", 0) != 0) {
+  bool answered = false;
+  checks.push_back(IdentifyCheck(channel, addressByte, answered));
+  if (answered && !checks.back().stopped) {
     checks.push_back(EchoTimingCheck(channel, addressByte, probes));
   }
   CloseChannel(channel);

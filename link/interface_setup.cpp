@@ -12,8 +12,13 @@ SetupOutcome SetUpInterface(SerialChannel& channel, const SetupRequest& request,
   if (request.autoDetect && !DetectAddressByte(channel, addressByte, request.onProbe)) {
     return SetupOutcome::NoAnswerToScan;
   }
-  if (!IdentifyRegister(channel, addressByte, versionCode)) {
-    return SetupOutcome::NoAnswerToIdentify;
+  switch (IdentifyRegisterAnswer(channel, addressByte, versionCode)) {
+    case IdentifyAnswer::None:
+      return SetupOutcome::NoAnswerToIdentify;
+    case IdentifyAnswer::BadReply:
+      return SetupOutcome::BadIdentifyReply;
+    case IdentifyAnswer::Version:
+      break;
   }
   if (versionCode != kSupportedVersionCode) return SetupOutcome::UnsupportedVersion;
   return SetupOutcome::Connected;

@@ -19,6 +19,7 @@ enum class SetupOutcome {
   NoAnswerToScan,      // automatic detection found no register
   NoAnswerToIdentify,  // the register did not answer the identify command
   UnsupportedVersion,  // it answered with a version code other than 105
+  BadIdentifyReply,    // its identify reply failed the sum test (version code 0)
 };
 
 struct SetupRequest {
