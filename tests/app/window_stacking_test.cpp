@@ -190,13 +190,19 @@ class IconifiedWatch final : public QObject {
 };
 
 // Asks for the window to be minimised and, where a window manager runs, waits
-// until it has been (a window manager on a busy machine may take seconds): only
-// then does what is on top say that the program brought it back. A bare X
-// server drops the request.
+// until it has been: only then does what is on top say that the program
+// brought it back. A window manager on a busy machine may drop a request that
+// comes while it is still busy with the window, so the request is repeated
+// every half second, for up to 20 s. A bare X server drops every request.
 bool MinimiseAndWait(QWidget& window) {
   IconifiedWatch watch(window);
   RequestMinimise(window);
-  return !WindowManagerRuns() || WaitFor([&] { return watch.Seen(); }, 20000);
+  if (!WindowManagerRuns()) return true;
+  for (int attempt = 0; attempt < 40 && !watch.Seen(); ++attempt) {
+    if (WaitFor([&] { return watch.Seen(); }, 500)) break;
+    RequestMinimise(window);
+  }
+  return watch.Seen();
 }
 
 }  // namespace
