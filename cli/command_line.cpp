@@ -34,7 +34,8 @@ const std::map<int, const char*>& ExitCodeMeanings() {
       {kExitUsage,
        "usage error (nothing was sent); or write found several registers "
        "(nothing was written)"},
-      {kExitPortUnavailable, "port unavailable (missing, or held by another program)"},
+      {kExitPortUnavailable,
+       "port unavailable (missing, held by another program, or no device in the COM map)"},
       {kExitUnsupportedFirmware, "firmware not supported (only version code 105, firmware 1.0.5)"},
       {kExitVerifyMismatch, "write --verify read back other values than written"},
       {kExitHangUp, "stopped by SIGHUP (the terminal closed): what was done is printed"},
@@ -65,9 +66,12 @@ cells and the --verify read-back; a failure of it keeps its own exit code.)";
 
 constexpr const char* kPortMapHelp =
     R"(COMn stands for the device in the environment variable ZENOR9_COMn when it
-is set, else for the one in the map file (lines COMn=PATH, # starts a comment),
-else for the platform's default. --map rewrites the file in one step and keeps
-its other lines; exit code 1 when it could not be written.)";
+is set, else for the one in the map file (lines COMn=PATH; # at the start of a
+line or after a blank starts a comment), else for the platform's default. A
+map that cannot be read, or a COMn whose only line in it is ignored, leaves
+COMn without a device (exit code 3), never the default. --map rewrites the
+file in one step under a lock and keeps its other lines; exit code 1 when it
+could not be read or written.)";
 
 constexpr const char* kDoctorHelp =
     R"(Checks in order, a line each (✓ or ✗, what was found, what to do): the device
@@ -251,11 +255,11 @@ std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable) {
   return help;
 }
 
-std::string DeviceOfPort(const std::string& port) {
+portmap::ComTarget TargetOfPort(const std::string& port) {
   if (const int number = portmap::ComNumberOfName(port); number != 0) {
-    return portmap::ResolveCom(number).device;
+    return portmap::ResolveCom(number);
   }
-  return port;
+  return {port};  // a device path, as given
 }
 
 namespace {
@@ -480,7 +484,8 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
 }
 
 void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
-  invocation.device = DeviceOfPort(options.main.port);
+  invocation.port = options.main.port;
+  invocation.portTarget = TargetOfPort(options.main.port);
   for (int net : NetsOfList(options.main.nets))
     invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;

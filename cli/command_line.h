@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "cli/virtual_register.h"
+#include "portmap/com_map.h"
 
 namespace zenor9::cli {
 
 struct Invocation {
-  std::string command;        // identify, detect, scan, read, write, ports, sim
-  std::string device;         // the device that --port stands for
-  std::vector<uint8_t> nets;  // --net, in increasing order; empty: the scan finds one
-  bool all = false;           // --all: every register a full scan finds
+  std::string command;            // identify, detect, scan, read, write, ports, sim
+  std::string port;               // --port as given: COMn or a device path
+  portmap::ComTarget portTarget;  // the device it stands for, or why there is none
+  std::vector<uint8_t> nets;      // --net, in increasing order; empty: the scan finds one
+  bool all = false;               // --all: every register a full scan finds
   bool json = false;
   bool trace = false;
   std::string writeValue;  // write: "20" to "29" or "off"
@@ -31,8 +33,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
 // `stoppable`, the codes of the stop signals too.
 std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable);
 
-// "COM1" to "COM255" in any case become the device the COM map gives; anything
-// else is a path.
-std::string DeviceOfPort(const std::string& port);
+// "COM1" to "COM255" in any case stand for the device the COM map gives, or for
+// none with the reason; anything else is a device path.
+portmap::ComTarget TargetOfPort(const std::string& port);
 
 }  // namespace zenor9::cli

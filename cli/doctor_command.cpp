@@ -2,6 +2,7 @@
 
 #include "cli/connection.h"
 #include "cli/console.h"
+#include "cli/port_failure_words.h"
 #include "diagnosis/doctor.h"
 
 namespace zenor9::cli {
@@ -21,7 +22,7 @@ Outcome DoctorCommand(const std::string& device, std::optional<uint8_t> net) {
   Outcome outcome;
   outcome.port = device;
   bool opens = false;
-  std::vector<diag::Check> checks = diag::DeviceChecks(device, opens);
+  std::vector<diag::Check> checks = diag::DeviceChecks(device, DescribeOpenFailure, opens);
   if (opens) {
     for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
       checks.push_back(check);

@@ -1,12 +1,11 @@
 #include "cli/port_listing.h"
 
 #include <algorithm>
-#include <fstream>
 #include <regex>
 #include <system_error>
 
 #include "cli/port_map_command.h"
-#include "link/channel.h"
+#include "diagnosis/sysfs_tty.h"
 
 namespace zenor9::cli {
 
@@ -25,19 +24,6 @@ bool ParsePortName(const std::string& name, PortName& parsed) {
   if (!std::regex_match(name, match, pattern)) return false;
   parsed = {match[1].str(), static_cast<unsigned>(std::stoul(match[2].str()))};
   return true;
-}
-
-std::string DriverOf(const fs::path& ttyDir) {
-  std::error_code error;
-  const fs::path driver = fs::read_symlink(ttyDir / "device" / "driver", error);
-  return error ? std::string() : driver.filename().string();
-}
-
-// An 8250 port without a UART behind it reports type 0.
-bool HasNoUart(const fs::path& ttyDir) {
-  std::ifstream type(ttyDir / "type");
-  int value = -1;
-  return type >> value && value == 0;
 }
 
 void AttachByIdNames(const fs::path& byIdDir, std::vector<SerialPortInfo>& ports) {
@@ -92,9 +78,9 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::
     const std::string name = entry.path().filename().string();
     PortName parsed;
     if (!ParsePortName(name, parsed)) continue;
-    const std::string driver = DriverOf(entry.path());
+    const std::string driver = diag::TtyDriver(entry.path());
     if (driver.empty()) continue;
-    if (parsed.kind == "S" && HasNoUart(entry.path())) continue;
+    if (parsed.kind == "S" && diag::TtyHasNoUart(entry.path())) continue;
     ports.push_back({name, driver, {}});
   }
   AttachByIdNames(byIdDir, ports);
@@ -102,19 +88,14 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::
   return ports;
 }
 
-bool DeviceIsPresent(const std::string& device) {
-  std::error_code error;
-  return fs::exists(device, error);
-}
-
 Outcome PortsCommand() {
   Outcome outcome;
   outcome.ports = nlohmann::ordered_json::array();
-  for (const SerialPortInfo& port : ListSerialPorts("/sys/class/tty", "/dev/serial/by-id")) {
+  for (const SerialPortInfo& port : ListSerialPorts(diag::kClassTty, "/dev/serial/by-id")) {
     outcome.ports->push_back(PortJson(port));
     outcome.text += PortLine(port) + '\n';
   }
-  AddComMap(outcome, DeviceIsPresent);
+  AddComMap(outcome);
   return outcome;
 }
 

@@ -1,11 +1,9 @@
 #include "cli/port_map_command.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
+#include "diagnosis/port_facts.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::cli {
@@ -16,13 +14,16 @@ namespace {
 
 constexpr int kAlwaysListed = 4;  // COM1 to COM4, as the window program offers them
 
-// COMn numbers worth a line: 1 to 4, and those the environment or the map names.
+// COMn numbers worth a line: 1 to 4, and those the environment or the map names
+// (with a line that maps it or one that is ignored).
 std::vector<int> ListedComNumbers(const portmap::ComMap& map) {
   std::vector<int> numbers;
   for (int n = 1; n <= portmap::kHighestComNumber; ++n) {
     const std::string variable = "ZENOR9_COM" + std::to_string(n);
     const char* value = std::getenv(variable.c_str());
-    const bool named = (value != nullptr && *value != '\0') || map.devices.count(n) > 0;
+    const bool named = (value != nullptr && *value != '\0') || map.devices.count(n) > 0 ||
+                       std::any_of(map.problems.begin(), map.problems.end(),
+                                   [n](const portmap::MapProblem& p) { return p.comNumber == n; });
     if (n <= kAlwaysListed || named) numbers.push_back(n);
   }
   return numbers;
@@ -33,20 +34,12 @@ std::string SourceNote(int number, portmap::Source source) {
   return portmap::SourceName(source);
 }
 
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Why a device given to --map may not be what the user meant, empty when fine.
-std::string DeviceWarning(const std::string& device, const DevicePresent& present) {
-  if (!present(device)) return device + " does not exist now (mapped all the same)";
-#ifndef _WIN32
-  struct stat info {};
-  if (::stat(device.c_str(), &info) == 0 && !S_ISCHR(info.st_mode)) {
+std::string DeviceWarning(const std::string& device) {
+  if (!diag::DevicePresent(device)) return device + " does not exist now (mapped all the same)";
+  if (!diag::MayBeSerialPort(device)) {
     return device + " is not a serial device (mapped all the same)";
   }
-#endif
   return {};
 }
 
@@ -58,16 +51,30 @@ bool RewriteMap(const std::function<std::string(const std::string&)>& change, Ou
   }
   outcome.mapFile = file.string();
   std::string error;
-  if (!portmap::ReplaceFile(file, change(ReadText(file)), error)) {
+  if (!portmap::RewriteMapFile(file, change, error)) {
     Fail(outcome, kExitFailed, "map-not-written", "the map was not written: " + error);
     return false;
   }
   return true;
 }
 
+// The device, or null when the map gives none.
+nlohmann::ordered_json DeviceJson(const portmap::ComTarget& target) {
+  if (target.device.empty()) return nullptr;
+  return target.device;
+}
+
+// "COM1 -> /dev/ttyUSB0  (map file)", or "COM3 -> none: ..." with the reason
+// when the map gives it no device.
+std::string ComLine(int number, const portmap::ComTarget& target) {
+  std::string line = "COM" + std::to_string(number) + " -> ";
+  if (target.device.empty()) return line + "none: " + target.problem;
+  return line.append(target.device).append("  (").append(SourceNote(number, target.source)) + ")";
+}
+
 }  // namespace
 
-void AddComMap(Outcome& outcome, const DevicePresent& present) {
+void AddComMap(Outcome& outcome) {
   const fs::path file = portmap::MapFilePath();
   const portmap::ComMap map = portmap::ReadComMap(file);
   outcome.com = nlohmann::ordered_json::object();
@@ -76,16 +83,24 @@ void AddComMap(Outcome& outcome, const DevicePresent& present) {
   for (int number : ListedComNumbers(map)) {
     const portmap::ComTarget target = portmap::ResolveCom(number, map);
     const std::string name = "COM" + std::to_string(number);
-    (*outcome.com)[name] = target.device;
+    (*outcome.com)[name] = DeviceJson(target);
     (*outcome.comSources)[name] = portmap::SourceName(target.source);
-    std::string line = name;
-    line.append(" -> ").append(target.device);
-    line.append("  (").append(SourceNote(number, target.source)).append(")");
-    if (!present(target.device)) line.append("  (missing)");
-    lines.push_back(line);
+    if (!target.problem.empty()) {
+      if (!outcome.comProblems) outcome.comProblems = nlohmann::ordered_json::object();
+      (*outcome.comProblems)[name] = target.problem;
+    }
+    lines.push_back(ComLine(number, target));
+    if (!target.device.empty() && !diag::DevicePresent(target.device)) {
+      lines.back() += "  (missing)";
+    }
   }
   outcome.mapFile = file.string();
-  lines.push_back("map file: " + (file.empty() ? "none (no home directory)" : file.string()));
+  std::string mapLine = "map file: " + (file.empty() ? "none (no home directory)" : file.string());
+  if (!map.unreadable.empty()) {
+    outcome.mapUnreadable = map.unreadable;
+    mapLine += " (cannot be read: " + map.unreadable + ")";
+  }
+  lines.push_back(mapLine);
   outcome.mapProblems = nlohmann::ordered_json::array();
   for (const portmap::MapProblem& problem : map.problems) {
     outcome.mapProblems->push_back({{"line", problem.line}, {"problem", problem.what}});
@@ -99,20 +114,20 @@ void AddComMap(Outcome& outcome, const DevicePresent& present) {
   }
 }
 
-Outcome MapComCommand(const std::string& entry, const DevicePresent& present) {
+Outcome MapComCommand(const std::string& entry) {
   Outcome outcome;
   const std::size_t equals = entry.find('=');
   const int number = portmap::ComNumberOfName(entry.substr(0, equals));
-  const std::string device = entry.substr(equals + 1);
-  if (!RewriteMap(
-          [&](const std::string& text) { return portmap::WithMapping(text, number, device); },
-          outcome)) {
+  const std::string path = entry.substr(equals + 1);
+  if (!RewriteMap([&](const std::string& text) { return portmap::WithMapping(text, number, path); },
+                  outcome)) {
     return outcome;
   }
+  const std::string device = portmap::MappedDevice(path);
   outcome.com = nlohmann::ordered_json::object();
   (*outcome.com)["COM" + std::to_string(number)] = device;
   outcome.text = "COM" + std::to_string(number) + " -> " + device;
-  if (const std::string warning = DeviceWarning(device, present); !warning.empty()) {
+  if (const std::string warning = DeviceWarning(device); !warning.empty()) {
     outcome.warning = warning;
   }
   return outcome;
@@ -127,9 +142,8 @@ Outcome UnmapComCommand(const std::string& name) {
   }
   const portmap::ComTarget now = portmap::ResolveCom(number);
   outcome.com = nlohmann::ordered_json::object();
-  (*outcome.com)["COM" + std::to_string(number)] = now.device;
-  outcome.text = "COM" + std::to_string(number) + " -> " + now.device + "  (" +
-                 SourceNote(number, now.source) + ")";
+  (*outcome.com)["COM" + std::to_string(number)] = DeviceJson(now);
+  outcome.text = ComLine(number, now);
   return outcome;
 }
 
@@ -147,6 +161,9 @@ std::string CheckMapEntry(const std::string& entry) {
   if (device.find_first_of("\n\r") != std::string::npos) return "a device path is one line";
   if (device.front() == ' ' || device.back() == ' ')
     return "the device path has blanks at its ends";
+  if (device.find(" #") != std::string::npos || device.find("\t#") != std::string::npos) {
+    return "a '#' after a blank would start a comment in the map";
+  }
   return {};
 }
 

@@ -5,8 +5,9 @@
 
 namespace zenor9::diag {
 
-// "COM1: /dev/ttyUSB0 (ftdi_sio)", "COM2: /dev/ttyS1 (missing)", or the device
-// alone when it is there but no driver is known (a pseudo-terminal).
+// "COM1: /dev/ttyUSB0 (ftdi_sio)", "COM2: /dev/ttyS1 (missing)", the device
+// alone when it is there but no driver is known (a pseudo-terminal), or why the
+// COM map gives the port no device ("COM3: the COM map ... cannot be read: ...").
 std::string ComPortSummary(int number);
 
 }  // namespace zenor9::diag

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "diagnosis/port_facts.h"
+#include "diagnosis/sysfs_tty.h"
 
 namespace zenor9::diag {
 
@@ -97,13 +98,27 @@ std::string GroupHint(const std::string& device) {
   return "the device belongs to group " + name + ", which this user is not in";
 }
 
+bool MayBeSerialPort(const std::string& device) {
+  struct stat info {};
+  return ::stat(device.c_str(), &info) != 0 || S_ISCHR(info.st_mode);
+}
+
 std::string DriverOf(const std::string& device) {
   std::error_code error;
   const fs::path real = fs::canonical(device, error);
-  if (error) return {};
-  const fs::path driver =
-      fs::read_symlink(fs::path("/sys/class/tty") / real.filename() / "device" / "driver", error);
+  return error ? std::string() : TtyDriver(kClassTty / real.filename());
+}
+
+std::string TtyDriver(const fs::path& ttyDir) {
+  std::error_code error;
+  const fs::path driver = fs::read_symlink(ttyDir / "device" / "driver", error);
   return error ? std::string() : driver.filename().string();
+}
+
+bool TtyHasNoUart(const fs::path& ttyDir) {
+  std::ifstream type(ttyDir / "type");
+  int value = -1;
+  return type >> value && value == 0;
 }
 
 }  // namespace zenor9::diag
