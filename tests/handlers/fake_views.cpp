@@ -11,19 +11,6 @@ namespace zenor9::test {
 
 namespace {
 
-FakeControl Field(const char* text, bool enabled) {
-  FakeControl field;
-  field.text = text;
-  field.enabled = enabled;
-  return field;
-}
-
-FakeControl CheckedBox() {
-  FakeControl box;
-  box.checked = true;
-  return box;
-}
-
 // COMn names a device that does not exist, so that nothing here reaches a real
 // port, and the COM map comes from a settings folder of the tests' own.
 class TestPorts : public ::testing::Environment {
@@ -59,15 +46,15 @@ FakeMainWindow::FakeMainWindow(Handlers& handlers)
                                               {Control::tbWrite, {}},
                                               {Control::tbExit, {}},
                                               {Control::PanelStatus, {}},
-                                              {Control::NetNumSpinEdit, Field("0", false)},
-                                              {Control::AutoDetectCheckBox, CheckedBox()},
-                                              {Control::UseCheckBox, CheckedBox()},
-                                              {Control::VelmorSpinEdit, Field("20", true)}}) {}
+                                              {Control::NetNumSpinEdit, {"0", false, false}},
+                                              {Control::AutoDetectCheckBox, {"", true}},
+                                              {Control::UseCheckBox, {"", true}},
+                                              {Control::VelmorSpinEdit, {"20"}}}) {}
 
 FakeSetupDialog::FakeSetupDialog(Handlers& handlers)
     : FakeControls<SetupDialogView>(handlers, {{Control::Button1, {}},
                                                {Control::Button3, {}},
-                                               {Control::RadioButton1, CheckedBox()},
+                                               {Control::RadioButton1, {"", true}},
                                                {Control::RadioButton2, {}},
                                                {Control::RadioButton3, {}},
                                                {Control::RadioButton4, {}}}) {}

@@ -18,9 +18,11 @@
 namespace zenor9::test {
 
 struct FakeControl {
+  FakeControl(std::string text = "", bool checked = false, bool enabled = true)
+      : text(std::move(text)), checked(checked), enabled(enabled) {}
   std::string text;
-  bool checked = false;
-  bool enabled = true;
+  bool checked;
+  bool enabled;
   std::string toolTip;
   int repaints = 0;
 };

@@ -19,7 +19,7 @@ constexpr const char* kWriteCaption = "Запись префикса локал�
 class Connected : public Bench {
  public:
   Connected() : Bench(1) {
-    connectedOk = ConnectOk();
+    EXPECT_TRUE(ConnectOk());
     line.ClearLog();
   }
   void Cells(uint8_t tens, uint8_t units) {
@@ -29,8 +29,6 @@ class Connected : public Bench {
   std::string Prefix() const { return main.Text(Control::VelmorSpinEdit); }
   bool PrefixEnabled() const { return main.Enabled(Control::VelmorSpinEdit); }
   bool Used() const { return main.Checked(Control::UseCheckBox); }
-
-  bool connectedOk = false;
 };
 
 TEST(ReadTest, ShowsTheTwoCellsAsTheyAre) {
@@ -42,7 +40,6 @@ TEST(ReadTest, ShowsTheTwoCellsAsTheyAre) {
   };
   for (const auto& [tens, units, shown] : cases) {
     Connected b;
-    ASSERT_TRUE(b.connectedOk);
     b.main.Toggle(Control::UseCheckBox);  // unchecked: the read checks it again
     b.Cells(tens, units);
     b.main.Press(Control::tbRead);
@@ -62,7 +59,6 @@ TEST(ReadTest, FFInEitherCellMeansNotUsed) {
   for (const auto& [tens, units, commands] : cases) {
     for (const bool checkedBefore : {true, false}) {
       Connected b;
-      ASSERT_TRUE(b.connectedOk);
       b.main.Type(Control::VelmorSpinEdit, "27");
       if (!checkedBefore) b.main.Toggle(Control::UseCheckBox);
       b.Cells(tens, units);
@@ -82,7 +78,6 @@ TEST(ReadTest, AFailureShowsItsBoxThenLeavesTheOperationsDisabled) {
   for (const int failingCommand : {1, 2}) {
     SCOPED_TRACE(failingCommand);
     Connected b;
-    ASSERT_TRUE(b.connectedOk);
     b.main.Toggle(Control::UseCheckBox);
     b.Cells('2', '8');
     b.SilenceFromCommand(failingCommand);
@@ -107,7 +102,6 @@ TEST(ReadTest, AFailureShowsItsBoxThenLeavesTheOperationsDisabled) {
 
 TEST(WriteTest, WritesTheShownPrefixAndConfirms) {
   Connected b;
-  ASSERT_TRUE(b.connectedOk);
   b.main.Type(Control::VelmorSpinEdit, "27");
   b.main.Press(Control::tbWrite);
   EXPECT_EQ(b.reg.ReadRam(kTens), 0x32);
@@ -129,7 +123,6 @@ TEST(WriteTest, WritesTheShownPrefixAndConfirms) {
 
 TEST(WriteTest, NotUsedWritesFFTwiceWhateverTheFieldShows) {
   Connected b;
-  ASSERT_TRUE(b.connectedOk);
   b.main.Type(Control::VelmorSpinEdit, "27");
   b.main.Toggle(Control::UseCheckBox);
   EXPECT_EQ(b.Prefix(), "20");
@@ -148,7 +141,6 @@ TEST(WriteTest, AFailureStopsAtTheFailingCellAndLeavesTheOperationsEnabled) {
   for (const int failingCommand : {1, 2}) {
     SCOPED_TRACE(failingCommand);
     Connected b;
-    ASSERT_TRUE(b.connectedOk);
     b.reg.SetPrefix("off");
     b.main.Type(Control::VelmorSpinEdit, "16");
     b.main.Leave(Control::VelmorSpinEdit);  // brought to 20
@@ -173,7 +165,6 @@ TEST(WriteTest, AFailureStopsAtTheFailingCellAndLeavesTheOperationsEnabled) {
 // focus) can be anything: only a prefix from 20 to 29 reaches the register.
 TEST(WriteTest, TextThatIsNoPrefixIsRefusedBeforeAnyCommand) {
   Connected b;
-  ASSERT_TRUE(b.connectedOk);
   b.main.Press(Control::tbRead);
   b.reg.SetPrefix("24");
   b.line.ClearLog();

@@ -1,15 +1,15 @@
 // The main window from its creation to its end, and the interface set-up:
 // each attempt's outcome, its box, and what the main window shows afterwards.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
+#include "emulator/inprocess_port.h"
 #include "emulator/pty_host.h"
 #include "handlers/unhandled_error.h"
 #include "link/net_number.h"
+#include "portmap/com_map.h"
 #include "tests/handlers/fake_views.h"
 
 namespace zenor9::test {
@@ -246,78 +246,57 @@ TEST(SetupTest, AnErrorEscapingTheAttemptIsShownAndTheDialogGoesOn) {
   EXPECT_EQ(b.Status(), "Нет связи с ККМ");
 }
 
-// A child process that opens `device` with the program's own backend and holds
-// it until Release.
-class PortHolder {
- public:
-  explicit PortHolder(const std::string& device) {
-    if (::pipe(ready_) != 0 || ::pipe(release_) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      // Only the parent's end may keep the release pipe open.
-      ::close(release_[1]);
-      ::close(ready_[0]);
-      SerialChannel held;
-      const char opened = OpenChannelDevice(device, held) ? 1 : 0;
-      (void)!::write(ready_[1], &opened, 1);
-      char done = 0;
-      (void)!::read(release_[0], &done, 1);  // the parent closes its end
-      _exit(0);
-    }
-    ::close(ready_[1]);
-    ::close(release_[0]);
-    char opened = 0;
-    holding_ = pid_ > 0 && ::read(ready_[0], &opened, 1) == 1 && opened == 1;
-  }
-  ~PortHolder() { Release(); }
-  PortHolder(const PortHolder&) = delete;
-  PortHolder& operator=(const PortHolder&) = delete;
-
-  bool Holding() const { return holding_; }
-  void Release() {
-    if (pid_ <= 0) return;
-    ::close(release_[1]);
-    ::close(ready_[0]);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-    holding_ = false;
-  }
-
- private:
-  int ready_[2] = {-1, -1};
-  int release_[2] = {-1, -1};
-  pid_t pid_ = -1;
-  bool holding_ = false;
-};
-
-// Over the real serial backend, COM1 being the emulator's pseudo-terminal.
-TEST(SetupTest, APortHeldByAnotherProcessIsUnavailableUntilReleased) {
+// Over the real serial backend, COM1 being the emulator's pseudo-terminal. The
+// holder's lock is on an open file of its own, as another process's would be.
+TEST(SetupTest, APortHeldElsewhereIsUnavailableUntilReleased) {
   Bench b(7);
   b.state.channel.clock = &SystemClock::Instance();
   b.state.channel.opener = OpenPlatformPort;
   emu::PtyHost host(b.line);
   ASSERT_TRUE(host.Start());
   ::setenv("ZENOR9_COM1", host.DevicePath().c_str(), 1);
-  PortHolder holder(host.DevicePath());
-  ASSERT_TRUE(holder.Holding());
+  SerialChannel holder;
+  ASSERT_TRUE(OpenChannelDevice(host.DevicePath(), holder));
 
   b.Connect([&] { b.dialog.Press(Control::Button1); });
   ASSERT_EQ(b.app.boxes.size(), 1u);
   EXPECT_EQ(b.app.boxes[0].text, "Выбранный COM-порт недоступен");
-  EXPECT_EQ(b.app.boxes[0].caption, "Предупреждение");
   EXPECT_EQ(b.app.boxes[0].flags, 0x30u);
   EXPECT_FALSE(b.state.channel.IsOpen());
   EXPECT_EQ(b.Status(), "Нет связи с ККМ");
   EXPECT_TRUE(b.ButtonsDisabled());
   EXPECT_TRUE(b.line.Log().empty());
 
-  holder.Release();
+  CloseChannel(holder);
   EXPECT_TRUE(b.ConnectOk());
-  EXPECT_EQ(b.Status(), "Установлен интерфейс с ККМ");
   EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "7");
   b.handlers.FormDestroy();
   ::setenv("ZENOR9_COM1", TestDevice(1).c_str(), 1);
   host.Stop();
+}
+
+// A COM map that exists but cannot be read (here a folder) gives COM1 no
+// device: nothing is opened, and the tool tip says why. COM1's default device
+// leads to the register here (an emulator's name, never opened as a file), so
+// a map read as empty would have connected.
+TEST(SetupTest, AMapThatCannotBeReadOpensNoPort) {
+  Bench b(7);
+  b.state.channel.opener = emu::InProcessOpener(b.line, b.clock, {DefaultComDevice(1)});
+  ::unsetenv("ZENOR9_COM1");
+  std::filesystem::create_directories(portmap::MapFilePath());
+  std::string tip;
+  b.Connect([&] {
+    tip = b.dialog.controls[Control::RadioButton1].toolTip;
+    b.dialog.Press(Control::Button1);
+  });
+  std::filesystem::remove_all(portmap::MapFilePath());
+  ::setenv("ZENOR9_COM1", TestDevice(1).c_str(), 1);
+  EXPECT_EQ(tip, "COM1: the COM map " + portmap::MapFilePath().string() +
+                     " cannot be read: it is a folder");
+  ASSERT_EQ(b.app.boxes.size(), 1u);
+  EXPECT_EQ(b.app.boxes[0].text, "Выбранный COM-порт недоступен");
+  EXPECT_EQ(b.state.connected, 0);
+  EXPECT_TRUE(b.line.Log().empty());
 }
 
 }  // namespace
