@@ -1,18 +1,29 @@
-// The window tests' desktop: an Xvfb server, with openbox or with no window
-// manager, on which Wine draws the program's windows; real X input through
-// xdotool; the windows read back through window_inspector.exe in the same
-// Wine session; screenshots of each step.
+// The window tests' desktop: the X display this process was started on (Xvfb,
+// with openbox or with no window manager), where a Wine session of its own
+// draws the program's windows; real X input through xdotool; the windows read
+// back through window_inspector.exe in the same session; screenshots.
 #pragma once
 
-#include <sys/types.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "wine.h"
+
+extern char** environ;
 
 namespace zenor9::testing {
 
@@ -21,7 +32,10 @@ struct Box {
   int y = 0;
   int width = 0;
   int height = 0;
-  bool Contains(const Box& inner) const;
+  bool Contains(const Box& inner) const {
+    return inner.x >= x && inner.y >= y && inner.x + inner.width <= x + width &&
+           inner.y + inner.height <= y + height;
+  }
 };
 
 // One control as the inspector saw it; rect relative to its window's client area.
@@ -30,101 +44,245 @@ struct ControlState {
   std::string className;
   std::string text;
   bool enabled = false;
-  bool visible = false;
   std::string checked;  // "1", "0", or "-" for controls without a check mark
   Box rect;
 };
 
-// One visible top-level window; rectangles in screen (X root) coordinates.
+// One visible top-level window; its client area in screen (X root) coordinates.
 struct WindowState {
-  std::string hwnd;
   std::string className;
   std::string title;
   Box client;
-  Box frame;
   bool enabled = false;
   bool foreground = false;
-  std::string owner;
   int focus = 0;  // the identifier of the control with the keyboard focus
   std::vector<ControlState> controls;
   std::map<int, bool> toolButtons;  // tool button id to enabled
 
-  // The control with identifier `id`; a failed test's message when missing.
-  const ControlState& Control(int id) const;
-  bool Has(int id) const;
+  // The control with identifier `id`; an empty one (id 0) when there is none.
+  const ControlState& Control(int id) const {
+    static const ControlState none;
+    const auto found = std::find_if(controls.begin(), controls.end(),
+                                    [id](const ControlState& control) { return control.id == id; });
+    return found == controls.end() ? none : *found;
+  }
 };
 
-// The inspector's lines as windows.
-std::vector<WindowState> ParseInspection(const std::string& text);
+// The inspector's lines (window_inspector.exe's format) as windows.
+inline std::vector<WindowState> ParseInspection(const std::string& text) {
+  const auto box = [](const std::string& text) {
+    Box box;
+    std::sscanf(text.c_str(), "%d,%d,%d,%d", &box.x, &box.y, &box.width, &box.height);
+    return box;
+  };
+  std::vector<WindowState> windows;
+  std::stringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::map<std::string, std::string> field;
+    std::stringstream parts(line);
+    for (std::string part; std::getline(parts, part, '\t');) {
+      const auto equals = part.find('=');
+      if (equals != std::string::npos) field[part.substr(0, equals)] = part.substr(equals + 1);
+    }
+    const std::string kind = line.substr(0, line.find('\t'));
+    if (kind == "window") {
+      windows.push_back({field["class"],
+                         field["title"],
+                         box(field["client"]),
+                         field["enabled"] == "1",
+                         field["foreground"] == "1",
+                         std::atoi(field["focus"].c_str()),
+                         {},
+                         {}});
+    } else if (kind == "control" && !windows.empty()) {
+      windows.back().controls.push_back({std::atoi(field["id"].c_str()), field["class"],
+                                         field["text"], field["enabled"] == "1", field["checked"],
+                                         box(field["rect"])});
+    } else if (kind == "button" && !windows.empty()) {
+      windows.back().toolButtons[std::atoi(field["id"].c_str())] = field["enabled"] == "1";
+    }
+  }
+  return windows;
+}
 
 class Desktop {
  public:
-  // Starts Xvfb (and openbox when asked) and a fresh Wine session on it; the
-  // screenshots go to `shots`.
-  Desktop(bool windowManager, std::string shots);
-  ~Desktop();
+  // A fresh Wine session on $DISPLAY; the screenshots go to `shots`.
+  explicit Desktop(std::string shots) : shots_(std::move(shots)) {
+    const char* display = std::getenv("DISPLAY");
+    problem_ = wine_.Missing();
+    if (problem_.empty() && (display == nullptr || *display == '\0')) {
+      problem_ = "no X display: the window tests run under xvfb-run (make test-windows)";
+    }
+    if (!problem_.empty()) return;
+    display_ = display;
+    std::filesystem::create_directories(shots_);
+    // A Wine session of its own, drawn on this display: one started headless
+    // (the command-line tests') would keep its desktop off any display.
+    Run({"wineserver", "-k"});
+    Run({"wineserver", "-w"});
+  }
+  ~Desktop() {
+    if (dpiChanged_) SetDpi(96);
+    Run({"wineserver", "-k"});
+    Run({"wineserver", "-w"});
+  }
   Desktop(const Desktop&) = delete;
   Desktop& operator=(const Desktop&) = delete;
 
   // Empty when the desktop is up; else what is missing.
   const std::string& Problem() const { return problem_; }
-  const std::string& Display() const { return display_; }
-  bool WindowManager() const { return windowManager_; }
 
-  // Sets Wine's screen resolution (LogPixels) for programs started from now
-  // on; the desktop sets it back to 96 when it ends.
-  bool SetDpi(int dpi);
+  // Wine's screen resolution (LogPixels) for programs started from now on; set
+  // back to 96 when the desktop ends.
+  bool SetDpi(int dpi) {
+    dpiChanged_ = dpi != 96;
+    return wine_
+               .RunOnDisplay("reg",
+                             {"add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                              "REG_DWORD", "/d", std::to_string(dpi), "/f"},
+                             display_)
+               .exitCode == 0;
+  }
 
-  // Starts zenor9-prefix.exe; its exit code comes from WaitForProgramEnd.
-  pid_t StartProgram();
-  int WaitForProgramEnd(pid_t pid, int timeoutMs);
+  // Starts zenor9-prefix.exe; its exit code comes from Wine::WaitForEnd.
+  pid_t StartProgram() const {
+    return wine_.StartOnDisplay(Beside("zenor9-prefix.exe"), {}, display_, shots_ + "/program");
+  }
 
-  std::vector<WindowState> Windows() const;
-  // The visible window titled `title`, once there (nothing after `timeoutMs`).
-  std::optional<WindowState> WaitFor(const std::string& title, int timeoutMs = 30000) const;
-  bool WaitGone(const std::string& title, int timeoutMs = 30000) const;
-  // The window titled `title` once `condition` holds for it.
-  std::optional<WindowState> WaitUntil(const std::string& title,
-                                       const std::function<bool(const WindowState&)>& condition,
-                                       int timeoutMs = 30000) const;
+  std::vector<WindowState> Windows() const { return ParseInspection(Inspect().out); }
+
+  // The first window for which `match` holds, once there is one (none after 30 s).
+  std::optional<WindowState> WaitFor(const std::function<bool(const WindowState&)>& match) const {
+    const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+    do {
+      for (const WindowState& window : Windows()) {
+        if (match(window)) return window;
+      }
+    } while (std::chrono::steady_clock::now() < deadline);
+    return std::nullopt;
+  }
+
+  // True once no window is titled `title` (false after 30 s). An inspector
+  // that did not run says nothing about what is gone.
+  bool WaitGone(const std::string& title) const {
+    const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+    do {
+      const ChildResult inspection = Inspect();
+      const std::vector<WindowState> windows = ParseInspection(inspection.out);
+      if (inspection.exitCode == 0 &&
+          std::none_of(windows.begin(), windows.end(),
+                       [&](const WindowState& window) { return window.title == title; })) {
+        return true;
+      }
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+  }
 
   // A left click at (x, y) of the window's client area, given at 96 dpi and
-  // scaled by `scale`.
-  void Click(const WindowState& window, int x, int y, double scale = 1.0) const;
-  // Rests the pointer at (x, y) of the client area, at 96 dpi.
-  void Hover(const WindowState& window, int x, int y) const;
-  // The text of a tooltip shown that starts with `start`, once one is (empty
-  // after `timeoutMs`). Tooltips answer WM_GETTEXT with the text they show.
-  std::string WaitForToolTip(const std::string& start, int timeoutMs = 20000) const;
-  // Keys (xdotool names, separated by blanks: "Return", "alt+F4", "End
-  // BackSpace") and typed text, sent
-  // with the pointer resting over `window`: with no window manager, X gives the
-  // keys to the window under the pointer.
-  void Key(const WindowState& window, const std::string& keys) const;
-  void Type(const WindowState& window, const std::string& text) const;
-  // The window manager's close box. With no window manager there is none:
-  // Wine leaves the title bar to the manager it expects.
-  void ClickCloseBox(const WindowState& window) const;
-  // Saves the screen as shots/NN-name.png; returns the file.
-  std::string Shot(const std::string& name);
+  // scaled by `scale`; Hover rests the pointer there.
+  void Click(const WindowState& window, int x, int y, double scale = 1.0) const {
+    Run({"xdotool", "mousemove", "--sync",
+         std::to_string(window.client.x + static_cast<int>(x * scale + 0.5)),
+         std::to_string(window.client.y + static_cast<int>(y * scale + 0.5)), "click", "1"});
+  }
+  void Hover(const WindowState& window, int x, int y) const {
+    Run({"xdotool", "mousemove", "--sync", std::to_string(window.client.x + x),
+         std::to_string(window.client.y + y)});
+  }
+
+  // Keys (xdotool names separated by blanks: "Return", "alt+F4") and typed
+  // text, with the pointer resting over `window` on no control: with no window
+  // manager, X gives the keys to the window under the pointer.
+  void Key(const WindowState& window, const std::string& keys) const {
+    Hover(window, window.client.width - 3, window.client.height - 3);
+    std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
+    std::stringstream names(keys);
+    for (std::string name; names >> name;) argv.push_back(name);
+    Run(argv);
+  }
+  void Type(const WindowState& window, const std::string& text) const {
+    Hover(window, window.client.width - 3, window.client.height - 3);
+    Run({"xdotool", "type", "--delay", "80", text});
+  }
+
+  // The window manager's close box. Openbox's frame is the X parent of the
+  // window Wine made for the client area; its theme puts the close box at the
+  // right end of the title bar, about 12 pixels in from the frame's top-right
+  // corner.
+  void ClickCloseBox(const WindowState& window) const {
+    const std::string corner =
+        Run({"sh", "-c",
+             "id=$(xdotool search --onlyvisible --name \"$0\" | head -1); "
+             "parent=$(xwininfo -tree -id $id | "
+             "sed -n 's/^  Parent window id: \\(0x[0-9a-f]*\\).*/\\1/p'); "
+             "xwininfo -id $parent | awk '/Absolute upper-left X/ {x=$4} "
+             "/Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} END {print x+w, y}'",
+             window.title});
+    int right = 0;
+    int top = 0;
+    std::sscanf(corner.c_str(), "%d %d", &right, &top);
+    Run({"xdotool", "mousemove", "--sync", std::to_string(right - 12), std::to_string(top + 10),
+         "click", "1"});
+  }
+
+  // Saves the screen as shots/NN-name.png.
+  void Shot(const std::string& name) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d-", ++shotCount_);
+    lastShot_ = shots_ + "/" + number + name + ".png";
+    Run({"import", "-window", "root", lastShot_});
+  }
   // The mean colour of a screen area in the last shot, as "r,g,b" (0-255).
-  std::string MeanColour(const Box& area) const;
+  std::string MeanColour(const Box& area) const {
+    char crop[64];
+    std::snprintf(crop, sizeof crop, "%dx%d+%d+%d", area.width, area.height, area.x, area.y);
+    return Run({"convert", lastShot_, "-crop", crop, "-scale", "1x1!", "-format",
+                "%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]", "info:"});
+  }
 
  private:
-  void PointAt(const WindowState& window) const;
-  int Run(const std::vector<std::string>& argv) const;
+  static constexpr auto kWaitLimit = std::chrono::seconds(30);
 
-  bool windowManager_;
+  std::string Beside(const std::string& name) const {
+    return (std::filesystem::path(wine_.Exe()).parent_path() / name).string();
+  }
+  ChildResult Inspect() const {
+    return wine_.RunOnDisplay(Beside("window_inspector.exe"), {}, display_);
+  }
+
+  // A program of this machine on $DISPLAY, to its end: its standard output.
+  static std::string Run(const std::vector<std::string>& argv) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return {};
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const bool started =
+        ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    ::close(out[0]);
+    if (started) ::waitpid(pid, nullptr, 0);
+    return text;
+  }
+
   std::string shots_;
   std::string display_;
   std::string problem_;
   std::string lastShot_;
   int shotCount_ = 0;
   bool dpiChanged_ = false;
-  pid_t xvfb_ = -1;
-  pid_t openbox_ = -1;
   Wine wine_;
-  std::string inspector_;
 };
 
 }  // namespace zenor9::testing

@@ -113,10 +113,12 @@ pid_t Start(std::vector<std::string> argv, std::vector<std::string> environment,
   return failed == 0 ? pid : -1;
 }
 
-// Waits for the program to end (killed after 60 s), running `meanwhile` between
-// looks; returns its exit code (-1 when it did not exit) and its processor time.
-int WaitForExit(pid_t pid, double& cpuMs, const std::function<void()>& meanwhile) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+// Waits for the program to end (killed after `limit`), running `meanwhile`
+// between looks; returns its exit code (-1 when it did not exit) and its
+// processor time.
+int WaitForExit(pid_t pid, double& cpuMs, const std::function<void()>& meanwhile,
+                std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
   rusage usage{};
   while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
@@ -130,6 +132,20 @@ int WaitForExit(pid_t pid, double& cpuMs, const std::function<void()>& meanwhile
   cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A program started with its output in `output`.out and .err, to its end: its
+// exit code and output (line ends made "\n"), the files removed.
+ChildResult Finished(pid_t pid, const std::string& output, double& cpuMs) {
+  ChildResult result;
+  result.exitCode =
+      WaitForExit(pid, cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+  result.out = WithoutCarriageReturns(Contents(output + ".out"));
+  result.err = WithoutCarriageReturns(Contents(output + ".err"));
+  std::error_code error;
+  fs::remove(output + ".out", error);
+  fs::remove(output + ".err", error);
+  return result;
 }
 
 // Appends what the terminal has sent within `waitMs`; false when nothing came.
@@ -208,15 +224,9 @@ MeasuredRun Wine::RunMeasured(const std::vector<std::string>& args) const {
   const pid_t pid =
       Start(Argv(args), WineEnvironment(prefix_), {"/dev/null", output + ".out", output + ".err"});
   if (pid < 0) return run;
-  run.result.exitCode = WaitForExit(
-      pid, run.cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+  run.result = Finished(pid, output, run.cpuMs);
   const std::chrono::duration<double, std::milli> wall = std::chrono::steady_clock::now() - start;
   run.wallMs = wall.count();
-  run.result.out = WithoutCarriageReturns(Contents(output + ".out"));
-  run.result.err = WithoutCarriageReturns(Contents(output + ".err"));
-  std::error_code error;
-  fs::remove(output + ".out", error);
-  fs::remove(output + ".err", error);
   return run;
 }
 
@@ -252,32 +262,16 @@ ChildResult Wine::RunOnDisplay(const std::string& exe, const std::vector<std::st
                                const std::string& display) const {
   const std::string output =
       (fs::temp_directory_path() / ("zenor9-wine-gui-" + std::to_string(::getpid()))).string();
-  ChildResult result;
   const pid_t pid = StartOnDisplay(exe, args, display, output);
-  if (pid < 0) return result;
   double cpuMs = 0;
-  result.exitCode =
-      WaitForExit(pid, cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
-  result.out = WithoutCarriageReturns(Contents(output + ".out"));
-  result.err = WithoutCarriageReturns(Contents(output + ".err"));
-  std::error_code error;
-  fs::remove(output + ".out", error);
-  fs::remove(output + ".err", error);
-  return result;
+  return pid < 0 ? ChildResult{} : Finished(pid, output, cpuMs);
 }
 
 int Wine::WaitForEnd(pid_t pid, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  double cpuMs = 0;
+  return WaitForExit(
+      pid, cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); },
+      std::chrono::milliseconds(timeoutMs));
 }
 
 std::vector<std::string> Wine::Argv(const std::vector<std::string>& args) const {

@@ -1,73 +1,54 @@
 // window_inspector.exe: what the windows of the Wine session show, read from
-// outside the program as a screen reader would, for the window tests.
-//
-//   window_inspector.exe list            every visible top-level window, then
-//                                        its controls, one line each
-//   window_inspector.exe wait TITLE MS   waits until a visible window titled
-//                                        TITLE exists, then lists (exit 1 when
-//                                        none came within MS milliseconds)
-//   window_inspector.exe gone TITLE MS   waits until no visible window is titled
-//                                        TITLE (exit 1 when one is still there)
-//
-// Lines are tab-separated key=value pairs in UTF-8; texts have their line
-// breaks written as \n. A window line:
-//   window hwnd=.. class=.. title=.. client=X,Y,W,H frame=X,Y,W,H enabled=0|1
-//          foreground=0|1 owner=.. focus=ID pid=..
-// (rectangles in screen coordinates; focus is the identifier of the control
-// with the keyboard focus in that window's thread, or 0), then one line per
-// control:
-//   control parent=HWND id=.. class=.. text=.. enabled=0|1 visible=0|1
-//           checked=0|1|- rect=X,Y,W,H
-// (rect relative to the top-level window's client area). A tool bar also gets
-// a line per button: button parent=HWND id=.. enabled=0|1
+// outside the program as a screen reader would, for the window tests. It prints
+// every visible top-level window, one line each, in UTF-8, tab-separated
+// key=value pairs (line breaks in texts written as \n):
+//   window class=.. title=.. client=X,Y,W,H enabled=0|1 foreground=0|1 focus=ID
+// (the client area in screen coordinates; focus is the identifier of the
+// control with the keyboard focus in that window's thread, or 0), then its
+// controls:
+//   control id=.. class=.. text=.. enabled=0|1 checked=0|1|- rect=X,Y,W,H
+// (rect relative to the window's client area), and for a tool bar a line per
+// button: button id=.. enabled=0|1
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                       nullptr, 0, nullptr, nullptr);
+std::string Utf8(const wchar_t* wide) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+  text.resize(static_cast<size_t>(size > 0 ? size - 1 : 0));
   return text;
 }
 
-std::string Escaped(const std::wstring& wide) {
+// WM_GETTEXT, not GetWindowTextW: the latter does not ask a window of another
+// process for its text, and a control's text is what it shows.
+std::string TextOf(HWND window) {
+  wchar_t buffer[1024] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                      2000, nullptr);
   std::string out;
-  for (char c : Utf8(wide)) {
-    if (c == '\r') continue;
+  for (char c : Utf8(buffer)) {
     if (c == '\n') {
       out += "\\n";
     } else if (c == '\t') {
       out += "\\t";
-    } else {
+    } else if (c != '\r') {
       out += c;
     }
   }
   return out;
 }
 
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[1024] = {};
-  // WM_GETTEXT, not GetWindowTextW: the latter does not ask a window of
-  // another process for its text, and a control's text is what it shows.
-  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                      2000, nullptr);
-  return buffer;
-}
-
-std::wstring ClassOf(HWND window) {
+std::string ClassOf(HWND window) {
   wchar_t buffer[256] = {};
   GetClassNameW(window, buffer, 256);
-  return buffer;
+  return Utf8(buffer);
 }
 
 std::string RectText(const RECT& r) {
@@ -77,52 +58,27 @@ std::string RectText(const RECT& r) {
   return text;
 }
 
-std::string Hex(const void* handle) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%p", handle);
-  return text;
-}
-
-RECT ClientOnScreen(HWND window) {
-  RECT client;
-  GetClientRect(window, &client);
-  POINT origin{0, 0};
-  ClientToScreen(window, &origin);
-  OffsetRect(&client, origin.x, origin.y);
-  return client;
-}
-
-struct Listing {
-  HWND top;
-  POINT origin;
-};
-
-BOOL CALLBACK ListControl(HWND control, LPARAM data) {
-  const auto* listing = reinterpret_cast<const Listing*>(data);
+BOOL CALLBACK ListControl(HWND control, LPARAM clientOrigin) {
+  const auto* origin = reinterpret_cast<const POINT*>(clientOrigin);
   RECT r;
   GetWindowRect(control, &r);
-  OffsetRect(&r, -listing->origin.x, -listing->origin.y);
-  const std::wstring className = ClassOf(control);
-  const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
-  const LONG_PTR type = style & BS_TYPEMASK;
-  const bool checkable = lstrcmpiW(className.c_str(), L"Button") == 0 &&
-                         (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX ||
-                          type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
+  OffsetRect(&r, -origin->x, -origin->y);
+  const std::string className = ClassOf(control);
+  const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK;
+  const bool checkable =
+      className == "Button" && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX ||
+                                type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
   const char* checked = "-";
   if (checkable) checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
-  std::printf(
-      "control\tparent=%s\tid=%d\tclass=%s\ttext=%s\tenabled=%d\tvisible=%d\tchecked=%s\trect=%s\n",
-      Hex(listing->top).c_str(), GetDlgCtrlID(control), Utf8(className).c_str(),
-      Escaped(TextOf(control)).c_str(), IsWindowEnabled(control) ? 1 : 0,
-      IsWindowVisible(control) ? 1 : 0, checked, RectText(r).c_str());
-  if (lstrcmpiW(className.c_str(), TOOLBARCLASSNAMEW) == 0) {
-    // TB_GETSTATE answers in its result, so it works across processes.
-    for (int id = 1; id < 1000; ++id) {
-      const LRESULT state = SendMessageW(control, TB_GETSTATE, id, 0);
-      if (state == -1) continue;
-      std::printf("button\tparent=%s\tid=%d\tenabled=%d\n", Hex(listing->top).c_str(), id,
-                  (state & TBSTATE_ENABLED) != 0 ? 1 : 0);
-    }
+  std::printf("control\tid=%d\tclass=%s\ttext=%s\tenabled=%d\tchecked=%s\trect=%s\n",
+              GetDlgCtrlID(control), className.c_str(), TextOf(control).c_str(),
+              IsWindowEnabled(control) ? 1 : 0, checked, RectText(r).c_str());
+  if (className != "ToolbarWindow32") return TRUE;
+  // TB_GETSTATE answers in its result, so it works across processes.
+  for (int id = 1; id < 1000; ++id) {
+    const LRESULT state = SendMessageW(control, TB_GETSTATE, id, 0);
+    if (state != -1)
+      std::printf("button\tid=%d\tenabled=%d\n", id, (state & TBSTATE_ENABLED) ? 1 : 0);
   }
   return TRUE;
 }
@@ -135,67 +91,25 @@ int FocusedId(HWND top) {
   return GetDlgCtrlID(info.hwndFocus);
 }
 
-std::vector<HWND> VisibleTopLevel() {
-  std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-void List() {
-  const HWND foreground = GetForegroundWindow();
-  for (HWND window : VisibleTopLevel()) {
-    RECT frame;
-    GetWindowRect(window, &frame);
-    const RECT client = ClientOnScreen(window);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    std::printf(
-        "window\thwnd=%s\tclass=%s\ttitle=%s\tclient=%s\tframe=%s\tenabled=%d\tforeground=%"
-        "d\towner=%s\tfocus=%d\tpid=%lu\n",
-        Hex(window).c_str(), Utf8(ClassOf(window)).c_str(), Escaped(TextOf(window)).c_str(),
-        RectText(client).c_str(), RectText(frame).c_str(), IsWindowEnabled(window) ? 1 : 0,
-        window == foreground ? 1 : 0, Hex(GetWindow(window, GW_OWNER)).c_str(), FocusedId(window),
-        pid);
-    Listing listing{window, {client.left, client.top}};
-    EnumChildWindows(window, ListControl, reinterpret_cast<LPARAM>(&listing));
-  }
-  std::fflush(stdout);
-}
-
-bool TitleShown(const std::wstring& title) {
-  for (HWND window : VisibleTopLevel()) {
-    if (TextOf(window) == title) return true;
-  }
-  return false;
-}
-
-// Polls every 50 ms until the window is shown (or gone) or the time is up.
-int Wait(const std::wstring& title, bool shown, DWORD timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (TitleShown(title) != shown) {
-    if (GetTickCount64() > deadline) return 1;
-    Sleep(50);
-  }
-  List();
-  return 0;
+BOOL CALLBACK ListWindow(HWND window, LPARAM foreground) {
+  if (!IsWindowVisible(window)) return TRUE;
+  RECT client;
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  OffsetRect(&client, origin.x, origin.y);
+  std::printf("window\tclass=%s\ttitle=%s\tclient=%s\tenabled=%d\tforeground=%d\tfocus=%d\n",
+              ClassOf(window).c_str(), TextOf(window).c_str(), RectText(client).c_str(),
+              IsWindowEnabled(window) ? 1 : 0, window == reinterpret_cast<HWND>(foreground) ? 1 : 0,
+              FocusedId(window));
+  EnumChildWindows(window, ListControl, reinterpret_cast<LPARAM>(&origin));
+  return TRUE;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-  const std::wstring command = argc > 1 ? argv[1] : L"";
-  if (command == L"list") {
-    List();
-    return 0;
-  }
-  if ((command == L"wait" || command == L"gone") && argc == 4) {
-    return Wait(argv[2], command == L"wait", static_cast<DWORD>(_wtoi(argv[3])));
-  }
-  std::fprintf(stderr, "usage: window_inspector.exe list | wait TITLE MS | gone TITLE MS\n");
-  return 2;
+int main() {
+  EnumWindows(ListWindow, reinterpret_cast<LPARAM>(GetForegroundWindow()));
+  std::fflush(stdout);
+  return 0;
 }
