@@ -77,8 +77,7 @@ class FakeControls : public View {
 class FakeMainWindow final : public FakeControls<MainWindowView> {
  public:
   explicit FakeMainWindow(Handlers& handlers);
-  void CloseWindow() override { closed = true; }
-  bool closed = false;
+  void CloseWindow() override {}
 };
 
 class FakeSetupDialog final : public FakeControls<SetupDialogView> {

@@ -88,10 +88,11 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(wine_.Point(1, host_->DevicePath()));
   }
 
+  // Starts the program: its main window comes up in front.
   WindowState Start() {
     program_ = desktop_->StartProgram();
     EXPECT_GT(program_, 0);
-    return Await(kMainTitle, "the main window shown");
+    return Await(kMainTitle, "came up in front", [](const WindowState& w) { return w.foreground; });
   }
 
   // The window titled `title` once `condition` holds for it (by default, once
@@ -187,7 +188,6 @@ TEST_F(WindowTest, SetUpWithDetectionReadsWritesRefusesLosesACellThenTbExitEndsT
   WindowState main = Start();
   EXPECT_EQ(main.client.width, 423);
   EXPECT_EQ(main.client.height, 225);
-  EXPECT_TRUE(main.foreground);
   EXPECT_EQ(main.focus, kVelmorSpinEdit);
   EXPECT_EQ(main.Control(kVelmorSpinEdit).text, "20");
   EXPECT_EQ(main.Control(kNetNumSpinEdit).text, "0");
