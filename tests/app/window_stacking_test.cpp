@@ -9,8 +9,11 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -167,42 +170,25 @@ bool WaitFor(const std::function<bool()>& done, qint64 mostMs = 5000) {
   return true;
 }
 
-// Notes when a window has been iconified: the state that the program answers
-// by restoring the window at once.
-class IconifiedWatch final : public QObject {
- public:
-  explicit IconifiedWatch(QWidget& window) : window_(window) { window_.installEventFilter(this); }
-  ~IconifiedWatch() override { window_.removeEventFilter(this); }
-  IconifiedWatch(const IconifiedWatch&) = delete;
-  IconifiedWatch& operator=(const IconifiedWatch&) = delete;
-
-  bool Seen() const { return seen_; }
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::WindowStateChange && window_.isMinimized()) seen_ = true;
-    return false;
-  }
-
- private:
-  QWidget& window_;
-  bool seen_ = false;
-};
-
 // Asks for the window to be minimised and, where a window manager runs, waits
-// until it has been: only then does what is on top say that the program
-// brought it back. A window manager on a busy machine may drop a request that
-// comes while it is still busy with the window, so the request is repeated
-// every half second, for up to 20 s. A bare X server drops every request.
+// until it has been (a state the program answers by restoring the window at
+// once): only then does what is on top say that the program brought it back.
+// A window manager on a busy machine may drop a request that comes while it is
+// still busy with the window, so the request is repeated every half second,
+// for up to 20 s. A bare X server drops every request.
 bool MinimiseAndWait(QWidget& window) {
-  IconifiedWatch watch(window);
+  QSignalSpy states(window.windowHandle(), &QWindow::windowStateChanged);
+  const auto iconified = [&] {
+    return std::any_of(states.begin(), states.end(), [](const QList<QVariant>& state) {
+      return state.at(0).value<Qt::WindowState>() == Qt::WindowMinimized;
+    });
+  };
   RequestMinimise(window);
   if (!WindowManagerRuns()) return true;
-  for (int attempt = 0; attempt < 40 && !watch.Seen(); ++attempt) {
-    if (WaitFor([&] { return watch.Seen(); }, 500)) break;
+  for (int attempt = 0; attempt < 40 && !WaitFor(iconified, 500); ++attempt) {
     RequestMinimise(window);
   }
-  return watch.Seen();
+  return iconified();
 }
 
 }  // namespace
