@@ -4,11 +4,6 @@
 // back through window_inspector.exe in the same session; screenshots.
 #pragma once
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,8 +17,6 @@
 #include <vector>
 
 #include "wine.h"
-
-extern char** environ;
 
 namespace zenor9::testing {
 
@@ -253,26 +246,18 @@ class Desktop {
 
   // A program of this machine on $DISPLAY, to its end: its standard output.
   static std::string Run(const std::vector<std::string>& argv) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return {};
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const bool started =
-        ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
+    std::string command;
+    for (const std::string& arg : argv) {
+      command += " '";
+      for (const char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      command += "'";
+    }
     std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
-    ::close(out[0]);
-    if (started) ::waitpid(pid, nullptr, 0);
+    if (FILE* out = ::popen((command + " </dev/null 2>/dev/null").c_str(), "r")) {
+      char buffer[4096];
+      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
+      ::pclose(out);
+    }
     return text;
   }
 

@@ -122,9 +122,9 @@ class WindowTest : public ::testing::Test {
   void ExpectBox(const std::string& caption, const std::string& text, Icon icon,
                  const std::string& shot) {
     SCOPED_TRACE(caption + ": " + text);
-    const WindowState box = Await(caption, "shown as a message box");
-    EXPECT_TRUE(box.foreground);
-    EXPECT_NE(box.focus, 0) << "the box's button should have the focus";
+    const WindowState box =
+        Await(caption, "came up in front with the focus on its button",
+              [](const WindowState& w) { return w.foreground && w.focus != 0; });
     bool hasText = false;
     testing::Box iconArea;
     for (const auto& control : box.controls) {
@@ -150,9 +150,9 @@ class WindowTest : public ::testing::Test {
   // its client area 340 by 83, the main window disabled under it.
   WindowState OpenDialog(const WindowState& main) {
     Click(main, kAtConnect);
-    const WindowState dialog = Await(kDialogTitle, "shown");
-    EXPECT_TRUE(dialog.foreground);
-    EXPECT_EQ(dialog.focus, kButton1);
+    const WindowState dialog =
+        Await(kDialogTitle, "came up in front with the focus on Button1",
+              [](const WindowState& w) { return w.foreground && w.focus == kButton1; });
     EXPECT_EQ(dialog.client.width, 340);
     EXPECT_EQ(dialog.client.height, 83);
     for (const WindowState& other : desktop_->Windows()) {
@@ -221,8 +221,10 @@ TEST_F(WindowTest, SetUpWithDetectionReadsWritesRefusesLosesACellThenTbExitEndsT
   desktop_->Shot("set-up-dialog");
   Click(dialog, kAtButton1);
   EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
-  main = Showing(kMainTitle, kPanelStatus, "Установлен интерфейс с ККМ");
-  EXPECT_TRUE(main.enabled && main.foreground);
+  main = Await(kMainTitle, "connected, enabled and in front", [](const WindowState& w) {
+    return w.Control(kPanelStatus).text == "Установлен интерфейс с ККМ" && w.enabled &&
+           w.foreground;
+  });
   EXPECT_EQ(main.Control(kNetNumSpinEdit).text, "7");
   EXPECT_TRUE(main.toolButtons[kTbRead] && main.toolButtons[kTbWrite]);
 
@@ -320,7 +322,7 @@ TEST_F(WindowTest, TypedNetNumberMeetsOldFirmwareAMissingPortAndNoRegisterThenTh
     if (byte.toRegister && byte.parity == ParityMode::Mark) addressed.insert(byte.value);
   }
   EXPECT_EQ(addressed, std::set<uint8_t>{0xED});
-  EXPECT_TRUE(Await(kDialogTitle, "stayed open").foreground);
+  Await(kDialogTitle, "stayed open in front", [](const WindowState& w) { return w.foreground; });
   desktop_->Shot("dialog-still-open");
 
   Click(dialog, kAtCom2);
