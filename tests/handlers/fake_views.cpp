@@ -60,7 +60,6 @@ FakeSetupDialog::FakeSetupDialog(Handlers& handlers)
                                                {Control::RadioButton4, {}}}) {}
 
 void FakeSetupDialog::RunModal() {
-  ++runs;
   visible = true;
   handlers_.Activated(Window::Init_Com);
   if (script) script();

@@ -90,7 +90,6 @@ class FakeSetupDialog final : public FakeControls<SetupDialogView> {
 
   std::function<void()> script;
   bool visible = false;
-  int runs = 0;
   int endsOutsideARun = 0;
 };
 

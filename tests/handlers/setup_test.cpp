@@ -129,12 +129,6 @@ TEST(SetupTest, AfterAnEarlierSuccessFailuresKeepTheOperationsEnabled) {
   EXPECT_TRUE(b.state.channel.IsOpen());
   EXPECT_EQ(b.state.memoryMap.PrefixTensCell(), 11887);
 
-  // A close request from outside acts as "Закрыть".
-  b.Connect([&] { EXPECT_FALSE(b.handlers.CloseRequested(Window::Init_Com)); });
-  EXPECT_EQ(b.dialog.endsOutsideARun, 0);
-  EXPECT_EQ(b.dialog.runs, 3);
-  EXPECT_TRUE(b.app.boxes.empty());
-
   // A failed open closes the earlier port; the choice of COM4 stays for the
   // next run; a read then fails with its own box.
   bool com4Kept = false;
