@@ -232,6 +232,11 @@ std::string ExitCodesHelp(std::initializer_list<int> codes) {
   return help;
 }
 
+std::string CanonicalPortName(const std::string& port) {
+  const int number = portmap::ComNumberOfName(port);
+  return number != 0 ? "COM" + std::to_string(number) : port;
+}
+
 std::string DeviceOfPort(const std::string& port) {
   if (const int number = portmap::ComNumberOfName(port); number != 0) {
     return portmap::ResolveCom(number).device;
@@ -444,6 +449,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
     return false;
   }
 
+  invocation.port = CanonicalPortName(options.port);
   invocation.device = DeviceOfPort(options.port);
   for (int net : NetsOfList(options.nets)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.all;

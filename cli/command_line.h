@@ -12,6 +12,7 @@ namespace zenor9::cli {
 
 struct Invocation {
   std::string command;        // identify, detect, scan, read, write, ports, sim
+  std::string port;           // --port as the user named it, COMn in capitals
   std::string device;         // the device that --port stands for
   std::vector<uint8_t> nets;  // --net, in increasing order; empty: the scan finds one
   bool all = false;           // --all: every register a full scan finds
@@ -30,6 +31,9 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
 
 // "Exit codes:" and what each of `codes` means, for a command's help.
 std::string ExitCodesHelp(std::initializer_list<int> codes);
+
+// "com9" as "COM9"; a path as it is.
+std::string CanonicalPortName(const std::string& port);
 
 // "COM1" to "COM255" in any case become the device the COM map gives; anything
 // else is a path.

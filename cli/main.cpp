@@ -33,7 +33,9 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
     return BatchCommand(target, request, live);
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
-  if (invocation.command == "doctor") return DoctorCommand(invocation.device, target.net);
+  if (invocation.command == "doctor") {
+    return DoctorCommand(invocation.port, invocation.device, target.net);
+  }
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);
@@ -58,6 +60,7 @@ void MarkInterrupted(Outcome& outcome) {
 
 int main(int argc, char** argv) {
   PrepareConsole();
+  zenor9::i18n::UseLanguage(zenor9::i18n::UserLanguage());
   Invocation invocation;
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;

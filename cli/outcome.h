@@ -7,7 +7,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "i18n/text.h"
+
 namespace zenor9::cli {
+
+using i18n::N_;
+using i18n::Tr;
 
 // The program's exit codes, documented in --help and the README.
 inline constexpr int kExitOk = 0;

@@ -10,10 +10,13 @@
 #include <fstream>
 
 #include "diagnosis/port_facts.h"
+#include "i18n/text.h"
 
 namespace zenor9::diag {
 
 namespace fs = std::filesystem;
+
+using i18n::Tr;
 
 namespace {
 
@@ -85,16 +88,21 @@ std::vector<ProcessInfo> ProcessesHolding(const std::string& device) {
   return holders;
 }
 
-std::string GroupHint(const std::string& device) {
+std::optional<MissingGroup> GroupThatWouldAllow(const std::string& device) {
   struct stat info {};
-  if (::stat(device.c_str(), &info) != 0 || (info.st_mode & S_IRWXG) == 0) return {};
+  if (::stat(device.c_str(), &info) != 0 || (info.st_mode & S_IRWXG) == 0) return std::nullopt;
   const group* owner = ::getgrgid(info.st_gid);
-  if (owner == nullptr || InGroup(info.st_gid)) return {};
-  const std::string name = owner->gr_name;
-  if (ListedInGroup(*owner)) {
-    return "this user joined group " + name + " after logging in; log in again";
+  if (owner == nullptr || InGroup(info.st_gid)) return std::nullopt;
+  return MissingGroup{owner->gr_name, ListedInGroup(*owner)};
+}
+
+std::string GroupHint(const std::string& device) {
+  const std::optional<MissingGroup> group = GroupThatWouldAllow(device);
+  if (!group) return {};
+  if (group->joinedAfterLogin) {
+    return Tr("this user joined group %s after logging in; log in again", group->name);
   }
-  return "the device belongs to group " + name + ", which this user is not in";
+  return Tr("the device belongs to group %s, which this user is not in", group->name);
 }
 
 std::string DriverOf(const std::string& device) {
