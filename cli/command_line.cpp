@@ -350,7 +350,8 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       Footer({kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
               kExitVerifyMismatch, kExitInterrupted, kExitTerminated},
              "zenor9 COMMAND --help shows the options of each command."));
-  app.set_version_flag("--version", std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
+  app.set_version_flag("--version",
+                       std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
   app.require_subcommand(1);
 
   MainOptions options;

@@ -25,14 +25,15 @@ inline constexpr int kExitVerifyMismatch = 5;
 inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
 inline constexpr int kExitTerminated = 143;   // SIGTERM
 
-// The program's own messages.
-inline constexpr const char* kTextNoLink = "Нет связи с ККМ";
-inline constexpr const char* kTextPortUnavailable = "Выбранный COM-порт недоступен";
+// The program's own messages, as the window program says them; keys for Tr(),
+// which the English catalogue translates.
+inline constexpr const char* kTextNoLink = N_("Нет связи с ККМ");
+inline constexpr const char* kTextPortUnavailable = N_("Выбранный COM-порт недоступен");
 inline constexpr const char* kTextUnsupportedFirmware =
-    "В ККМ необходимо установить ПО версии не ниже 1.0.5";
-inline constexpr const char* kTextCannotSetUp = "Не удается установить интерфейс с ККМ";
-inline constexpr const char* kTextWriteDone = "Операция успешно завершена";
-inline constexpr const char* kTextVerifyMismatch = "Префикс в ККМ не совпадает с записанным";
+    N_("В ККМ необходимо установить ПО версии не ниже 1.0.5");
+inline constexpr const char* kTextCannotSetUp = N_("Не удается установить интерфейс с ККМ");
+inline constexpr const char* kTextWriteDone = N_("Операция успешно завершена");
+inline constexpr const char* kTextVerifyMismatch = N_("Префикс в ККМ не совпадает с записанным");
 
 struct Outcome {
   int exitCode = kExitOk;

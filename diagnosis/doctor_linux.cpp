@@ -133,9 +133,10 @@ std::string KindText(const PortFacts& facts) {
 // or COM1 when they gave a path.
 std::string MapAdvice(const std::string& port) {
   const std::string com = portmap::ComNumberOfName(port) != 0 ? port : "COM1";
-  return Tr("`zenor9 ports` lists the serial ports, and `zenor9 ports --map %s=PATH` makes %s "
-            "stand for one",
-            com, com);
+  return Tr(
+      "`zenor9 ports` lists the serial ports, and `zenor9 ports --map %s=PATH` makes %s "
+      "stand for one",
+      com, com);
 }
 
 Check DeviceCheck(const std::string& port, const std::string& device, const PortFacts& facts) {
@@ -268,8 +269,10 @@ Check ServicesCheck(const PortFacts& facts) {
       }
     }
   }
-  return {N_("services"), true,
-          Tr("running: %s; no rules of theirs name this adapter", JoinedWithAnd(running)), {}};
+  return {N_("services"),
+          true,
+          Tr("running: %s; no rules of theirs name this adapter", JoinedWithAnd(running)),
+          {}};
 }
 
 // Sets each mode, reads the settings back, and restores what was there.
@@ -303,12 +306,14 @@ Check StickParityCheck(const std::string& device, const PortFacts& facts) {
   const std::string driver = facts.driver.empty() ? Tr("the driver") : facts.driver;
   if (!lost.empty()) {
     return {N_("stick parity"), false,
-            Tr("%s does not keep %s parity (CMSPAR dropped): the ninth bit cannot be sent",
-               driver, JoinedWithAnd(lost)),
+            Tr("%s does not keep %s parity (CMSPAR dropped): the ninth bit cannot be sent", driver,
+               JoinedWithAnd(lost)),
             AdapterAdvice()};
   }
   if (facts.kind == Kind::PseudoTerminal) {
-    return {N_("stick parity"), true, Tr("MARK and SPACE kept (a pseudo-terminal carries no wire)"),
+    return {N_("stick parity"),
+            true,
+            Tr("MARK and SPACE kept (a pseudo-terminal carries no wire)"),
             {}};
   }
   const DriverVerdict verdict = VerdictOfDriver(facts.driver);
@@ -318,8 +323,8 @@ Check StickParityCheck(const std::string& device, const PortFacts& facts) {
                Tr(verdict.note)),
             Tr("%s; only the register's answer tells (see register)", AdapterAdvice())};
   }
-  return {N_("stick parity"), true,
-          Tr("MARK and SPACE kept by %s (%s)", driver, Tr(verdict.note)), {}};
+  return {
+      N_("stick parity"), true, Tr("MARK and SPACE kept by %s (%s)", driver, Tr(verdict.note)), {}};
 }
 
 Check LatencyCheck(const PortFacts& facts) {

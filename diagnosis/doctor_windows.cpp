@@ -52,8 +52,8 @@ Check ParityCapabilityCheck(HANDLE handle) {
 
 // The serial driver's line control (IOCTL_SERIAL_GET_LINE_CONTROL of ntddser.h,
 // whose header MinGW cannot include alone): what GetCommState's Parity is made of.
-constexpr DWORD kGetLineControl = CTL_CODE(FILE_DEVICE_SERIAL_PORT, 21, METHOD_BUFFERED,
-                                           FILE_ANY_ACCESS);
+constexpr DWORD kGetLineControl =
+    CTL_CODE(FILE_DEVICE_SERIAL_PORT, 21, METHOD_BUFFERED, FILE_ANY_ACCESS);
 struct LineControl {
   UCHAR stopBits;
   UCHAR parity;
@@ -111,7 +111,8 @@ Check ParityReadBackCheck(HANDLE handle) {
             Tr("the driver does not keep %s parity", JoinedWithAnd(lost)), AdapterAdvice()};
   }
   if (!reported) {
-    return {N_("stick parity"), true,
+    return {N_("stick parity"),
+            true,
             Tr("MARK and SPACE accepted; the port reports no parity back, as Wine does for a "
                "device without a parity bit (a pseudo-terminal): the register's answer tells "
                "(see register)"),

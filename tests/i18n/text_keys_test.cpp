@@ -1,0 +1,100 @@
+// Every text of the code has its translation in both catalogues, with the same
+// %s arguments, and the catalogues hold no text the code no longer has.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "i18n/text.h"
+
+namespace zenor9::i18n {
+namespace {
+
+std::string ReadFile(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The arguments a text refers to: "1", "2"... for each %s in order and each %N$s.
+std::multiset<std::string> ArgumentsOf(std::string_view text) {
+  std::multiset<std::string> arguments;
+  int sequential = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '%') continue;
+    if (text[i + 1] == '%') {
+      ++i;
+    } else if (text[i + 1] == 's') {
+      arguments.insert(std::to_string(++sequential));
+    } else {
+      const std::size_t dollar = text.find("$s", i + 1);
+      const std::string number(text.substr(i + 1, dollar - i - 1));
+      if (dollar != std::string_view::npos && !number.empty() &&
+          number.find_first_not_of("0123456789") == std::string::npos) {
+        arguments.insert(number);
+      } else {
+        arguments.insert("unknown directive %" + std::string(1, text[i + 1]));
+      }
+    }
+  }
+  return arguments;
+}
+
+class TextKeysTest : public ::testing::Test {
+ protected:
+  TextKeysTest() : image_(ReadFile(ZENOR9_TEXT_KEYS)), code_(image_) {}
+
+  std::string image_;
+  MessageCatalog code_;  // every key of the code, each its own translation
+};
+
+TEST_F(TextKeysTest, EveryKeyIsTranslatedInBothLanguagesWithItsArguments) {
+  ASSERT_FALSE(code_.Empty()) << "no keys in " << ZENOR9_TEXT_KEYS;
+  ASSERT_GT(code_.Keys().size(), 50u);
+  for (Language language : {Language::Russian, Language::English}) {
+    const MessageCatalog& catalog = CatalogOf(language);
+    const char* name = language == Language::Russian ? "ru.po" : "en.po";
+    for (std::string_view key : code_.Keys()) {
+      const std::string_view text = catalog.Find(key);
+      EXPECT_FALSE(text.empty()) << name << " lacks: " << key;
+      EXPECT_EQ(ArgumentsOf(text), ArgumentsOf(key)) << name << ": " << key << "\n-> " << text;
+    }
+  }
+}
+
+TEST_F(TextKeysTest, CataloguesHoldOnlyKeysOfTheCode) {
+  const std::vector<std::string_view> keys = code_.Keys();
+  const std::set<std::string_view> known(keys.begin(), keys.end());
+  for (Language language : {Language::Russian, Language::English}) {
+    for (std::string_view key : CatalogOf(language).Keys()) {
+      EXPECT_TRUE(known.count(key)) << "not in the code any more (make po): " << key;
+    }
+  }
+}
+
+// Each key formatted in each language: every argument lands in the text once,
+// and no directive is left over.
+TEST_F(TextKeysTest, EveryKeyFormatsWithAllItsArgumentsInBothLanguages) {
+  for (Language language : {Language::Russian, Language::English}) {
+    UseLanguage(language);
+    for (std::string_view key : code_.Keys()) {
+      const std::string keyText(key);
+      const std::multiset<std::string> arguments = ArgumentsOf(key);
+      std::vector<std::string> values;
+      for (std::size_t n = 1; n <= arguments.size(); ++n)
+        values.push_back("<" + std::to_string(n) + ">");
+      const std::string text = FormatText(Tr(keyText.c_str()), values);
+      for (const std::string& value : values) {
+        EXPECT_EQ(text.find(value), text.rfind(value)) << key;
+        EXPECT_NE(text.find(value), std::string::npos) << key << "\n-> " << text;
+      }
+      if (!arguments.empty()) {
+        EXPECT_EQ(text.find("%s"), std::string::npos) << text;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zenor9::i18n
