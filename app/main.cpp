@@ -7,9 +7,13 @@
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/window_order.h"
+#include "i18n/text.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // The windows speak Russian whatever the locale, their own additions (the
+  // ports' tool tips) too.
+  zenor9::i18n::UseLanguage(zenor9::i18n::Language::Russian);
   zenor9::WindowOrder windowOrder;
   application.installEventFilter(&windowOrder);
   zenor9::AppState state;

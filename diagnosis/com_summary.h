@@ -5,8 +5,9 @@
 
 namespace zenor9::diag {
 
-// "COM1: /dev/ttyUSB0 (ftdi_sio)", "COM2: /dev/ttyS1 (missing)", or the device
-// alone when it is there but no driver is known (a pseudo-terminal).
+// "COM1: /dev/ttyUSB0 (ftdi_sio)", "COM2: /dev/ttyS1 (no such device)", or the
+// device alone when it is there but no driver is known (a pseudo-terminal); in
+// the language in use.
 std::string ComPortSummary(int number);
 
 }  // namespace zenor9::diag
