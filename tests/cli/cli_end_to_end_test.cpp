@@ -17,6 +17,7 @@
 
 #include "emulator/pty_host.h"
 #include "link/channel.h"
+#include "sent_bytes.h"
 #include "subprocess.h"
 
 namespace zenor9 {
@@ -403,7 +404,7 @@ TEST_F(CliTest, NoRegisterExits1) {
   const ChildResult scanned = Run({"detect"});
   EXPECT_EQ(scanned.exitCode, 1);
   EXPECT_EQ(scanned.err, std::string(kNoLink) + "\n");
-  EXPECT_EQ(line.SentBytes().size(), 100u);  // every probe, and no identify
+  EXPECT_EQ(testing::SentBytesOnceArrived(line, 100).size(), 100u);  // every probe, and no identify
 }
 
 TEST_F(CliTest, DetectAndScanOnALineWithSeveralRegisters) {
