@@ -1,5 +1,6 @@
 #include "cli/cli11_texts.h"
 
+#include <memory>
 #include <regex>
 #include <vector>
 
@@ -36,6 +37,26 @@ const std::vector<MessageShape>& MessageShapes() {
   return shapes;
 }
 
+// CLI11's help with its columns counted in characters rather than bytes, so
+// that Russian names and placeholders line up as English ones do.
+class CharacterColumnFormatter : public CLI::Formatter {
+ public:
+  std::string make_option(const CLI::Option* option, bool positional) const override {
+    const std::string name = "  " + make_option_name(option, positional) + make_option_opts(option);
+    const std::string description = make_option_desc(option);
+    const std::size_t width = get_column_width();
+    const std::size_t shown = i18n::CharacterCount(name);
+    std::string text = name;
+    if (description.empty()) return text + "\n";
+    text += shown < width ? std::string(width - shown, ' ') : "\n" + std::string(width, ' ');
+    for (const char c : description) {
+      text += c;
+      if (c == '\n') text += std::string(width, ' ');
+    }
+    return text + "\n";
+  }
+};
+
 }  // namespace
 
 void UseUserLanguage(CLI::App& app) {
@@ -45,7 +66,8 @@ void UseUserLanguage(CLI::App& app) {
   // The help flag again, so that it goes into the group just named.
   app.set_help_flag("-h,--help", Tr("show this help and exit"));
   app.group(Tr("Commands"));
-  const std::shared_ptr<CLI::FormatterBase> formatter = app.get_formatter();
+  const auto formatter = std::make_shared<CharacterColumnFormatter>();
+  app.formatter(formatter);
   formatter->label("Usage", Tr("Usage"));
   formatter->label("OPTIONS", Tr("OPTIONS"));
   formatter->label("SUBCOMMAND", Tr("COMMAND"));

@@ -14,7 +14,8 @@ struct Invocation {
   std::string command;        // identify, detect, scan, read, write, ports, sim
   std::string port;           // --port as the user named it, COMn in capitals
   std::string device;         // the device that --port stands for
-  std::vector<uint8_t> nets;  // --net, in increasing order; empty: the scan finds one
+  std::vector<uint8_t> nets;  // --net, every one given, in increasing order; empty: the
+                              // scan finds one
   bool all = false;           // --all: every register a full scan finds
   bool json = false;
   bool trace = false;
@@ -29,8 +30,15 @@ struct Invocation {
 // the run is over (help shown, or a usage error reported) and `exitCode` says how.
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode);
 
+// An exit code in a command's help, with what it means for that command: a key
+// for Tr(), or the program's general meaning when null.
+struct ExitCodeHelp {
+  int code;
+  const char* meaning = nullptr;
+};
+
 // "Exit codes:" and what each of `codes` means, for a command's help.
-std::string ExitCodesHelp(std::initializer_list<int> codes);
+std::string ExitCodesHelp(std::initializer_list<ExitCodeHelp> codes);
 
 // "com9" as "COM9"; a path as it is.
 std::string CanonicalPortName(const std::string& port);

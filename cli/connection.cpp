@@ -16,7 +16,7 @@ namespace zenor9::cli {
 namespace {
 
 void FailCommand(Outcome& outcome) {
-  Fail(outcome, kExitFailed, "command-failed", kTextCannotSetUp);
+  Fail(outcome, kExitFailed, "command-failed", Tr(kTextCannotSetUp));
 }
 
 // The firmware a version code stands for: its four decimal digits as
@@ -28,8 +28,8 @@ std::string FirmwareText(int32_t versionCode) {
 }
 
 void FailUnsupportedFirmware(Outcome& outcome, int32_t versionCode) {
-  Fail(outcome, kExitUnsupportedFirmware, "unsupported-firmware", kTextUnsupportedFirmware);
-  outcome.messageNote = "(найдена " + FirmwareText(versionCode) + ")";
+  Fail(outcome, kExitUnsupportedFirmware, "unsupported-firmware", Tr(kTextUnsupportedFirmware));
+  outcome.messageNote = Tr("(found %s)", FirmwareText(versionCode));
 }
 
 bool ReadCell(Connection& connection, uint16_t cell, uint8_t& value) {
@@ -87,14 +87,14 @@ Connection::Connection(bool trace) {
 }
 
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
-  Fail(outcome, kExitPortUnavailable, "port-unavailable", kTextPortUnavailable);
+  Fail(outcome, kExitPortUnavailable, "port-unavailable", Tr(kTextPortUnavailable));
   outcome.reason = PortFailureKey(channel.openFailure);
   outcome.reasonText = diag::DescribeOpenFailure(outcome.port.value_or(""), channel.openFailure,
                                                  channel.openFailureDetail);
 }
 
 void FailNoLink(Outcome& outcome) {
-  Fail(outcome, kExitFailed, "no-link", kTextNoLink);
+  Fail(outcome, kExitFailed, "no-link", Tr(kTextNoLink));
 }
 
 bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome) {
@@ -162,20 +162,31 @@ bool ReadPrefix(Connection& connection, Outcome& outcome) {
   return true;
 }
 
+bool ReadBeforeWrite(Connection& connection, Outcome& outcome) {
+  std::array<uint8_t, 2> cells{};
+  if (!ReadCell(connection, connection.memoryMap.PrefixTensCell(), cells[0]) ||
+      !ReadCell(connection, connection.memoryMap.PrefixUnitsCell(), cells[1])) {
+    FailCommand(outcome);
+    return false;
+  }
+  outcome.before = PrefixOfCells(cells);
+  return true;
+}
+
 bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome) {
+  const uint16_t tensCell = connection.memoryMap.PrefixTensCell();
+  const uint16_t unitsCell = connection.memoryMap.PrefixUnitsCell();
   // A stop request waits for the end of the write and of its read-back.
   UninterruptedSection uninterrupted(connection.channel);
   const std::array<uint8_t, 2> cells = CellsOfPrefix(value);
-  const uint16_t tensCell = connection.memoryMap.PrefixTensCell();
-  const uint16_t unitsCell = connection.memoryMap.PrefixUnitsCell();
   if (!WriteRegisterByte(connection.channel, connection.addressByte, tensCell, cells[0]) ||
       !WriteRegisterByte(connection.channel, connection.addressByte, unitsCell, cells[1])) {
     FailCommand(outcome);
     return false;
   }
   outcome.prefix = value;
-  outcome.text = value;
-  outcome.message = kTextWriteDone;
+  outcome.text = Tr("%s (was %s)", value, outcome.before.value_or("?"));
+  outcome.message = Tr(kTextWriteDone);
   if (!verify) return true;
 
   // Both cells, whatever the first holds: "off" must have reached both.
@@ -187,8 +198,8 @@ bool WritePrefix(Connection& connection, const std::string& value, bool verify, 
   }
   if (readBack != cells) {
     outcome.prefix = PrefixOfCells(readBack);
-    outcome.text = *outcome.prefix;
-    Fail(outcome, kExitVerifyMismatch, "verify-mismatch", kTextVerifyMismatch);
+    outcome.text = Tr("%s (was %s)", *outcome.prefix, outcome.before.value_or("?"));
+    Fail(outcome, kExitVerifyMismatch, "verify-mismatch", Tr(kTextVerifyMismatch));
     return false;
   }
   return true;
@@ -217,10 +228,9 @@ void WalkTheLine(SerialChannel& channel, const std::function<void(int probe)>& o
 }
 
 std::string ScanHitLine(const ScanHit& hit) {
-  std::string line = "net " + std::to_string(hit.net);
-  if (!hit.answered) return line + " other byte " + HexText(hit.other);
-  if (!hit.versionCode) return line + " no answer to identify";
-  return line + " version " + std::to_string(*hit.versionCode);
+  if (!hit.answered) return Tr("net %s other byte %s", hit.net, HexText(hit.other));
+  if (!hit.versionCode) return Tr("net %s no answer to identify", hit.net);
+  return Tr("net %s version %s", hit.net, *hit.versionCode);
 }
 
 nlohmann::ordered_json ScanHitJson(const ScanHit& hit) {

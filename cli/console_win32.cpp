@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "cli/console.h"
+#include "cli/outcome.h"
 
 namespace zenor9::cli {
 
@@ -51,7 +52,7 @@ std::string StopName() {
     case kInterrupt:
       return "Ctrl-C";
     case kTerminate:
-      return "a request to terminate";
+      return Tr("a request to terminate");
     default:
       return {};
   }

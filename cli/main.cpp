@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "cli/doctor_command.h"
 #include "cli/live_output.h"
+#include "cli/next_step.h"
 #include "cli/platform.h"
 #include "cli/port_listing.h"
 #include "cli/port_map_command.h"
@@ -52,8 +53,9 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
 // stop cut short, so the stop itself is reported instead.
 void MarkInterrupted(Outcome& outcome) {
   outcome.interrupted = true;
-  Fail(outcome, StopExitCode(), "interrupted", "stopped by " + StopName());
+  Fail(outcome, StopExitCode(), "interrupted", Tr("stopped by %s", StopName()));
   outcome.messageNote.clear();
+  outcome.nextStep.clear();
 }
 
 }  // namespace
@@ -72,5 +74,6 @@ int main(int argc, char** argv) {
   Outcome outcome = RunCommand(invocation, live);
   live.EndProgress();
   if (UserAskedToStop()) MarkInterrupted(outcome);
+  AddNextStep(invocation, outcome);
   return Report(outcome, invocation.json);
 }

@@ -46,6 +46,7 @@ struct Outcome {
   std::optional<int> net;
   std::optional<int> version;
   std::optional<std::string> prefix;
+  std::optional<std::string> before;                  // write: what the cells held before it
   std::optional<nlohmann::ordered_json> registers;    // scan
   std::optional<nlohmann::ordered_json> ports;        // ports
   std::optional<nlohmann::ordered_json> com;          // ports: what COM1 to COM4 stand for
@@ -57,6 +58,9 @@ struct Outcome {
   std::optional<std::string> warning;                 // said on stderr; the command went on
   std::optional<std::string> reason;  // why the port did not open, a key ("permission-denied")
   std::string reasonText;             // the same in words, with what more is known
+  std::string nextStep;               // after a failure of the link, what to do next; said last on
+                                      // stderr, not in JSON
+  std::optional<int> lateEchoOf;      // the net number whose late echo ended the set-up's scan
 
   bool Ok() const { return exitCode == kExitOk; }
 };

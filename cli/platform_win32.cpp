@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "cli/outcome.h"
 #include "cli/platform.h"
 
 namespace zenor9::cli {
@@ -46,10 +47,11 @@ void PrepareConsole() {
 }
 
 const char* ComPortsHelp() {
-  return R"(COMn (1 to 255) is the device in ZENOR9_COMn when it is set, else the one in
+  // xgettext:no-c-format
+  return Tr(R"(COMn (1 to 255) is the device in ZENOR9_COMn when it is set, else the one in
 the user's COM map (%APPDATA%\zenor9\ports, zenor9 ports --map COMn=NAME), else
 the Windows serial port \\.\COMn. `zenor9 ports` lists the ports Windows knows.
---port also takes a device name such as \\.\COM12.)";
+--port also takes a device name such as \\.\COM12.)");
 }
 
 }  // namespace zenor9::cli

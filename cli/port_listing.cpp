@@ -27,10 +27,27 @@ bool ParsePortName(const std::string& name, PortName& parsed) {
   return true;
 }
 
-std::string DriverOf(const fs::path& ttyDir) {
+bool HasDriver(const fs::path& ttyDir) {
   std::error_code error;
-  const fs::path driver = fs::read_symlink(ttyDir / "device" / "driver", error);
-  return error ? std::string() : driver.filename().string();
+  return fs::is_symlink(ttyDir / "device" / "driver", error);
+}
+
+// The driver of the hardware behind a tty. Since Linux 6.3 a UART's tty hangs
+// off the serial core's own devices (bus serial-base, drivers "port" and
+// "ctrl"), which say nothing of the hardware: the device above them does.
+// Empty when no hardware driver is found.
+std::string HardwareDriverOf(const fs::path& ttyDir) {
+  std::error_code error;
+  fs::path device = fs::canonical(ttyDir / "device", error);
+  for (int depth = 0; depth < 4 && !error; ++depth) {
+    const fs::path driver = fs::read_symlink(device / "driver", error);
+    if (error) break;
+    if (driver.parent_path().parent_path().filename() != "serial-base") {
+      return driver.filename().string();
+    }
+    device = device.parent_path();
+  }
+  return {};
 }
 
 // An 8250 port without a UART behind it reports type 0.
@@ -78,7 +95,8 @@ nlohmann::ordered_json PortJson(const SerialPortInfo& port) {
 }
 
 std::string PortLine(const SerialPortInfo& port) {
-  std::string line = "/dev/" + port.name + "  driver " + port.driver;
+  std::string line = "/dev/" + port.name + "  " +
+                     (port.driver.empty() ? Tr("driver unknown") : Tr("driver %s", port.driver));
   for (const std::string& name : port.byIdNames) line += "  " + name;
   return line;
 }
@@ -92,10 +110,9 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::
     const std::string name = entry.path().filename().string();
     PortName parsed;
     if (!ParsePortName(name, parsed)) continue;
-    const std::string driver = DriverOf(entry.path());
-    if (driver.empty()) continue;
+    if (!HasDriver(entry.path())) continue;
     if (parsed.kind == "S" && HasNoUart(entry.path())) continue;
-    ports.push_back({name, driver, {}});
+    ports.push_back({name, HardwareDriverOf(entry.path()), {}});
   }
   AttachByIdNames(byIdDir, ports);
   std::sort(ports.begin(), ports.end(), PortOrder);

@@ -30,7 +30,7 @@ std::vector<int> ListedComNumbers(const portmap::ComMap& map) {
 
 std::string SourceNote(int number, portmap::Source source) {
   if (source == portmap::Source::Environment) return "ZENOR9_COM" + std::to_string(number);
-  return portmap::SourceName(source);
+  return Tr(portmap::SourceName(source));
 }
 
 std::string ReadText(const fs::path& file) {
@@ -40,26 +40,32 @@ std::string ReadText(const fs::path& file) {
 
 // Why a device given to --map may not be what the user meant, empty when fine.
 std::string DeviceWarning(const std::string& device, const DevicePresent& present) {
-  if (!present(device)) return device + " does not exist now (mapped all the same)";
+  if (!present(device)) return Tr("%s does not exist now (mapped all the same)", device);
 #ifndef _WIN32
   struct stat info {};
   if (::stat(device.c_str(), &info) == 0 && !S_ISCHR(info.st_mode)) {
-    return device + " is not a serial device (mapped all the same)";
+    return Tr("%s is not a serial device (mapped all the same)", device);
   }
 #endif
   return {};
 }
 
-bool RewriteMap(const std::function<std::string(const std::string&)>& change, Outcome& outcome) {
+// Rewrites the map file with `change` applied; a change that changes nothing
+// leaves the file alone and clears `changed`.
+bool RewriteMap(const std::function<std::string(const std::string&)>& change, Outcome& outcome,
+                bool& changed) {
   const fs::path file = portmap::MapFilePath();
   if (file.empty()) {
-    Fail(outcome, kExitFailed, "map-not-written", "no home directory to keep the map in");
+    Fail(outcome, kExitFailed, "map-not-written", Tr("no home directory to keep the map in"));
     return false;
   }
   outcome.mapFile = file.string();
+  const std::string before = ReadText(file);
+  const std::string after = change(before);
+  changed = after != before;
   std::string error;
-  if (!portmap::ReplaceFile(file, change(ReadText(file)), error)) {
-    Fail(outcome, kExitFailed, "map-not-written", "the map was not written: " + error);
+  if (changed && !portmap::ReplaceFile(file, after, error)) {
+    Fail(outcome, kExitFailed, "map-not-written", Tr("the map was not written: %s", error));
     return false;
   }
   return true;
@@ -81,17 +87,17 @@ void AddComMap(Outcome& outcome, const DevicePresent& present) {
     std::string line = name;
     line.append(" -> ").append(target.device);
     line.append("  (").append(SourceNote(number, target.source)).append(")");
-    if (!present(target.device)) line.append("  (missing)");
+    if (!present(target.device)) line.append("  (").append(Tr("no such device")).append(")");
     lines.push_back(line);
   }
   outcome.mapFile = file.string();
-  lines.push_back("map file: " + (file.empty() ? "none (no home directory)" : file.string()));
+  lines.push_back(
+      Tr("map file: %s", file.empty() ? Tr("none (no home directory)") : file.string()));
   outcome.mapProblems = nlohmann::ordered_json::array();
   for (const portmap::MapProblem& problem : map.problems) {
     outcome.mapProblems->push_back({{"line", problem.line}, {"problem", problem.what}});
-    std::string line = file.string();
-    line.append(":").append(std::to_string(problem.line)).append(": ignored: ");
-    lines.push_back(line.append(problem.what));
+    lines.push_back(file.string() + ":" + std::to_string(problem.line) + ": " +
+                    Tr("ignored: %s", problem.what));
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) outcome.text += '\n';
@@ -104,9 +110,10 @@ Outcome MapComCommand(const std::string& entry, const DevicePresent& present) {
   const std::size_t equals = entry.find('=');
   const int number = portmap::ComNumberOfName(entry.substr(0, equals));
   const std::string device = entry.substr(equals + 1);
+  bool changed = false;
   if (!RewriteMap(
           [&](const std::string& text) { return portmap::WithMapping(text, number, device); },
-          outcome)) {
+          outcome, changed)) {
     return outcome;
   }
   outcome.com = nlohmann::ordered_json::object();
@@ -121,9 +128,14 @@ Outcome MapComCommand(const std::string& entry, const DevicePresent& present) {
 Outcome UnmapComCommand(const std::string& name) {
   Outcome outcome;
   const int number = portmap::ComNumberOfName(name);
+  bool changed = false;
   if (!RewriteMap([&](const std::string& text) { return portmap::WithoutMapping(text, number); },
-                  outcome)) {
+                  outcome, changed)) {
     return outcome;
+  }
+  if (!changed) {
+    outcome.warning =
+        Tr("COM%s is not in the map file %s: nothing was removed", number, *outcome.mapFile);
   }
   const portmap::ComTarget now = portmap::ResolveCom(number);
   outcome.com = nlohmann::ordered_json::object();
@@ -135,18 +147,19 @@ Outcome UnmapComCommand(const std::string& name) {
 
 std::string CheckComName(const std::string& name) {
   if (portmap::ComNumberOfName(name) != 0) return {};
-  return "a port name is COM1 to COM255, not \"" + name.substr(0, 40) + "\"";
+  return Tr("a port name is COM1 to COM255, not \"%s\"", name.substr(0, 40));
 }
 
 std::string CheckMapEntry(const std::string& entry) {
   const std::size_t equals = entry.find('=');
-  if (equals == std::string::npos) return "the map entry is COMn=PATH";
+  if (equals == std::string::npos) return Tr("the map entry is COMn=PATH");
   if (std::string problem = CheckComName(entry.substr(0, equals)); !problem.empty()) return problem;
   const std::string device = entry.substr(equals + 1);
-  if (device.empty()) return "the map entry names no device after '='";
-  if (device.find_first_of("\n\r") != std::string::npos) return "a device path is one line";
-  if (device.front() == ' ' || device.back() == ' ')
-    return "the device path has blanks at its ends";
+  if (device.empty()) return Tr("the map entry names no device after '='");
+  if (device.find_first_of("\n\r") != std::string::npos) return Tr("a device path is one line");
+  if (device.front() == ' ' || device.back() == ' ') {
+    return Tr("the device path has blanks at its ends");
+  }
   return {};
 }
 

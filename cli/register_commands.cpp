@@ -9,8 +9,7 @@ Outcome IdentifyCommand(const Target& target) {
   Outcome outcome;
   Connection connection(target.trace);
   if (!Connect(target, !target.net.has_value(), connection, outcome)) return outcome;
-  outcome.text =
-      "net " + std::to_string(*outcome.net) + " version " + std::to_string(*outcome.version);
+  outcome.text = Tr("net %s version %s", *outcome.net, *outcome.version);
   return outcome;
 }
 
@@ -60,7 +59,8 @@ Outcome ReadCommand(const Target& target) {
 Outcome WriteCommand(const Target& target, const std::string& value, bool verify) {
   Outcome outcome;
   Connection connection(target.trace);
-  if (Connect(target, !target.net.has_value(), connection, outcome)) {
+  if (Connect(target, !target.net.has_value(), connection, outcome) &&
+      ReadBeforeWrite(connection, outcome)) {
     WritePrefix(connection, value, verify, outcome);
   }
   return outcome;

@@ -20,6 +20,7 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "net", outcome.net);
   PutIfSet(object, "version", outcome.version);
   PutIfSet(object, "prefix", outcome.prefix);
+  PutIfSet(object, "before", outcome.before);
   PutIfSet(object, "registers", outcome.registers);
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
@@ -46,11 +47,12 @@ int Report(const Outcome& outcome, bool json) {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
-    if (outcome.warning) std::fprintf(stderr, "warning: %s\n", outcome.warning->c_str());
+    if (outcome.warning) std::fprintf(stderr, "%s\n", Tr("warning: %s", *outcome.warning).c_str());
     if (!outcome.reasonText.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.port.value_or("").c_str(),
                    outcome.reasonText.c_str());
     }
+    if (!outcome.nextStep.empty()) std::fprintf(stderr, "%s\n", outcome.nextStep.c_str());
   }
   std::fflush(stdout);
   return outcome.exitCode;

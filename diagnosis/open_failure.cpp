@@ -1,8 +1,11 @@
 #include "diagnosis/open_failure.h"
 
 #include "diagnosis/port_facts.h"
+#include "i18n/text.h"
 
 namespace zenor9::diag {
+
+using i18n::Tr;
 
 namespace {
 
@@ -10,7 +13,7 @@ std::string HoldersText(const std::vector<ProcessInfo>& holders) {
   std::string text;
   for (const ProcessInfo& holder : holders) {
     if (!text.empty()) text += ", ";
-    text += holder.name + " (pid " + std::to_string(holder.pid) + ")";
+    text += Tr("%s (pid %s)", holder.name, holder.pid);
   }
   return text;
 }
@@ -19,7 +22,7 @@ std::string HoldersText(const std::vector<ProcessInfo>& holders) {
 
 std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
                                 const std::string& detail) {
-  std::string text = PortFailureText(failure);
+  std::string text = Tr(PortFailureText(failure));
   switch (failure) {
     case PortFailure::Busy:
       if (const std::string holders = HoldersText(ProcessesHolding(device)); !holders.empty()) {

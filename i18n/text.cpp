@@ -71,6 +71,12 @@ std::string FormatText(std::string_view format, const std::vector<std::string>& 
   return text;
 }
 
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return count;
+}
+
 std::string JoinedWithAnd(const std::vector<std::string>& items) {
   if (items.empty()) return {};
   std::string head = items.front();

@@ -49,6 +49,9 @@ std::string Tr(const char* key, const Args&... args) {
 // "a", "a and b", "a, b and c", in the language in use.
 std::string JoinedWithAnd(const std::vector<std::string>& items);
 
+// The number of characters of UTF-8 text, as a terminal shows them side by side.
+std::size_t CharacterCount(std::string_view text);
+
 // Marks a key that is kept in a table and translated where it is shown.
 constexpr const char* N_(const char* key) {
   return key;

@@ -2,24 +2,28 @@
 
 #include <array>
 
+#include "i18n/text.h"
+
 namespace zenor9 {
 
 namespace {
 
 struct FailureNames {
-  const char* text;  // for people
+  const char* text;  // for people, a key for Tr()
   const char* key;   // for scripts
 };
 
+using i18n::N_;
+
 // In the order of PortFailure.
 constexpr std::array<FailureNames, 7> kFailureNames{{
-    {"opened", "opened"},
-    {"missing", "missing"},
-    {"not a serial device", "not-serial"},
-    {"permission denied", "permission-denied"},
-    {"held by another program", "busy"},
-    {"no UART behind this name", "no-uart"},
-    {"device error", "device-error"},
+    {N_("opened"), "opened"},
+    {N_("missing"), "missing"},
+    {N_("not a serial device"), "not-serial"},
+    {N_("permission denied"), "permission-denied"},
+    {N_("held by another program"), "busy"},
+    {N_("no UART behind this name"), "no-uart"},
+    {N_("device error"), "device-error"},
 }};
 static_assert(kFailureNames.size() == static_cast<std::size_t>(PortFailure::DeviceError) + 1);
 

@@ -5,9 +5,13 @@
 #include <iterator>
 #include <sstream>
 
+#include "i18n/text.h"
 #include "link/serial_port.h"
 
 namespace zenor9::portmap {
+
+using i18n::N_;
+using i18n::Tr;
 
 namespace fs = std::filesystem;
 
@@ -59,13 +63,13 @@ std::string JoinedLines(const std::vector<std::string>& lines) {
 const char* SourceName(Source source) {
   switch (source) {
     case Source::Environment:
-      return "environment";
+      return N_("environment");
     case Source::MapFile:
-      return "map file";
+      return N_("map file");
     case Source::Default:
       break;
   }
-  return "default";
+  return N_("default");
 }
 
 int ComNumberOfName(const std::string& name) {
@@ -92,20 +96,19 @@ ComMap ParseComMap(const std::string& text) {
     if (IsCommentOrBlank(trimmed)) continue;
     const std::size_t equals = trimmed.find('=');
     if (equals == std::string::npos) {
-      map.problems.push_back({lineNumber, "no COMn=DEVICE in " + Quoted(trimmed)});
+      map.problems.push_back({lineNumber, Tr("no COMn=DEVICE in %s", Quoted(trimmed))});
       continue;
     }
     const std::string name = Trimmed(trimmed.substr(0, equals));
     const std::string device = Trimmed(trimmed.substr(equals + 1));
     const int number = ComNumberOfName(name);
     if (number == 0) {
-      map.problems.push_back({lineNumber, Quoted(name) + " is not COM1 to COM255"});
+      map.problems.push_back({lineNumber, Tr("%s is not COM1 to COM255", Quoted(name))});
     } else if (device.empty()) {
-      map.problems.push_back({lineNumber, name + " names no device"});
+      map.problems.push_back({lineNumber, Tr("%s names no device", name)});
     } else if (lineOf.count(number) > 0) {
-      map.problems.push_back({lineNumber, "COM" + std::to_string(number) +
-                                              " is mapped already on line " +
-                                              std::to_string(lineOf[number])});
+      map.problems.push_back(
+          {lineNumber, Tr("COM%s is mapped already on line %s", number, lineOf[number])});
     } else {
       lineOf[number] = lineNumber;
       map.devices[number] = device;
@@ -182,7 +185,7 @@ bool ReplaceFile(const fs::path& file, const std::string& text, std::string& err
     out << text;
     out.flush();
     if (!out) {
-      error = temporary.string() + ": cannot be written";
+      error = Tr("%s: cannot be written", temporary.string());
       fs::remove(temporary, code);
       return false;
     }

@@ -14,7 +14,8 @@ inline constexpr int kHighestComNumber = 255;
 
 enum class Source { Environment, MapFile, Default };
 
-// "environment", "map file", "default".
+// "environment", "map file", "default": a key for scripts, and for people through
+// Tr().
 const char* SourceName(Source source);
 
 struct ComTarget {
@@ -24,8 +25,8 @@ struct ComTarget {
 
 // A line of the map file that was ignored, and why.
 struct MapProblem {
-  int line = 0;  // from 1
-  std::string what;
+  int line = 0;      // from 1
+  std::string what;  // in the language in use
 };
 
 struct ComMap {

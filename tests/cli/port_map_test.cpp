@@ -69,7 +69,15 @@ TEST_F(PortMapTest, AMappedComPortReachesItsDeviceUntilUnmapped) {
   const ChildResult unmapped = Run({"ports", "--unmap", "COM7"});
   EXPECT_EQ(unmapped.exitCode, 0) << unmapped.err;
   // Only named, never opened.
-  EXPECT_EQ(unmapped.out, "COM7 -> " + DefaultComDevice(7) + "  (default)\n");
+  EXPECT_EQ(unmapped.out, "COM7 -> " + DefaultComDevice(7) + "  (по умолчанию)\n");
+  EXPECT_EQ(unmapped.err, "");
+  EXPECT_EQ(MapText(), "");
+
+  // Nothing left to remove: said, and the file is left as it is.
+  const ChildResult again = Run({"--json", "ports", "--unmap", "COM7"});
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_EQ(nlohmann::json::parse(again.out).value("warning", ""),
+            "COM7 нет в файле карты " + mapFile.string() + ": ничего не убрано");
   EXPECT_EQ(MapText(), "");
 }
 
@@ -89,11 +97,10 @@ TEST_F(PortMapTest, MappingKeepsTheOtherLinesAndWarnsAboutDevicesThatAreNoPort) 
 
   const ChildResult missing = Run({"ports", "--map", "COM1=/nonexistent/ttyUSB4"});
   EXPECT_EQ(missing.exitCode, 0);
-  EXPECT_EQ(missing.err,
-            "warning: /nonexistent/ttyUSB4 does not exist now (mapped all the same)\n");
+  EXPECT_EQ(missing.err, "предупреждение: /nonexistent/ttyUSB4 сейчас нет (назначено всё равно)\n");
   const ChildResult notSerial = Run({"--json", "ports", "--map", "COM4=" + config.string()});
   EXPECT_EQ(notSerial.exitCode, 0);
-  EXPECT_NE(nlohmann::json::parse(notSerial.out).value("warning", "").find("not a serial device"),
+  EXPECT_NE(nlohmann::json::parse(notSerial.out).value("warning", "").find("не последовательный"),
             std::string::npos)
       << notSerial.out;
   EXPECT_EQ(MapText(),
@@ -104,10 +111,12 @@ TEST_F(PortMapTest, MappingKeepsTheOtherLinesAndWarnsAboutDevicesThatAreNoPort) 
   // The line that cannot be read is named with its number; the others count.
   const ChildResult listed = Run({"ports"});
   EXPECT_EQ(listed.exitCode, 0);
-  EXPECT_NE(listed.out.find(mapFile.string() + ":3: ignored: no COMn=DEVICE in \"nonsense here\""),
-            std::string::npos)
+  EXPECT_NE(
+      listed.out.find(mapFile.string() + ":3: пропущено: нет COMn=УСТРОЙСТВО в \"nonsense here\""),
+      std::string::npos)
       << listed.out;
-  EXPECT_NE(listed.out.find("COM5 -> /dev/c  (map file)  (missing)"), std::string::npos);
+  EXPECT_NE(listed.out.find("COM5 -> /dev/c  (файл карты)  (нет устройства)"), std::string::npos)
+      << listed.out;
 }
 
 TEST_F(PortMapTest, BadMapArgumentsAreUsageErrorsAndLeaveTheFileAlone) {

@@ -17,25 +17,22 @@ std::string ReadFile(const char* path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The arguments a text refers to: "1", "2"... for each %s in order and each %N$s.
+// The arguments a text refers to: "1", "2"... for each %s in order and each
+// %N$s. Any other % is the text's own (%APPDATA%); msgfmt --check compares the
+// directives of C's printf.
 std::multiset<std::string> ArgumentsOf(std::string_view text) {
   std::multiset<std::string> arguments;
   int sequential = 0;
   for (std::size_t i = 0; i + 1 < text.size(); ++i) {
     if (text[i] != '%') continue;
+    const std::size_t digits = text.find_first_not_of("0123456789", i + 1);
     if (text[i + 1] == '%') {
       ++i;
     } else if (text[i + 1] == 's') {
       arguments.insert(std::to_string(++sequential));
-    } else {
-      const std::size_t dollar = text.find("$s", i + 1);
-      const std::string number(text.substr(i + 1, dollar - i - 1));
-      if (dollar != std::string_view::npos && !number.empty() &&
-          number.find_first_not_of("0123456789") == std::string::npos) {
-        arguments.insert(number);
-      } else {
-        arguments.insert("unknown directive %" + std::string(1, text[i + 1]));
-      }
+    } else if (digits != i + 1 && digits != std::string_view::npos &&
+               text.substr(digits, 2) == "$s") {
+      arguments.insert(std::string(text.substr(i + 1, digits - i - 1)));
     }
   }
   return arguments;
