@@ -21,7 +21,7 @@ endif
 po: configure
 	@cmake --build $(BUILD) --target update-po
 
-.PHONY: deps configure build test package package-check test-sanitize windows test-windows run fuzz fuzz-build fuzz-smoke bench format clean
+.PHONY: deps configure build test package package-check package-check-root test-sanitize windows test-windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -50,6 +50,11 @@ package: build
 # The package as CI checks it: lintian, then its zenor9 run from a dpkg -x root.
 package-check: package
 	@scripts/check-package.sh $(BUILD)
+
+# The package installed with apt into a clean Debian 12 root (cached in
+# $(BUILD)/clean-root): both programs run there, then it is purged.
+package-check-root: package
+	@scripts/check-clean-root.sh $(BUILD)
 
 # The libFuzzer targets of the link (clang, ASan, UBSan), in their own build directory.
 fuzz-build: deps

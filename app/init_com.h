@@ -1,12 +1,13 @@
 // The interface set-up dialog: the choice of COM1 to COM4 and the button that
-// opens the port, finds the register and checks its firmware.
+// opens the port, finds the register and checks its firmware. It forwards its
+// buttons, its activation and close requests to the handlers.
 #pragma once
 
 #include <QDialog>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/messages.h"
+#include "app/qt_controls.h"
+#include "handlers/handlers.h"
 
 namespace Ui {
 class TInit_Com;
@@ -14,16 +15,15 @@ class TInit_Com;
 
 namespace zenor9 {
 
-class TInit_Com : public QDialog {
+class TInit_Com : public QDialog, public QtControls<SetupDialogView> {
   Q_OBJECT
 
  public:
-  TInit_Com(AppState& state, MessageService& messages, QWidget* parent = nullptr);
+  explicit TInit_Com(Handlers& handlers, QWidget* parent = nullptr);
   ~TInit_Com() override;
 
-  void Button1Click();
-  void Button3Click();
-  void FormActivate();
+  void RunModal() override { exec(); }
+  void EndModal() override { done(QDialog::Accepted); }
 
  protected:
   bool event(QEvent* event) override;
@@ -31,12 +31,9 @@ class TInit_Com : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void ShowPortDevices();
-  uint8_t ChosenPort() const;
   void CenterOnDesktop();
 
-  AppState& state_;
-  MessageService& messages_;
+  Handlers& handlers_;
   std::unique_ptr<Ui::TInit_Com> ui_;
 };
 

@@ -1,15 +1,10 @@
 #include "app/main_form.h"
 
+#include <QCloseEvent>
 #include <QScreen>
-#include <QStringDecoder>
 
-#include "app/busy_cursor.h"
-#include "app/handler_guard.h"
-#include "app/init_com.h"
 #include "app/look.h"
-#include "link/commands.h"
-#include "link/net_number.h"
-#include "memmap/prefix_cells.h"
+#include "handlers/texts.h"
 #include "ui_main_form.h"
 
 // The resources are compiled into a static library: nothing would pull them
@@ -20,23 +15,11 @@ static void LoadResources() {
 
 namespace zenor9 {
 
-namespace {
-
-const QString kStatusConnected = QStringLiteral("Установлен интерфейс с ККМ");
-const QString kStatusNoLink = QStringLiteral("Нет связи с ККМ");
-const QString kStatusRead = QStringLiteral("Чтение завершено");
-const QString kStatusWritten = QStringLiteral("Запись завершена");
-const QString kNoInterface = QStringLiteral("Не удается установить интерфейс с ККМ");
-const QString kReadCaption = QStringLiteral("Чтение префикса локального ШК");
-const QString kWriteCaption = QStringLiteral("Запись префикса локального ШК");
-const QString kWriteDone = QStringLiteral("Операция успешно завершена");
-const QString kBadPrefix = QStringLiteral("Префикс должен быть числом от 20 до 29");
-const QString kNoPrefixShown = QStringLiteral("20");
-
-}  // namespace
-
-TMainForm::TMainForm(AppState& state, MessageService& messages, QWidget* parent)
-    : QWidget(parent), state_(state), messages_(messages), ui_(std::make_unique<Ui::TMainForm>()) {
+TMainForm::TMainForm(Handlers& handlers, QWidget* parent)
+    : QWidget(parent),
+      QtControls<MainWindowView>(static_cast<QWidget&>(*this)),
+      handlers_(handlers),
+      ui_(std::make_unique<Ui::TMainForm>()) {
   LoadResources();
   ui_->setupUi(this);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -48,38 +31,53 @@ TMainForm::TMainForm(AppState& state, MessageService& messages, QWidget* parent)
   // The prefix field takes the focus first, its text selected for typing over.
   ui_->VelmorSpinEdit->setFocus(Qt::OtherFocusReason);
   ui_->VelmorSpinEdit->selectAll();
-
-  RunHandler(messages_, [this] { FormCreate(); });
-
-  Bind(ui_->tbConnect, &QToolButton::clicked, &TMainForm::tbConnectClick);
-  Bind(ui_->tbRead, &QToolButton::clicked, &TMainForm::tbReadClick);
-  Bind(ui_->tbWrite, &QToolButton::clicked, &TMainForm::tbWriteClick);
-  Bind(ui_->tbExit, &QToolButton::clicked, &TMainForm::tbExitClick);
-  Bind(ui_->UseCheckBox, &QCheckBox::toggled, &TMainForm::UseCheckBoxClick);
-  Bind(ui_->AutoDetectCheckBox, &QCheckBox::toggled, &TMainForm::AutoDetectCheckBoxClick);
-  Bind(ui_->NetNumSpinEdit, &QLineEdit::textChanged, &TMainForm::NetNumSpinEditChange);
+  handlers_.Created(static_cast<MainWindowView&>(*this));
+  ForwardEvents();
 }
 
 TMainForm::~TMainForm() {
-  RunHandler(messages_, [this] { FormDestroy(); });
+  handlers_.Destroyed(static_cast<MainWindowView&>(*this));
 }
 
-template <typename Sender, typename Signal>
-void TMainForm::Bind(Sender* sender, Signal signal, void (TMainForm::*handler)()) {
-  connect(sender, signal, this,
-          [this, handler] { RunHandler(messages_, [&] { (this->*handler)(); }); });
+void TMainForm::ForwardEvents() {
+  const std::pair<QToolButton*, Control> buttons[] = {{ui_->tbConnect, Control::tbConnect},
+                                                      {ui_->tbRead, Control::tbRead},
+                                                      {ui_->tbWrite, Control::tbWrite},
+                                                      {ui_->tbExit, Control::tbExit}};
+  for (const auto& button : buttons) {
+    const Control control = button.second;
+    connect(button.first, &QToolButton::clicked, this,
+            [this, control] { handlers_.Clicked(control); });
+  }
+  // A check box's click event is any change of its state, the program's too.
+  const std::pair<QCheckBox*, Control> boxes[] = {
+      {ui_->UseCheckBox, Control::UseCheckBox},
+      {ui_->AutoDetectCheckBox, Control::AutoDetectCheckBox}};
+  for (const auto& box : boxes) {
+    const Control control = box.second;
+    connect(box.first, &QCheckBox::toggled, this, [this, control] { handlers_.Clicked(control); });
+  }
+  connect(ui_->NetNumSpinEdit, &QLineEdit::textChanged, this,
+          [this] { handlers_.Changed(Control::NetNumSpinEdit); });
 }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+  event->setAccepted(handlers_.CloseRequested(Window::MainForm));
+}
+
+// The status line and the footer get their own fonts first, so that the form
+// font is fitted to the controls that take it.
 void TMainForm::ApplyLook() {
-  setFont(FormFont());
-  ui_->PanelStatus->setFont(StatusFont());
+  FitLabelFont(*ui_->PanelStatus, StatusFont(), SerifFallbacks(),
+               {kStatusConnected, kStatusNoLink, kStatusRead, kStatusWritten});
   QPalette status = ui_->PanelStatus->palette();
   status.setColor(QPalette::WindowText, Qt::blue);
   ui_->PanelStatus->setPalette(status);
-  ui_->RxLabel1->setFont(NoticeFont());
+  FitLabelFont(*ui_->RxLabel1, NoticeFont(), SansFallbacks(), {ui_->RxLabel1->text()});
   QPalette notice = ui_->RxLabel1->palette();
   notice.setColor(QPalette::WindowText, Qt::white);
   ui_->RxLabel1->setPalette(notice);
+  FitWindowFont(*this);
 }
 
 void TMainForm::CenterOnScreen() {
@@ -90,153 +88,6 @@ void TMainForm::CenterOnScreen() {
     area.moveCenter(display->geometry().center());
     setGeometry(area);
   }
-}
-
-void TMainForm::FormCreate() {
-  ButtonDisabled();
-}
-
-void TMainForm::FormDestroy() {
-  CloseChannel(state_.channel);
-}
-
-void TMainForm::tbExitClick() {
-  close();
-}
-
-void TMainForm::ButtonEnabled() {
-  ui_->tbRead->setEnabled(true);
-  ui_->tbWrite->setEnabled(true);
-}
-
-void TMainForm::ButtonDisabled() {
-  ui_->tbRead->setEnabled(false);
-  ui_->tbWrite->setEnabled(false);
-}
-
-void TMainForm::SetStatus(const QString& text) {
-  ui_->PanelStatus->setText(text);
-}
-
-void TMainForm::ShowNetNumber() {
-  // When the text changes, NetNumSpinEditChange codes the same number back.
-  ui_->NetNumSpinEdit->setValue(BcdToNetNumber(static_cast<uint8_t>(~state_.addressByte)));
-}
-
-void TMainForm::tbConnectClick() {
-  ui_->ToolBar->repaint();
-  if (setupDialog_ != nullptr) setupDialog_->exec();
-  SetStatus(state_.connected ? kStatusConnected : kStatusNoLink);
-  if (state_.connected) {
-    ButtonEnabled();
-    ShowNetNumber();
-  }
-}
-
-void TMainForm::AutoDetectCheckBoxClick() {
-  ShowNetNumber();
-  const bool detect = ui_->AutoDetectCheckBox->isChecked();
-  state_.autoDetect = detect ? 1 : 0;
-  ui_->NetNumSpinEdit->setEnabled(!detect);
-}
-
-void TMainForm::NetNumSpinEditChange() {
-  // Text that is no whole number (a lone sign, too many digits) is still being
-  // typed: the address byte keeps its value.
-  const std::optional<int> number = ParseWholeNumber(ui_->NetNumSpinEdit->text());
-  if (!number) return;
-  state_.addressByte = AddressByteOfNetNumber(static_cast<uint8_t>(*number & 0xFF));
-}
-
-void TMainForm::UseCheckBoxClick() {
-  if (ui_->UseCheckBox->isChecked()) {
-    ui_->VelmorSpinEdit->setEnabled(true);
-  } else {
-    ui_->VelmorSpinEdit->setText(kNoPrefixShown);
-    ui_->VelmorSpinEdit->setEnabled(false);
-  }
-}
-
-// The register's texts are in code page 1251, so a cell byte above 0x7F stands
-// for a Cyrillic letter; where the platform lacks that code page, Latin-1 keeps
-// one character per byte all the same.
-QString TMainForm::CellText(const QByteArray& cells) {
-  QStringDecoder cp1251("windows-1251");
-  return cp1251.isValid() ? QString(cp1251(cells)) : QString::fromLatin1(cells);
-}
-
-void TMainForm::tbReadClick() {
-  QByteArray prefix;
-  ButtonDisabled();
-  for (const uint16_t cell :
-       {state_.memoryMap.PrefixTensCell(), state_.memoryMap.PrefixUnitsCell()}) {
-    uint8_t value = 0;
-    bool read = false;
-    {
-      BusyCursor busy;
-      read = ReadRegisterByte(state_.channel, state_.addressByte, cell, value);
-    }
-    if (!read) return ReadFailed();
-    if (value == kPrefixNotUsed) return ShowPrefixNotUsed();
-    ui_->UseCheckBox->setChecked(true);
-    prefix += static_cast<char>(value);  // the byte as it is, digit or not
-  }
-  ui_->VelmorSpinEdit->setText(CellText(prefix));
-  ui_->VelmorSpinEdit->setEnabled(true);
-  SetStatus(kStatusRead);
-  ButtonEnabled();
-}
-
-void TMainForm::ShowPrefixNotUsed() {
-  ui_->VelmorSpinEdit->setText(kNoPrefixShown);
-  ui_->UseCheckBox->setChecked(false);
-  ui_->VelmorSpinEdit->setEnabled(false);
-  SetStatus(kStatusRead);
-  ButtonEnabled();
-}
-
-void TMainForm::ReadFailed() {
-  // The buttons stay disabled until the interface is set up again.
-  messages_.Show(kNoInterface, kReadCaption, kIconError);
-  SetStatus(kStatusNoLink);
-}
-
-void TMainForm::tbWriteClick() {
-  if (!ui_->UseCheckBox->isChecked()) {
-    ButtonDisabled();
-    WriteEnded(WritePrefixCells(kPrefixNotUsed, kPrefixNotUsed));
-    return;
-  }
-  // The tool bar leaves the focus in the field, so its text may be anything
-  // the user typed; only a prefix from 20 to 29 may reach the register. A
-  // refusal touches no link, so the status line and the buttons stay as they were.
-  const QString text = ui_->VelmorSpinEdit->text();
-  if (!IsValidPrefixText(text.toStdString())) {
-    messages_.Show(kBadPrefix, kWriteCaption, kIconWarning);
-    return;
-  }
-  ButtonDisabled();
-  WriteEnded(WritePrefixCells(static_cast<uint8_t>(text[0].unicode()),
-                              static_cast<uint8_t>(text[1].unicode())));
-}
-
-bool TMainForm::WritePrefixCells(uint8_t tens, uint8_t units) {
-  BusyCursor busy;
-  return WriteRegisterByte(state_.channel, state_.addressByte, state_.memoryMap.PrefixTensCell(),
-                           tens) &&
-         WriteRegisterByte(state_.channel, state_.addressByte, state_.memoryMap.PrefixUnitsCell(),
-                           units);
-}
-
-void TMainForm::WriteEnded(bool written) {
-  if (written) {
-    messages_.Show(kWriteDone, kWriteCaption, kIconInformation);
-    SetStatus(kStatusWritten);
-  } else {
-    messages_.Show(kNoInterface, kWriteCaption, kIconError);
-    SetStatus(kStatusNoLink);
-  }
-  ButtonEnabled();
 }
 
 }  // namespace zenor9

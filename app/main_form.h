@@ -1,12 +1,13 @@
 // The main window: the tool bar with the set-up, read, write and exit buttons,
-// the net number and prefix fields, the status line and the footer.
+// the net number and prefix fields, the status line and the footer. It shows
+// what the handlers write into it and forwards its controls' events to them.
 #pragma once
 
 #include <QWidget>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/messages.h"
+#include "app/qt_controls.h"
+#include "handlers/handlers.h"
 
 namespace Ui {
 class TMainForm;
@@ -14,48 +15,27 @@ class TMainForm;
 
 namespace zenor9 {
 
-class TInit_Com;
-
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, public QtControls<MainWindowView> {
   Q_OBJECT
 
  public:
-  // Builds the window in its initial state; the handlers of its check boxes
-  // and fields are attached only afterwards, so none runs during creation.
-  TMainForm(AppState& state, MessageService& messages, QWidget* parent = nullptr);
+  // Builds the window in its initial state and tells the handlers it exists;
+  // its controls' events are forwarded only afterwards, so none runs during
+  // creation.
+  explicit TMainForm(Handlers& handlers, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // The interface set-up dialog that tbConnect shows.
-  void SetSetupDialog(TInit_Com* dialog) { setupDialog_ = dialog; }
+  void CloseWindow() override { close(); }
 
-  void tbExitClick();
-  void tbConnectClick();
-  void ButtonEnabled();
-  void ButtonDisabled();
-  void FormCreate();
-  void FormDestroy();
-  void tbReadClick();
-  void tbWriteClick();
-  void UseCheckBoxClick();
-  void AutoDetectCheckBoxClick();
-  void NetNumSpinEditChange();
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
-  template <typename Sender, typename Signal>
-  void Bind(Sender* sender, Signal signal, void (TMainForm::*handler)());
+  void ForwardEvents();
   void ApplyLook();
   void CenterOnScreen();
-  void ShowNetNumber();
-  void SetStatus(const QString& text);
-  static QString CellText(const QByteArray& cells);
-  void ShowPrefixNotUsed();
-  void ReadFailed();
-  void WriteEnded(bool written);
-  bool WritePrefixCells(uint8_t tens, uint8_t units);
 
-  AppState& state_;
-  MessageService& messages_;
-  TInit_Com* setupDialog_ = nullptr;
+  Handlers& handlers_;
   std::unique_ptr<Ui::TMainForm> ui_;
 };
 

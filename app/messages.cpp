@@ -1,9 +1,12 @@
 #include "app/messages.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
+
+#include "handlers/texts.h"
 
 namespace zenor9 {
 
@@ -41,13 +44,23 @@ void MakeRoomForCaption(QMessageBox& box, const QString& caption) {
 
 }  // namespace
 
-void MessageBoxService::Show(const QString& text, const QString& caption, unsigned flags) {
+void QtApplicationView::ShowMessageBox(const std::string& text, const std::string& caption,
+                                       unsigned flags) {
   // No parent: the box belongs to the application, not to one window, and
   // keeps every window of the program disabled while it is up.
-  QMessageBox box(IconOfFlags(flags), caption, text, QMessageBox::Ok);
+  const QString title = QString::fromStdString(caption);
+  QMessageBox box(IconOfFlags(flags), title, QString::fromStdString(text), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
-  MakeRoomForCaption(box, caption);
+  MakeRoomForCaption(box, title);
   box.exec();
+}
+
+void QtApplicationView::BeginBusyCursor() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtApplicationView::EndBusyCursor() {
+  QApplication::restoreOverrideCursor();
 }
 
 }  // namespace zenor9

@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
-#include <limits>
 
 namespace zenor9 {
 
@@ -19,36 +18,13 @@ constexpr int kFrame = 2;  // the line edit's sunken frame
 // Digits, the two signs and control characters reach the text; the field
 // refuses every other character.
 bool IsAcceptedText(const QString& text) {
-  for (QChar c : text) {
-    const char16_t code = c.unicode();
-    const bool accepted = (code >= u'0' && code <= u'9') || code == u'+' || code == u'-' ||
-                          code < 0x20 || code == 0x7F;
-    if (!accepted) return false;
+  for (const QChar c : text) {
+    if (!SpinFieldAccepts(c.unicode())) return false;
   }
   return true;
 }
 
 }  // namespace
-
-std::optional<int> ParseWholeNumber(const QString& text) {
-  int position = 0;
-  bool negative = false;
-  if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) {
-    negative = text[0] == u'-';
-    position = 1;
-  }
-  if (position == text.size()) return std::nullopt;
-  qint64 magnitude = 0;
-  const qint64 limit =
-      negative ? -qint64{std::numeric_limits<int>::min()} : qint64{std::numeric_limits<int>::max()};
-  for (; position < text.size(); ++position) {
-    const char16_t code = text[position].unicode();
-    if (code < u'0' || code > u'9') return std::nullopt;
-    magnitude = magnitude * 10 + (code - u'0');
-    if (magnitude > limit) return std::nullopt;
-  }
-  return static_cast<int>(negative ? -magnitude : magnitude);
-}
 
 SpinButton::SpinButton(QWidget* parent) : QWidget(parent) {
   setCursor(Qt::ArrowCursor);
@@ -145,18 +121,16 @@ IntegerSpinEdit::IntegerSpinEdit(QWidget* parent)
 }
 
 int IntegerSpinEdit::value() const {
-  return ParseWholeNumber(text()).value_or(min_);
+  return SpinValue(text().toStdString(), Range());
 }
 
 void IntegerSpinEdit::setValue(qint64 value) {
-  if (min_ != max_) value = qBound(qint64{min_}, value, qint64{max_});
-  value = qBound(qint64{std::numeric_limits<int>::min()}, value,
-                 qint64{std::numeric_limits<int>::max()});
-  setText(QString::number(value));
+  setText(QString::fromStdString(SpinText(value, Range())));
 }
 
 void IntegerSpinEdit::stepBy(int delta) {
-  if (isEnabled()) setValue(qint64{value()} + delta);
+  if (isEnabled())
+    setText(QString::fromStdString(SteppedText(text().toStdString(), delta, Range())));
 }
 
 void IntegerSpinEdit::keyPressEvent(QKeyEvent* event) {
@@ -204,8 +178,8 @@ void IntegerSpinEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 void IntegerSpinEdit::EnforceRange() {
-  const std::optional<int> number = ParseWholeNumber(text());
-  if (number && min_ != max_ && (*number < min_ || *number > max_)) setValue(*number);
+  const std::optional<std::string> inRange = TextBroughtIntoRange(text().toStdString(), Range());
+  if (inRange) setText(QString::fromStdString(*inRange));
 }
 
 void IntegerSpinEdit::resizeEvent(QResizeEvent* event) {

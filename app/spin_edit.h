@@ -6,13 +6,10 @@
 
 #include <QLineEdit>
 #include <QTimer>
-#include <optional>
+
+#include "handlers/spin_field.h"
 
 namespace zenor9 {
-
-// "[+|-]digits" that fits an int; anything else (empty, a lone sign, blanks,
-// letters, too many digits) gives nothing.
-std::optional<int> ParseWholeNumber(const QString& text);
 
 // The spin button: its upper-left half (split along the diagonal) steps up, its
 // lower-right half down; held down, it repeats after 400 ms, then every 100 ms.
@@ -76,6 +73,7 @@ class IntegerSpinEdit : public QLineEdit {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  SpinRange Range() const { return {min_, max_}; }
   void EnforceRange();
   void PlaceButton();
 

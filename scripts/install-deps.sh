@@ -12,10 +12,12 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64  # make windows, make test-windows
   xvfb xauth fonts-dejavu-core fonts-liberation2
+  fontconfig fonts-dejavu-extra  # the text-fit test: fc-list, a narrower face beside DejaVu Sans
   x11-utils  # make run: whether the display answers
   openbox  # the window tests under a window manager
   xdotool time  # make bench: the program's start-up under xvfb-run
   dpkg-dev file lintian desktop-file-utils man-db  # make package: shlibdeps and its checks
+  mmdebstrap x11-apps netpbm  # make package-check-root: a clean Debian root, screenshots
 )
 
 missing=()

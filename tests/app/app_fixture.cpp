@@ -13,9 +13,10 @@ std::map<std::string, TestFactory>& TestRegistry() {
   return registry;
 }
 
-void RecordingMessages::Show(const QString& text, const QString& caption, unsigned flags) {
-  shown.push_back({text, caption, flags, status ? status() : QString(),
-                   QApplication::overrideCursor() != nullptr});
+void RecordingMessages::ShowMessageBox(const std::string& text, const std::string& caption,
+                                       unsigned flags) {
+  shown.push_back({QString::fromStdString(text), QString::fromStdString(caption), flags,
+                   status ? status() : QString(), QApplication::overrideCursor() != nullptr});
 }
 
 Program::Program(uint8_t netNumber, bool realChannel) : reg(&line.AddRegister(netNumber)) {
@@ -23,9 +24,8 @@ Program::Program(uint8_t netNumber, bool realChannel) : reg(&line.AddRegister(ne
     state.channel.clock = &clock;
     state.channel.opener = emu::InProcessOpener(line, clock, {ComPortDevice(1)});
   }
-  form = std::make_unique<TMainForm>(state, messages);
-  dialog = std::make_unique<TInit_Com>(state, messages);
-  form->SetSetupDialog(dialog.get());
+  form = std::make_unique<TMainForm>(handlers);
+  dialog = std::make_unique<TInit_Com>(handlers);
   messages.status = [this] { return Status(); };
   form->show();
   QApplication::setActiveWindow(form.get());

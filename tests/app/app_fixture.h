@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/init_com.h"
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/spin_edit.h"
 #include "emulator/line.h"
+#include "handlers/app_state.h"
+#include "handlers/handlers.h"
 
 namespace zenor9::test {
 
@@ -40,9 +41,11 @@ struct ShownMessage {
   bool waitCursorWhileShown;
 };
 
-class RecordingMessages final : public MessageService {
+// The application as the program has it (the real wait cursor), with the
+// message boxes recorded instead of shown.
+class RecordingMessages final : public QtApplicationView {
  public:
-  void Show(const QString& text, const QString& caption, unsigned flags) override;
+  void ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
 
   std::vector<ShownMessage> shown;
   std::function<QString()> status;  // reads the status line, when set
@@ -87,6 +90,7 @@ class Program {
   VirtualClock clock;
   RecordingMessages messages;
   AppState state;
+  Handlers handlers{state, messages};
   std::unique_ptr<TMainForm> form;
   std::unique_ptr<TInit_Com> dialog;
   bool dialogWasModal = false;

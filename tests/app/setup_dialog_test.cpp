@@ -1,11 +1,10 @@
-// The interface set-up: the dialog's attempts, each failure's box, and what
-// the main window shows once the dialog has closed.
+// The set-up dialog in Qt: modal, its radio buttons and buttons reaching the
+// handlers, its keys and close requests, and the outcome in the main window's
+// widgets.
 #include <QApplication>
 #include <QTest>
 #include <QWindow>
-#include <stdexcept>
 
-#include "link/net_number.h"
 #include "tests/app/app_fixture.h"
 
 namespace zenor9::test {
@@ -22,16 +21,6 @@ class SetupDialogTest : public QObject {
     QCOMPARE(p.messages.shown[0].flags, flags);
   }
 
-  // One attempt with Button1; true when the dialog was still open after it.
-  static bool AttemptLeavesDialogOpen(Program& p) {
-    bool open = false;
-    p.Connect([&] {
-      p.PressSetUp();
-      open = p.dialog->isVisible();
-    });
-    return open;
-  }
-
  private slots:
   void DetectsTheRegisterAndEnablesTheOperations() {
     Program p(37);
@@ -41,35 +30,6 @@ class SetupDialogTest : public QObject {
     QCOMPARE(p.Status(), QString("Установлен интерфейс с ККМ"));
     QVERIFY(p.ButtonsEnabled());
     QCOMPARE(p.Spin("NetNumSpinEdit")->text(), QString("37"));
-    QCOMPARE(p.state.addressByte, 0xC8);
-    QCOMPARE(p.state.versionCode, 105);
-    QCOMPARE(p.state.memoryMap.PrefixTensCell(), 11887);
-    QCOMPARE(p.state.memoryMap.PrefixUnitsCell(), 11888);
-    QVERIFY(p.state.channel.IsOpen());
-  }
-
-  void WithoutDetectionUsesTheTypedNetNumber() {
-    Program p(5);
-    p.Click(p.Check("AutoDetectCheckBox"));
-    auto* net = p.Spin("NetNumSpinEdit");
-    net->setFocus(Qt::TabFocusReason);
-    QTest::keyClicks(net, "5");
-    QVERIFY(p.ConnectOk());
-    // No scan: the first byte on the line is already the register's address.
-    QCOMPARE(p.line.SentBytes().front(), AddressByteOfNetNumber(5));
-    QCOMPARE(p.CommandsSent(), 1);
-    QCOMPARE(p.Spin("NetNumSpinEdit")->text(), QString("5"));
-  }
-
-  void WithoutDetectionUntouchedNetNumberIsZero() {
-    Program p(3);
-    p.Click(p.Check("AutoDetectCheckBox"));
-    QVERIFY(AttemptLeavesDialogOpen(p));
-    ExpectOneBox(p, "Нет связи с ККМ", "Ошибка", 0x10);
-    QCOMPARE(p.line.SentBytes().front(), 0xFF);
-    QVERIFY(p.state.channel.IsOpen());  // identify failed after the open
-    QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
-    QVERIFY(p.ButtonsDisabled());
   }
 
   void PortThatDoesNotOpen() {
@@ -79,92 +39,11 @@ class SetupDialogTest : public QObject {
       p.PressSetUp();
     });
     ExpectOneBox(p, "Выбранный COM-порт недоступен", "Предупреждение", 0x30);
-    QCOMPARE(p.messages.shown[0].statusWhileShown, QString());
-    QVERIFY(!p.state.channel.IsOpen());
     QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
-    QVERIFY(p.ButtonsDisabled());
-    QVERIFY(p.line.SentBytes().empty());
     // The choice is still COM3 the next time.
     bool com3 = false;
     p.Connect([&] { com3 = p.Find<QRadioButton>("RadioButton3")->isChecked(); });
     QVERIFY(com3);
-  }
-
-  void ScanThatFindsNothing() {
-    Program p(8);
-    p.reg->SetFault(emu::Fault::Silent);
-    QVERIFY(AttemptLeavesDialogOpen(p));
-    ExpectOneBox(p, "Нет связи с ККМ", "Ошибка", 0x10);
-    QCOMPARE(p.state.addressByte, 0xFF);
-    QCOMPARE(p.CommandsSent(), 100);
-    QVERIFY(p.state.channel.IsOpen());
-    QCOMPARE(p.state.connected, 0);
-  }
-
-  void FirmwareOtherThan105IsRefused() {
-    for (const auto& [high, low] : {std::pair{0x01, 0x06}, std::pair{0x01, 0x04}}) {
-      Program p(2);
-      p.reg->SetVersion(high, low);
-      QVERIFY(AttemptLeavesDialogOpen(p));
-      ExpectOneBox(p, "В ККМ необходимо установить ПО версии не ниже 1.0.5", "Предупреждение",
-                   0x30);
-      QCOMPARE(p.state.memoryMap.PrefixTensCell(), 0);
-      QVERIFY(p.state.channel.IsOpen());
-      QVERIFY(p.ButtonsDisabled());
-    }
-    // A reply that fails its sum test reads as version 0: the same refusal.
-    Program p(2);
-    p.reg->SetFault(emu::Fault::BadReplyCheck);
-    QVERIFY(AttemptLeavesDialogOpen(p));
-    ExpectOneBox(p, "В ККМ необходимо установить ПО версии не ниже 1.0.5", "Предупреждение", 0x30);
-  }
-
-  void SecondAttemptInTheSameRunSucceeds() {
-    Program p(6);
-    p.Connect([&] {
-      p.Click(p.Find<QRadioButton>("RadioButton2"));
-      p.PressSetUp();
-      p.Click(p.Find<QRadioButton>("RadioButton1"));
-      p.PressSetUp();
-    });
-    ExpectOneBox(p, "Выбранный COM-порт недоступен", "Предупреждение", 0x30);
-    QCOMPARE(p.Status(), QString("Установлен интерфейс с ККМ"));
-    QVERIFY(p.ButtonsEnabled());
-  }
-
-  void CloseAfterAnEarlierSuccessKeepsThePort() {
-    Program p(9);
-    QVERIFY(p.ConnectOk());
-    p.Connect([] {});  // Button3 at once
-    QCOMPARE(p.state.connected, 0);
-    QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
-    QVERIFY(p.ButtonsEnabled());
-    QVERIFY(p.state.channel.IsOpen());
-    QCOMPARE(p.state.memoryMap.PrefixTensCell(), 11887);
-  }
-
-  void FailedOpenAfterSuccessClosesTheEarlierPort() {
-    Program p(9);
-    QVERIFY(p.ConnectOk());
-    p.Connect([&] {
-      p.Click(p.Find<QRadioButton>("RadioButton4"));
-      p.PressSetUp();
-    });
-    QVERIFY(!p.state.channel.IsOpen());
-    QVERIFY(p.ButtonsEnabled());
-    p.Click(p.Tool("tbRead"));
-    QCOMPARE(p.messages.shown.back().text, QString("Не удается установить интерфейс с ККМ"));
-    QCOMPARE(p.messages.shown.back().caption, QString("Чтение префикса локального ШК"));
-  }
-
-  void ErrorEscapingTheAttemptIsShownAndTheDialogGoesOn() {
-    Program p;
-    p.state.channel.opener = [](const std::string&) -> std::unique_ptr<SerialPort> {
-      throw std::runtime_error("port table damaged");
-    };
-    QVERIFY(AttemptLeavesDialogOpen(p));
-    ExpectOneBox(p, "port table damaged.", "ККМ ЗЕНОР-9 Префикс локального шрихового кода", 0x10);
-    QCOMPARE(p.Status(), QString("Нет связи с ККМ"));
   }
 
   void EscapeDoesNothingAndACloseRequestActsAsClose() {

@@ -1,13 +1,10 @@
-// The integer spin edit, the shadowed label and the display of errors that
-// escape a handler.
+// The integer spin edit and the shadowed label.
 #include <QClipboard>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
-#include <stdexcept>
 
-#include "app/handler_guard.h"
 #include "app/shadow_label.h"
 #include "tests/app/app_fixture.h"
 
@@ -45,22 +42,6 @@ class SpinEditTest : public QObject {
   };
 
  private slots:
-  void ValueReadsTheTextOrTheMinimum() {
-    IntegerSpinEdit spin;
-    spin.setMinValue(20);
-    spin.setMaxValue(29);
-    const std::pair<const char*, int> cases[] = {
-        {"25", 25}, {"+5", 5}, {"05", 5},  {"-7", -7}, {"150", 150},
-        {"", 20},   {"-", 20}, {"2-", 20}, {"x", 20},  {"99999999999", 20}};
-    for (const auto& [text, value] : cases) {
-      spin.setText(text);
-      QCOMPARE(spin.value(), value);
-    }
-    QCOMPARE(ParseWholeNumber("-2147483648"), std::optional<int>(-2147483647 - 1));
-    QCOMPARE(ParseWholeNumber("2147483648"), std::nullopt);
-    QCOMPARE(ParseWholeNumber(" 5"), std::nullopt);
-  }
-
   void WritingTheValueClampsAndChangesOnlyChangedText() {
     IntegerSpinEdit spin;
     spin.setMaxValue(99);
@@ -255,34 +236,6 @@ class SpinEditTest : public QObject {
         }
       }
     }
-  }
-
-  void EscapedErrorIsShownUnderTheApplicationTitle() {
-    const std::pair<const char*, const char*> cases[] = {
-        {"'-' is not a valid integer value", "'-' is not a valid integer value."},
-        {"why?", "why?."},
-        {"9", "9."},
-        {"готово.", "готово."},
-        {"wow!", "wow!"},
-        {"(x)", "(x)"},
-        {"", ""},
-        {"ошибка", "ошибка."}};
-    for (const auto& [message, shown] : cases) {
-      QCOMPARE(UnhandledErrorText(QString::fromUtf8(message)), QString::fromUtf8(shown));
-    }
-
-    RecordingMessages messages;
-    bool after = false;
-    RunHandler(messages, [&] {
-      throw std::runtime_error("'-' is not a valid integer value");
-      after = true;
-    });
-    RunHandler(messages, [&] { after = true; });
-    QVERIFY(after);
-    QCOMPARE(messages.shown.size(), std::size_t{1});
-    QCOMPARE(messages.shown[0].text, QString("'-' is not a valid integer value."));
-    QCOMPARE(messages.shown[0].caption, QString("ККМ ЗЕНОР-9 Префикс локального шрихового кода"));
-    QCOMPARE(messages.shown[0].flags, 0x10u);
   }
 };
 

@@ -4,7 +4,6 @@
 #include <QTest>
 
 #include "app/window_order.h"
-#include "i18n/text.h"
 #include "tests/app/app_fixture.h"
 
 int main(int argc, char* argv[]) {
@@ -13,8 +12,6 @@ int main(int argc, char* argv[]) {
   QTemporaryDir settings;
   qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
   QApplication application(argc, argv);
-  // Russian, as the program speaks in its windows.
-  zenor9::i18n::UseLanguage(zenor9::i18n::Language::Russian);
   // The windows are kept in order as in the program.
   zenor9::WindowOrder windowOrder;
   application.installEventFilter(&windowOrder);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "handlers/texts.h"
 #include "tests/app/app_fixture.h"
 
 namespace zenor9::test {
@@ -253,8 +254,8 @@ class WindowStackingTest : public QObject {
         boxUpAfterMinimise = WaitFor([&] { return OnTopWithFocus(*box, *p.dialog); });
         QTest::keyClick(box, Qt::Key_Return);
       });
-      MessageBoxService().Show(QStringLiteral("Выбранный COM-порт недоступен"),
-                               QStringLiteral("Предупреждение"), kIconWarning);
+      QtApplicationView().ShowMessageBox("Выбранный COM-порт недоступен", "Предупреждение",
+                                         kIconWarning);
       dialogFocusedAgain = WaitFor([&] { return OnTopWithFocus(*p.dialog, *p.form); });
     });
     QVERIFY(boxOnTop);

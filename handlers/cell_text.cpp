@@ -1,0 +1,50 @@
+#include "handlers/cell_text.h"
+
+#include <cstdint>
+
+namespace zenor9 {
+
+namespace {
+
+// Code page 1251 from 0x80 to 0xBF; from 0xC0 on it runs through А to я
+// (U+0410 to U+044F) in order, and below 0x80 it is ASCII.
+constexpr char16_t kUpperHalf[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 0x88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 0x98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // 0xA0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // 0xA8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // 0xB0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // 0xB8
+};
+
+char16_t CodePointOf(uint8_t byte) {
+  if (byte < 0x80) return byte;
+  if (byte < 0xC0) return kUpperHalf[byte - 0x80];
+  return static_cast<char16_t>(0x0410 + (byte - 0xC0));
+}
+
+// Every code point here lies below U+10000: one to three bytes.
+void AppendUtf8(std::string& text, char16_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | (code >> 6));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string Cp1251ToUtf8(std::string_view bytes) {
+  std::string text;
+  for (const char byte : bytes) AppendUtf8(text, CodePointOf(static_cast<uint8_t>(byte)));
+  return text;
+}
+
+}  // namespace zenor9

@@ -1,0 +1,324 @@
+// The main window from its creation to its end, and the interface set-up:
+// each attempt's outcome, its box, and what the main window shows afterwards.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "emulator/pty_host.h"
+#include "handlers/unhandled_error.h"
+#include "link/net_number.h"
+#include "tests/handlers/fake_views.h"
+
+namespace zenor9::test {
+namespace {
+
+constexpr const char* kTitle = "ККМ ЗЕНОР-9 Префикс локального шрихового кода";
+
+TEST(MainWindowTest, ExitClosesTheWindowAndItsEndReleasesThePort) {
+  Bench b(4);
+  ASSERT_TRUE(b.ConnectOk());
+  b.main.Press(Control::tbExit);
+  EXPECT_TRUE(b.main.closed);
+  EXPECT_TRUE(b.handlers.CloseRequested(Window::MainForm));  // never refused
+  EXPECT_TRUE(b.state.channel.IsOpen());
+  b.handlers.Destroyed(static_cast<MainWindowView&>(b.main));
+  EXPECT_FALSE(b.state.channel.IsOpen());
+  // Ending without a port open shows nothing.
+  b.handlers.FormDestroy();
+  EXPECT_TRUE(b.app.boxes.empty());
+}
+
+TEST(UnhandledErrorTest, ShownUnderTheApplicationTitleWithADotAfterALetterOrDigit) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"'-' is not a valid integer value", "'-' is not a valid integer value."},
+      {"why?", "why?."},
+      {"9", "9."},
+      {"готово.", "готово."},
+      {"wow!", "wow!"},
+      {"(x)", "(x)"},
+      {"", ""},
+      {"ошибка", "ошибка."}};
+  for (const auto& [message, shown] : cases) EXPECT_EQ(UnhandledErrorText(message), shown);
+
+  Bench b;
+  FakeApplication& app = b.app;
+  bool after = false;
+  RunHandler(app, [&] {
+    throw std::runtime_error("'-' is not a valid integer value");
+    after = true;
+  });
+  RunHandler(app, [&] { after = true; });
+  EXPECT_TRUE(after);
+  ASSERT_EQ(app.boxes.size(), 1u);
+  EXPECT_EQ(app.boxes[0].text, "'-' is not a valid integer value.");
+  EXPECT_EQ(app.boxes[0].caption, kTitle);
+  EXPECT_EQ(app.boxes[0].flags, 0x10u);
+}
+
+TEST(SetupTest, DetectionShowsTheNetNumberAndEnablesTheOperations) {
+  Bench b(37);
+  int repaintsBeforeTheDialog = -1;
+  std::string tip;
+  b.Connect([&] {
+    repaintsBeforeTheDialog = b.main.controls[Control::ToolBar].repaints;
+    tip = b.dialog.controls[Control::RadioButton2].toolTip;
+    b.dialog.Press(Control::Button1);
+  });
+  EXPECT_TRUE(b.app.boxes.empty());
+  EXPECT_EQ(repaintsBeforeTheDialog, 1);
+  EXPECT_EQ(tip, "COM2: " + TestDevice(2) + " (нет устройства)");
+  EXPECT_FALSE(b.dialog.visible);
+  EXPECT_EQ(b.dialog.endsOutsideARun, 0);
+  EXPECT_EQ(b.Status(), "Установлен интерфейс с ККМ");
+  EXPECT_TRUE(b.ButtonsEnabled());
+  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "37");
+  // Showing the number ran NetNumSpinEditChange, which coded the same byte back.
+  EXPECT_EQ(b.state.addressByte, 0xC8);
+  EXPECT_EQ(b.state.versionCode, 105);
+  EXPECT_EQ(b.state.memoryMap.PrefixTensCell(), 11887);
+  EXPECT_EQ(b.state.memoryMap.PrefixUnitsCell(), 11888);
+  EXPECT_TRUE(b.state.channel.IsOpen());
+  EXPECT_EQ(b.CommandsSent(), 38 + 1);  // the probes of 0 to 37, then identify
+  EXPECT_EQ(b.bytesSentWithoutWaitCursor, 0);
+  EXPECT_EQ(b.app.busy, 0);
+}
+
+struct FailedAttempt {
+  const char* what;
+  std::function<void(Bench&)> arrange;
+  const char* text;
+  const char* caption;
+  unsigned flags;
+  bool portOpen;
+  int commands;
+  uint8_t addressByte;
+};
+
+TEST(SetupTest, EachFailedAttemptShowsItsBoxAndLeavesTheDialogOpen) {
+  const char* kNoLink = "Нет связи с ККМ";
+  const char* kOld = "В ККМ необходимо установить ПО версии не ниже 1.0.5";
+  const FailedAttempt attempts[] = {
+      {"port that does not open",
+       [](Bench& b) { b.dialog.SetChecked(Control::RadioButton3, true); },
+       "Выбранный COM-порт недоступен", "Предупреждение", 0x30, false, 0, 0xFF},
+      {"scan that finds nothing", [](Bench& b) { b.reg.SetFault(emu::Fault::Silent); }, kNoLink,
+       "Ошибка", 0x10, true, 100, 0xFF},
+      {"no detection, net number never touched: 0",
+       [](Bench& b) { b.main.Toggle(Control::AutoDetectCheckBox); }, kNoLink, "Ошибка", 0x10, true,
+       1, 0xFF},
+      {"version 104", [](Bench& b) { b.reg.SetVersion(0x01, 0x04); }, kOld, "Предупреждение", 0x30,
+       true, 4, 0xFD},
+      {"version 106", [](Bench& b) { b.reg.SetVersion(0x01, 0x06); }, kOld, "Предупреждение", 0x30,
+       true, 4, 0xFD},
+      {"reply failing its sum test reads as version 0",
+       [](Bench& b) { b.reg.SetFault(emu::Fault::BadReplyCheck); }, kOld, "Предупреждение", 0x30,
+       true, 4, 0xFD},
+  };
+  for (const FailedAttempt& attempt : attempts) {
+    SCOPED_TRACE(attempt.what);
+    Bench b(2);
+    attempt.arrange(b);
+    b.Connect([&] { b.dialog.Press(Control::Button1); });
+    ASSERT_EQ(b.app.boxes.size(), 1u);
+    const ShownBox& box = b.app.boxes[0];
+    EXPECT_EQ(box.text, attempt.text);
+    EXPECT_EQ(box.caption, attempt.caption);
+    EXPECT_EQ(box.flags, attempt.flags);
+    EXPECT_TRUE(box.dialogOpen);
+    EXPECT_FALSE(box.busy);
+    EXPECT_EQ(box.status, "");
+    EXPECT_EQ(b.state.channel.IsOpen(), attempt.portOpen);
+    EXPECT_EQ(b.CommandsSent(), attempt.commands);
+    EXPECT_EQ(b.state.connected, 0);
+    EXPECT_EQ(b.state.addressByte, attempt.addressByte);
+    EXPECT_EQ(b.state.memoryMap.PrefixTensCell(), 0);
+    EXPECT_EQ(b.Status(), kNoLink);
+    EXPECT_TRUE(b.ButtonsDisabled());
+    if (attempt.commands > 0) {
+      EXPECT_EQ(b.line.SentBytes().front(), 0xFF);
+    }
+  }
+}
+
+TEST(SetupTest, AfterAnEarlierSuccessFailuresKeepTheOperationsEnabled) {
+  Bench b(9);
+  ASSERT_TRUE(b.ConnectOk());
+  // "Закрыть" at once: the earlier port and memory map stay in use.
+  b.Connect([] {});
+  EXPECT_EQ(b.state.connected, 0);
+  EXPECT_EQ(b.Status(), "Нет связи с ККМ");
+  EXPECT_TRUE(b.ButtonsEnabled());
+  EXPECT_TRUE(b.state.channel.IsOpen());
+  EXPECT_EQ(b.state.memoryMap.PrefixTensCell(), 11887);
+
+  // A close request from outside acts as "Закрыть".
+  b.Connect([&] { EXPECT_FALSE(b.handlers.CloseRequested(Window::Init_Com)); });
+  EXPECT_EQ(b.dialog.endsOutsideARun, 0);
+  EXPECT_EQ(b.dialog.runs, 3);
+  EXPECT_TRUE(b.app.boxes.empty());
+
+  // A failed open closes the earlier port; the choice of COM4 stays for the
+  // next run; a read then fails with its own box.
+  bool com4Kept = false;
+  b.Connect([&] {
+    b.dialog.SetChecked(Control::RadioButton4, true);
+    b.dialog.Press(Control::Button1);
+  });
+  b.Connect([&] { com4Kept = b.dialog.Checked(Control::RadioButton4); });
+  EXPECT_TRUE(com4Kept);
+  EXPECT_FALSE(b.state.channel.IsOpen());
+  EXPECT_TRUE(b.ButtonsEnabled());
+  b.main.Press(Control::tbRead);
+  ASSERT_EQ(b.app.boxes.size(), 2u);
+  EXPECT_EQ(b.app.boxes[1].text, "Не удается установить интерфейс с ККМ");
+  EXPECT_EQ(b.app.boxes[1].caption, "Чтение префикса локального ШК");
+
+  // Two attempts in one run: the first fails, the second connects.
+  b.Connect([&] {
+    b.dialog.Press(Control::Button1);  // still COM4
+    b.dialog.SetChecked(Control::RadioButton1, true);
+    b.dialog.Press(Control::Button1);
+  });
+  EXPECT_EQ(b.app.boxes.size(), 3u);
+  EXPECT_EQ(b.Status(), "Установлен интерфейс с ККМ");
+  EXPECT_TRUE(b.ButtonsEnabled());
+}
+
+TEST(NetNumberTest, TheBoxShowsTheNumberInUseAndSwitchesTheField) {
+  Bench b(37);
+  ASSERT_TRUE(b.ConnectOk());
+  b.state.addressByte = AddressByteOfNetNumber(12);
+  b.main.Toggle(Control::AutoDetectCheckBox);
+  EXPECT_EQ(b.state.autoDetect, 0);
+  EXPECT_TRUE(b.main.Enabled(Control::NetNumSpinEdit));
+  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "12");
+  b.main.Toggle(Control::AutoDetectCheckBox);
+  EXPECT_EQ(b.state.autoDetect, 1);
+  EXPECT_FALSE(b.main.Enabled(Control::NetNumSpinEdit));
+  EXPECT_EQ(b.state.addressByte, AddressByteOfNetNumber(12));
+}
+
+// The handler sees the text as it is typed, before the field brings it into
+// range; text that is no whole number leaves the address byte alone.
+TEST(NetNumberTest, TypedTextBecomesTheAddressByteTheSetUpUses) {
+  Bench b(5);
+  b.main.Toggle(Control::AutoDetectCheckBox);
+  std::vector<uint8_t> coded;
+  for (const char* typed : {"1", "15", "150"}) {
+    b.main.Type(Control::NetNumSpinEdit, typed);
+    coded.push_back(b.state.addressByte);
+  }
+  EXPECT_EQ(coded, (std::vector<uint8_t>{AddressByteOfNetNumber(1), AddressByteOfNetNumber(15),
+                                         AddressByteOfNetNumber(150)}));
+  b.main.Leave(Control::NetNumSpinEdit);
+  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "99");
+  EXPECT_EQ(b.state.addressByte, 0x66);
+  for (const std::string& text : std::vector<std::string>{
+           "", "+", "-", "2x5", " 25", "２５", "99999999999999999999", std::string(5000, '9')}) {
+    b.main.Type(Control::NetNumSpinEdit, text);
+    b.main.Leave(Control::NetNumSpinEdit);
+    EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), text);
+    EXPECT_EQ(b.state.addressByte, 0x66) << text.substr(0, 20);
+  }
+  EXPECT_TRUE(b.app.boxes.empty());
+  b.main.Type(Control::NetNumSpinEdit, "5");
+  ASSERT_TRUE(b.ConnectOk());
+  // No scan: the first byte on the line is already the register's address.
+  EXPECT_EQ(b.line.SentBytes().front(), AddressByteOfNetNumber(5));
+  EXPECT_EQ(b.CommandsSent(), 1);
+}
+
+TEST(SetupTest, AnErrorEscapingTheAttemptIsShownAndTheDialogGoesOn) {
+  Bench b;
+  b.state.channel.opener = [](const std::string&) -> PortOpenResult {
+    throw std::runtime_error("port table damaged");
+  };
+  b.Connect([&] { b.dialog.Press(Control::Button1); });
+  ASSERT_EQ(b.app.boxes.size(), 1u);
+  EXPECT_EQ(b.app.boxes[0].text, "port table damaged.");
+  EXPECT_EQ(b.app.boxes[0].caption, kTitle);
+  EXPECT_EQ(b.app.boxes[0].flags, 0x10u);
+  EXPECT_TRUE(b.app.boxes[0].dialogOpen);
+  EXPECT_FALSE(b.app.boxes[0].busy);  // the wait cursor ends with the handler
+  EXPECT_EQ(b.Status(), "Нет связи с ККМ");
+}
+
+// A child process that opens `device` with the program's own backend and holds
+// it until Release.
+class PortHolder {
+ public:
+  explicit PortHolder(const std::string& device) {
+    if (::pipe(ready_) != 0 || ::pipe(release_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      // Only the parent's end may keep the release pipe open.
+      ::close(release_[1]);
+      ::close(ready_[0]);
+      SerialChannel held;
+      const char opened = OpenChannelDevice(device, held) ? 1 : 0;
+      (void)!::write(ready_[1], &opened, 1);
+      char done = 0;
+      (void)!::read(release_[0], &done, 1);  // the parent closes its end
+      _exit(0);
+    }
+    ::close(ready_[1]);
+    ::close(release_[0]);
+    char opened = 0;
+    holding_ = pid_ > 0 && ::read(ready_[0], &opened, 1) == 1 && opened == 1;
+  }
+  ~PortHolder() { Release(); }
+  PortHolder(const PortHolder&) = delete;
+  PortHolder& operator=(const PortHolder&) = delete;
+
+  bool Holding() const { return holding_; }
+  void Release() {
+    if (pid_ <= 0) return;
+    ::close(release_[1]);
+    ::close(ready_[0]);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    holding_ = false;
+  }
+
+ private:
+  int ready_[2] = {-1, -1};
+  int release_[2] = {-1, -1};
+  pid_t pid_ = -1;
+  bool holding_ = false;
+};
+
+// Over the real serial backend, COM1 being the emulator's pseudo-terminal.
+TEST(SetupTest, APortHeldByAnotherProcessIsUnavailableUntilReleased) {
+  Bench b(7);
+  b.state.channel.clock = &SystemClock::Instance();
+  b.state.channel.opener = OpenPlatformPort;
+  emu::PtyHost host(b.line);
+  ASSERT_TRUE(host.Start());
+  ::setenv("ZENOR9_COM1", host.DevicePath().c_str(), 1);
+  PortHolder holder(host.DevicePath());
+  ASSERT_TRUE(holder.Holding());
+
+  b.Connect([&] { b.dialog.Press(Control::Button1); });
+  ASSERT_EQ(b.app.boxes.size(), 1u);
+  EXPECT_EQ(b.app.boxes[0].text, "Выбранный COM-порт недоступен");
+  EXPECT_EQ(b.app.boxes[0].caption, "Предупреждение");
+  EXPECT_EQ(b.app.boxes[0].flags, 0x30u);
+  EXPECT_FALSE(b.state.channel.IsOpen());
+  EXPECT_EQ(b.Status(), "Нет связи с ККМ");
+  EXPECT_TRUE(b.ButtonsDisabled());
+  EXPECT_TRUE(b.line.Log().empty());
+
+  holder.Release();
+  EXPECT_TRUE(b.ConnectOk());
+  EXPECT_EQ(b.Status(), "Установлен интерфейс с ККМ");
+  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "7");
+  b.handlers.FormDestroy();
+  ::setenv("ZENOR9_COM1", TestDevice(1).c_str(), 1);
+  host.Stop();
+}
+
+}  // namespace
+}  // namespace zenor9::test
