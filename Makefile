@@ -21,7 +21,7 @@ endif
 po: configure
 	@cmake --build $(BUILD) --target update-po
 
-.PHONY: deps configure build test package package-check package-check-root test-sanitize windows test-windows run fuzz fuzz-build fuzz-smoke bench format clean
+.PHONY: deps configure build test package package-check package-check-root test-sanitize windows windows-package test-windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -87,8 +87,16 @@ test-sanitize: deps
 windows: deps
 	@JOBS=$(JOBS) scripts/build-windows.sh $(WINDOWS_BUILD)
 
-# zenor9.exe under Wine against registers on pseudo-terminals, beside the Linux build.
-test-windows: windows configure
+# From what `make windows` built: $(WINDOWS_BUILD)/zenor9-prefix-VERSION-x64.msi and
+# zenor9-prefix-VERSION-win64.zip. With SIGN_CERT=cert.pem SIGN_KEY=key.pem (and
+# SIGN_TIMESTAMP=URL) the programs and the MSI are signed.
+windows-package: windows
+	@SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_TIMESTAMP="$(SIGN_TIMESTAMP)" \
+	  scripts/package-windows.sh $(WINDOWS_BUILD)
+
+# zenor9.exe and its packages under Wine against registers on pseudo-terminals,
+# beside the Linux build.
+test-windows: windows-package configure
 	@BUILD=$(BUILD) WINDOWS_BUILD=$(WINDOWS_BUILD) JOBS=$(JOBS) scripts/test-windows.sh
 
 format:

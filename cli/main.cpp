@@ -63,6 +63,7 @@ void MarkInterrupted(Outcome& outcome) {
 int main(int argc, char** argv) {
   PrepareConsole();
   zenor9::i18n::UseLanguage(zenor9::i18n::UserLanguage());
+  if (ExplainedToADoubleClick(argc)) return kExitUsage;
   Invocation invocation;
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;

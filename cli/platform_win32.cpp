@@ -21,6 +21,40 @@ void RestoreConsoleCodePage() {
   ::SetConsoleOutputCP(consoleCodePageBefore);
 }
 
+bool IsConsole(DWORD standardHandle) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(standardHandle), &mode) != 0;
+}
+
+// A shell shares its console with the programs it starts; Explorer gives a
+// console program a console of its own. Input and output on that console, not
+// redirected, so that there is someone to read the help and to press Enter.
+bool IsAloneOnItsConsole() {
+  DWORD processes[2];
+  return ::GetConsoleProcessList(processes, 2) == 1 && IsConsole(STD_INPUT_HANDLE) &&
+         IsConsole(STD_OUTPUT_HANDLE);
+}
+
+const char* DoubleClickHelp() {
+  return Tr(R"(zenor9 %s reads and sets the local barcode prefix for weighed goods
+(20 to 29, or off) in ЗЕНОР-9 cash registers on a serial line.
+
+It is a command-line program: open a command prompt (cmd) or PowerShell and
+type, for example,
+  zenor9 ports                           the serial ports of this computer
+  zenor9 --port COM3 read                the prefix of the register on COM3
+  zenor9 --port COM3 write 25 --verify   set prefix 25 and read it back
+  zenor9 --help                          every command and option
+
+Press Enter to close this window.
+)");
+}
+
+void WaitForEnter() {
+  for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
+  }
+}
+
 }  // namespace
 
 // The messages are UTF-8, and a Windows console shows its OEM code page unless
@@ -44,6 +78,14 @@ void PrepareConsole() {
   if (before == 0 || before == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8)) return;
   consoleCodePageBefore = before;
   std::atexit(RestoreConsoleCodePage);
+}
+
+bool ExplainedToADoubleClick(int argc) {
+  if (argc > 1 || !IsAloneOnItsConsole()) return false;
+  std::fputs(i18n::FormatText(DoubleClickHelp(), {ZENOR9_VERSION}).c_str(), stdout);
+  std::fflush(stdout);
+  WaitForEnter();
+  return true;
 }
 
 const char* ComPortsHelp() {

@@ -11,6 +11,7 @@ packages=(
   gettext  # msgfmt compiles the catalogues, xgettext finds the texts in the code
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64  # make windows, make test-windows
+  wixl msitools osslsigncode zip unzip openssl  # make windows-package and its tests
   xvfb xauth fonts-dejavu-core fonts-liberation2
   fontconfig fonts-dejavu-extra  # the text-fit test: fc-list, a narrower face beside DejaVu Sans
   x11-utils  # make run: whether the display answers
