@@ -6,6 +6,10 @@
 # refused an older version, removed; a signed build; the zip unpacked. And
 # zenor9.exe started alone on a console, as a double click starts it.
 set -uo pipefail
+# zenor9.exe speaks the user's UI language, which Wine takes from LANG: the
+# checks below read its English.
+export LANG=en_US.UTF-8
+unset LC_ALL LC_MESSAGES LANGUAGE
 # The window program under Wine on the X display that xvfb-run gives: whether a
 # window titled $2 shows within 40 s. A headless session's desktop has no display
 # driver, so the session is ended and the program runs in a new one.
@@ -188,7 +192,7 @@ wait $alone
 check "... then ends (exit code 2)" test $? = 2
 check "... having shown the commands" grep -q 'zenor9 --port COM3 read' "$work/alone"
 export windows_exe="Z:${ZENOR9_WINDOWS_EXE//\//\\}"
-check "from cmd it says a command is missing" grep -q 'A subcommand is required' < <(script -qec \
+check "from cmd it says a command is missing" grep -q 'no command given' < <(script -qec \
   'wine cmd /c "$windows_exe"' /dev/null </dev/null)
 check "from a script it ends at once" test "$(timeout 30 wine "$ZENOR9_WINDOWS_EXE" </dev/null >/dev/null 2>&1; echo $?)" = 2
 
