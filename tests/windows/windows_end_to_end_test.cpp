@@ -427,7 +427,7 @@ TEST_F(WindowsTest, PortsListsTheRegisteredPortsAndOpensNone) {
             std::find(names.begin(), names.end(), "COM12"));  // by number, not by text
 
   const ChildResult text = wine.Run({"ports"});
-  EXPECT_NE(text.out.find("COM1 -> " + std::string(kWindowsCom1) + "  (default)\n"),
+  EXPECT_NE(text.out.find("COM1 -> " + std::string(kWindowsCom1) + "  (по умолчанию)\n"),
             std::string::npos)
       << text.out;
   host.Stop();
