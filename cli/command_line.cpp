@@ -437,15 +437,16 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
                   "in ЗЕНОР-9 cash registers on a serial line."),
                "zenor9"};
   UseUserLanguage(app);
-  app.footer(Footer({{kExitOk},
-                     {kExitFailed},
-                     {kExitUsage},
-                     {kExitPortUnavailable},
-                     {kExitUnsupportedFirmware},
-                     {kExitVerifyMismatch},
-                     {kExitInterrupted},
-                     {kExitTerminated}},
-                    Tr("zenor9 COMMAND --help shows the options of each command.")));
+  // write can give every code the program has.
+  const std::initializer_list<ExitCodeHelp> writeCodes = {{kExitOk},
+                                                          {kExitFailed},
+                                                          {kExitUsage},
+                                                          {kExitPortUnavailable},
+                                                          {kExitUnsupportedFirmware},
+                                                          {kExitVerifyMismatch},
+                                                          {kExitInterrupted},
+                                                          {kExitTerminated}};
+  app.footer(Footer(writeCodes, Tr("zenor9 COMMAND --help shows the options of each command.")));
   app.set_version_flag("--version",
                        std::string("zenor9 ") + ZENOR9_VERSION +
                            "\nCopyright (c) 2026 zenor9-prefix developers.\n" + LicenceNotice(),
@@ -485,15 +486,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   CLI::App* write = AddRegisterCommand(
       app, "write",
       Tr("write the prefix (20 to 29) or off, and print it with the value it replaced"), true,
-      {{kExitOk},
-       {kExitFailed},
-       {kExitUsage},
-       {kExitPortUnavailable},
-       {kExitUnsupportedFirmware},
-       {kExitVerifyMismatch},
-       {kExitInterrupted},
-       {kExitTerminated}},
-      options, invocation);
+      writeCodes, options, invocation);
   write->add_option(Tr("VALUE"), invocation.writeValue, Tr("20 to 29, or off (any case)"))
       ->required()
       ->transform(kPrefixCheck)
