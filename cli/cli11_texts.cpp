@@ -60,21 +60,22 @@ class CharacterColumnFormatter : public CLI::Formatter {
 }  // namespace
 
 void UseUserLanguage(CLI::App& app) {
+  if (app.get_parent() == nullptr) {
+    app.option_defaults()->group(Tr("Options"));
+    app.group(Tr("Commands"));
+    const auto formatter = std::make_shared<CharacterColumnFormatter>();
+    app.formatter(formatter);
+    formatter->label("Usage", Tr("Usage"));
+    formatter->label("OPTIONS", Tr("OPTIONS"));
+    formatter->label("SUBCOMMAND", Tr("COMMAND"));
+    formatter->label("SUBCOMMANDS", Tr("COMMANDS"));
+    formatter->label("Positionals", Tr("Arguments"));
+    formatter->label("REQUIRED", Tr("REQUIRED"));
+    formatter->label("Excludes", Tr("Excludes"));
+  }
+  // Made again after the group is named, so that it goes into that group:
+  // CLI11 made the program's, and copies it into each command, before.
   app.set_help_flag("-h,--help", Tr("show this help and exit"));
-  if (app.get_parent() != nullptr) return;
-  app.option_defaults()->group(Tr("Options"));
-  // The help flag again, so that it goes into the group just named.
-  app.set_help_flag("-h,--help", Tr("show this help and exit"));
-  app.group(Tr("Commands"));
-  const auto formatter = std::make_shared<CharacterColumnFormatter>();
-  app.formatter(formatter);
-  formatter->label("Usage", Tr("Usage"));
-  formatter->label("OPTIONS", Tr("OPTIONS"));
-  formatter->label("SUBCOMMAND", Tr("COMMAND"));
-  formatter->label("SUBCOMMANDS", Tr("COMMANDS"));
-  formatter->label("Positionals", Tr("Arguments"));
-  formatter->label("REQUIRED", Tr("REQUIRED"));
-  formatter->label("Excludes", Tr("Excludes"));
 }
 
 std::string UsageErrorText(const CLI::ParseError& error) {

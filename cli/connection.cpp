@@ -174,11 +174,11 @@ bool ReadBeforeWrite(Connection& connection, Outcome& outcome) {
 }
 
 bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome) {
-  const uint16_t tensCell = connection.memoryMap.PrefixTensCell();
-  const uint16_t unitsCell = connection.memoryMap.PrefixUnitsCell();
   // A stop request waits for the end of the write and of its read-back.
   UninterruptedSection uninterrupted(connection.channel);
   const std::array<uint8_t, 2> cells = CellsOfPrefix(value);
+  const uint16_t tensCell = connection.memoryMap.PrefixTensCell();
+  const uint16_t unitsCell = connection.memoryMap.PrefixUnitsCell();
   if (!WriteRegisterByte(connection.channel, connection.addressByte, tensCell, cells[0]) ||
       !WriteRegisterByte(connection.channel, connection.addressByte, unitsCell, cells[1])) {
     FailCommand(outcome);

@@ -525,7 +525,7 @@ TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {
   EXPECT_EQ(write.exitCode, 0) << write.err;
   const ChildResult scan = RunZenor9({"--port", device, "scan"});
   EXPECT_EQ(scan.exitCode, 0) << scan.err;
-  EXPECT_EQ(scan.out, "net 5 version 105\nnet 6 version 105\n");
+  EXPECT_EQ(scan.out, "net 5 версия 105\nnet 6 версия 105\n");
 
   const ChildResult stopped = sim.Stop(SIGTERM);
   EXPECT_EQ(stopped.exitCode, 0);
