@@ -5,6 +5,7 @@
 #include "app/init_com.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/stop_signals.h"
 #include "app/window_order.h"
 #include "handlers/app_state.h"
 #include "handlers/handlers.h"
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
   // Every window of the program, message boxes included, carries its icon.
   QApplication::setWindowIcon(mainForm.windowIcon());
   mainForm.show();
+  const zenor9::StopSignalWatcher stopSignals(mainForm);
   application.exec();
   return 0;
 }

@@ -3,50 +3,45 @@
 #include <optional>
 
 #include "cli/console.h"
+#include "cli/report.h"
 
 namespace zenor9::cli {
 
 namespace {
 
-// The net numbers of the registers that answer their probe, 0 to 99.
-std::vector<uint8_t> RegistersOnTheLine(SerialChannel& channel, LiveOutput& live) {
+// The net numbers of the registers that answer their probe, 0 to 99; nothing
+// when a stop request cut the walk short.
+std::optional<std::vector<uint8_t>> RegistersOnTheLine(SerialChannel& channel, LiveOutput& live) {
   std::vector<uint8_t> nets;
-  WalkTheLine(
+  const bool complete = WalkTheLine(
       channel, [&live](int probe) { live.Progress(ProbeProgress(probe)); },
       [&nets](const ScanHit& hit) {
         if (hit.answered) nets.push_back(hit.net);
       });
+  if (!complete) return std::nullopt;
   return nets;
 }
 
-// A failure of an interruptible step after a stop request says nothing about
-// the register: the stop cut its waits short.
-std::optional<Outcome> UnlessCutShort(const Outcome& one) {
-  if (!one.Ok() && UserAskedToStop()) return std::nullopt;
-  return one;
-}
-
-// The register's own set-up and command; nothing when a stop request cut it short.
+// The register's own set-up and command; nothing when a stop request cut it
+// short or came before it began. A write once begun is never cut short:
+// whatever it ends with is the register's state.
 std::optional<Outcome> RunJob(Connection& connection, uint8_t net, const BatchRequest& request) {
   Outcome one;
-  if (!IdentifyAt(connection, net, one)) return UnlessCutShort(one);
-  switch (request.job) {
-    case RegisterJob::Identify:
-      return one;
-    case RegisterJob::Read:
-      ReadPrefix(connection, one);
-      return UnlessCutShort(one);
-    case RegisterJob::Write:
-      if (!ReadBeforeWrite(connection, one)) return UnlessCutShort(one);
-      // Never cut short: whatever it ends with is the register's state.
+  if (IdentifyAt(connection, net, one)) {
+    if (request.job == RegisterJob::Read) ReadPrefix(connection, one);
+    if (request.job == RegisterJob::Write && ReadBeforeWrite(connection, one)) {
       WritePrefix(connection, request.value, request.verify, one);
-      return one;
+    }
   }
+  if (one.EndedByStop()) return std::nullopt;
   return one;
 }
 
 std::string RegisterLine(const Outcome& one, RegisterJob job) {
-  if (!one.Ok()) return Tr("net %s error: %s", *one.net, FullMessage(one));
+  if (!one.Ok()) {
+    return Tr("net %s error: %s", *one.net, FullMessage(one)) +
+           (one.holds ? "; " + HoldsText(one) : "");
+  }
   if (job == RegisterJob::Identify) return Tr("net %s version %s", *one.net, *one.version);
   return "net " + std::to_string(*one.net) + " " + one.text;
 }
@@ -84,6 +79,7 @@ nlohmann::ordered_json RegisterJson(const Outcome& one) {
   if (one.version) entry["version"] = *one.version;
   if (one.prefix) entry["prefix"] = *one.prefix;
   if (one.before) entry["before"] = *one.before;
+  if (one.holds) entry["holds"] = *one.holds;
   if (!one.Ok()) {
     entry["error"] = one.error;
     entry["message"] = one.message;
@@ -97,9 +93,14 @@ Outcome BatchCommand(const Target& target, const BatchRequest& request, LiveOutp
   Outcome outcome;
   Connection connection(target.trace);
   if (!OpenPort(target, connection, outcome)) return outcome;
-  const std::vector<uint8_t> nets =
+  const std::optional<std::vector<uint8_t>> found =
       request.all ? RegistersOnTheLine(connection.channel, live) : request.nets;
   outcome.registers = nlohmann::ordered_json::array();
+  if (!found) {
+    EndByStop(outcome);
+    return outcome;
+  }
+  const std::vector<uint8_t>& nets = *found;
   if (request.all && nets.empty()) {
     FailNoLink(outcome);
     return outcome;
@@ -115,6 +116,7 @@ Outcome BatchCommand(const Target& target, const BatchRequest& request, LiveOutp
   }
   ListNotReached(nets, done, request.job, outcome, live);
   live.EndProgress();
+  if (done < nets.size()) EndByStop(outcome);
   return outcome;
 }
 

@@ -38,11 +38,20 @@ const char* ExitCodeMeaning(int code) {
       {kExitUnsupportedFirmware,
        N_("firmware not supported (only version code 105, firmware 1.0.5)")},
       {kExitVerifyMismatch, N_("write --verify read back other values than written")},
-      {kExitInterrupted, N_("stopped by SIGINT (Ctrl-C): what was done is printed")},
-      {kExitTerminated, N_("stopped by SIGTERM: what was done is printed")},
+      {kExitHangUp, N_("stopped by SIGHUP (the terminal closed): what was done is printed")},
+      {kExitInterrupted, N_("stopped by SIGINT (Ctrl-C, Ctrl-Break): what was done is printed")},
+      {kExitQuit, N_("stopped by SIGQUIT (Ctrl-\\): what was done is printed")},
+      {kExitTerminated,
+       N_("stopped by SIGTERM (or the console closed, log-off, shut-down): what was done is "
+          "printed")},
   };
   return Tr(meanings.at(code));
 }
+
+// Exit code 2 of write, and of the program, which may be write.
+constexpr const char* kUsageOrSeveral =
+    N_("usage error (nothing was sent); or write found several registers (nothing was "
+       "written)");
 
 const char* SeveralRegistersHelp() {
   return Tr(R"(With --net 3,7,12 (or --net 3 --net 7 --net 12) or --all each register gets
@@ -50,6 +59,20 @@ its own set-up and command, one line each in net-number order as soon as it is
 done ("net 7 25", "net 9 error: ..."); the exit code is that of the first
 register that failed. A run that is stopped lists the registers it did not
 reach.)");
+}
+
+const char* WriteHelp() {
+  return Tr(R"text(Without --net, write probes the whole line first: it writes only when exactly
+one register answers, and names it ("net 3 25 (was 23)"); when several answer
+it writes nothing, lists them and exits with 2. Both cells are read just before
+the write, for the value it replaces. After a failed write both cells are read
+once and their content is said: "the register now holds: 27" (JSON "holds").)text");
+}
+
+const char* StopHelp() {
+  return Tr(R"(SIGHUP, SIGINT, SIGQUIT and SIGTERM stop a run at its next wait, with exit code
+128 + the signal's number. A prefix write already begun is finished first, both
+cells and the --verify read-back; a failure of it keeps its own exit code.)");
 }
 
 const char* PortMapHelp() {
@@ -215,7 +238,7 @@ int ReportUsageError(const CLI::App& app, const std::string& message, bool json)
   return Report(outcome, true);
 }
 
-// The number of single-character edits that turn `from` into `to`.
+// The number of single-character edits that turn `from` (in any case) into `to`.
 std::size_t EditDistance(const std::string& from, const std::string& to) {
   std::vector<std::size_t> row(to.size() + 1);
   for (std::size_t j = 0; j <= to.size(); ++j) row[j] = j;
@@ -263,16 +286,6 @@ std::optional<std::string> MissingCommand(const CLI::App& app, const CLI::ParseE
             nearest, list);
 }
 
-// Help and the version (CLI11's exit code 0) are printed as text even with
-// --json; a usage error in the user's language.
-int ReportParseError(CLI::App& app, const CLI::ParseError& error, bool json) {
-  if (error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitOk : kExitUsage;
-  if (const std::optional<std::string> missing = MissingCommand(app, error)) {
-    return ReportUsageError(app, *missing, json);
-  }
-  return ReportUsageError(app, UsageErrorText(error), json);
-}
-
 // Options that the virtual register does not take from the main command line.
 void RefuseMainOptionsForSim(const CLI::App& app) {
   for (const char* name : {"--port", "--net", "--json"}) {
@@ -292,9 +305,13 @@ void RefuseDuplicateNets(std::vector<int> nets) {
 
 }  // namespace
 
-std::string ExitCodesHelp(std::initializer_list<ExitCodeHelp> codes) {
+std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable) {
+  std::vector<ExitCodeHelp> all = codes;
+  if (stoppable) {
+    for (int code : kStopExitCodes) all.push_back({code});
+  }
   std::string help = Tr("Exit codes:");
-  for (const ExitCodeHelp& code : codes) {
+  for (const ExitCodeHelp& code : all) {
     char number[16];
     std::snprintf(number, sizeof number, "\n  %3d  ", code.code);
     help += number;
@@ -328,7 +345,7 @@ struct MainOptions {
   bool all = false;
 };
 
-// The net numbers of checked lists, in increasing order.
+// The net numbers of the checked lists, in increasing order.
 std::vector<int> NetsOfLists(const MainOptions& options) {
   std::vector<int> nets;
   for (const std::vector<std::string>* lists : {&options.netLists, &options.commandNetLists}) {
@@ -389,24 +406,31 @@ void AddOutputOptions(CLI::App& app, Invocation& invocation) {
   app.add_flag("--trace", invocation.trace, Tr("print every byte on the line on stderr"));
 }
 
-std::string Footer(std::initializer_list<ExitCodeHelp> codes, const char* more = nullptr) {
-  std::string footer = ExitCodesHelp(codes) + "\n\n" + ComPortsHelp();
-  if (more != nullptr) footer = std::string(more) + "\n\n" + footer;
+// Which exit codes a command can give, in its own terms where they differ from
+// the program's: every command that talks to a register can be stopped.
+struct ExitCodes {
+  std::vector<ExitCodeHelp> codes;
+  bool stoppable = true;
+};
+
+std::string Footer(const ExitCodes& exits, const std::string& more = {}) {
+  std::string footer = ExitCodesHelp(exits.codes, exits.stoppable) + "\n\n" + ComPortsHelp();
+  if (!more.empty()) footer = more + "\n\n" + footer;
   return footer;
 }
 
 // A command that talks to registers: its own help lists the main options and
 // only the exit codes it can give. The main options given before the command
 // fall through to the program's.
-CLI::App* AddRegisterCommand(CLI::App& app, const char* name, const char* description,
-                             bool takesNets, std::initializer_list<ExitCodeHelp> codes,
-                             MainOptions& options, Invocation& invocation) {
+CLI::App* AddRegisterCommand(CLI::App& app, const char* name, const std::string& description,
+                             bool takesNets, const ExitCodes& exits, MainOptions& options,
+                             Invocation& invocation) {
   CLI::App* command = app.add_subcommand(name, description);
   UseUserLanguage(*command);
   AddPortOption(*command, options);
   if (takesNets) AddNetOptions(*command, options, true);
   AddOutputOptions(*command, invocation);
-  command->footer(Footer(codes, takesNets ? SeveralRegistersHelp() : nullptr));
+  command->footer(Footer(exits, takesNets ? SeveralRegistersHelp() : ""));
   command->fallthrough();
   return command;
 }
@@ -430,94 +454,97 @@ void RefuseNetsWhereNoneApply(const CLI::App& app, const CLI::App& command) {
   }
 }
 
-}  // namespace
+// What the parse fills besides the invocation itself.
+struct ParsedOptions {
+  MainOptions main;
+  std::string version = "0105";
+  std::vector<std::string> faults;
+};
 
-bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
-  CLI::App app{Tr("Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
-                  "in ЗЕНОР-9 cash registers on a serial line."),
-               "zenor9"};
+void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   UseUserLanguage(app);
-  // write can give every code the program has.
-  const std::initializer_list<ExitCodeHelp> writeCodes = {{kExitOk},
-                                                          {kExitFailed},
-                                                          {kExitUsage},
-                                                          {kExitPortUnavailable},
-                                                          {kExitUnsupportedFirmware},
-                                                          {kExitVerifyMismatch},
-                                                          {kExitInterrupted},
-                                                          {kExitTerminated}};
-  app.footer(Footer(writeCodes, Tr("zenor9 COMMAND --help shows the options of each command.")));
+  const std::string more = Tr("zenor9 COMMAND --help shows the options of each command.") +
+                           std::string("\n\n") + StopHelp();
+  app.footer(Footer({{{kExitOk},
+                      {kExitFailed},
+                      {kExitUsage, kUsageOrSeveral},
+                      {kExitPortUnavailable},
+                      {kExitUnsupportedFirmware},
+                      {kExitVerifyMismatch}}},
+                    more));
   app.set_version_flag("--version",
                        std::string("zenor9 ") + ZENOR9_VERSION +
                            "\nCopyright (c) 2026 zenor9-prefix developers.\n" + LicenceNotice(),
                        Tr("print the version and exit"));
   app.require_subcommand(1);
-
-  MainOptions options;
-  std::string version = "0105";
-  std::vector<std::string> faults;
-
-  AddPortOption(app, options);
-  AddNetOptions(app, options, false);
+  AddPortOption(app, options.main);
+  AddNetOptions(app, options.main, false);
   AddOutputOptions(app, invocation);
+}
 
-  const std::initializer_list<ExitCodeHelp> setUpCodes = {{kExitOk},
-                                                          {kExitFailed},
-                                                          {kExitUsage},
-                                                          {kExitPortUnavailable},
-                                                          {kExitUnsupportedFirmware},
-                                                          {kExitInterrupted},
-                                                          {kExitTerminated}};
-  AddRegisterCommand(app, "identify", Tr("print the net number and the version code"), true,
-                     setUpCodes, options, invocation);
-  AddRegisterCommand(app, "detect", Tr("print the net number that the scan finds"), false,
-                     setUpCodes, options, invocation);
+void AddRegisterCommands(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  const ExitCodes setUp{
+      {{kExitOk}, {kExitFailed}, {kExitUsage}, {kExitPortUnavailable}, {kExitUnsupportedFirmware}}};
+  AddRegisterCommand(app, "identify", Tr("print the net number and the version code"), true, setUp,
+                     options.main, invocation);
+  AddRegisterCommand(app, "detect", Tr("print the net number that the scan finds"), false, setUp,
+                     options.main, invocation);
   AddRegisterCommand(
       app, "scan", Tr("probe every net number 0 to 99 and list what answers, as it answers"), false,
-      {{kExitOk},
-       {kExitFailed, N_("no register answered")},
-       {kExitUsage},
-       {kExitPortUnavailable},
-       {kExitInterrupted},
-       {kExitTerminated}},
-      options, invocation);
+      {{{kExitOk},
+        {kExitFailed, N_("no register answered")},
+        {kExitUsage},
+        {kExitPortUnavailable}}},
+      options.main, invocation);
   AddRegisterCommand(app, "read", Tr("print the prefix as the register holds it, or off"), true,
-                     setUpCodes, options, invocation);
+                     setUp, options.main, invocation);
+}
+
+void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* write = AddRegisterCommand(
       app, "write",
       Tr("write the prefix (20 to 29) or off, and print it with the value it replaced"), true,
-      writeCodes, options, invocation);
+      {{{kExitOk},
+        {kExitFailed},
+        {kExitUsage, kUsageOrSeveral},
+        {kExitPortUnavailable},
+        {kExitUnsupportedFirmware},
+        {kExitVerifyMismatch}}},
+      options.main, invocation);
+  write->footer(std::string(WriteHelp()) + "\n\n" + write->get_footer());
   write->add_option(Tr("VALUE"), invocation.writeValue, Tr("20 to 29, or off (any case)"))
       ->required()
       ->transform(kPrefixCheck)
       ->type_name("20..29|off");
   write->add_flag("--verify", invocation.verify,
                   Tr("read the cells back and compare; on a mismatch print what they hold"));
+}
 
+void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  const ExitCodes exits{{{kExitOk}, {kExitFailed, N_("a check failed")}, {kExitUsage}}};
   CLI::App* doctor = AddRegisterCommand(
       app, "doctor",
       Tr("say what stands between this computer and the register on a port (writes nothing)"),
-      false, {}, options, invocation);
-  AddNetListOption(*doctor, options.commandNetLists,
+      false, exits, options.main, invocation);
+  AddNetListOption(*doctor, options.main.commandNetLists,
                    Tr("identify this register and time its echo; without it a scan finds one"))
       ->type_name("N");
-  doctor->footer(std::string(DoctorHelp()) + "\n\n" +
-                 Footer({{kExitOk},
-                         {kExitFailed, N_("a check failed")},
-                         {kExitUsage},
-                         {kExitInterrupted},
-                         {kExitTerminated}}));
+  doctor->footer(std::string(DoctorHelp()) + "\n\n" + Footer(exits));
+}
 
+void AddPortsCommand(CLI::App& app, Invocation& invocation) {
   CLI::App* ports =
       app.add_subcommand("ports", Tr("list serial ports and what COM1 to COM4 stand for"));
   UseUserLanguage(*ports);
   ports->add_flag("--json", invocation.json, Tr("print one JSON object on stdout"));
   AddPortMapOptions(*ports, invocation);
-  ports->footer(
-      Footer({{kExitOk}, {kExitFailed, N_("the COM map could not be written")}, {kExitUsage}},
-             PortMapHelp()));
+  ports->footer(Footer(
+      {{{kExitOk}, {kExitFailed, N_("the COM map could not be written")}, {kExitUsage}}, false},
+      PortMapHelp()));
   ports->fallthrough();
+}
 
+void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* sim = app.add_subcommand(
       "sim", Tr("serve virtual registers on a pseudo-terminal until SIGINT or SIGTERM"));
   UseUserLanguage(*sim);
@@ -530,11 +557,11 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
       ->transform(kPrefixCheck)
       ->type_name("20..29|off")
       ->capture_default_str();
-  sim->add_option("--version", version, Tr("version bytes in hex"))
+  sim->add_option("--version", options.version, Tr("version bytes in hex"))
       ->check(kVersionCheck)
       ->type_name("HHHH")
       ->capture_default_str();
-  sim->add_option("--fault", faults, Tr("a fault to switch on (emulator fault names)"))
+  sim->add_option("--fault", options.faults, Tr("a fault to switch on (emulator fault names)"))
       ->delimiter(',')
       ->check(kFaultCheck)
       ->type_name(Tr("NAME"));
@@ -550,36 +577,73 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   sim->footer(std::string(SimHelp()) + "\n\n" +
               ExitCodesHelp({{kExitOk, N_("stopped by SIGINT, SIGTERM or SIGHUP")},
                              {kExitFailed, N_("no pseudo-terminal, or the link could not be made")},
-                             {kExitUsage}}));
+                             {kExitUsage}},
+                            false));
+}
 
-  try {
-    app.parse(argc, argv);
-    const CLI::App& command = *app.get_subcommands().front();
-    invocation.command = command.get_name();
-    if (invocation.command == "sim") {
-      RefuseMainOptionsForSim(app);
-      RefuseDuplicateNets(invocation.sim.nets);
-    }
-    RefuseNetsWhereNoneApply(app, command);
-    RefuseDuplicateNets(NetsOfLists(options));
-    if (invocation.command == "doctor" && NetsOfLists(options).size() > 1) {
-      throw CLI::ValidationError("--net", Tr("doctor looks at one register"));
-    }
-  } catch (const CLI::ParseError& error) {
-    exitCode = ReportParseError(app, error, AsksForJson(argc, argv));
-    return false;
+// The choices that no single option can check: which options go with which
+// command. Throws CLI11's validation error.
+void CheckChoices(const CLI::App& app, const ParsedOptions& options, const Invocation& invocation) {
+  const CLI::App& chosen = *app.get_subcommands().front();
+  const std::string& command = invocation.command;
+  if (command == "sim") {
+    RefuseMainOptionsForSim(app);
+    RefuseDuplicateNets(invocation.sim.nets);
   }
+  RefuseNetsWhereNoneApply(app, chosen);
+  RefuseDuplicateNets(NetsOfLists(options.main));
+  if (command == "doctor" && NetsOfLists(options.main).size() > 1) {
+    throw CLI::ValidationError("--net", Tr("doctor looks at one register"));
+  }
+}
 
-  invocation.port = CanonicalPortName(options.port);
-  invocation.device = DeviceOfPort(options.port);
-  for (int net : NetsOfLists(options)) invocation.nets.push_back(static_cast<uint8_t>(net));
-  invocation.all = options.all;
+// Help and the version (CLI11's exit code 0) are printed as text even with
+// --json; a usage error in the user's language.
+int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
+                     const char* const* argv) {
+  if (error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitOk : kExitUsage;
+  const bool json = AsksForJson(argc, argv);
+  if (const std::optional<std::string> missing = MissingCommand(app, error)) {
+    return ReportUsageError(app, *missing, json);
+  }
+  return ReportUsageError(app, UsageErrorText(error), json);
+}
+
+void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
+  invocation.port = CanonicalPortName(options.main.port);
+  invocation.device = DeviceOfPort(options.main.port);
+  for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
+  invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
-  ParseVersionBytes(version, invocation.sim.versionHigh, invocation.sim.versionLow);
-  for (const std::string& name : faults) {
+  ParseVersionBytes(options.version, invocation.sim.versionHigh, invocation.sim.versionLow);
+  for (const std::string& name : options.faults) {
     emu::Fault fault{};
     if (emu::ParseFault(name, fault)) invocation.sim.faults.push_back(fault);
   }
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
+  CLI::App app{Tr("Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
+                  "in ЗЕНОР-9 cash registers on a serial line."),
+               "zenor9"};
+  ParsedOptions options;
+  AddProgramOptions(app, options, invocation);
+  AddRegisterCommands(app, options, invocation);
+  AddWriteCommand(app, options, invocation);
+  AddDoctorCommand(app, options, invocation);
+  AddPortsCommand(app, invocation);
+  AddSimCommand(app, options, invocation);
+  try {
+    app.parse(argc, argv);
+    invocation.command = app.get_subcommands().front()->get_name();
+    CheckChoices(app, options, invocation);
+  } catch (const CLI::ParseError& error) {
+    exitCode = ReportParseError(app, error, argc, argv);
+    return false;
+  }
+  FillInvocation(options, invocation);
   return true;
 }
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -37,8 +36,9 @@ struct ExitCodeHelp {
   const char* meaning = nullptr;
 };
 
-// "Exit codes:" and what each of `codes` means, for a command's help.
-std::string ExitCodesHelp(std::initializer_list<ExitCodeHelp> codes);
+// "Exit codes:" and what each of `codes` means, for a command's help; with
+// `stoppable`, the codes of the stop signals too.
+std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable);
 
 // "com9" as "COM9"; a path as it is.
 std::string CanonicalPortName(const std::string& port);

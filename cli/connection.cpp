@@ -32,22 +32,52 @@ void FailUnsupportedFirmware(Outcome& outcome, int32_t versionCode) {
   outcome.messageNote = Tr("(found %s)", FirmwareText(versionCode));
 }
 
-bool ReadCell(Connection& connection, uint16_t cell, uint8_t& value) {
-  return ReadRegisterByte(connection.channel, connection.addressByte, cell, value);
+// The register answered, but what came back is no version: not firmware 0.0.0.
+void FailBadReply(Outcome& outcome) {
+  Fail(outcome, kExitFailed, "bad-reply", Tr(kTextNoLink));
+  outcome.messageNote =
+      Tr("(the reply to identify failed its check sum: noise on the line, or two registers "
+         "with one net number)");
 }
 
-// Tens cell first, and 0xFF in either cell (the units cell is not read after
-// 0xFF in the tens cell) means "off".
-bool ReadPrefixText(Connection& connection, std::string& prefix) {
-  uint8_t tens = 0;
-  if (!ReadCell(connection, connection.memoryMap.PrefixTensCell(), tens)) return false;
-  if (tens == kPrefixNotUsed) {
-    prefix = "off";
-    return true;
+// A step with waits failed or ended while a stop request was pending: the stop
+// cut it short, so what it found says nothing of the register.
+bool CutShortByStop(Outcome& outcome) {
+  if (!UserAskedToStop()) return false;
+  EndByStop(outcome);
+  return true;
+}
+
+// How identify ended, from a set-up that got as far as identify.
+IdentifyAnswer AnswerOfSetUp(SetupOutcome result) {
+  switch (result) {
+    case SetupOutcome::NoAnswerToIdentify:
+      return IdentifyAnswer::None;
+    case SetupOutcome::BadIdentifyReply:
+      return IdentifyAnswer::BadReply;
+    default:
+      return IdentifyAnswer::Version;
   }
-  uint8_t units = 0;
-  if (!ReadCell(connection, connection.memoryMap.PrefixUnitsCell(), units)) return false;
-  prefix = PrefixCellsSayNotUsed(tens, units) ? "off" : CellText(tens) + CellText(units);
+}
+
+// What identify at the connection's address byte said, into the outcome: only
+// version code 105 goes on, with the memory map of its firmware.
+bool AcceptIdentify(IdentifyAnswer answer, Connection& connection, Outcome& outcome) {
+  outcome.net = NetNumberOfAddressByte(connection.addressByte);
+  if (answer == IdentifyAnswer::None) {
+    FailNoLink(outcome);
+    return false;
+  }
+  if (answer == IdentifyAnswer::BadReply) {
+    FailBadReply(outcome);
+    return false;
+  }
+  outcome.version = connection.versionCode;
+  if (connection.versionCode != kSupportedVersionCode) {
+    FailUnsupportedFirmware(outcome, connection.versionCode);
+    return false;
+  }
+  connection.memoryMap.SelectMemoryMap(VersionLetter(connection.versionCode));
   return true;
 }
 
@@ -61,15 +91,14 @@ std::string PrefixOfCells(const std::array<uint8_t, 2>& cells) {
   return CellText(cells[0]) + CellText(cells[1]);
 }
 
-// After a byte that was not the probe, the rest of what caused it (a late or
-// garbled echo) may still be on its way: let it arrive and drop it, so that it
-// is not taken for the answer to the next probe. Noise that never ends stops
-// the wait after a bounded number of bytes.
-void LetTheLineSettle(SerialChannel& channel) {
-  constexpr int kMostStrayBytes = 64;
-  for (int i = 0; i < kMostStrayBytes && WaitForInput(channel, 1, kProbeWaitMs); ++i) {
-    uint8_t stray = 0;
-    ReadBytes(channel, &stray, 1);
+// The register has no roll-back: after a failed write its cells may hold the
+// old prefix, the new one, or half of each. Read once what they hold now.
+void NoteWhatItHolds(Connection& connection, Outcome& outcome) {
+  std::array<uint8_t, 2> cells{};
+  if (ReadBothPrefixCells(connection.Register(), cells)) {
+    outcome.holds = PrefixOfCells(cells);
+  } else {
+    outcome.holds = nullptr;
   }
 }
 
@@ -86,6 +115,22 @@ Connection::Connection(bool trace) {
   channel.stopRequested = UserAskedToStop;
 }
 
+UninterruptedSection::UninterruptedSection(SerialChannel& channel)
+    : channel_(channel), check_(std::move(channel.stopRequested)) {
+  HoldStopRequests();
+  channel_.stopRequested = nullptr;
+}
+
+UninterruptedSection::~UninterruptedSection() {
+  channel_.stopRequested = std::move(check_);
+  ReleaseStopRequests();
+}
+
+ProbeObserver ProbeProgressOf(const Target& target) {
+  if (!target.progress) return {};
+  return [&target](int probe) { target.progress(ProbeProgress(probe)); };
+}
+
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
   Fail(outcome, kExitPortUnavailable, "port-unavailable", Tr(kTextPortUnavailable));
   outcome.reason = PortFailureKey(channel.openFailure);
@@ -97,35 +142,35 @@ void FailNoLink(Outcome& outcome) {
   Fail(outcome, kExitFailed, "no-link", Tr(kTextNoLink));
 }
 
+void EndByStop(Outcome& outcome) {
+  outcome.interrupted = true;
+  if (!outcome.Ok()) return;
+  Fail(outcome, StopExitCode(), kErrorInterrupted, Tr("stopped by %s", StopName()));
+}
+
 bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome) {
   outcome.port = target.device;
   if (!autoDetect) connection.addressByte = AddressByteOfNetNumber(*target.net);
-  ProbeObserver onProbe;
-  if (target.progress) onProbe = [&target](int probe) { target.progress(ProbeProgress(probe)); };
-  const SetupOutcome result =
-      SetUpInterface(connection.channel, {target.device, autoDetect, onProbe},
-                     connection.addressByte, connection.versionCode);
+  // A byte that ended the scan early may be the late echo of a register's
+  // probe: its net number, given with --net, reaches it without the scan.
+  const StrayObserver onStray = [&outcome](const ProbeReport& report) {
+    if (const std::optional<uint8_t> net = LateEchoOf(report)) outcome.lateEchoOf = *net;
+  };
+  const SetupOutcome result = SetUpInterface(
+      connection.channel, {target.device, autoDetect, ProbeProgressOf(target), onStray},
+      connection.addressByte, connection.versionCode);
   if (target.progress) target.progress({});
   if (result == SetupOutcome::PortUnavailable) {
     FailPortUnavailable(connection.channel, outcome);
     return false;
   }
+  // A scan or an identify that overlapped a stop is no answer, whatever it got.
+  if (CutShortByStop(outcome)) return false;
   if (result == SetupOutcome::NoAnswerToScan) {
     FailNoLink(outcome);
     return false;
   }
-  outcome.net = NetNumberOfAddressByte(connection.addressByte);
-  if (result == SetupOutcome::NoAnswerToIdentify) {
-    FailNoLink(outcome);
-    return false;
-  }
-  outcome.version = connection.versionCode;
-  if (result == SetupOutcome::UnsupportedVersion) {
-    FailUnsupportedFirmware(outcome, connection.versionCode);
-    return false;
-  }
-  connection.memoryMap.SelectMemoryMap(VersionLetter(connection.versionCode));
-  return true;
+  return AcceptIdentify(AnswerOfSetUp(result), connection, outcome);
 }
 
 bool OpenPort(const Target& target, Connection& connection, Outcome& outcome) {
@@ -136,27 +181,21 @@ bool OpenPort(const Target& target, Connection& connection, Outcome& outcome) {
 }
 
 bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome) {
-  outcome.net = net;
   connection.addressByte = AddressByteOfNetNumber(net);
-  if (!IdentifyRegister(connection.channel, connection.addressByte, connection.versionCode)) {
-    FailNoLink(outcome);
-    return false;
-  }
-  outcome.version = connection.versionCode;
-  if (connection.versionCode != kSupportedVersionCode) {
-    FailUnsupportedFirmware(outcome, connection.versionCode);
-    return false;
-  }
-  connection.memoryMap.SelectMemoryMap(VersionLetter(connection.versionCode));
-  return true;
+  const IdentifyAnswer answer =
+      IdentifyRegisterAnswer(connection.channel, connection.addressByte, connection.versionCode);
+  if (CutShortByStop(outcome)) return false;
+  return AcceptIdentify(answer, connection, outcome);
 }
 
 bool ReadPrefix(Connection& connection, Outcome& outcome) {
-  std::string prefix;
-  if (!ReadPrefixText(connection, prefix)) {
-    FailCommand(outcome);
+  const PrefixReading reading = ReadPrefixCells(connection.Register());
+  if (!reading.Succeeded()) {
+    if (!CutShortByStop(outcome)) FailCommand(outcome);
     return false;
   }
+  const std::string prefix =
+      reading.NotUsed() ? "off" : CellText(reading.tens) + CellText(reading.units);
   outcome.prefix = prefix;
   outcome.text = prefix;
   return true;
@@ -164,9 +203,8 @@ bool ReadPrefix(Connection& connection, Outcome& outcome) {
 
 bool ReadBeforeWrite(Connection& connection, Outcome& outcome) {
   std::array<uint8_t, 2> cells{};
-  if (!ReadCell(connection, connection.memoryMap.PrefixTensCell(), cells[0]) ||
-      !ReadCell(connection, connection.memoryMap.PrefixUnitsCell(), cells[1])) {
-    FailCommand(outcome);
+  if (!ReadBothPrefixCells(connection.Register(), cells)) {
+    if (!CutShortByStop(outcome)) FailCommand(outcome);
     return false;
   }
   outcome.before = PrefixOfCells(cells);
@@ -174,14 +212,17 @@ bool ReadBeforeWrite(Connection& connection, Outcome& outcome) {
 }
 
 bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome) {
-  // A stop request waits for the end of the write and of its read-back.
+  // From here on a stop request waits for the end of the write, of its
+  // read-back and of the reading of what a failed write left.
   UninterruptedSection uninterrupted(connection.channel);
+  if (UserAskedToStop()) {  // came before the first byte: nothing is written
+    EndByStop(outcome);
+    return false;
+  }
   const std::array<uint8_t, 2> cells = CellsOfPrefix(value);
-  const uint16_t tensCell = connection.memoryMap.PrefixTensCell();
-  const uint16_t unitsCell = connection.memoryMap.PrefixUnitsCell();
-  if (!WriteRegisterByte(connection.channel, connection.addressByte, tensCell, cells[0]) ||
-      !WriteRegisterByte(connection.channel, connection.addressByte, unitsCell, cells[1])) {
+  if (WritePrefixCells(connection.Register(), cells)) {
     FailCommand(outcome);
+    NoteWhatItHolds(connection, outcome);
     return false;
   }
   outcome.prefix = value;
@@ -189,46 +230,36 @@ bool WritePrefix(Connection& connection, const std::string& value, bool verify, 
   outcome.message = Tr(kTextWriteDone);
   if (!verify) return true;
 
-  // Both cells, whatever the first holds: "off" must have reached both.
   std::array<uint8_t, 2> readBack{};
-  if (!ReadCell(connection, tensCell, readBack[0]) ||
-      !ReadCell(connection, unitsCell, readBack[1])) {
+  if (!ReadBothPrefixCells(connection.Register(), readBack)) {
     FailCommand(outcome);
+    outcome.holds = nullptr;
     return false;
   }
   if (readBack != cells) {
     outcome.prefix = PrefixOfCells(readBack);
     outcome.text = Tr("%s (was %s)", *outcome.prefix, outcome.before.value_or("?"));
+    outcome.holds = *outcome.prefix;
     Fail(outcome, kExitVerifyMismatch, "verify-mismatch", Tr(kTextVerifyMismatch));
     return false;
   }
   return true;
 }
 
-void WalkTheLine(SerialChannel& channel, const std::function<void(int probe)>& onProbe,
-                 const std::function<void(const ScanHit& hit)>& onHit) {
-  PurgeChannel(channel, kPurgeBothQueues);
-  SetParityMode(channel, ParityMode::Mark);
-  for (uint8_t index = 0; index < kNetNumberCount && !StopRequested(channel); ++index) {
-    onProbe(index + 1);
-    uint8_t received = 0;
-    switch (ProbeAddressByte(channel, ProbeCandidate(index), received)) {
-      case ProbeResult::Answered:
-        onHit({index, true, 0, std::nullopt});
-        SetParityMode(channel, ParityMode::Mark);
-        break;
-      case ProbeResult::Other:
-        onHit({index, false, received, std::nullopt});
-        LetTheLineSettle(channel);
-        break;
-      case ProbeResult::Silent:
-        break;
-    }
-  }
+bool WalkTheLine(SerialChannel& channel, const ProbeObserver& onProbe,
+                 const std::function<void(ScanHit hit)>& onHit) {
+  WalkNetNumbers(channel, onProbe, [&onHit](const ProbeReport& report) {
+    if (report.result == ProbeResult::Answered) onHit({report.net, true, 0, std::nullopt});
+    if (report.result == ProbeResult::Other) onHit({report.net, false, report.received, {}});
+    return true;
+  });
+  // A probe whose wait the stop cut short may have missed its echo.
+  return !StopRequested(channel);
 }
 
 std::string ScanHitLine(const ScanHit& hit) {
   if (!hit.answered) return Tr("net %s other byte %s", hit.net, HexText(hit.other));
+  if (hit.badReply) return Tr("net %s bad reply to identify", hit.net);
   if (!hit.versionCode) return Tr("net %s no answer to identify", hit.net);
   return Tr("net %s version %s", hit.net, *hit.versionCode);
 }
@@ -242,6 +273,7 @@ nlohmann::ordered_json ScanHitJson(const ScanHit& hit) {
     entry["version"] = *hit.versionCode;
   } else {
     entry["version"] = nullptr;
+    if (hit.badReply) entry["error"] = "bad-reply";
   }
   return entry;
 }

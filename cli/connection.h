@@ -7,11 +7,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/outcome.h"
 #include "link/channel.h"
 #include "link/net_number.h"
 #include "memmap/ram_list.h"
+#include "prefix/prefix_io.h"
 
 namespace zenor9::cli {
 
@@ -35,18 +37,18 @@ struct Connection {
   ~Connection() { CloseChannel(channel); }
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
+
+  PrefixRegister Register() { return {channel, addressByte, memoryMap}; }
 };
 
-// While it lives, a stop request does not cut the channel's waits short: the two
-// cells of a prefix write are both written, so that no register is left holding
-// half of a prefix.
+// While it lives, a stop request neither cuts the channel's waits short nor
+// interrupts a system call: the two cells of a prefix write, and what is read
+// after them, are all done, so that no register is left holding half of a
+// prefix without the user learning of it.
 class UninterruptedSection {
  public:
-  explicit UninterruptedSection(SerialChannel& channel)
-      : channel_(channel), check_(std::move(channel.stopRequested)) {
-    channel_.stopRequested = nullptr;
-  }
-  ~UninterruptedSection() { channel_.stopRequested = std::move(check_); }
+  explicit UninterruptedSection(SerialChannel& channel);
+  ~UninterruptedSection();
   UninterruptedSection(const UninterruptedSection&) = delete;
   UninterruptedSection& operator=(const UninterruptedSection&) = delete;
 
@@ -55,9 +57,15 @@ class UninterruptedSection {
   StopCheck check_;
 };
 
+// Tells the target's progress display of each probe of a scan; nothing without one.
+ProbeObserver ProbeProgressOf(const Target& target);
+
 // The program's message, and the device with the reason it did not open.
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome);
 void FailNoLink(Outcome& outcome);
+// A stop request ended the work before its end. The outcome says so, unless it
+// already holds a failure of its own, which a stop never hides.
+void EndByStop(Outcome& outcome);
 
 // One whole set-up attempt: close, open, scan when `autoDetect`, identify, only
 // version code 105. True when connected; otherwise `outcome` holds the failure.
@@ -73,10 +81,12 @@ bool ReadPrefix(Connection& connection, Outcome& outcome);
 // Both cells as a write is about to replace them, into outcome.before. A stop
 // request cuts this short like any read: nothing is written yet.
 bool ReadBeforeWrite(Connection& connection, Outcome& outcome);
-// Writes `value` ("20" to "29" or "off") into both cells, uninterrupted, and
-// with `verify` reads them back. outcome.prefix is the value written, or on a
+// Writes `value` ("20" to "29" or "off") into both cells, uninterrupted, and with
+// `verify` reads them back. outcome.prefix is the value written, or on a
 // mismatch the value read back; the text says it with the value it replaced,
-// read by ReadBeforeWrite ("21 (было 23)").
+// read by ReadBeforeWrite ("21 (было 23)"). After a failure outcome.holds says
+// what the cells hold. Nothing is written when a stop was requested before it
+// began.
 bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome);
 
 struct ScanHit {
@@ -84,14 +94,15 @@ struct ScanHit {
   bool answered;  // the probe came back; otherwise `other` did
   uint8_t other = 0;
   std::optional<int32_t> versionCode;
+  bool badReply = false;  // its reply to identify failed the sum test
 };
 
-// Probes net numbers 0 to 99 in order and goes on after answers and stray bytes,
-// until a stop is requested. `onProbe` learns the number of each probe before it
-// goes out (1 to 100); `onHit` is called as each hit comes and may use the line
-// (the walk puts it back in Mark).
-void WalkTheLine(SerialChannel& channel, const std::function<void(int probe)>& onProbe,
-                 const std::function<void(const ScanHit& hit)>& onHit);
+// Every register that answers a walk over the whole line (all 100 probes, going
+// on after answers and stray bytes), told to `onHit` as it comes; `onHit` may use
+// the line. `onProbe` learns each probe's number before it goes out. False when
+// a stop request cut the walk short.
+bool WalkTheLine(SerialChannel& channel, const ProbeObserver& onProbe,
+                 const std::function<void(ScanHit hit)>& onHit);
 
 std::string ScanHitLine(const ScanHit& hit);
 nlohmann::ordered_json ScanHitJson(const ScanHit& hit);

@@ -1,5 +1,6 @@
-// POSIX: SIGINT and SIGTERM noted by a handler, without SA_RESTART, so that a
-// wait blocked in poll() returns at once and looks at the stop request.
+// POSIX: the stop signals noted by a handler, without SA_RESTART, so that a wait
+// blocked in poll() returns at once and looks at the stop request. Every other
+// call on the link's path repeats itself when a signal cuts it short.
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,10 +10,28 @@ namespace zenor9::cli {
 
 namespace {
 
+struct StopSignal {
+  int number;
+  const char* name;
+};
+
+// Each ends a program by default: a closed terminal (SIGHUP), Ctrl-C, Ctrl-\,
+// kill and a session's end.
+constexpr StopSignal kStopSignals[] = {
+    {SIGHUP, "SIGHUP"}, {SIGINT, "SIGINT"}, {SIGQUIT, "SIGQUIT"}, {SIGTERM, "SIGTERM"}};
+
 volatile sig_atomic_t firstStopSignal = 0;
+sigset_t maskBeforeHold;
 
 void NoteStopSignal(int signal) {
   if (firstStopSignal == 0) firstStopSignal = signal;
+}
+
+sigset_t StopSignalSet() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const StopSignal& each : kStopSignals) sigaddset(&signals, each.number);
+  return signals;
 }
 
 }  // namespace
@@ -20,10 +39,11 @@ void NoteStopSignal(int signal) {
 void CatchStopRequests() {
   struct sigaction action {};
   action.sa_handler = NoteStopSignal;
-  sigemptyset(&action.sa_mask);
+  // A second stop signal waits while the handler runs: the first one counts.
+  action.sa_mask = StopSignalSet();
   action.sa_flags = 0;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const StopSignal& each : kStopSignals) sigaction(each.number, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 }
 
 bool UserAskedToStop() {
@@ -35,14 +55,19 @@ int StopExitCode() {
 }
 
 std::string StopName() {
-  switch (firstStopSignal) {
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    default:
-      return {};
+  for (const StopSignal& each : kStopSignals) {
+    if (each.number == firstStopSignal) return each.name;
   }
+  return {};
+}
+
+void HoldStopRequests() {
+  const sigset_t signals = StopSignalSet();
+  sigprocmask(SIG_BLOCK, &signals, &maskBeforeHold);
+}
+
+void ReleaseStopRequests() {
+  sigprocmask(SIG_SETMASK, &maskBeforeHold, nullptr);
 }
 
 bool IsTerminal(std::FILE* stream) {

@@ -1,5 +1,6 @@
 #include "cli/doctor_command.h"
 
+#include "cli/connection.h"
 #include "cli/console.h"
 #include "diagnosis/doctor.h"
 
@@ -29,8 +30,11 @@ Outcome DoctorCommand(const std::string& port, const std::string& device,
   }
   outcome.checks = nlohmann::ordered_json::array();
   bool allOk = true;
+  bool stopped = false;
   for (const diag::Check& check : checks) {
-    allOk = allOk && check.ok;
+    // A check a stop cut short found nothing wrong: the stop says why it failed.
+    allOk = allOk && (check.ok || check.stopped);
+    stopped = stopped || check.stopped;
     outcome.checks->push_back({{"name", check.name},
                                {"ok", check.ok},
                                {"detail", check.detail},
@@ -39,6 +43,7 @@ Outcome DoctorCommand(const std::string& port, const std::string& device,
     outcome.text += CheckLine(check);
   }
   if (!allOk) outcome.exitCode = kExitFailed;
+  if (stopped) EndByStop(outcome);
   return outcome;
 }
 

@@ -49,15 +49,6 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
   return PortsCommand();
 }
 
-// What was done stays in the outcome; a failure there came from the waits the
-// stop cut short, so the stop itself is reported instead.
-void MarkInterrupted(Outcome& outcome) {
-  outcome.interrupted = true;
-  Fail(outcome, StopExitCode(), "interrupted", Tr("stopped by %s", StopName()));
-  outcome.messageNote.clear();
-  outcome.nextStep.clear();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,7 +65,9 @@ int main(int argc, char** argv) {
   LiveOutput live(invocation.json, !invocation.trace && IsTerminal(stderr));
   Outcome outcome = RunCommand(invocation, live);
   live.EndProgress();
-  if (UserAskedToStop()) MarkInterrupted(outcome);
+  // Each step has already said whether the stop ended the work; a stop that
+  // came while a write was finishing leaves that write's own result.
+  if (UserAskedToStop()) outcome.interrupted = true;
   AddNextStep(invocation, outcome);
   return Report(outcome, invocation.json);
 }

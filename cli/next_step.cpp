@@ -7,7 +7,8 @@ namespace zenor9::cli {
 namespace {
 
 bool IsLinkFailure(const std::string& error) {
-  return error == "port-unavailable" || error == "no-link" || error == "command-failed";
+  return error == "port-unavailable" || error == "no-link" || error == "command-failed" ||
+         error == "bad-reply";
 }
 
 // The net number of the first register of a run over several that the link

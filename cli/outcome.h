@@ -21,9 +21,14 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPortUnavailable = 3;
 inline constexpr int kExitUnsupportedFirmware = 4;
 inline constexpr int kExitVerifyMismatch = 5;
-// A stop request ends a run with 128 + the signal's number, as shells report it.
+// A stop request that ends the work ends the run with 128 + the signal's
+// number, as shells report it.
+inline constexpr int kExitHangUp = 129;       // SIGHUP: the terminal closed
 inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
+inline constexpr int kExitQuit = 131;         // SIGQUIT (Ctrl-\ on a terminal)
 inline constexpr int kExitTerminated = 143;   // SIGTERM
+// Every code a stop request can give, for the help texts.
+inline constexpr int kStopExitCodes[] = {kExitHangUp, kExitInterrupted, kExitQuit, kExitTerminated};
 
 // The program's own messages, as the window program says them; keys for Tr(),
 // which the English catalogue translates.
@@ -34,6 +39,9 @@ inline constexpr const char* kTextUnsupportedFirmware =
 inline constexpr const char* kTextCannotSetUp = N_("Не удается установить интерфейс с ККМ");
 inline constexpr const char* kTextWriteDone = N_("Операция успешно завершена");
 inline constexpr const char* kTextVerifyMismatch = N_("Префикс в ККМ не совпадает с записанным");
+
+// The error key of a run that a stop request ended.
+inline constexpr const char* kErrorInterrupted = "interrupted";
 
 struct Outcome {
   int exitCode = kExitOk;
@@ -46,11 +54,14 @@ struct Outcome {
   std::optional<int> net;
   std::optional<int> version;
   std::optional<std::string> prefix;
-  std::optional<std::string> before;                  // write: what the cells held before it
+  std::optional<std::string> before;  // write: what the cells held before it
+  // After a failed write, what the two cells hold: the prefix text, "off", or
+  // null when they could not be read.
+  std::optional<nlohmann::ordered_json> holds;
   std::optional<nlohmann::ordered_json> registers;    // scan
   std::optional<nlohmann::ordered_json> ports;        // ports
   std::optional<nlohmann::ordered_json> com;          // ports: what COM1 to COM4 stand for
-  bool interrupted = false;                           // a stop request ended the run before its end
+  bool interrupted = false;                           // a stop request came during the run
   std::optional<nlohmann::ordered_json> comSources;   // ports: where each COMn comes from
   std::optional<std::string> mapFile;                 // ports: this user's COM map file
   std::optional<nlohmann::ordered_json> mapProblems;  // ports: its lines that were ignored
@@ -63,6 +74,8 @@ struct Outcome {
   std::optional<int> lateEchoOf;      // the net number whose late echo ended the set-up's scan
 
   bool Ok() const { return exitCode == kExitOk; }
+  // A stop request ended the work: its exit code and message are the stop's.
+  bool EndedByStop() const { return error == kErrorInterrupted; }
 };
 
 // The message as stderr shows it.

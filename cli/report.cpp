@@ -13,6 +13,14 @@ void PutIfSet(nlohmann::ordered_json& object, const char* key, const std::option
 
 }  // namespace
 
+std::string HoldsText(const Outcome& outcome) {
+  if (!outcome.holds) return {};
+  if (outcome.holds->is_string()) {
+    return Tr("the register now holds: %s", outcome.holds->get<std::string>());
+  }
+  return Tr("the register now holds: could not be read");
+}
+
 nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   nlohmann::ordered_json object;
   object["ok"] = outcome.Ok();
@@ -21,6 +29,7 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "version", outcome.version);
   PutIfSet(object, "prefix", outcome.prefix);
   PutIfSet(object, "before", outcome.before);
+  PutIfSet(object, "holds", outcome.holds);
   PutIfSet(object, "registers", outcome.registers);
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
@@ -47,6 +56,7 @@ int Report(const Outcome& outcome, bool json) {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
+    if (outcome.holds) std::fprintf(stderr, "%s\n", HoldsText(outcome).c_str());
     if (outcome.warning) std::fprintf(stderr, "%s\n", Tr("warning: %s", *outcome.warning).c_str());
     if (!outcome.reasonText.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.port.value_or("").c_str(),
@@ -54,7 +64,11 @@ int Report(const Outcome& outcome, bool json) {
     }
     if (!outcome.nextStep.empty()) std::fprintf(stderr, "%s\n", outcome.nextStep.c_str());
   }
-  std::fflush(stdout);
+  // The reader went away or the disk is full: the result did not arrive, which
+  // a script must not take for success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    return outcome.Ok() ? kExitFailed : outcome.exitCode;
+  }
   return outcome.exitCode;
 }
 

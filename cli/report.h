@@ -11,6 +11,9 @@
 namespace zenor9::cli {
 
 nlohmann::ordered_json OutcomeJson(const Outcome& outcome);
+// What a failed write left in the register ("в ККМ сейчас: 27"); empty when the
+// outcome does not say.
+std::string HoldsText(const Outcome& outcome);
 // Prints the outcome and returns its exit code.
 int Report(const Outcome& outcome, bool json);
 

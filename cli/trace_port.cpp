@@ -39,6 +39,8 @@ class TracingPort final : public SerialPort {
 
  private:
   void Print(bool toRegister, uint8_t value) {
+    // A reader that went away ends the trace, never the exchange it traces.
+    if (std::ferror(out_)) return;
     const std::chrono::duration<double, std::milli> elapsed = SteadyClock::now() - start_;
     const std::optional<ParityMode> parity =
         toRegister ? std::optional<ParityMode>(parity_) : std::nullopt;

@@ -22,6 +22,8 @@ struct Check {
   bool ok = true;
   std::string detail;  // what was found
   std::string advice;  // what to do; empty when nothing is needed
+  // A stop request cut the check short: it failed without finding anything.
+  bool stopped = false;
 };
 
 // How a serial driver treats stick parity (the ninth bit as MARK or SPACE).

@@ -6,7 +6,6 @@
 #include "diagnosis/com_summary.h"
 #include "i18n/text.h"
 #include "handlers/cell_text.h"
-#include "handlers/prefix_link.h"
 #include "handlers/spin_field.h"
 #include "handlers/texts.h"
 #include "handlers/unhandled_error.h"
@@ -15,6 +14,7 @@
 #include "link/net_number.h"
 #include "memmap/prefix_cells.h"
 #include "portmap/com_map.h"
+#include "prefix/prefix_io.h"
 
 namespace zenor9 {
 
@@ -163,25 +163,21 @@ void Handlers::UseCheckBoxClick() {
 }
 
 void Handlers::tbReadClick() {
-  using Outcome = PrefixCellsReading::Outcome;
   ButtonDisabled();
-  PrefixCellsReading reading;
+  PrefixReading reading;
   {
     BusyCursor busy(application_);
-    reading = ReadPrefixCells(state_);
+    reading = ReadPrefixCells(Register());
   }
   // A character in the tens cell checks the box before the units cell counts.
-  if (!reading.cells.empty()) Main().SetChecked(Control::UseCheckBox, true);
-  switch (reading.outcome) {
-    case Outcome::TensFailed:
-    case Outcome::UnitsFailed:
-      return ReadFailed();
-    case Outcome::NotUsed:
-      return ShowPrefixNotUsed();
-    case Outcome::Prefix:
-      break;
+  if (reading.TensRead() && reading.tens != kPrefixNotUsed) {
+    Main().SetChecked(Control::UseCheckBox, true);
   }
-  Main().SetText(Control::VelmorSpinEdit, Cp1251ToUtf8(reading.cells));
+  if (!reading.Succeeded()) return ReadFailed();
+  if (reading.NotUsed()) return ShowPrefixNotUsed();
+  // The bytes as they are, digits or not.
+  const std::string cells{static_cast<char>(reading.tens), static_cast<char>(reading.units)};
+  Main().SetText(Control::VelmorSpinEdit, Cp1251ToUtf8(cells));
   Main().SetEnabled(Control::VelmorSpinEdit, true);
   SetStatus(kStatusRead);
   ButtonEnabled();
@@ -220,7 +216,11 @@ void Handlers::tbWriteClick() {
 
 bool Handlers::WriteCells(uint8_t tens, uint8_t units) {
   BusyCursor busy(application_);
-  return WritePrefixCells(state_, tens, units);
+  return !WritePrefixCells(Register(), {tens, units});
+}
+
+PrefixRegister Handlers::Register() {
+  return {state_.channel, state_.addressByte, state_.memoryMap};
 }
 
 void Handlers::WriteEnded(bool written) {
@@ -278,6 +278,7 @@ void Handlers::Button1Click() {
     case SetupOutcome::NoAnswerToIdentify:
       return application_.ShowMessageBox(kNoLink, kErrorCaption, kIconError);
     case SetupOutcome::UnsupportedVersion:
+    case SetupOutcome::BadIdentifyReply:  // version code 0: the firmware message too
       return application_.ShowMessageBox(kOldFirmware, kWarningCaption, kIconWarning);
   }
 }

@@ -12,6 +12,7 @@
 
 #include "handlers/app_state.h"
 #include "handlers/view.h"
+#include "prefix/prefix_io.h"
 
 namespace zenor9 {
 
@@ -74,6 +75,8 @@ class Handlers {
   void ShowPrefixNotUsed();
   void ReadFailed();
   bool WriteCells(uint8_t tens, uint8_t units);
+  // The connected register, for the prefix operations.
+  PrefixRegister Register();
   void WriteEnded(bool written);
 
   AppState& state_;

@@ -14,7 +14,27 @@ std::string UnhandledErrorText(std::string_view message) {
   return text;
 }
 
+namespace {
+
+// Handlers nest: a modal window's own handlers run inside the one that showed it.
+int handlersRunning = 0;
+
+class RunningHandler {
+ public:
+  RunningHandler() { ++handlersRunning; }
+  ~RunningHandler() { --handlersRunning; }
+  RunningHandler(const RunningHandler&) = delete;
+  RunningHandler& operator=(const RunningHandler&) = delete;
+};
+
+}  // namespace
+
+bool HandlerRunning() {
+  return handlersRunning > 0;
+}
+
 void RunHandler(ApplicationView& application, const std::function<void()>& handler) {
+  const RunningHandler running;
   std::string message;
   try {
     handler();

@@ -18,4 +18,8 @@ std::string UnhandledErrorText(std::string_view message);
 // application title as caption and the error icon. The toolkit never sees it.
 void RunHandler(ApplicationView& application, const std::function<void()>& handler);
 
+// True while a handler runs, its modal windows (the set-up dialog, a message
+// box) included: a front end that must close the program waits for it.
+bool HandlerRunning();
+
 }  // namespace zenor9

@@ -48,7 +48,8 @@ int32_t VersionCodeFromBytes(uint8_t first, uint8_t second) {
   return std::stoi(digits);  // at most "15151515": always fits
 }
 
-bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode) {
+IdentifyAnswer IdentifyRegisterAnswer(SerialChannel& channel, uint8_t addressByte,
+                                      int32_t& versionCode) {
   PurgeChannel(channel, kPurgeAll);
   const std::array<uint8_t, 1> payload{kCommandIdentify};
   const std::vector<uint8_t> frame = BuildLinkFrame(payload);
@@ -58,14 +59,14 @@ bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& vers
   DelayMs(channel, kIdentifyEchoDelayMs);
   uint8_t received = 0;
   ReadBytes(channel, &received, 1);
-  if (received != addressByte) return false;
+  if (received != addressByte) return IdentifyAnswer::None;
 
   SetParityMode(channel, ParityMode::Space);
   WriteBytes(channel, frame.data(), static_cast<uint32_t>(frame.size()));
   DelayMs(channel, kIdentifyReplyDelayMs);
   received = 0;
   ReadBytes(channel, &received, 1);
-  if (received != frame.back()) return false;
+  if (received != frame.back()) return IdentifyAnswer::None;
 
   // Bytes that do not come read as 0; the sum test then decides.
   std::array<uint8_t, kIdentifyReplySize> reply{};
@@ -73,10 +74,14 @@ bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& vers
   ReadBytes(channel, &reply[1], kIdentifyReplySize - 1);
   if (!FrameSumIsValid(reply)) {
     versionCode = 0;
-    return true;
+    return IdentifyAnswer::BadReply;
   }
   versionCode = VersionCodeFromBytes(reply[6], reply[7]);
-  return true;
+  return IdentifyAnswer::Version;
+}
+
+bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode) {
+  return IdentifyRegisterAnswer(channel, addressByte, versionCode) != IdentifyAnswer::None;
 }
 
 bool ReadRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramAddress,

@@ -23,6 +23,20 @@ inline constexpr uint32_t kIdentifyReplyDelayMs = 400;
 inline constexpr uint32_t kIdentifyReplySize = 11;
 inline constexpr uint32_t kReadReplySize = 3;
 
+// How the register answered identify.
+enum class IdentifyAnswer {
+  None,      // no echo, or no acknowledgement of the frame
+  BadReply,  // acknowledged, but the reply frame failed its sum test (noise, a
+             // reply cut short, two registers answering to one net number)
+  Version,   // a reply that passed the sum test
+};
+
+// Identify as IdentifyRegister runs it, telling a reply that failed its sum test
+// from one that spells version code 0. `versionCode` is set as IdentifyRegister
+// sets it: for BadReply to 0, for Version to the code; left alone for None.
+IdentifyAnswer IdentifyRegisterAnswer(SerialChannel& channel, uint8_t addressByte,
+                                      int32_t& versionCode);
+
 // True when the register echoed `addressByte` and acknowledged the identify frame.
 // `versionCode` is then the decimal number spelled by the nibbles of reply bytes 6
 // and 7 (105 for firmware 1.0.5), or 0 when the reply failed its sum test. It is

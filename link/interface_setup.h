@@ -19,12 +19,14 @@ enum class SetupOutcome {
   NoAnswerToScan,      // automatic detection found no register
   NoAnswerToIdentify,  // the register did not answer the identify command
   UnsupportedVersion,  // it answered with a version code other than 105
+  BadIdentifyReply,    // its identify reply failed the sum test (version code 0)
 };
 
 struct SetupRequest {
   std::string device;  // as given to OpenChannelDevice (see ComPortDevice)
   bool autoDetect = true;
   ProbeObserver onProbe = {};  // told of each probe of the scan
+  StrayObserver onStray = {};  // told of the stray byte that ended the scan early
 };
 
 // Runs the steps in order and stops at the first that fails. `addressByte` is

@@ -31,6 +31,21 @@ uint8_t ProbeCandidate(uint8_t index) {
   return static_cast<uint8_t>(0xFF - ((tens * 16 + units) % 256));
 }
 
+namespace {
+
+// After a byte that was not the probe, the rest of what caused it (a late or
+// garbled echo) may still be on its way: let it arrive and drop it. Noise that
+// never ends stops the wait after a bounded number of bytes.
+void LetTheLineSettle(SerialChannel& channel) {
+  constexpr int kMostStrayBytes = 64;
+  for (int i = 0; i < kMostStrayBytes && WaitForInput(channel, 1, kProbeWaitMs); ++i) {
+    uint8_t stray = 0;
+    ReadBytes(channel, &stray, 1);
+  }
+}
+
+}  // namespace
+
 ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t& received) {
   PurgeChannel(channel, kPurgeBothQueues);
   WriteBytes(channel, &candidate, 1);
@@ -41,24 +56,40 @@ ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t&
   return received == candidate ? ProbeResult::Answered : ProbeResult::Other;
 }
 
-bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte, const ProbeObserver& onProbe) {
+void WalkNetNumbers(SerialChannel& channel, const ProbeObserver& beforeProbe,
+                    const ProbeVerdict& afterProbe) {
   PurgeChannel(channel, kPurgeBothQueues);
   SetParityMode(channel, ParityMode::Mark);
-  for (uint8_t index = 0; index < kNetNumberCount && !StopRequested(channel); ++index) {
-    if (onProbe) onProbe(index + 1);
-    const uint8_t candidate = ProbeCandidate(index);
-    uint8_t received = 0;
-    switch (ProbeAddressByte(channel, candidate, received)) {
-      case ProbeResult::Answered:
-        addressByte = candidate;
-        return true;
-      case ProbeResult::Other:
-        return false;
-      case ProbeResult::Silent:
-        break;
-    }
+  for (uint8_t net = 0; net < kNetNumberCount && !StopRequested(channel); ++net) {
+    if (beforeProbe) beforeProbe(net + 1);
+    ProbeReport report{net, ProbeCandidate(net), ProbeResult::Silent, 0};
+    report.result = ProbeAddressByte(channel, report.candidate, report.received);
+    if (!afterProbe(report)) return;
+    if (report.result == ProbeResult::Other) LetTheLineSettle(channel);
+    if (report.result != ProbeResult::Silent) SetParityMode(channel, ParityMode::Mark);
   }
-  return false;
+}
+
+bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte, const ProbeObserver& onProbe,
+                       const StrayObserver& onStray) {
+  bool found = false;
+  WalkNetNumbers(channel, onProbe, [&](const ProbeReport& report) {
+    if (report.result == ProbeResult::Answered) {
+      addressByte = report.candidate;
+      found = true;
+    }
+    if (report.result == ProbeResult::Other && onStray) onStray(report);
+    return report.result == ProbeResult::Silent;
+  });
+  return found;
+}
+
+std::optional<uint8_t> LateEchoOf(const ProbeReport& report) {
+  if (report.result != ProbeResult::Other) return std::nullopt;
+  for (uint8_t earlier = 0; earlier < report.net; ++earlier) {
+    if (ProbeCandidate(earlier) == report.received) return earlier;
+  }
+  return std::nullopt;
 }
 
 }  // namespace zenor9

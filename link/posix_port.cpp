@@ -30,14 +30,19 @@ bool IsDeviceGone(int error) {
   return error == EIO || error == ENXIO || error == ENODEV;
 }
 
+int SystemQueuedCount(int fd, int* count) {
+  return ::ioctl(fd, FIONREAD, count);
+}
+
+// Every call retries when a signal cuts it short: see TerminalCalls.
 class PosixPort final : public SerialPort {
  public:
-  explicit PosixPort(int fd) : fd_(fd) {}
+  PosixPort(int fd, const TerminalCalls& calls) : fd_(fd), calls_(calls) {}
   ~PosixPort() override {
     // The exclusive mode belongs to the tty, not to this descriptor: clear it so
     // that the device opens again while someone else still holds it open.
-    ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);  // releases the flock
+    RetryOnInterrupt([&] { return ::ioctl(fd_, TIOCNXCL); });
+    ::close(fd_);  // releases the flock; never repeated, the descriptor is gone either way
   }
   PosixPort(const PosixPort&) = delete;
   PosixPort& operator=(const PosixPort&) = delete;
@@ -45,12 +50,14 @@ class PosixPort final : public SerialPort {
   void SetParity(ParityMode mode) override {
     termios settings{};
     if (Gone()) return;
-    if (::tcgetattr(fd_, &settings) != 0) {
+    if (RetryOnInterrupt([&] { return calls_.getAttributes(fd_, &settings); }) != 0) {
       NoteError();
       return;
     }
     SetStickParity(settings, mode);
-    if (::tcsetattr(fd_, TCSADRAIN, &settings) != 0) NoteError();
+    if (RetryOnInterrupt([&] { return calls_.setAttributes(fd_, TCSADRAIN, &settings); }) != 0) {
+      NoteError();
+    }
   }
 
   void Purge(unsigned flags) override {
@@ -58,7 +65,7 @@ class PosixPort final : public SerialPort {
     const bool output = (flags & (kPurgeTxClear | kPurgeTxAbort)) != 0;
     if (Gone() || (!input && !output)) return;
     const int which = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
-    if (::tcflush(fd_, which) != 0) NoteError();
+    if (RetryOnInterrupt([&] { return calls_.flush(fd_, which); }) != 0) NoteError();
   }
 
   int Write(const uint8_t* data, uint32_t count, uint32_t timeoutMs) override {
@@ -66,12 +73,13 @@ class PosixPort final : public SerialPort {
     const auto deadline = Now() + std::chrono::milliseconds(timeoutMs);
     uint32_t written = 0;
     while (written < count) {
-      const ssize_t n = ::write(fd_, data + written, count - written);
+      const ssize_t n =
+          RetryOnInterrupt([&] { return calls_.write(fd_, data + written, count - written); });
       if (n > 0) {
         written += static_cast<uint32_t>(n);
         continue;
       }
-      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      if (n < 0 && errno != EAGAIN) {
         NoteError();
         return written > 0 ? static_cast<int>(written) : -1;
       }
@@ -86,22 +94,24 @@ class PosixPort final : public SerialPort {
   int ReadQueued(uint8_t* buffer, uint32_t count) override {
     if (Gone()) return -1;
     if (count == 0) return 0;
-    const ssize_t n = ::read(fd_, buffer, count);
+    const ssize_t n = RetryOnInterrupt([&] { return calls_.read(fd_, buffer, count); });
     if (n >= 0) return static_cast<int>(n);
-    if (errno == EAGAIN || errno == EINTR) return 0;
+    if (errno == EAGAIN) return 0;
     NoteError();
     return -1;
   }
 
   uint32_t QueuedCount() override {
     int queued = 0;
-    if (Gone() || ::ioctl(fd_, FIONREAD, &queued) != 0) {
+    if (Gone() || RetryOnInterrupt([&] { return calls_.queuedCount(fd_, &queued); }) != 0) {
       NoteError();
       return 0;
     }
     return queued > 0 ? static_cast<uint32_t>(queued) : 0;
   }
 
+  // A signal ends the poll early; the channel's waits look at the clock and wait
+  // again for the rest of their time.
   void WaitReadable(uint32_t maxMs) override {
     if (Gone()) return;
     pollfd pfd{fd_, POLLIN, 0};
@@ -122,12 +132,14 @@ class PosixPort final : public SerialPort {
   }
 
   int fd_;
+  const TerminalCalls& calls_;
   bool gone_ = false;
 };
 
 void ApplyLineSettings(int fd) {
   termios settings{};
-  if (::tcgetattr(fd, &settings) != 0) return;  // a refused setting is not an open failure
+  // A refused setting is not an open failure.
+  if (RetryOnInterrupt([&] { return ::tcgetattr(fd, &settings); }) != 0) return;
   ::cfmakeraw(&settings);
   ::cfsetispeed(&settings, B9600);
   ::cfsetospeed(&settings, B9600);
@@ -137,7 +149,7 @@ void ApplyLineSettings(int fd) {
   SetStickParity(settings, ParityMode::Mark);
   settings.c_cc[VMIN] = 0;
   settings.c_cc[VTIME] = 0;
-  ::tcsetattr(fd, TCSANOW, &settings);
+  RetryOnInterrupt([&] { return ::tcsetattr(fd, TCSANOW, &settings); });
 }
 
 // RTS up, DTR down. Devices without modem lines (a pseudo-terminal) refuse
@@ -224,14 +236,15 @@ void SetStickParity(termios& settings, ParityMode mode) {
 
 PortOpenResult OpenPlatformPort(const std::string& device) {
   if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing, "no device named");
-  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = RetryOnInterrupt(
+      [&] { return ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return FailureOfOpen(device, errno);
   if (!::isatty(fd)) {
     return CloseWithFailure(fd, PortFailure::NotSerial, "not a terminal device");
   }
   // Exclusive use: an advisory lock that every copy of this program honours (root
   // included), and TIOCEXCL for other programs.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (RetryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
     return CloseWithFailure(fd, PortFailure::Busy, "another program holds a lock on it");
   }
   if (HasNoUart(fd, device)) {
@@ -241,8 +254,18 @@ PortOpenResult OpenPlatformPort(const std::string& device) {
   RequestLowLatency(fd);
   ApplyLineSettings(fd);
   SetModemLines(fd);
-  ::tcflush(fd, TCIOFLUSH);
-  return PortOpenResult(std::make_unique<PosixPort>(fd));
+  RetryOnInterrupt([&] { return ::tcflush(fd, TCIOFLUSH); });
+  return PortOpenResult(AdoptTerminal(fd));
+}
+
+const TerminalCalls& SystemTerminalCalls() {
+  static const TerminalCalls calls{::tcgetattr, ::tcsetattr, ::tcflush,
+                                   ::read,      ::write,     SystemQueuedCount};
+  return calls;
+}
+
+std::unique_ptr<SerialPort> AdoptTerminal(int fd, const TerminalCalls& calls) {
+  return std::make_unique<PosixPort>(fd, calls);
 }
 
 std::string DefaultComDevice(uint8_t portNumber) {

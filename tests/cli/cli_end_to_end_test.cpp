@@ -37,9 +37,9 @@ nlohmann::json JsonOf(const ChildResult& result) {
   EXPECT_TRUE(object.is_object()) << result.out;
   if (!object.is_object()) return nlohmann::json::object();
   static const std::set<std::string> kKnownKeys = {
-      "ok",        "port",         "net",     "version", "prefix", "before",
-      "registers", "ports",        "com",     "reason",  "detail", "sources",
-      "map-file",  "map-problems", "warning", "error",   "message"};
+      "ok",        "port",         "net",     "version", "prefix",  "before",
+      "registers", "ports",        "com",     "reason",  "detail",  "sources",
+      "map-file",  "map-problems", "warning", "error",   "message", "holds"};
   for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
   EXPECT_TRUE(object["ok"].is_boolean());
   EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);
@@ -183,6 +183,7 @@ TEST_F(CliTest, VerifyCatchesARegisterThatIgnoresWrites) {
   const nlohmann::json json = JsonOf(verified);
   EXPECT_EQ(json["error"], "verify-mismatch");
   EXPECT_EQ(json["prefix"], "23");  // what the register still holds
+  EXPECT_EQ(json["holds"], "23");
   EXPECT_FALSE(json["message"].get<std::string>().empty());
 }
 

@@ -32,15 +32,17 @@ const std::vector<Environment> kEnglishLocales = {
 
 // The words of a Russian text that are not Russian: every run of three Latin
 // letters or more, but the names the user types (commands, options, COMn,
-// variables, paths) and the names of things (signals, streams, chips).
+// variables, paths), the names of things (signals, streams, chips) and the JSON
+// keys, which stay English.
 std::set<std::string> ForeignWords(const std::string& text) {
   static const std::set<std::string> kNames = {
-      "zenor9", "identify", "detect",  "scan",   "read",   "write",       "doctor",      "ports",
-      "sim",    "help",     "version", "port",   "net",    "all",         "json",        "trace",
-      "verify", "map",      "unmap",   "prefix", "fault",  "latency",     "link",        "off",
-      "COM",    "COMn",     "COM1",    "COM4",   "COM255", "ZENOR9_COMn", "ZENOR9_COM1", "dev",
-      "ttyS",   "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGTERM",     "SIGHUP",
-      "Ctrl",   "FTDI",     "USB",     "MARK",   "SPACE",  "HHHH",        "MIT"};
+      "zenor9",  "identify", "detect",  "scan",   "read",   "write",       "doctor",      "ports",
+      "sim",     "help",     "version", "port",   "net",    "all",         "json",        "trace",
+      "verify",  "map",      "unmap",   "prefix", "fault",  "latency",     "link",        "off",
+      "COM",     "COMn",     "COM1",    "COM4",   "COM255", "ZENOR9_COMn", "ZENOR9_COM1", "dev",
+      "ttyS",    "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGQUIT",     "Break",
+      "SIGTERM", "SIGHUP",   "Ctrl",    "FTDI",   "USB",    "MARK",        "SPACE",       "HHHH",
+      "MIT",     "holds"};
   static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
   std::set<std::string> foreign;
   for (std::sregex_iterator match(text.begin(), text.end(), word), end; match != end; ++match) {

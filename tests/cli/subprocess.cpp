@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 
 extern char** environ;
@@ -49,15 +50,10 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// Starts zenor9 with stdout and stderr on pipes, or stderr on `errDevice` when
-// given; returns the read ends (`err` is then -1).
-pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int& out, int& err,
-            const char* errDevice = nullptr) {
-  int outPipe[2];
-  int errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe");
-  }
+// Starts zenor9 with its stdin on /dev/null and `prepare` adding the other
+// streams; throws when it cannot be started.
+pid_t SpawnWith(const std::vector<std::string>& args, const Environment& extra,
+                const std::function<void(posix_spawn_file_actions_t&)>& prepare) {
   std::vector<std::string> argv{ZENOR9_CLI_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> envp = ChildEnvironment(extra);
@@ -67,19 +63,34 @@ pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int&
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  if (errDevice != nullptr) {
-    posix_spawn_file_actions_addopen(&actions, 2, errDevice, O_RDWR | O_NOCTTY, 0);
-  } else {
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  }
+  prepare(actions);
   pid_t pid = -1;
   const int failed = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
                                  envpPointers.data());
   posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
+  return pid;
+}
+
+// Starts zenor9 with stdout and stderr on pipes, or stderr on `errDevice` when
+// given; returns the read ends (`err` is then -1).
+pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int& out, int& err,
+            const char* errDevice = nullptr) {
+  int outPipe[2];
+  int errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe");
+  }
+  const pid_t pid = SpawnWith(args, extra, [&](posix_spawn_file_actions_t& actions) {
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    if (errDevice != nullptr) {
+      posix_spawn_file_actions_addopen(&actions, 2, errDevice, O_RDWR | O_NOCTTY, 0);
+    } else {
+      posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    }
+  });
   ::close(outPipe[1]);
   ::close(errPipe[1]);
-  if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
   out = outPipe[0];
   err = errPipe[0];
   if (errDevice != nullptr) {
@@ -131,6 +142,20 @@ int ExitCodeOf(pid_t pid) {
 }
 
 }  // namespace
+
+pid_t StartZenor9WithOutput(const std::vector<std::string>& args, const Environment& extra,
+                            int output) {
+  return SpawnWith(args, extra, [output](posix_spawn_file_actions_t& actions) {
+    posix_spawn_file_actions_adddup2(&actions, output, 1);
+    posix_spawn_file_actions_adddup2(&actions, output, 2);
+  });
+}
+
+int WaitForEnd(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
 
 ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& extra) {
   ChildResult result;

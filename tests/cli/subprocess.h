@@ -28,6 +28,13 @@ ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& e
 ChildResult RunZenor9OnTerminal(const std::vector<std::string>& args,
                                 const Environment& extra = {});
 
+// Starts zenor9 with stdout and stderr both on `output`, a descriptor the
+// caller keeps, so that the caller can close the other end while it runs.
+pid_t StartZenor9WithOutput(const std::vector<std::string>& args, const Environment& extra,
+                            int output);
+// Waits for the child's end: its exit code, or minus the signal that killed it.
+int WaitForEnd(pid_t pid);
+
 // A zenor9 that keeps running (the virtual register): its stdout is read line by
 // line, its stderr collected when it ends.
 class BackgroundZenor9 {

@@ -62,7 +62,7 @@ TEST_F(InterfaceSetupTest, EachFailedStepHasItsOwnOutcome) {
   }
   reg.SetVersion(0x01, 0x05);
   reg.SetFault(emu::Fault::BadReplyCheck);  // answers, but the reply fails its sum test
-  EXPECT_EQ(Attempt("COM-A", true), SetupOutcome::UnsupportedVersion);
+  EXPECT_EQ(Attempt("COM-A", true), SetupOutcome::BadIdentifyReply);
   EXPECT_EQ(version, 0);
   reg.ClearFaults();
   EXPECT_EQ(Attempt("COM-A", true), SetupOutcome::Connected);
