@@ -83,7 +83,7 @@ test-sanitize: deps
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600 -LE windows
 
-# zenor9.exe for 64-bit Windows (MinGW-w64, static) in $(WINDOWS_BUILD)/bin.
+# zenor9.exe and zenor9-prefix.exe for 64-bit Windows (MinGW-w64, static) in $(WINDOWS_BUILD)/bin.
 windows: deps
 	@JOBS=$(JOBS) scripts/build-windows.sh $(WINDOWS_BUILD)
 
@@ -95,7 +95,7 @@ windows-package: windows
 	  scripts/package-windows.sh $(WINDOWS_BUILD)
 
 # zenor9.exe and its packages under Wine against registers on pseudo-terminals,
-# beside the Linux build.
+# beside the Linux build; zenor9-prefix.exe clicked at under Wine on Xvfb.
 test-windows: windows-package configure
 	@BUILD=$(BUILD) WINDOWS_BUILD=$(WINDOWS_BUILD) JOBS=$(JOBS) scripts/test-windows.sh
 

@@ -11,6 +11,7 @@ packages=(
   gettext  # msgfmt compiles the catalogues, xgettext finds the texts in the code
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64  # make windows, make test-windows
+  fonts-wine locales imagemagick  # the window tests under Wine: fonts, ru_RU.UTF-8, screenshots
   wixl msitools osslsigncode zip unzip openssl  # make windows-package and its tests
   xvfb xauth fonts-dejavu-core fonts-liberation2
   fontconfig fonts-dejavu-extra  # the text-fit test: fc-list, a narrower face beside DejaVu Sans
@@ -26,11 +27,18 @@ for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
-echo "Installing: ${missing[*]}"
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Russian UTF-8 locale the window tests run Wine in.
+if ! locale -a | grep -qi '^ru_RU\.utf-\?8$'; then
+  "${sudo[@]}" sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+  "${sudo[@]}" locale-gen >/dev/null
+fi

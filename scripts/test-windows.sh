@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs zenor9.exe (from `make windows`) under Wine against registers on
-# pseudo-terminals, beside the Linux build: the tests labelled `windows`.
+# Runs zenor9.exe and zenor9-prefix.exe (from `make windows`) under Wine against
+# registers on pseudo-terminals, beside the Linux build: the tests labelled
+# `windows`. The window program's tests draw on Xvfb servers of their own.
 #
 # Wine gets a fresh private prefix in the Windows build folder, headless. Its
 # COM1 to COM4 and COM12 are mapped in HKLM\Software\Wine\Ports to links in the
@@ -45,6 +46,10 @@ fail() {
 }
 
 [[ -f "$ZENOR9_WINDOWS_EXE" ]] || fail "$ZENOR9_WINDOWS_EXE is missing: run make windows"
+# The window tests run Wine in Russian: the bitmap "MS Sans Serif" shows
+# Cyrillic only in a code page 1251 locale, and with no UTF-8 locale the titles
+# reach X as "???".
+locale -a | grep -qi '^ru_RU\.utf-\?8$' || fail "no ru_RU.UTF-8 locale: run scripts/install-deps.sh"
 
 # A new prefix whose registry holds the port mapping from the start: Wine
 # rewrites dosdevices/comN from HKLM\Software\Wine\Ports at each session start.
@@ -62,6 +67,9 @@ new_prefix() {
   } >"$WINEPREFIX/system.reg"
   wineboot -i >/dev/null 2>&1
   wineserver -w
+  # Debian's Wine does not look in /usr/share/wine/fonts (fonts-wine): without
+  # these, "MS Sans Serif" and the message boxes' fonts are missing.
+  ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 }
 
 # Each mapped COMn must lead to its link, and no link to a real device.
@@ -85,7 +93,7 @@ check_ports() {
 started=$(date +%s%N)
 new_prefix &
 prefix_job=$!
-cmake --build "$build" -j "${JOBS:-$(nproc)}" --target zenor9 windows_tests
+cmake --build "$build" -j "${JOBS:-$(nproc)}" --target zenor9 windows_tests window_tests
 wait "$prefix_job" || fail "no Wine prefix could be made in $WINEPREFIX"
 check_ports
 echo "test-windows: fresh Wine prefix and the Linux build in $((($(date +%s%N) - started) / 1000000)) ms"

@@ -240,6 +240,51 @@ std::string Wine::RunOnTerminal(const std::vector<std::string>& args) const {
   return shown;
 }
 
+pid_t Wine::StartOnDisplay(const std::string& exe, const std::vector<std::string>& args,
+                           const std::string& display, const std::string& output) const {
+  if (!UnsafePorts().empty()) return -1;
+  // The windows want a real Russian locale whatever the runs' own: Cyrillic in
+  // Wine's bitmap fonts and in the titles X sees.
+  std::vector<std::string> environment = WineEnvironment(prefix_, "ru_RU.UTF-8");
+  environment.push_back("DISPLAY=" + display);
+  environment.push_back("LC_ALL=ru_RU.UTF-8");
+  std::vector<std::string> argv{"/usr/bin/wine", exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Start(argv, environment, {"/dev/null", output + ".out", output + ".err"});
+}
+
+ChildResult Wine::RunOnDisplay(const std::string& exe, const std::vector<std::string>& args,
+                               const std::string& display) const {
+  const std::string output =
+      (fs::temp_directory_path() / ("zenor9-wine-gui-" + std::to_string(::getpid()))).string();
+  ChildResult result;
+  const pid_t pid = StartOnDisplay(exe, args, display, output);
+  if (pid < 0) return result;
+  double cpuMs = 0;
+  result.exitCode =
+      WaitForExit(pid, cpuMs, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
+  result.out = WithoutCarriageReturns(Contents(output + ".out"));
+  result.err = WithoutCarriageReturns(Contents(output + ".err"));
+  std::error_code error;
+  fs::remove(output + ".out", error);
+  fs::remove(output + ".err", error);
+  return result;
+}
+
+int Wine::WaitForEnd(pid_t pid, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 std::vector<std::string> Wine::Argv(const std::vector<std::string>& args) const {
   std::vector<std::string> argv{"/usr/bin/wine", exe_};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -2,6 +2,8 @@
 // prepares, with the prefix's COM ports pointed at the tests' pseudo-terminals.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -40,7 +42,21 @@ class Wine {
   // the console sent the terminal (escape sequences included).
   std::string RunOnTerminal(const std::vector<std::string>& args) const;
 
+  // Starts a Windows program without waiting for it, drawing on the X display
+  // `display`, in a Russian locale (ru_RU.UTF-8: Cyrillic in Wine's bitmap fonts
+  // and in the titles X sees); its output goes to `output`.out and .err. -1
+  // when refused, as Run refuses, or when it could not start.
+  pid_t StartOnDisplay(const std::string& exe, const std::vector<std::string>& args,
+                       const std::string& display, const std::string& output) const;
+  // The same, to its end (60 s at most); its stdout, line ends made "\n".
+  ChildResult RunOnDisplay(const std::string& exe, const std::vector<std::string>& args,
+                           const std::string& display) const;
+  // Waits up to `timeoutMs` for a started program to end: its exit code, -1
+  // when it did not end (it is then killed).
+  static int WaitForEnd(pid_t pid, int timeoutMs);
+
   const std::string& Prefix() const { return prefix_; }
+  const std::string& Exe() const { return exe_; }
   // The Unix locale of the runs, which makes Wine's UI language: Russian, as
   // most users have it, unless a test asks for another ("en_US.UTF-8").
   void UseLocale(std::string locale) { locale_ = std::move(locale); }

@@ -1,0 +1,325 @@
+#include "win32/controls.h"
+
+#include <commctrl.h>
+
+#include "handlers/spin_field.h"
+#include "win32/image_ids.h"
+#include "win32/text.h"
+
+namespace zenor9::win32 {
+
+namespace {
+
+constexpr int kSpinButtonWidth = 15;  // at 96 dpi
+// The panel's window extra bytes: its font, then its text colour.
+constexpr int kPanelFontSlot = 0;
+constexpr int kPanelColorSlot = sizeof(LONG_PTR);
+
+HFONT FontOf(HWND window) {
+  return reinterpret_cast<HFONT>(GetWindowLongPtrW(window, kPanelFontSlot));
+}
+
+LRESULT StoreFont(HWND window, WPARAM font, LPARAM redraw) {
+  SetWindowLongPtrW(window, kPanelFontSlot, static_cast<LONG_PTR>(font));
+  if (LOWORD(redraw) != 0) InvalidateRect(window, nullptr, TRUE);
+  return 0;
+}
+
+// The notifications that a control sends its parent, which a panel hands on to
+// the window that handles them.
+bool IsParentNotification(UINT message) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_DRAWITEM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void PaintPanel(HWND panel, HDC dc, RECT area) {
+  DrawEdge(dc, &area, BDR_RAISEDINNER, BF_RECT);
+  const std::wstring text = WindowText(panel);
+  if (!text.empty()) {
+    HGDIOBJ oldFont = SelectObject(dc, FontOf(panel));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, static_cast<COLORREF>(GetWindowLongPtrW(panel, kPanelColorSlot)));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+  }
+}
+
+// Paints over the window's face colour, which fills it first.
+using Painter = void (*)(HWND window, HDC dc, RECT area);
+
+// The messages of a window that paints its own text in its own font: the
+// panel and the footer label. Both are opaque.
+LRESULT TextWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Painter paint) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT fills the whole window
+    case WM_PAINT: {
+      PAINTSTRUCT paintStruct;
+      HDC dc = BeginPaint(window, &paintStruct);
+      RECT area;
+      GetClientRect(window, &area);
+      FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+      paint(window, dc, area);
+      EndPaint(window, &paintStruct);
+      return 0;
+    }
+    case WM_SETTEXT: {
+      const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+      InvalidateRect(window, nullptr, TRUE);
+      return result;
+    }
+    case WM_SETFONT:
+      return StoreFont(window, wParam, lParam);
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(FontOf(window));
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsParentNotification(message)) return SendMessageW(GetParent(panel), message, wParam, lParam);
+  if (message == WM_CREATE) {
+    SetWindowLongPtrW(panel, kPanelColorSlot, static_cast<LONG_PTR>(GetSysColor(COLOR_BTNTEXT)));
+    return 0;
+  }
+  return TextWindowProc(panel, message, wParam, lParam, PaintPanel);
+}
+
+void PaintShadowLabel(HWND label, HDC dc, RECT area) {
+  const std::wstring text = WindowText(label);
+  HGDIOBJ oldFont = SelectObject(dc, FontOf(label));
+  SetBkMode(dc, TRANSPARENT);
+  RECT shadow = area;
+  OffsetRect(&shadow, -1, -1);
+  constexpr UINT kFormat = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
+  SetTextColor(dc, RGB(0, 0, 0));
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shadow, kFormat);
+  SetTextColor(dc, RGB(255, 255, 255));
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kFormat);
+  SelectObject(dc, oldFont);
+}
+
+LRESULT CALLBACK ShadowLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCHITTEST) return HTTRANSPARENT;
+  return TextWindowProc(label, message, wParam, lParam, PaintShadowLabel);
+}
+
+void RegisterClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, int extraBytes) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.cbWndExtra = extraBytes;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = name;
+  RegisterClassExW(&windowClass);
+}
+
+// The spin edit's range, kept with the edit as a window property.
+constexpr wchar_t kRangeMinProperty[] = L"Zenor9SpinMin";
+constexpr wchar_t kRangeMaxProperty[] = L"Zenor9SpinMax";
+constexpr wchar_t kSpinButtonProperty[] = L"Zenor9SpinButton";
+constexpr UINT_PTR kSpinSubclassId = 1;
+
+SpinRange RangeOf(HWND edit) {
+  return {static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(edit, kRangeMinProperty))),
+          static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(edit, kRangeMaxProperty)))};
+}
+
+// Leaving the field for another control of its window brings a value outside
+// the range back into it; a message box or another program taking over leaves
+// the text as the user typed it.
+void EnforceRangeOnLeaving(HWND edit, HWND next) {
+  if (next == nullptr || GetAncestor(next, GA_ROOT) != GetAncestor(edit, GA_ROOT)) return;
+  if (const auto text = TextBroughtIntoRange(Utf8(WindowText(edit)), RangeOf(edit))) {
+    SetSpinEditText(edit, Wide(*text));
+  }
+}
+
+LRESULT CALLBACK SpinEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                              UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+  switch (message) {
+    case WM_KEYDOWN:
+      if (wParam == VK_UP || wParam == VK_DOWN) {
+        StepSpinEdit(edit, wParam == VK_UP ? 1 : -1);
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      if (!SpinFieldAccepts(static_cast<char32_t>(wParam))) {
+        MessageBeep(MB_OK);
+        return 0;
+      }
+      break;
+    case WM_KILLFOCUS:
+      EnforceRangeOnLeaving(edit, reinterpret_cast<HWND>(wParam));
+      break;
+    case WM_ENABLE:
+      EnableWindow(SpinButtonOf(edit), static_cast<BOOL>(wParam));
+      break;
+    case WM_NCDESTROY:
+      RemovePropW(edit, kRangeMinProperty);
+      RemovePropW(edit, kRangeMaxProperty);
+      RemovePropW(edit, kSpinButtonProperty);
+      RemoveWindowSubclass(edit, SpinEditProc, kSpinSubclassId);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(edit, message, wParam, lParam);
+}
+
+// The largest strip whose images are no larger than `size` (at least the 32
+// pixel one): images are drawn centred on buttons that may be a little larger.
+struct ImageStrip {
+  int resource;
+  int size;
+};
+ImageStrip StripFor(int size) {
+  constexpr ImageStrip kStrips[] = {
+      {ZENOR9_TOOLS_64, 64}, {ZENOR9_TOOLS_48, 48}, {ZENOR9_TOOLS_40, 40}, {ZENOR9_TOOLS_32, 32}};
+  for (const ImageStrip& strip : kStrips) {
+    if (strip.size <= size) return strip;
+  }
+  return kStrips[3];
+}
+
+}  // namespace
+
+void RegisterControlClasses(HINSTANCE instance) {
+  RegisterClass(instance, kPanelClass, PanelProc, 2 * sizeof(LONG_PTR));
+  RegisterClass(instance, kShadowLabelClass, ShadowLabelProc, 2 * sizeof(LONG_PTR));
+}
+
+void SetPanelTextColor(HWND panel, COLORREF color) {
+  SetWindowLongPtrW(panel, kPanelColorSlot, static_cast<LONG_PTR>(color));
+  InvalidateRect(panel, nullptr, TRUE);
+}
+
+HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
+                    DWORD style) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  HWND edit = CreateWindowExW(
+      WS_EX_CLIENTEDGE, L"EDIT", text, WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | style, 0,
+      0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  // The up-down only reports clicks (UDN_DELTAPOS, which the window refuses
+  // after stepping the text itself); it never writes the edit's text.
+  HWND button = CreateWindowExW(
+      0, UPDOWN_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id + kSpinButtonIdOffset)), instance, nullptr);
+  SendMessageW(button, UDM_SETRANGE32, 0, 100);
+  SendMessageW(button, UDM_SETPOS32, 0, 50);
+  SetPropW(edit, kRangeMinProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(range.min)));
+  SetPropW(edit, kRangeMaxProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(range.max)));
+  SetPropW(edit, kSpinButtonProperty, button);
+  SetWindowSubclass(edit, SpinEditProc, kSpinSubclassId, 0);
+  PlaceSpinEdit(edit, rect);
+  if ((style & WS_DISABLED) != 0) EnableWindow(button, FALSE);
+  return edit;
+}
+
+HWND SpinButtonOf(HWND edit) {
+  return static_cast<HWND>(GetPropW(edit, kSpinButtonProperty));
+}
+
+void PlaceSpinEdit(HWND edit, const Rect& rect) {
+  const int dpi = static_cast<int>(GetDpiForWindow(edit));
+  const int buttonWidth = Scale(kSpinButtonWidth, dpi);
+  MoveWindow(edit, rect.left, rect.top, rect.width - buttonWidth, rect.height, TRUE);
+  MoveWindow(SpinButtonOf(edit), rect.left + rect.width - buttonWidth, rect.top, buttonWidth,
+             rect.height, TRUE);
+}
+
+void SetSpinEditText(HWND edit, const std::wstring& text) {
+  if (WindowText(edit) != text) SetWindowTextW(edit, text.c_str());
+}
+
+void StepSpinEdit(HWND edit, int delta) {
+  if (IsWindowEnabled(edit)) {
+    SetSpinEditText(edit, Wide(SteppedText(Utf8(WindowText(edit)), delta, RangeOf(edit))));
+  }
+}
+
+HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonSpec> buttons, int dpi) {
+  HWND toolBar =
+      CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
+                      WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
+                          CCS_NORESIZE | CCS_NOPARENTALIGN,
+                      0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                      GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(toolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  SizeToolBar(toolBar, buttons, dpi);
+  for (const ToolButtonSpec& spec : buttons) {
+    TBBUTTON button{};
+    button.idCommand = spec.id;
+    if (spec.id == 0) {
+      button.iBitmap = Scale(spec.width, dpi);  // a divider's width
+      button.fsStyle = BTNS_SEP;
+    } else {
+      button.iBitmap = spec.image;
+      button.fsState = TBSTATE_ENABLED;
+      button.fsStyle = BTNS_BUTTON;
+    }
+    SendMessageW(toolBar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+  }
+  return toolBar;
+}
+
+void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi) {
+  const ImageStrip strip = StripFor(Scale(kToolImageSize, dpi));
+  const int image = strip.size;
+  // 32-bit images with their own alpha: the image list needs no mask.
+  HIMAGELIST images = ImageList_Create(image, image, ILC_COLOR32, 4, 0);
+  HBITMAP bitmap =
+      static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(strip.resource),
+                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  ImageList_Add(images, bitmap, nullptr);
+  DeleteObject(bitmap);
+  HIMAGELIST old = reinterpret_cast<HIMAGELIST>(
+      SendMessageW(toolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images)));
+  if (old != nullptr) ImageList_Destroy(old);
+  const int width = Scale(kToolButtonWidth, dpi);
+  const int height = Scale(kToolButtonHeight, dpi);
+  SendMessageW(toolBar, TB_SETBITMAPSIZE, 0, MAKELPARAM(image, image));
+  SendMessageW(toolBar, TB_SETPADDING, 0, MAKELPARAM(width - image, height - image));
+  SendMessageW(toolBar, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
+  // A divider's width is its image index; it changes with the DPI too.
+  int index = 0;
+  for (const ToolButtonSpec& spec : buttons) {
+    if (spec.id == 0) {
+      TBBUTTONINFOW info{};
+      info.cbSize = sizeof info;
+      info.dwMask = TBIF_BYINDEX | TBIF_SIZE;
+      info.cx = static_cast<WORD>(Scale(spec.width, dpi));
+      SendMessageW(toolBar, TB_SETBUTTONINFOW, index, reinterpret_cast<LPARAM>(&info));
+    }
+    ++index;
+  }
+}
+
+const wchar_t* ToolButtonHint(int id) {
+  for (const ToolButtonSpec& spec : ToolButtons()) {
+    if (spec.id == id && id != 0) return spec.hint;
+  }
+  return nullptr;
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+}  // namespace zenor9::win32

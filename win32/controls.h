@@ -1,0 +1,58 @@
+// The control kinds that Windows does not offer as they are: the panel with its
+// one-pixel raised bevel (and the status line, a panel showing its text), the
+// footer label with its one-pixel shadow, the integer spin edit, and the flat
+// tool bar with its images.
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+#include <string>
+
+#include "handlers/spin_field.h"
+#include "win32/layout.h"
+
+namespace zenor9::win32 {
+
+// Registers the window classes below; once per process.
+void RegisterControlClasses(HINSTANCE instance);
+
+// A panel: the face colour, a raised bevel one pixel wide, and its window text
+// on one line, centred, in its font (WM_SETFONT) and text colour. Notifications
+// of the controls it holds go on to its own parent.
+inline constexpr wchar_t kPanelClass[] = L"Zenor9Panel";
+void SetPanelTextColor(HWND panel, COLORREF color);
+
+// The footer label: opaque, its text first in black one pixel up and to the
+// left, then in white in its place.
+inline constexpr wchar_t kShadowLabelClass[] = L"Zenor9ShadowLabel";
+
+// The integer spin edit: an edit control and an up-down control at its right
+// end. The edit holds the text, which alone stores the value; the up-down only
+// reports clicks. Every change of the text reaches the parent as EN_CHANGE.
+inline constexpr int kSpinButtonIdOffset = 1000;  // the up-down's id: the edit's plus this
+// Creates both controls inside `rect`; returns the edit.
+HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
+                    DWORD style);
+// The up-down control that belongs to the spin edit `edit`.
+HWND SpinButtonOf(HWND edit);
+// Writes the text as it is, unless it is already there: a text that stays as
+// it was runs no change event.
+void SetSpinEditText(HWND edit, const std::wstring& text);
+// Steps the value by `delta` from the value as read, within the range; nothing
+// when disabled.
+void StepSpinEdit(HWND edit, int delta);
+// Places the edit and its up-down inside `rect`.
+void PlaceSpinEdit(HWND edit, const Rect& rect);
+
+// The flat tool bar: buttons of 39 by 38 pixels with 32 by 32 images at 96 dpi,
+// dividers, tooltips with each button's hint. It takes no keyboard focus.
+HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonSpec> buttons, int dpi);
+// Loads the images and sizes the buttons for `dpi`.
+void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi);
+// The hint of tool button `id`, for the tooltip; nullptr when it has none.
+const wchar_t* ToolButtonHint(int id);
+
+std::wstring WindowText(HWND window);
+
+}  // namespace zenor9::win32

@@ -1,0 +1,342 @@
+#include "win32/form.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+#include "handlers/spin_field.h"
+#include "resource_ids.h"  // the application icon
+#include "win32/controls.h"
+#include "win32/image_ids.h"
+
+namespace zenor9::win32 {
+
+namespace {
+
+void RegisterFormClass(const wchar_t* name, WNDPROC procedure, bool withIcon) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (GetClassInfoExW(instance, name, &existing)) return;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  if (withIcon) windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ZENOR9_APP_ICON));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = name;
+  RegisterClassExW(&windowClass);
+}
+
+SpinRange RangeOf(int id) {
+  const std::optional<Control> control = ControlOf(id);
+  return control ? SpinRangeOf(*control) : SpinRange{};
+}
+
+DWORD ButtonStyle(Kind kind) {
+  switch (kind) {
+    case Kind::CheckBox:
+      return BS_AUTOCHECKBOX;
+    case Kind::RadioButton:
+      return BS_AUTORADIOBUTTON;
+    default:
+      return BS_PUSHBUTTON;
+  }
+}
+
+HMENU IdOf(int id) {
+  return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+}
+
+// The footer label sizes itself to its text, one pixel more each way for the
+// shadow.
+SIZE TextSize(HWND label, HFONT font) {
+  const std::wstring text = WindowText(label);
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  return {size.cx + 1, size.cy + 1};
+}
+
+bool IsToolButton(int id) {
+  return ToolButtonHint(id) != nullptr;
+}
+
+}  // namespace
+
+Form::Form(const WindowSpec& spec, const wchar_t* className, DWORD style, DWORD exStyle, HWND owner)
+    : spec_(spec), style_(style), exStyle_(exStyle) {
+  // A window without a system menu shows no icon either.
+  RegisterFormClass(className, Procedure, (style & WS_SYSMENU) != 0);
+  window_ = CreateWindowExW(exStyle, className, spec.caption, style, 0, 0, 0, 0, owner, nullptr,
+                            GetModuleHandleW(nullptr), this);
+  dpi_ = static_cast<int>(GetDpiForWindow(window_));
+  fonts_ = std::make_unique<Fonts>(dpi_);
+  CreateControls();
+  Layout();
+  SizeWindow(nullptr);
+}
+
+Form::~Form() {
+  if (IsWindow(window_)) DestroyWindow(window_);
+}
+
+HWND Form::ControlWindow(int id) const {
+  const auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+std::wstring Form::Text(int id) const {
+  return WindowText(ControlWindow(id));
+}
+
+void Form::SetText(int id, const std::wstring& text) {
+  if (const ControlSpec* spec = FindControl(id); spec != nullptr && spec->kind == Kind::SpinEdit) {
+    SetSpinEditText(ControlWindow(id), text);
+    return;
+  }
+  SetWindowTextW(ControlWindow(id), text.c_str());
+}
+
+bool Form::Checked(int id) const {
+  return SendMessageW(ControlWindow(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Form::SetChecked(int id, bool checked) {
+  const ControlSpec* spec = FindControl(id);
+  if (checked && spec != nullptr && spec->kind == Kind::RadioButton) {
+    for (const ControlSpec& other : spec_.controls) {
+      if (other.kind == Kind::RadioButton && other.id != id) {
+        SendMessageW(ControlWindow(other.id), BM_SETCHECK, BST_UNCHECKED, 0);
+      }
+    }
+  }
+  SendMessageW(ControlWindow(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Form::Enabled(int id) const {
+  if (IsToolButton(id))
+    return SendMessageW(ControlWindow(kToolBar), TB_ISBUTTONENABLED, id, 0) != 0;
+  return IsWindowEnabled(ControlWindow(id)) != FALSE;
+}
+
+void Form::SetEnabled(int id, bool enabled) {
+  if (IsToolButton(id)) {
+    SendMessageW(ControlWindow(kToolBar), TB_ENABLEBUTTON, id,
+                 MAKELPARAM(enabled ? TRUE : FALSE, 0));
+    return;
+  }
+  EnableWindow(ControlWindow(id), enabled ? TRUE : FALSE);  // a spin edit's button follows its edit
+}
+
+void Form::SetToolTip(int id, const std::wstring& text) {
+  if (toolTip_ == nullptr) {
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
+                               0, 0, 0, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(ControlWindow(id));
+  // Replaced whole: the tool's text is copied in when it is added.
+  SendMessageW(toolTip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Form::RepaintNow(int id) {
+  RedrawWindow(ControlWindow(id), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void Form::FocusOnActivation(int id) {
+  focus_ = ControlWindow(id);
+}
+
+void Form::ShowCentred() {
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& screen = monitor.rcMonitor;
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  SetWindowPos(window_, nullptr, screen.left + (screen.right - screen.left - width) / 2,
+               screen.top + (screen.bottom - screen.top - height) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+}
+
+LRESULT Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Form::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    form->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    form->window_ = nullptr;
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  return form->Dispatch(message, wParam, lParam);
+}
+
+LRESULT Form::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      // Enter and Escape reach a window through the dialog manager as IDOK and
+      // IDCANCEL; no control has those identifiers, and the forms have neither
+      // a default nor a cancel button.
+      const int id = LOWORD(wParam);
+      if (id != IDOK && id != IDCANCEL) OnCommand(id, HIWORD(wParam));
+      return 0;
+    }
+    case WM_NOTIFY:
+      return Notify(*reinterpret_cast<const NMHDR*>(lParam), lParam);
+    case WM_ACTIVATE:
+      Activate(wParam);
+      return 0;
+    case WM_DPICHANGED: {
+      dpi_ = LOWORD(wParam);
+      // The old fonts go only once every control has the new ones.
+      const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_));
+      Layout();
+      SizeWindow(reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    }
+    default:
+      return Handle(message, wParam, lParam);
+  }
+}
+
+LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
+  if (header.code == TTN_GETDISPINFOW) {
+    auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+    if (const wchar_t* hint = ToolButtonHint(static_cast<int>(header.idFrom))) {
+      info->lpszText = const_cast<wchar_t*>(hint);
+    }
+    return 0;
+  }
+  if (header.code == UDN_DELTAPOS) {
+    // A click on the spin button: the focus goes into the field, which steps
+    // its own text; the up-down's position never moves.
+    HWND edit = ControlWindow(static_cast<int>(header.idFrom) - kSpinButtonIdOffset);
+    if (edit != nullptr && IsWindowEnabled(edit)) {
+      if (GetFocus() != edit) SetFocus(edit);
+      StepSpinEdit(edit, reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta > 0 ? 1 : -1);
+    }
+    return 1;
+  }
+  return 0;
+}
+
+// A window that is not a dialog would take the keyboard focus itself on each
+// activation; the form gives it back to the control that had it, as dialogs do.
+void Form::Activate(WPARAM state) {
+  const bool active = LOWORD(state) != WA_INACTIVE;
+  if (!active) {
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window_, focus)) focus_ = focus;
+  } else if (focus_ != nullptr && IsWindowEnabled(focus_) && HIWORD(state) == 0) {
+    SetFocus(focus_);
+  }
+  OnActivate(active);
+}
+
+void Form::CreateControls() {
+  for (const ControlSpec& spec : spec_.controls) {
+    HWND parent = spec.parent == kNoParent ? window_ : ControlWindow(spec.parent);
+    controls_[spec.id] = CreateControl(spec, parent);
+  }
+}
+
+HWND Form::CreateControl(const ControlSpec& spec, HWND parent) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  DWORD style = WS_CHILD | WS_VISIBLE;
+  if (spec.tabStop) style |= WS_TABSTOP;
+  if (spec.group) style |= WS_GROUP;
+  if (spec.disabled) style |= WS_DISABLED;
+  HWND control = nullptr;
+  switch (spec.kind) {
+    case Kind::Panel:
+    case Kind::StatusPanel:
+      control = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, spec.text, style, 0, 0, 0, 0,
+                                parent, IdOf(spec.id), instance, nullptr);
+      if (spec.kind == Kind::StatusPanel) SetPanelTextColor(control, RGB(0, 0, 255));
+      break;
+    case Kind::ToolBar:
+      control = CreateToolBar(parent, spec.id, ToolButtons(), dpi_);
+      break;
+    case Kind::SpinEdit:
+      // The up-down gets the next identifier range (see kSpinButtonIdOffset).
+      control = CreateSpinEdit(parent, spec.id, Scale(spec.rect, dpi_), spec.text, RangeOf(spec.id),
+                               style);
+      break;
+    case Kind::Label:
+      control = CreateWindowExW(0, L"STATIC", spec.text, style | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+                                0, 0, 0, parent, IdOf(spec.id), instance, nullptr);
+      break;
+    case Kind::ShadowLabel:
+      control = CreateWindowExW(0, kShadowLabelClass, spec.text, style, 0, 0, 0, 0, parent,
+                                IdOf(spec.id), instance, nullptr);
+      break;
+    case Kind::CheckBox:
+    case Kind::RadioButton:
+    case Kind::PushButton:
+      control = CreateWindowExW(0, L"BUTTON", spec.text, style | ButtonStyle(spec.kind), 0, 0, 0, 0,
+                                parent, IdOf(spec.id), instance, nullptr);
+      if (spec.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+      break;
+  }
+  return control;
+}
+
+void Form::Layout() {
+  for (const ControlSpec& spec : spec_.controls) {
+    HWND control = ControlWindow(spec.id);
+    const Rect place = Scale(spec.rect, dpi_);
+    HFONT font = fonts_->Form();
+    if (spec.kind == Kind::StatusPanel) font = fonts_->Status();
+    if (spec.kind == Kind::ShadowLabel) font = fonts_->Notice();
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (spec.kind == Kind::SpinEdit) {
+      PlaceSpinEdit(control, place);
+      continue;
+    }
+    if (spec.kind == Kind::ToolBar) SizeToolBar(control, ToolButtons(), dpi_);
+    const SIZE size =
+        spec.kind == Kind::ShadowLabel ? TextSize(control, font) : SIZE{place.width, place.height};
+    MoveWindow(control, place.left, place.top, size.cx, size.cy, TRUE);
+  }
+}
+
+void Form::SizeWindow(const RECT* suggested) {
+  RECT frame{0, 0, Scale(spec_.clientWidth, dpi_), Scale(spec_.clientHeight, dpi_)};
+  AdjustWindowRectExForDpi(&frame, style_, FALSE, exStyle_, static_cast<UINT>(dpi_));
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  int left = 0;
+  int top = 0;
+  if (suggested != nullptr) {
+    left = suggested->left;
+    top = suggested->top;
+  } else {
+    flags |= SWP_NOMOVE;
+  }
+  SetWindowPos(window_, nullptr, left, top, frame.right - frame.left, frame.bottom - frame.top,
+               flags);
+}
+
+}  // namespace zenor9::win32
