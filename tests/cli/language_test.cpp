@@ -181,6 +181,12 @@ TEST(LanguageTest, ALinkFailureEndsWithTheNextStep) {
   emu::Line empty;
   emu::PtyHost emptyHost(empty);
   ASSERT_TRUE(emptyHost.Start());
+  // An adapter that holds answers 16 ms: net 7's echo comes during net 8's probe.
+  emu::Line slow;
+  slow.AddRegister(7);
+  slow.SetAdapterLatency(16);
+  emu::PtyHost slowHost(slow);
+  ASSERT_TRUE(slowHost.Start());
   const std::string nowhere = "/nonexistent/zenor9-adapter";
   struct Case {
     std::vector<std::string> args;
@@ -195,10 +201,17 @@ TEST(LanguageTest, ALinkFailureEndsWithTheNextStep) {
       {{"--port", "COM3", "--net", "12", "read"},
        "Дальше: zenor9 doctor --port COM3 --net 12 скажет, что мешает связи"},
       {{"--port", "COM2", "--net", "7", "read"}, ""},  // firmware, not the link
+      {{"--port", "COM4", "read"},
+       "Дальше: поиск остановило запоздавшее эхо сетевого номера 7: zenor9 read --port COM4 "
+       "--net 7"},
+      {{"--port", "COM4", "write", "21"},
+       "Дальше: поиск остановило запоздавшее эхо сетевого номера 7: zenor9 write 21 --port COM4 "
+       "--net 7"},
   };
   const Environment environment = {{"ZENOR9_COM9", nowhere},
                                    {"ZENOR9_COM2", host.DevicePath()},
-                                   {"ZENOR9_COM3", emptyHost.DevicePath()}};
+                                   {"ZENOR9_COM3", emptyHost.DevicePath()},
+                                   {"ZENOR9_COM4", slowHost.DevicePath()}};
   for (const Case& c : cases) {
     const std::string name = ::testing::PrintToString(c.args);
     const ChildResult text = RunZenor9(c.args, environment);
