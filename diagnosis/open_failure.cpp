@@ -9,13 +9,20 @@ using i18n::Tr;
 
 namespace {
 
+// The programs that hold the device, and the virtual register that serves it
+// (which keeps it open without keeping anyone out) named as such.
 std::string HoldersText(const std::vector<ProcessInfo>& holders) {
-  std::string text;
+  std::string programs;
+  std::string registers;
   for (const ProcessInfo& holder : holders) {
-    if (!text.empty()) text += ", ";
-    text += Tr("%s (pid %s)", holder.name, holder.pid);
+    if (holder.virtualRegister) {
+      registers += "; " + Tr("the virtual register zenor9 sim (pid %s) serves this device",
+                             holder.pid);
+    } else {
+      programs += (programs.empty() ? ": " : ", ") + Tr("%s (pid %s)", holder.name, holder.pid);
+    }
   }
-  return text;
+  return programs + registers;
 }
 
 }  // namespace
@@ -25,9 +32,7 @@ std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
   std::string text = Tr(PortFailureText(failure));
   switch (failure) {
     case PortFailure::Busy:
-      if (const std::string holders = HoldersText(ProcessesHolding(device)); !holders.empty()) {
-        text += ": " + holders;
-      }
+      text += HoldersText(ProcessesHolding(device));
       break;
     case PortFailure::PermissionDenied:
       if (const std::string hint = GroupHint(device); !hint.empty()) text += "; " + hint;

@@ -10,7 +10,8 @@ namespace zenor9::diag {
 
 struct ProcessInfo {
   int pid = 0;
-  std::string name;  // the program's name, as the system shows it
+  std::string name;              // the program's name, as the system shows it
+  bool virtualRegister = false;  // `zenor9 sim`, which keeps its own device open
 };
 
 // Whether the device is there (nothing is opened).

@@ -27,6 +27,16 @@ std::string ProcessName(const fs::path& processDir) {
   return name;
 }
 
+// `zenor9 sim`: the virtual register keeps its pseudo-terminal's device open
+// for the whole run, so it is among the holders of a device it serves.
+bool IsVirtualRegister(const fs::path& processDir) {
+  std::ifstream in(processDir / "cmdline", std::ios::binary);
+  std::vector<std::string> arguments;
+  for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
+  return arguments.size() > 1 && fs::path(arguments.front()).filename() == "zenor9" &&
+         std::find(arguments.begin() + 1, arguments.end(), "sim") != arguments.end();
+}
+
 bool OpensDevice(const fs::path& fdDir, dev_t device) {
   std::error_code error;
   for (const fs::directory_entry& fd : fs::directory_iterator(fdDir, error)) {
@@ -80,7 +90,8 @@ std::vector<ProcessInfo> ProcessesHolding(const std::string& device) {
     if (!IsNumber(name) || std::stoi(name) == self) continue;
     // Another user's descriptors stay hidden: such a holder is not seen.
     if (OpensDevice(process.path() / "fd", wanted.st_rdev)) {
-      holders.push_back({std::stoi(name), ProcessName(process.path())});
+      holders.push_back(
+          {std::stoi(name), ProcessName(process.path()), IsVirtualRegister(process.path())});
     }
   }
   std::sort(holders.begin(), holders.end(),

@@ -278,6 +278,28 @@ TEST_F(CliTest, AHolderInAnotherProcessIsNamedWithItsPid) {
       << object.dump();
 }
 
+// zenor9 sim keeps its pseudo-terminal open as long as it serves it: among the
+// holders of a port that another program keeps for itself it is named as the
+// virtual register, not as a program that holds the port.
+TEST(CliSimTest, TheVirtualRegisterIsNamedAsSuchAmongTheHolders) {
+  testing::BackgroundZenor9 sim({"sim", "--net", "7"});
+  const std::string device = sim.ReadLine(5000);
+  ASSERT_FALSE(device.empty());
+  SerialChannel holder;
+  ASSERT_TRUE(OpenChannelDevice(device, holder));
+
+  const ChildResult held = RunZenor9({"--port", device, "--net", "7", "read"});
+  EXPECT_EQ(held.exitCode, 3);
+  EXPECT_NE(held.err.find(device + ": занят другой программой: cli_tests (pid " +
+                          std::to_string(::getpid()) +
+                          "); это устройство обслуживает виртуальная ККМ zenor9 sim (pid " +
+                          std::to_string(sim.Pid()) + ")\n"),
+            std::string::npos)
+      << held.err;
+  CloseChannel(holder);
+  EXPECT_EQ(sim.Stop(SIGTERM).exitCode, 0);
+}
+
 // Bad arguments, each run as it stands and with --json: a usage error with a
 // short message that names what was wrong, on stderr alone or as the one JSON
 // object on stdout, and not a byte on the line.
