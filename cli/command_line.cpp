@@ -34,7 +34,8 @@ const char* ExitCodeMeaning(int code) {
       {kExitOk, N_("success")},
       {kExitFailed, N_("no link with the register, or the command failed")},
       {kExitUsage, N_("usage error (nothing was sent)")},
-      {kExitPortUnavailable, N_("port unavailable (missing, or held by another program)")},
+      {kExitPortUnavailable,
+       N_("port unavailable (missing, held by another program, or no device in the COM map)")},
       {kExitUnsupportedFirmware,
        N_("firmware not supported (only version code 105, firmware 1.0.5)")},
       {kExitVerifyMismatch, N_("write --verify read back other values than written")},
@@ -77,9 +78,11 @@ cells and the --verify read-back; a failure of it keeps its own exit code.)");
 
 const char* PortMapHelp() {
   return Tr(R"(COMn stands for the device in the environment variable ZENOR9_COMn when it
-is set, else for the one in the map file (lines COMn=PATH, # starts a comment),
-else for the platform's default. --map rewrites the file in one step and keeps
-its other lines.)");
+is set, else for the one in the map file (lines COMn=PATH; # at the start of a
+line or after a blank starts a comment), else for the platform's default. A
+map that cannot be read, or a COMn whose only line in it is ignored, leaves
+COMn without a device (exit code 3), never the default. --map rewrites the
+file in one step under a lock and keeps its other lines.)");
 }
 
 const char* DoctorHelp() {
@@ -325,11 +328,11 @@ std::string CanonicalPortName(const std::string& port) {
   return number != 0 ? "COM" + std::to_string(number) : port;
 }
 
-std::string DeviceOfPort(const std::string& port) {
+portmap::ComTarget TargetOfPort(const std::string& port) {
   if (const int number = portmap::ComNumberOfName(port); number != 0) {
-    return portmap::ResolveCom(number).device;
+    return portmap::ResolveCom(number);
   }
-  return port;
+  return {port};  // a device path, as given
 }
 
 namespace {
@@ -539,7 +542,8 @@ void AddPortsCommand(CLI::App& app, Invocation& invocation) {
   ports->add_flag("--json", invocation.json, Tr("print one JSON object on stdout"));
   AddPortMapOptions(*ports, invocation);
   ports->footer(Footer(
-      {{{kExitOk}, {kExitFailed, N_("the COM map could not be written")}, {kExitUsage}}, false},
+      {{{kExitOk}, {kExitFailed, N_("the COM map could not be read or written")}, {kExitUsage}},
+       false},
       PortMapHelp()));
   ports->fallthrough();
 }
@@ -611,7 +615,7 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
 
 void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
   invocation.port = CanonicalPortName(options.main.port);
-  invocation.device = DeviceOfPort(options.main.port);
+  invocation.portTarget = TargetOfPort(options.main.port);
   for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;

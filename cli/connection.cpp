@@ -5,8 +5,8 @@
 
 #include "cli/console.h"
 #include "cli/live_output.h"
+#include "cli/port_failure_words.h"
 #include "cli/trace_port.h"
-#include "diagnosis/open_failure.h"
 #include "link/commands.h"
 #include "link/interface_setup.h"
 #include "memmap/prefix_cells.h"
@@ -134,8 +134,17 @@ ProbeObserver ProbeProgressOf(const Target& target) {
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
   Fail(outcome, kExitPortUnavailable, "port-unavailable", Tr(kTextPortUnavailable));
   outcome.reason = PortFailureKey(channel.openFailure);
-  outcome.reasonText = diag::DescribeOpenFailure(outcome.port.value_or(""), channel.openFailure,
-                                                 channel.openFailureDetail);
+  outcome.reasonText = DescribeOpenFailure(outcome.port.value_or(""), channel.openFailure,
+                                           channel.openFailureDetail);
+}
+
+Outcome PortWithoutDevice(const std::string& port, const portmap::ComTarget& target) {
+  Outcome outcome;
+  outcome.port = port;
+  Fail(outcome, kExitPortUnavailable, "port-unavailable", kTextPortUnavailable);
+  outcome.reason = MapFaultKey(target.fault);
+  outcome.reasonText = target.problem;
+  return outcome;
 }
 
 void FailNoLink(Outcome& outcome) {

@@ -13,6 +13,7 @@
 #include "link/channel.h"
 #include "link/net_number.h"
 #include "memmap/ram_list.h"
+#include "portmap/com_map.h"
 #include "prefix/prefix_io.h"
 
 namespace zenor9::cli {
@@ -62,6 +63,9 @@ ProbeObserver ProbeProgressOf(const Target& target);
 
 // The program's message, and the device with the reason it did not open.
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome);
+// The same for `port` (COMn) when the COM map gives it no device: nothing is
+// opened, and the reason names the map or its line.
+Outcome PortWithoutDevice(const std::string& port, const portmap::ComTarget& target);
 void FailNoLink(Outcome& outcome);
 // A stop request ended the work before its end. The outcome says so, unless it
 // already holds a failure of its own, which a stop never hides.

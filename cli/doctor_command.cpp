@@ -2,6 +2,7 @@
 
 #include "cli/connection.h"
 #include "cli/console.h"
+#include "cli/port_failure_words.h"
 #include "diagnosis/doctor.h"
 
 namespace zenor9::cli {
@@ -22,7 +23,7 @@ Outcome DoctorCommand(const std::string& port, const std::string& device,
   Outcome outcome;
   outcome.port = device;
   bool opens = false;
-  std::vector<diag::Check> checks = diag::DeviceChecks(port, device, opens);
+  std::vector<diag::Check> checks = diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
   if (opens) {
     for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
       checks.push_back(check);

@@ -4,6 +4,7 @@
 
 #include "cli/batch_commands.h"
 #include "cli/command_line.h"
+#include "cli/connection.h"
 #include "cli/console.h"
 #include "cli/doctor_command.h"
 #include "cli/live_output.h"
@@ -26,7 +27,12 @@ RegisterJob JobOf(const std::string& command) {
 }
 
 Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
-  Target target{invocation.device, std::nullopt, invocation.trace,
+  const std::string& device = invocation.portTarget.device;
+  if (invocation.portTarget.fault != zenor9::portmap::MapFault::None &&
+      invocation.command != "ports") {
+    return PortWithoutDevice(invocation.port, invocation.portTarget);
+  }
+  Target target{device, std::nullopt, invocation.trace,
                 [&live](const std::string& text) { live.Progress(text); }};
   if (invocation.all || invocation.nets.size() > 1) {
     const BatchRequest request{JobOf(invocation.command), invocation.nets, invocation.all,
@@ -34,9 +40,7 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
     return BatchCommand(target, request, live);
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
-  if (invocation.command == "doctor") {
-    return DoctorCommand(invocation.port, invocation.device, target.net);
-  }
+  if (invocation.command == "doctor") return DoctorCommand(invocation.port, device, target.net);
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);
@@ -44,7 +48,7 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
   if (invocation.command == "write") {
     return WriteCommand(target, invocation.writeValue, invocation.verify);
   }
-  if (!invocation.mapEntry.empty()) return MapComCommand(invocation.mapEntry, DeviceIsPresent);
+  if (!invocation.mapEntry.empty()) return MapComCommand(invocation.mapEntry);
   if (!invocation.unmapName.empty()) return UnmapComCommand(invocation.unmapName);
   return PortsCommand();
 }

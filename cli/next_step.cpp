@@ -45,6 +45,12 @@ void AddNextStep(const Invocation& invocation, Outcome& outcome) {
                           *outcome.lateEchoOf, CommandWithNet(invocation, *outcome.lateEchoOf));
     return;
   }
+  // A COM map that gives the port no device is mended in the map, which the
+  // doctor cannot look into.
+  if (outcome.reason == "map-unreadable" || outcome.reason == "map-line-ignored") {
+    outcome.nextStep = Tr("Next: %s shows the COM map and what is wrong in it", "zenor9 ports");
+    return;
+  }
   std::optional<int> net = FirstNetWithoutLink(outcome);
   if (!net && !IsLinkFailure(outcome.error)) return;
   // The register's own net number, once one was given or found; the doctor

@@ -1,5 +1,6 @@
 // What to do after a failure of the link, said after the message: the doctor on
-// the user's own port, or the net number that a scan ended early missed.
+// the user's own port, the net number that a scan ended early missed, or the
+// COM map when it gives the port no device.
 #pragma once
 
 #include "cli/command_line.h"

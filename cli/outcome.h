@@ -65,6 +65,8 @@ struct Outcome {
   std::optional<nlohmann::ordered_json> comSources;   // ports: where each COMn comes from
   std::optional<std::string> mapFile;                 // ports: this user's COM map file
   std::optional<nlohmann::ordered_json> mapProblems;  // ports: its lines that were ignored
+  std::optional<std::string> mapUnreadable;           // ports: why the map cannot be read
+  std::optional<nlohmann::ordered_json> comProblems;  // ports: why a COMn has no device
   std::optional<nlohmann::ordered_json> checks;       // doctor: one object per check
   std::optional<std::string> warning;                 // said on stderr; the command went on
   std::optional<std::string> reason;  // why the port did not open, a key ("permission-denied")

@@ -1,12 +1,11 @@
 #include "cli/port_listing.h"
 
 #include <algorithm>
-#include <fstream>
 #include <regex>
 #include <system_error>
 
 #include "cli/port_map_command.h"
-#include "link/channel.h"
+#include "diagnosis/sysfs_tty.h"
 
 namespace zenor9::cli {
 
@@ -25,36 +24,6 @@ bool ParsePortName(const std::string& name, PortName& parsed) {
   if (!std::regex_match(name, match, pattern)) return false;
   parsed = {match[1].str(), static_cast<unsigned>(std::stoul(match[2].str()))};
   return true;
-}
-
-bool HasDriver(const fs::path& ttyDir) {
-  std::error_code error;
-  return fs::is_symlink(ttyDir / "device" / "driver", error);
-}
-
-// The driver of the hardware behind a tty. Since Linux 6.3 a UART's tty hangs
-// off the serial core's own devices (bus serial-base, drivers "port" and
-// "ctrl"), which say nothing of the hardware: the device above them does.
-// Empty when no hardware driver is found.
-std::string HardwareDriverOf(const fs::path& ttyDir) {
-  std::error_code error;
-  fs::path device = fs::canonical(ttyDir / "device", error);
-  for (int depth = 0; depth < 4 && !error; ++depth) {
-    const fs::path driver = fs::read_symlink(device / "driver", error);
-    if (error) break;
-    if (driver.parent_path().parent_path().filename() != "serial-base") {
-      return driver.filename().string();
-    }
-    device = device.parent_path();
-  }
-  return {};
-}
-
-// An 8250 port without a UART behind it reports type 0.
-bool HasNoUart(const fs::path& ttyDir) {
-  std::ifstream type(ttyDir / "type");
-  int value = -1;
-  return type >> value && value == 0;
 }
 
 void AttachByIdNames(const fs::path& byIdDir, std::vector<SerialPortInfo>& ports) {
@@ -110,28 +79,24 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::
     const std::string name = entry.path().filename().string();
     PortName parsed;
     if (!ParsePortName(name, parsed)) continue;
-    if (!HasDriver(entry.path())) continue;
-    if (parsed.kind == "S" && HasNoUart(entry.path())) continue;
-    ports.push_back({name, HardwareDriverOf(entry.path()), {}});
+    if (!diag::TtyHasDriver(entry.path())) continue;
+    const std::string driver = diag::TtyDriver(entry.path());
+    if (parsed.kind == "S" && diag::TtyHasNoUart(entry.path())) continue;
+    ports.push_back({name, driver, {}});
   }
   AttachByIdNames(byIdDir, ports);
   std::sort(ports.begin(), ports.end(), PortOrder);
   return ports;
 }
 
-bool DeviceIsPresent(const std::string& device) {
-  std::error_code error;
-  return fs::exists(device, error);
-}
-
 Outcome PortsCommand() {
   Outcome outcome;
   outcome.ports = nlohmann::ordered_json::array();
-  for (const SerialPortInfo& port : ListSerialPorts("/sys/class/tty", "/dev/serial/by-id")) {
+  for (const SerialPortInfo& port : ListSerialPorts(diag::kClassTty, "/dev/serial/by-id")) {
     outcome.ports->push_back(PortJson(port));
     outcome.text += PortLine(port) + '\n';
   }
-  AddComMap(outcome, DeviceIsPresent);
+  AddComMap(outcome);
   return outcome;
 }
 

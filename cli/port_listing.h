@@ -21,9 +21,6 @@ struct SerialPortInfo {
 std::vector<SerialPortInfo> ListSerialPorts(const std::filesystem::path& classTty,
                                             const std::filesystem::path& byIdDir);
 
-// Whether the device is there (nothing is opened).
-bool DeviceIsPresent(const std::string& device);
-
 // The `ports` command: the ports of this machine and what COM1 to COM4 map to.
 Outcome PortsCommand();
 

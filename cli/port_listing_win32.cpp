@@ -14,7 +14,6 @@
 
 #include "cli/port_listing.h"
 #include "cli/port_map_command.h"
-#include "link/channel.h"
 
 namespace zenor9::cli {
 
@@ -125,21 +124,6 @@ bool PortOrder(const RegisteredPort& a, const RegisteredPort& b) {
   return first != second ? first < second : a.name < b.name;
 }
 
-// Where a \\.\ name leads (its DOS device target), or empty when it leads nowhere.
-std::string DosDeviceTarget(const std::string& device) {
-  const std::string prefix = "\\\\.\\";
-  if (device.rfind(prefix, 0) != 0) return {};
-  char target[1024];
-  if (::QueryDosDeviceA(device.substr(prefix.size()).c_str(), target, sizeof target) == 0)
-    return {};
-  return target;
-}
-
-bool Present(const std::string& device) {
-  if (!DosDeviceTarget(device).empty()) return true;
-  return ::GetFileAttributesA(device.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::string PortLine(const RegisteredPort& port) {
   std::string line = port.name + "  " + port.kernelDevice;
   if (!port.friendlyName.empty()) line += "  " + port.friendlyName;
@@ -157,10 +141,6 @@ nlohmann::ordered_json PortJson(const RegisteredPort& port) {
 
 }  // namespace
 
-bool DeviceIsPresent(const std::string& device) {
-  return Present(device);
-}
-
 Outcome PortsCommand() {
   std::vector<RegisteredPort> ports = SerialCommPorts();
   const std::map<std::string, std::string> friendly = FriendlyNames();
@@ -177,7 +157,7 @@ Outcome PortsCommand() {
     outcome.ports->push_back(PortJson(port));
     outcome.text += PortLine(port) + '\n';
   }
-  AddComMap(outcome, DeviceIsPresent);
+  AddComMap(outcome);
   return outcome;
 }
 

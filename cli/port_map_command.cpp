@@ -1,11 +1,9 @@
 #include "cli/port_map_command.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
+#include "diagnosis/port_facts.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::cli {
@@ -16,13 +14,16 @@ namespace {
 
 constexpr int kAlwaysListed = 4;  // COM1 to COM4, as the window program offers them
 
-// COMn numbers worth a line: 1 to 4, and those the environment or the map names.
+// COMn numbers worth a line: 1 to 4, and those the environment or the map names
+// (with a line that maps it or one that is ignored).
 std::vector<int> ListedComNumbers(const portmap::ComMap& map) {
   std::vector<int> numbers;
   for (int n = 1; n <= portmap::kHighestComNumber; ++n) {
     const std::string variable = "ZENOR9_COM" + std::to_string(n);
     const char* value = std::getenv(variable.c_str());
-    const bool named = (value != nullptr && *value != '\0') || map.devices.count(n) > 0;
+    const bool named = (value != nullptr && *value != '\0') || map.devices.count(n) > 0 ||
+                       std::any_of(map.problems.begin(), map.problems.end(),
+                                   [n](const portmap::MapProblem& p) { return p.comNumber == n; });
     if (n <= kAlwaysListed || named) numbers.push_back(n);
   }
   return numbers;
@@ -33,47 +34,48 @@ std::string SourceNote(int number, portmap::Source source) {
   return Tr(portmap::SourceName(source));
 }
 
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Why a device given to --map may not be what the user meant, empty when fine.
-std::string DeviceWarning(const std::string& device, const DevicePresent& present) {
-  if (!present(device)) return Tr("%s does not exist now (mapped all the same)", device);
-#ifndef _WIN32
-  struct stat info {};
-  if (::stat(device.c_str(), &info) == 0 && !S_ISCHR(info.st_mode)) {
+std::string DeviceWarning(const std::string& device) {
+  if (!diag::DevicePresent(device))
+    return Tr("%s does not exist now (mapped all the same)", device);
+  if (!diag::MayBeSerialPort(device)) {
     return Tr("%s is not a serial device (mapped all the same)", device);
   }
-#endif
   return {};
 }
 
-// Rewrites the map file with `change` applied; a change that changes nothing
-// leaves the file alone and clears `changed`.
-bool RewriteMap(const std::function<std::string(const std::string&)>& change, Outcome& outcome,
-                bool& changed) {
+bool RewriteMap(const std::function<std::string(const std::string&)>& change, Outcome& outcome) {
   const fs::path file = portmap::MapFilePath();
   if (file.empty()) {
     Fail(outcome, kExitFailed, "map-not-written", Tr("no home directory to keep the map in"));
     return false;
   }
   outcome.mapFile = file.string();
-  const std::string before = ReadText(file);
-  const std::string after = change(before);
-  changed = after != before;
   std::string error;
-  if (changed && !portmap::ReplaceFile(file, after, error)) {
+  if (!portmap::RewriteMapFile(file, change, error)) {
     Fail(outcome, kExitFailed, "map-not-written", Tr("the map was not written: %s", error));
     return false;
   }
   return true;
 }
 
+// The device, or null when the map gives none.
+nlohmann::ordered_json DeviceJson(const portmap::ComTarget& target) {
+  if (target.device.empty()) return nullptr;
+  return target.device;
+}
+
+// "COM1 -> /dev/ttyUSB0  (map file)", or "COM3 -> none: ..." with the reason
+// when the map gives it no device.
+std::string ComLine(int number, const portmap::ComTarget& target) {
+  std::string line = "COM" + std::to_string(number) + " -> ";
+  if (target.device.empty()) return line + Tr("none: %s", target.problem);
+  return line.append(target.device).append("  (").append(SourceNote(number, target.source)) + ")";
+}
+
 }  // namespace
 
-void AddComMap(Outcome& outcome, const DevicePresent& present) {
+void AddComMap(Outcome& outcome) {
   const fs::path file = portmap::MapFilePath();
   const portmap::ComMap map = portmap::ReadComMap(file);
   outcome.com = nlohmann::ordered_json::object();
@@ -82,17 +84,25 @@ void AddComMap(Outcome& outcome, const DevicePresent& present) {
   for (int number : ListedComNumbers(map)) {
     const portmap::ComTarget target = portmap::ResolveCom(number, map);
     const std::string name = "COM" + std::to_string(number);
-    (*outcome.com)[name] = target.device;
+    (*outcome.com)[name] = DeviceJson(target);
     (*outcome.comSources)[name] = portmap::SourceName(target.source);
-    std::string line = name;
-    line.append(" -> ").append(target.device);
-    line.append("  (").append(SourceNote(number, target.source)).append(")");
-    if (!present(target.device)) line.append("  (").append(Tr("no such device")).append(")");
-    lines.push_back(line);
+    if (!target.problem.empty()) {
+      if (!outcome.comProblems) outcome.comProblems = nlohmann::ordered_json::object();
+      (*outcome.comProblems)[name] = target.problem;
+    }
+    lines.push_back(ComLine(number, target));
+    if (!target.device.empty() && !diag::DevicePresent(target.device)) {
+      lines.back() += "  (" + std::string(Tr("no such device")) + ")";
+    }
   }
   outcome.mapFile = file.string();
-  lines.push_back(
-      Tr("map file: %s", file.empty() ? Tr("none (no home directory)") : file.string()));
+  std::string mapLine =
+      Tr("map file: %s", file.empty() ? Tr("none (no home directory)") : file.string());
+  if (!map.unreadable.empty()) {
+    outcome.mapUnreadable = map.unreadable;
+    mapLine += " (" + Tr("cannot be read: %s", map.unreadable) + ")";
+  }
+  lines.push_back(mapLine);
   outcome.mapProblems = nlohmann::ordered_json::array();
   for (const portmap::MapProblem& problem : map.problems) {
     outcome.mapProblems->push_back({{"line", problem.line}, {"problem", problem.what}});
@@ -105,21 +115,20 @@ void AddComMap(Outcome& outcome, const DevicePresent& present) {
   }
 }
 
-Outcome MapComCommand(const std::string& entry, const DevicePresent& present) {
+Outcome MapComCommand(const std::string& entry) {
   Outcome outcome;
   const std::size_t equals = entry.find('=');
   const int number = portmap::ComNumberOfName(entry.substr(0, equals));
-  const std::string device = entry.substr(equals + 1);
-  bool changed = false;
-  if (!RewriteMap(
-          [&](const std::string& text) { return portmap::WithMapping(text, number, device); },
-          outcome, changed)) {
+  const std::string path = entry.substr(equals + 1);
+  if (!RewriteMap([&](const std::string& text) { return portmap::WithMapping(text, number, path); },
+                  outcome)) {
     return outcome;
   }
+  const std::string device = portmap::MappedDevice(path);
   outcome.com = nlohmann::ordered_json::object();
   (*outcome.com)["COM" + std::to_string(number)] = device;
   outcome.text = "COM" + std::to_string(number) + " -> " + device;
-  if (const std::string warning = DeviceWarning(device, present); !warning.empty()) {
+  if (const std::string warning = DeviceWarning(device); !warning.empty()) {
     outcome.warning = warning;
   }
   return outcome;
@@ -128,20 +137,21 @@ Outcome MapComCommand(const std::string& entry, const DevicePresent& present) {
 Outcome UnmapComCommand(const std::string& name) {
   Outcome outcome;
   const int number = portmap::ComNumberOfName(name);
-  bool changed = false;
-  if (!RewriteMap([&](const std::string& text) { return portmap::WithoutMapping(text, number); },
-                  outcome, changed)) {
-    return outcome;
-  }
-  if (!changed) {
+  bool removed = false;
+  const auto change = [&](const std::string& text) {
+    std::string without = portmap::WithoutMapping(text, number);
+    removed = without != text;
+    return without;
+  };
+  if (!RewriteMap(change, outcome)) return outcome;
+  if (!removed) {
     outcome.warning =
         Tr("COM%s is not in the map file %s: nothing was removed", number, *outcome.mapFile);
   }
   const portmap::ComTarget now = portmap::ResolveCom(number);
   outcome.com = nlohmann::ordered_json::object();
-  (*outcome.com)["COM" + std::to_string(number)] = now.device;
-  outcome.text = "COM" + std::to_string(number) + " -> " + now.device + "  (" +
-                 SourceNote(number, now.source) + ")";
+  (*outcome.com)["COM" + std::to_string(number)] = DeviceJson(now);
+  outcome.text = ComLine(number, now);
   return outcome;
 }
 
@@ -157,8 +167,10 @@ std::string CheckMapEntry(const std::string& entry) {
   const std::string device = entry.substr(equals + 1);
   if (device.empty()) return Tr("the map entry names no device after '='");
   if (device.find_first_of("\n\r") != std::string::npos) return Tr("a device path is one line");
-  if (device.front() == ' ' || device.back() == ' ') {
+  if (device.front() == ' ' || device.back() == ' ')
     return Tr("the device path has blanks at its ends");
+  if (device.find(" #") != std::string::npos || device.find("\t#") != std::string::npos) {
+    return Tr("a '#' after a blank would start a comment in the map");
   }
   return {};
 }

@@ -2,24 +2,20 @@
 // comes from, and `zenor9 ports --map COM1=PATH` / `--unmap COM1`.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "cli/outcome.h"
 
 namespace zenor9::cli {
 
-// Whether a device is there, as the platform can tell without opening it.
-using DevicePresent = std::function<bool(const std::string& device)>;
-
 // Adds to `ports`' result: COM1 to COM4 and every other COMn the environment or
-// the map file names, each with its device and source; the map file and the
-// lines of it that were ignored.
-void AddComMap(Outcome& outcome, const DevicePresent& present);
+// the map file names, each with its device and source (or why it has none);
+// the map file and the lines of it that were ignored.
+void AddComMap(Outcome& outcome);
 
 // Writes COMn=PATH into this user's map file (`entry` as given on the command
 // line), warning when PATH is not there or is not a serial device.
-Outcome MapComCommand(const std::string& entry, const DevicePresent& present);
+Outcome MapComCommand(const std::string& entry);
 // Removes COMn from this user's map file.
 Outcome UnmapComCommand(const std::string& name);
 

@@ -37,6 +37,8 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "sources", outcome.comSources);
   PutIfSet(object, "map-file", outcome.mapFile);
   PutIfSet(object, "map-problems", outcome.mapProblems);
+  PutIfSet(object, "map-unreadable", outcome.mapUnreadable);
+  PutIfSet(object, "com-problems", outcome.comProblems);
   PutIfSet(object, "checks", outcome.checks);
   PutIfSet(object, "warning", outcome.warning);
   PutIfSet(object, "reason", outcome.reason);

@@ -3,6 +3,8 @@
 #include <memory>
 #include <utility>
 
+#include "cli/port_failure_words.h"
+
 namespace zenor9::cli {
 
 namespace {
@@ -21,9 +23,12 @@ class TracingPort final : public SerialPort {
 
   void Purge(unsigned flags) override { inner_->Purge(flags); }
 
+  // Bytes the port did not take are traced too, marked: a trace shows every
+  // attempt to send, also on a device that has gone away.
   int Write(const uint8_t* data, uint32_t count, uint32_t timeoutMs) override {
     const int written = inner_->Write(data, count, timeoutMs);
-    for (int i = 0; i < written; ++i) Print(true, data[i]);
+    const uint32_t sent = written > 0 ? static_cast<uint32_t>(written) : 0;
+    for (uint32_t i = 0; i < count; ++i) Print(true, data[i], i < sent ? "" : " not sent");
     return written;
   }
 
@@ -38,13 +43,14 @@ class TracingPort final : public SerialPort {
   bool Failed() const override { return inner_->Failed(); }
 
  private:
-  void Print(bool toRegister, uint8_t value) {
+  void Print(bool toRegister, uint8_t value, const char* note = "") {
     // A reader that went away ends the trace, never the exchange it traces.
     if (std::ferror(out_)) return;
     const std::chrono::duration<double, std::milli> elapsed = SteadyClock::now() - start_;
     const std::optional<ParityMode> parity =
         toRegister ? std::optional<ParityMode>(parity_) : std::nullopt;
-    std::fprintf(out_, "%s\n", TraceLine(elapsed.count(), toRegister, parity, value).c_str());
+    std::fprintf(out_, "%s%s\n", TraceLine(elapsed.count(), toRegister, parity, value).c_str(),
+                 note);
     std::fflush(out_);  // as it happens, also where the stream is buffered
   }
 
@@ -72,7 +78,8 @@ PortOpener TracingOpener(PortOpener inner, std::FILE* out) {
   return [inner = std::move(inner), out, start](const std::string& device) {
     PortOpenResult opened = inner(device);
     if (!opened.port) {
-      std::fprintf(out, "# cannot open %s: %s\n", device.c_str(), PortFailureText(opened.failure));
+      // The trace is a record of the line, in the keys scripts read.
+      std::fprintf(out, "# cannot open %s: %s\n", device.c_str(), PortFailureKey(opened.failure));
       return opened;
     }
     std::fprintf(out, "# opened %s\n", device.c_str());

@@ -18,7 +18,8 @@ std::string TraceLine(double elapsedMs, bool toRegister, std::optional<ParityMod
                       uint8_t value);
 
 // Wraps every port that `inner` opens so that its bytes are printed to `out`,
-// timed from the moment this opener was made.
+// timed from the moment this opener was made; a byte the port would not take
+// is printed with " not sent" after it.
 PortOpener TracingOpener(PortOpener inner, std::FILE* out);
 
 }  // namespace zenor9::cli

@@ -7,10 +7,12 @@
 namespace zenor9::diag {
 
 std::string ComPortSummary(int number) {
-  const std::string device = portmap::ResolveCom(number).device;
-  std::string summary = "COM" + std::to_string(number) + ": " + device;
-  if (!DevicePresent(device)) return summary + " (" + i18n::Tr("no such device") + ")";
-  const std::string driver = DriverOf(device);
+  const portmap::ComTarget target = portmap::ResolveCom(number);
+  std::string summary = "COM" + std::to_string(number) + ": ";
+  if (target.device.empty()) return summary + target.problem;
+  summary += target.device;
+  if (!DevicePresent(target.device)) return summary + " (" + i18n::Tr("no such device") + ")";
+  const std::string driver = DriverOf(target.device);
   return driver.empty() ? summary : summary + " (" + driver + ")";
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,12 +43,18 @@ struct DriverVerdict {
 // From the table of serial drivers kept in the code; Unknown for others.
 DriverVerdict VerdictOfDriver(const std::string& driver);
 
+// The words for a port that did not open, with what more is known (the holder,
+// the group): the program that reports the checks gives them.
+using OpenFailureWords = std::function<std::string(const std::string& device, PortFailure failure,
+                                                   const std::string& detail)>;
+
 // The platform's checks of the device itself: kind, permission, open and
 // exclusive use, services that take serial ports, stick parity, latency.
 // `port` is the name the user gave it ("COM9", or the path), for advice in
 // the user's own terms. `opens` is set when the port opened, so that the line
 // can be tried.
-std::vector<Check> DeviceChecks(const std::string& port, const std::string& device, bool& opens);
+std::vector<Check> DeviceChecks(const std::string& port, const std::string& device,
+                                const OpenFailureWords& openFailure, bool& opens);
 
 // A register on the line: identify the one at `net`, or scan for one, and
 // time the echo of its address byte over `probes` probes against the scan's

@@ -14,8 +14,8 @@
 #include <fstream>
 
 #include "diagnosis/doctor.h"
-#include "diagnosis/open_failure.h"
 #include "diagnosis/port_facts.h"
+#include "diagnosis/sysfs_tty.h"
 #include "link/posix_termios.h"
 #include "link/serial_port.h"
 #include "portmap/com_map.h"
@@ -88,7 +88,7 @@ PortFacts FactsOf(const std::string& device) {
   facts.real = fs::canonical(device, error).string();
   if (error) facts.real = device;
   facts.name = fs::path(facts.real).filename().string();
-  const fs::path sys = fs::path("/sys/class/tty") / facts.name;
+  const fs::path sys = kClassTty / facts.name;
   facts.driver = DriverOf(device);
   facts.usbIds = UsbIdsOf(sys / "device");
   struct stat info {};
@@ -101,7 +101,7 @@ PortFacts FactsOf(const std::string& device) {
     facts.kind = Kind::Acm;
   } else if (facts.name.rfind("ttyS", 0) == 0) {
     facts.kind = Kind::Uart;
-    facts.noUart = FirstLine(sys / "type") == "0";
+    facts.noUart = TtyHasNoUart(sys);
   }
   return facts;
 }
@@ -191,13 +191,13 @@ std::string OpenAdvice(PortFailure failure) {
   }
 }
 
-Check OpenCheck(const std::string& device, bool& opens) {
+Check OpenCheck(const std::string& device, const OpenFailureWords& openFailure, bool& opens) {
   PortOpenResult opened = OpenPlatformPort(device);
   opens = opened.port != nullptr;
   if (opens) {
     return {N_("open"), true, Tr("opens for this program alone (flock and TIOCEXCL)"), {}};
   }
-  return {N_("open"), false, DescribeOpenFailure(device, opened.failure, opened.detail),
+  return {N_("open"), false, openFailure(device, opened.failure, opened.detail),
           OpenAdvice(opened.failure)};
 }
 
@@ -351,14 +351,15 @@ Check LatencyCheck(const PortFacts& facts) {
 
 }  // namespace
 
-std::vector<Check> DeviceChecks(const std::string& port, const std::string& device, bool& opens) {
+std::vector<Check> DeviceChecks(const std::string& port, const std::string& device,
+                                const OpenFailureWords& openFailure, bool& opens) {
   opens = false;
   PortFacts facts = FactsOf(device);
   std::vector<Check> checks{DeviceCheck(port, device, facts)};
   if (!checks.back().ok) return checks;
   facts.lowLatency = LowLatencyFlag(device);
   checks.push_back(PermissionCheck(device));
-  checks.push_back(OpenCheck(device, opens));
+  checks.push_back(OpenCheck(device, openFailure, opens));
   checks.push_back(ServicesCheck(facts));
   if (!opens) return checks;
   checks.push_back(StickParityCheck(device, facts));

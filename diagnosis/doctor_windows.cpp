@@ -10,8 +10,8 @@
 // clang-format on
 
 #include "diagnosis/doctor.h"
-#include "diagnosis/open_failure.h"
 #include "link/serial_port.h"
+#include "link/win32_names.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::diag {
@@ -19,11 +19,6 @@ namespace zenor9::diag {
 using i18n::JoinedWithAnd;
 
 namespace {
-
-std::string DeviceName(const std::string& device) {
-  if (device.find_first_of("\\/:") != std::string::npos) return device;
-  return "\\\\.\\" + device;
-}
 
 // The bare COM name ("COM3") of a device given as \\.\COM3 or COM3.
 std::string ComName(const std::string& device) {
@@ -172,18 +167,19 @@ std::string OpenAdvice(const std::string& port) {
 
 }  // namespace
 
-std::vector<Check> DeviceChecks(const std::string& port, const std::string& device, bool& opens) {
+std::vector<Check> DeviceChecks(const std::string& port, const std::string& device,
+                                const OpenFailureWords& openFailure, bool& opens) {
   // First as the program opens it: a serial line state, for this program alone.
   PortOpenResult opened = OpenPlatformPort(device);
   opens = opened.port != nullptr;
   if (!opens) {
-    return {{N_("open"), false, DescribeOpenFailure(device, opened.failure, opened.detail),
-             OpenAdvice(port)}};
+    return {
+        {N_("open"), false, openFailure(device, opened.failure, opened.detail), OpenAdvice(port)}};
   }
   opened.port.reset();
   std::vector<Check> checks{{N_("open"), true, Tr("opens for this program alone"), {}}};
-  const HANDLE handle = ::CreateFileA(DeviceName(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE handle = ::CreateFileA(Win32DeviceName(device).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     checks.push_back(ParityCapabilityCheck(handle));
     checks.push_back(ParityReadBackCheck(handle));

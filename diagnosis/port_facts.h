@@ -17,6 +17,10 @@ struct ProcessInfo {
 // Whether the device is there (nothing is opened).
 bool DevicePresent(const std::string& device);
 
+// False when the device is there and surely no serial port (a file, a folder, a
+// FIFO); true when it may be one, or is not there to look at.
+bool MayBeSerialPort(const std::string& device);
+
 // Other processes that have the device open (the one behind symbolic links).
 // Empty when none is seen, or where the platform does not show it.
 std::vector<ProcessInfo> ProcessesHolding(const std::string& device);

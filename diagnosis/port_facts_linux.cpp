@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "diagnosis/port_facts.h"
+#include "diagnosis/sysfs_tty.h"
 #include "i18n/text.h"
 
 namespace zenor9::diag {
@@ -116,13 +117,40 @@ std::string GroupHint(const std::string& device) {
   return Tr("the device belongs to group %s, which this user is not in", group->name);
 }
 
+bool MayBeSerialPort(const std::string& device) {
+  struct stat info {};
+  return ::stat(device.c_str(), &info) != 0 || S_ISCHR(info.st_mode);
+}
+
 std::string DriverOf(const std::string& device) {
   std::error_code error;
   const fs::path real = fs::canonical(device, error);
-  if (error) return {};
-  const fs::path driver =
-      fs::read_symlink(fs::path("/sys/class/tty") / real.filename() / "device" / "driver", error);
-  return error ? std::string() : driver.filename().string();
+  return error ? std::string() : TtyDriver(kClassTty / real.filename());
+}
+
+bool TtyHasDriver(const fs::path& ttyDir) {
+  std::error_code error;
+  return fs::is_symlink(ttyDir / "device" / "driver", error);
+}
+
+std::string TtyDriver(const fs::path& ttyDir) {
+  std::error_code error;
+  fs::path device = fs::canonical(ttyDir / "device", error);
+  for (int depth = 0; depth < 4 && !error; ++depth) {
+    const fs::path driver = fs::read_symlink(device / "driver", error);
+    if (error) break;
+    if (driver.parent_path().parent_path().filename() != "serial-base") {
+      return driver.filename().string();
+    }
+    device = device.parent_path();
+  }
+  return {};
+}
+
+bool TtyHasNoUart(const fs::path& ttyDir) {
+  std::ifstream type(ttyDir / "type");
+  int value = -1;
+  return type >> value && value == 0;
 }
 
 }  // namespace zenor9::diag

@@ -3,15 +3,30 @@
 #include <windows.h>
 
 #include "diagnosis/port_facts.h"
+#include "link/win32_names.h"
 
 namespace zenor9::diag {
 
+namespace {
+
+// COM names live in the DOS device namespace, not in the file system: whether
+// the name leads to a device there (\\.\COM3, or COM3 as the port opener takes it).
+bool IsDosDevice(const std::string& device) {
+  const std::string name = Win32DeviceName(device);
+  const std::string prefix = "\\\\.\\";
+  if (name.rfind(prefix, 0) != 0) return false;
+  char target[1024];
+  return ::QueryDosDeviceA(name.substr(prefix.size()).c_str(), target, sizeof target) != 0;
+}
+
+}  // namespace
+
 bool DevicePresent(const std::string& device) {
-  // COM names live in the DOS device namespace, not in the file system.
-  const std::string name = device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device;
-  char target[512];
-  if (::QueryDosDeviceA(name.c_str(), target, sizeof target) != 0) return true;
-  return ::GetFileAttributesA(device.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return IsDosDevice(device) || ::GetFileAttributesA(device.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MayBeSerialPort(const std::string& device) {
+  return IsDosDevice(device) || ::GetFileAttributesA(device.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<ProcessInfo> ProcessesHolding(const std::string&) {

@@ -241,8 +241,8 @@ void Handlers::FormActivate() {
 }
 
 // Each radio button's tool tip names the device its COM port stands for now
-// (the environment, the user's COM map, or the default) and its driver, or that
-// it is missing.
+// (the environment, the user's COM map, or the default) and its driver, that
+// it is missing, or why the map gives the port none.
 void Handlers::ShowPortDevices() {
   const Control radios[] = {Control::RadioButton1, Control::RadioButton2, Control::RadioButton3,
                             Control::RadioButton4};
@@ -263,6 +263,8 @@ void Handlers::Button1Click() {
   SetupOutcome outcome;
   {
     BusyCursor busy(application_);
+    // A port that the COM map gives no device has an empty name, which opens
+    // nothing: the attempt ends as an unavailable port.
     outcome = SetUpInterface(state_.channel,
                              {portmap::ResolveCom(ChosenPort()).device, state_.autoDetect != 0},
                              state_.addressByte, state_.versionCode);

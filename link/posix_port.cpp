@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -220,6 +221,13 @@ bool HasNoUart(int fd, const std::string& device) {
          serial.type == PORT_UNKNOWN;
 }
 
+const char* KindOfNonDevice(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISREG(mode)) return "a file";
+  return "not a character device";
+}
+
 PortOpenResult CloseWithFailure(int fd, PortFailure failure, std::string detail) {
   ::close(fd);
   return PortOpenResult::Failure(failure, std::move(detail));
@@ -236,6 +244,15 @@ void SetStickParity(termios& settings, ParityMode mode) {
 
 PortOpenResult OpenPlatformPort(const std::string& device) {
   if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing, "no device named");
+  // Only a character device is opened: opening a FIFO may wait for its other
+  // end, and a file or a folder named as a port is no business of this program.
+  struct stat info {};
+  if (RetryOnInterrupt([&] { return ::stat(device.c_str(), &info); }) != 0) {
+    return FailureOfOpen(device, errno);
+  }
+  if (!S_ISCHR(info.st_mode)) {
+    return PortOpenResult::Failure(PortFailure::NotSerial, KindOfNonDevice(info.st_mode));
+  }
   const int fd = RetryOnInterrupt(
       [&] { return ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return FailureOfOpen(device, errno);

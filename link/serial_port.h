@@ -56,11 +56,6 @@ enum class PortFailure : uint8_t {
   DeviceError,       // the device refused for another reason
 };
 
-// The short words for a failure ("permission denied"), as messages show them.
-const char* PortFailureText(PortFailure failure);
-// The same as one key for scripts ("permission-denied").
-const char* PortFailureKey(PortFailure failure);
-
 // What an attempt to open a device gave: the port, or why there is none, with a
 // detail in plain words when one is known (the system's error text, the holder).
 struct PortOpenResult {

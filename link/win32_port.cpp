@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "link/handle_kind.h"
 #include "link/serial_port.h"
+#include "link/win32_names.h"
 
 namespace zenor9 {
 
@@ -154,34 +156,6 @@ void ApplyLineSettings(HANDLE handle, DCB dcb) {
   ::SetCommTimeouts(handle, &timeouts);
 }
 
-// A bare name (COM12, CNCA0) is a device of the \\.\ namespace, which reaches
-// COM10 and up too; anything with a path separator or a drive is used as given.
-std::string Win32DeviceName(const std::string& device) {
-  if (device.find_first_of("\\/:") != std::string::npos) return device;
-  return "\\\\.\\" + device;
-}
-
-// The system's own words for an error, in UTF-8, with its number.
-std::string SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string utf8;
-  if (length > 0) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                           nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(size));
-    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
-                          nullptr);
-  }
-  ::LocalFree(text);
-  while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ')) {
-    utf8.pop_back();
-  }
-  return utf8 + (utf8.empty() ? "" : " ") + "(error " + std::to_string(error) + ")";
-}
-
 // Why CreateFile refused `name`. A COM port that another program holds answers
 // "access denied" (its share mode is 0), a file that another program holds
 // "sharing violation".
@@ -202,8 +176,8 @@ PortFailure OpenFailureOf(DWORD error, const std::string& name) {
   }
 }
 
-// Why an opened character device has no serial line state. Under Wine a COM
-// name whose device is gone opens, and only the state says so.
+// Why an opened device has no serial line state. Under Wine a COM name whose
+// device is gone opens, and only the state says so.
 PortFailure StateFailureOf(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -222,28 +196,56 @@ PortFailure StateFailureOf(DWORD error) {
   }
 }
 
-// CreateFile opens files and pipes as well: only a character device that has a
-// serial line state (read into `dcb`) is a port. Nothing has been written to it
-// yet. Returns why not, or nothing for a serial port.
+HandleKind KindOf(DWORD fileType) {
+  switch (fileType) {
+    case FILE_TYPE_CHAR:
+      return HandleKind::Character;
+    case FILE_TYPE_DISK:
+      return HandleKind::Disk;
+    case FILE_TYPE_PIPE:
+      return HandleKind::PipeOrSocket;
+    default:
+      return HandleKind::Unknown;
+  }
+}
+
+// CreateFile opens files and pipes as well: only a handle that has a serial
+// line state (read into `dcb`) is a port. Nothing has been written to it yet.
+// Returns why not, or nothing for a serial port.
 std::optional<PortOpenResult> WhyNotSerial(HANDLE handle, DCB& dcb) {
-  const DWORD type = ::GetFileType(handle);
-  // Under Wine a registered COMn whose device is gone still opens, as a handle
-  // of no known type.
-  if (type == FILE_TYPE_UNKNOWN) {
-    return PortOpenResult::Failure(PortFailure::Missing, "no device answers to this name");
-  }
-  if (type != FILE_TYPE_CHAR) {
-    return PortOpenResult::Failure(PortFailure::NotSerial,
-                                   type == FILE_TYPE_DISK ? "a file" : "a pipe or socket");
-  }
-  if (!::GetCommState(handle, &dcb)) {
+  return RefusalOfHandle(KindOf(::GetFileType(handle)), [&]() -> std::optional<PortOpenResult> {
+    if (::GetCommState(handle, &dcb)) return std::nullopt;
     const DWORD error = ::GetLastError();
     return PortOpenResult::Failure(StateFailureOf(error), SystemErrorText(error));
-  }
-  return std::nullopt;
+  });
 }
 
 }  // namespace
+
+std::string Win32DeviceName(const std::string& device) {
+  if (device.find_first_of("\\/:") != std::string::npos) return device;
+  return "\\\\.\\" + device;
+}
+
+std::string SystemErrorText(unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string utf8;
+  if (length > 0) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                           nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(size));
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
+                          nullptr);
+  }
+  ::LocalFree(text);
+  while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ')) {
+    utf8.pop_back();
+  }
+  return utf8 + (utf8.empty() ? "" : " ") + "(error " + std::to_string(error) + ")";
+}
 
 PortOpenResult OpenPlatformPort(const std::string& device) {
   if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing);

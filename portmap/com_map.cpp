@@ -1,9 +1,9 @@
 #include "portmap/com_map.h"
 
+#include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
+#include <utility>
 
 #include "i18n/text.h"
 #include "link/serial_port.h"
@@ -17,11 +17,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
 std::string Trimmed(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return {};
   const std::size_t last = text.find_last_not_of(" \t\r");
   return text.substr(first, last - first + 1);
+}
+
+// The mark a text starts with (empty when none), and the text after it.
+std::pair<std::string, std::string> SplitByteOrderMark(const std::string& text) {
+  if (text.rfind(kByteOrderMark, 0) != 0) return {{}, text};
+  return {kByteOrderMark, text.substr(3)};
 }
 
 std::vector<std::string> LinesOf(const std::string& text) {
@@ -31,21 +39,122 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-bool IsCommentOrBlank(const std::string& trimmed) {
-  return trimmed.empty() || trimmed.front() == '#';
+// The length of the UTF-8 sequence that starts at `at`, 0 when none does there:
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+  };
+  const unsigned first = byte(at);
+  if (first < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;  // the bounds of the second byte
+  if (first >= 0xC2 && first <= 0xDF) {
+    length = 2;
+  } else if (first >= 0xE0 && first <= 0xEF) {
+    length = 3;
+    if (first == 0xE0) low = 0xA0;
+    if (first == 0xED) high = 0x9F;
+  } else if (first >= 0xF0 && first <= 0xF4) {
+    length = 4;
+    if (first == 0xF0) low = 0x90;
+    if (first == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  }
+  return length;
 }
 
-// The COM number a line maps, 0 for comments, blank and unreadable lines.
-int ComNumberOfLine(const std::string& line) {
-  const std::string trimmed = Trimmed(line);
-  const std::size_t equals = trimmed.find('=');
-  if (IsCommentOrBlank(trimmed) || equals == std::string::npos) return 0;
-  return ComNumberOfName(Trimmed(trimmed.substr(0, equals)));
+// The number of the first line that is not UTF-8 text, 0 when every line is.
+int FirstLineNotUtf8(const std::string& text) {
+  int line = 1;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = Utf8SequenceAt(text, at);
+    if (length == 0) return line;
+    if (text[at] == '\n') ++line;
+    at += length;
+  }
+  return 0;
+}
+
+// The map file's text, refused as a whole when it is not UTF-8.
+FileText ReadMapText(const fs::path& file) {
+  FileText read = ReadWholeFile(file, kLargestMapFile);
+  if (read.state != FileText::State::Read) return read;
+  if (const int line = FirstLineNotUtf8(read.text); line != 0) {
+    return {FileText::State::Unreadable, {}, Tr("line %s is not UTF-8 text", line)};
+  }
+  return read;
+}
+
+// '#' at the start of a line or after a blank starts a comment; inside a word
+// (a by-id name) it is part of the word.
+std::string WithoutComment(const std::string& trimmed) {
+  for (std::size_t at = trimmed.find('#'); at != std::string::npos;
+       at = trimmed.find('#', at + 1)) {
+    if (at == 0 || trimmed[at - 1] == ' ' || trimmed[at - 1] == '\t') return trimmed.substr(0, at);
+  }
+  return trimmed;
+}
+
+// What a line says once its comment and blanks are gone. A line without '='
+// still speaks of the COMn its first word names ("COM3 /dev/ttyUSB0").
+struct LineParts {
+  std::string content;  // empty for comments and blank lines
+  bool hasEquals = false;
+  std::string name;
+  std::string device;
+  int number = 0;
+};
+
+LineParts PartsOf(const std::string& line) {
+  LineParts parts;
+  parts.content = Trimmed(WithoutComment(Trimmed(line)));
+  const std::size_t equals = parts.content.find('=');
+  parts.hasEquals = equals != std::string::npos;
+  if (parts.hasEquals) {
+    parts.name = Trimmed(parts.content.substr(0, equals));
+    parts.device = Trimmed(parts.content.substr(equals + 1));
+  } else {
+    parts.name = parts.content.substr(0, parts.content.find_first_of(" \t"));
+  }
+  parts.number = ComNumberOfName(parts.name);
+  return parts;
 }
 
 // Problems quote what the file holds, but not a whole overlong line.
 std::string Quoted(const std::string& text) {
   return "\"" + (text.size() > 40 ? text.substr(0, 40) + "..." : text) + "\"";
+}
+
+// Why a line is ignored, empty when it maps its COMn. `lineOf` holds the lines
+// that mapped a COMn before it.
+std::string ProblemOf(const LineParts& parts, const std::map<int, int>& lineOf) {
+  if (!parts.hasEquals) return Tr("no COMn=DEVICE in %s", Quoted(parts.content));
+  if (parts.number == 0) return Tr("%s is not COM1 to COM255", Quoted(parts.name));
+  if (parts.device.empty()) return Tr("%s names no device", parts.name);
+  if (const auto earlier = lineOf.find(parts.number); earlier != lineOf.end()) {
+    return Tr("COM%s is mapped already on line %s", parts.number, earlier->second);
+  }
+  return {};
+}
+
+std::string MapName(const ComMap& map) {
+  return map.file.empty() ? std::string(Tr("the COM map"))
+                          : Tr("the COM map %s", map.file.string());
+}
+
+// The first ignored line that speaks of COMn.
+const MapProblem* IgnoredLineOf(int number, const ComMap& map) {
+  for (const MapProblem& problem : map.problems) {
+    if (problem.comNumber == number) return &problem;
+  }
+  return nullptr;
 }
 
 std::string MappingLine(int number, const std::string& device) {
@@ -56,6 +165,15 @@ std::string JoinedLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + '\n';
   return text;
+}
+
+// A map kept elsewhere through a link is rewritten where it is kept.
+fs::path WhereKept(const fs::path& file, std::string& error) {
+  std::error_code code;
+  fs::path target = file;
+  if (fs::is_symlink(fs::symlink_status(file, code))) target = fs::weakly_canonical(file, code);
+  if (target.empty()) error = file.string() + ": " + code.message();
+  return target;
 }
 
 }  // namespace
@@ -89,39 +207,28 @@ int ComNumberOfName(const std::string& name) {
 ComMap ParseComMap(const std::string& text) {
   ComMap map;
   std::map<int, int> lineOf;
-  const std::vector<std::string> lines = LinesOf(text);
+  const std::vector<std::string> lines = LinesOf(SplitByteOrderMark(text).second);
   for (std::size_t index = 0; index < lines.size(); ++index) {
     const int lineNumber = static_cast<int>(index) + 1;
-    const std::string trimmed = Trimmed(lines[index]);
-    if (IsCommentOrBlank(trimmed)) continue;
-    const std::size_t equals = trimmed.find('=');
-    if (equals == std::string::npos) {
-      map.problems.push_back({lineNumber, Tr("no COMn=DEVICE in %s", Quoted(trimmed))});
+    const LineParts parts = PartsOf(lines[index]);
+    if (parts.content.empty()) continue;
+    if (std::string what = ProblemOf(parts, lineOf); !what.empty()) {
+      map.problems.push_back({lineNumber, std::move(what), parts.number});
       continue;
     }
-    const std::string name = Trimmed(trimmed.substr(0, equals));
-    const std::string device = Trimmed(trimmed.substr(equals + 1));
-    const int number = ComNumberOfName(name);
-    if (number == 0) {
-      map.problems.push_back({lineNumber, Tr("%s is not COM1 to COM255", Quoted(name))});
-    } else if (device.empty()) {
-      map.problems.push_back({lineNumber, Tr("%s names no device", name)});
-    } else if (lineOf.count(number) > 0) {
-      map.problems.push_back(
-          {lineNumber, Tr("COM%s is mapped already on line %s", number, lineOf[number])});
-    } else {
-      lineOf[number] = lineNumber;
-      map.devices[number] = device;
-    }
+    lineOf[parts.number] = lineNumber;
+    map.devices[parts.number] = MappedDevice(parts.device);
   }
   return map;
 }
 
 ComMap ReadComMap(const fs::path& file) {
   if (file.empty()) return {};
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
-  return ParseComMap(std::string(std::istreambuf_iterator<char>(in), {}));
+  const FileText read = ReadMapText(file);
+  ComMap map = read.state == FileText::State::Read ? ParseComMap(read.text) : ComMap{};
+  map.file = file;
+  if (read.state == FileText::State::Unreadable) map.unreadable = read.error;
+  return map;
 }
 
 ComTarget ResolveCom(int number, const ComMap& map) {
@@ -130,8 +237,20 @@ ComTarget ResolveCom(int number, const ComMap& map) {
   if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0') {
     return {device, Source::Environment};
   }
+  if (!map.unreadable.empty()) {
+    return {{},
+            Source::MapFile,
+            MapFault::Unreadable,
+            Tr("%s cannot be read: %s", MapName(map), map.unreadable)};
+  }
   if (const auto found = map.devices.find(number); found != map.devices.end()) {
     return {found->second, Source::MapFile};
+  }
+  if (const MapProblem* ignored = IgnoredLineOf(number, map)) {
+    return {{},
+            Source::MapFile,
+            MapFault::LineIgnored,
+            Tr("line %s of %s is ignored: %s", ignored->line, MapName(map), ignored->what)};
   }
   return {DefaultComDevice(static_cast<uint8_t>(number)), Source::Default};
 }
@@ -141,10 +260,11 @@ ComTarget ResolveCom(int number) {
 }
 
 std::string WithMapping(const std::string& text, int number, const std::string& device) {
+  const auto [mark, body] = SplitByteOrderMark(text);
   std::vector<std::string> lines;
   bool placed = false;
-  for (const std::string& line : LinesOf(text)) {
-    if (ComNumberOfLine(line) != number) {
+  for (const std::string& line : LinesOf(body)) {
+    if (PartsOf(line).number != number) {
       lines.push_back(line);
     } else if (!placed) {
       lines.push_back(MappingLine(number, device));
@@ -152,51 +272,44 @@ std::string WithMapping(const std::string& text, int number, const std::string& 
     }
   }
   if (!placed) lines.push_back(MappingLine(number, device));
-  return JoinedLines(lines);
+  return mark + JoinedLines(lines);
 }
 
 std::string WithoutMapping(const std::string& text, int number) {
+  const auto [mark, body] = SplitByteOrderMark(text);
   std::vector<std::string> lines;
-  for (const std::string& line : LinesOf(text)) {
-    if (ComNumberOfLine(line) != number) lines.push_back(line);
+  for (const std::string& line : LinesOf(body)) {
+    if (PartsOf(line).number != number) lines.push_back(line);
   }
-  return JoinedLines(lines);
+  return mark + JoinedLines(lines);
 }
 
-bool ReplaceFile(const fs::path& file, const std::string& text, std::string& error) {
+bool RewriteMapFile(const fs::path& file,
+                    const std::function<std::string(const std::string& text)>& change,
+                    std::string& error) {
+  const fs::path target = WhereKept(file, error);
+  if (target.empty()) return false;
   std::error_code code;
-  // A map file that is a link to one kept elsewhere stays a link.
-  fs::path target = file;
-  if (fs::is_symlink(fs::symlink_status(file, code))) target = fs::weakly_canonical(file, code);
-  if (target.empty()) {
-    error = file.string() + ": " + code.message();
-    return false;
-  }
-  code.clear();
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), code);
   if (code) {
     error = target.parent_path().string() + ": " + code.message();
     return false;
   }
-  fs::path temporary = target;
-  temporary += ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      error = Tr("%s: cannot be written", temporary.string());
-      fs::remove(temporary, code);
-      return false;
-    }
-  }
-  fs::rename(temporary, target, code);
-  if (code) {
-    error = target.string() + ": " + code.message();
-    fs::remove(temporary, code);
+  // The lock lives beside the name the user's programs use, where this user
+  // may write, whatever a link leads to.
+  fs::path lockFile = file;
+  lockFile += ".lock";
+  const FileLock lock(lockFile);
+  if (!lock.Held()) {
+    error = lock.Error();
     return false;
   }
-  return true;
+  const FileText old = ReadMapText(target);
+  if (old.state == FileText::State::Unreadable) {
+    error = Tr("%s cannot be read: %s", target.string(), old.error);
+    return false;
+  }
+  return ReplaceDurably(target, change(old.text), error);
 }
 
 }  // namespace zenor9::portmap

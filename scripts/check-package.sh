@@ -2,7 +2,8 @@
 # The Debian package as a user gets it: lintian (errors and warnings fail),
 # desktop-file-validate, then unpacked with dpkg -x into a temporary root and
 # its zenor9 run from there: --version, and a read against its own virtual
-# register; its zenor9-prefix must start (offscreen) and keep running. Usage: scripts/check-package.sh [BUILD_DIR]
+# register; its zenor9-prefix must map its main window under xvfb-run.
+# Usage: scripts/check-package.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -56,12 +57,25 @@ if [[ "$prefix" != 25 ]]; then
   echo "read from the unpacked zenor9 gave '$prefix', not 25" >&2
   exit 1
 fi
-# The unpacked window program loads its libraries and runs until stopped.
-status=0
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$root timeout 2 "$root/usr/bin/zenor9-prefix" || status=$?
-if [[ $status -ne 124 ]]; then
-  echo "the unpacked zenor9-prefix ended with $status instead of running" >&2
+# The unpacked window program starts: its main window is mapped on a virtual
+# X server within 20 s (found by its caption), and it is still running then.
+shown=$(XDG_RUNTIME_DIR=$root QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$1" >/dev/null 2>&1 &
+  program=$!
+  for _ in $(seq 200); do
+    kill -0 "$program" 2>/dev/null || break
+    if xdotool search --onlyvisible --name "ЗЕНОР-9" >/dev/null 2>&1; then
+      kill -0 "$program" 2>/dev/null && echo mapped
+      break
+    fi
+    sleep 0.1
+  done
+  kill "$program" 2>/dev/null
+  wait "$program" 2>/dev/null
+  true' _ "$root/usr/bin/zenor9-prefix")
+if [[ "$shown" != mapped ]]; then
+  echo "the unpacked zenor9-prefix showed no main window under xvfb-run within 20 s" >&2
   exit 1
 fi
 
-echo "package $deb: lintian clean, unpacked zenor9 read $prefix from $device"
+echo "package $deb: lintian clean, unpacked zenor9 read $prefix from $device, zenor9-prefix mapped its window"

@@ -8,28 +8,41 @@
 # folder's wine-ports/, which each test points at its own pseudo-terminal. Wine
 # maps COM1 to /dev/ttyS0 by default, and this machine has a real port there:
 # the mapping is in the registry before Wine first starts, and the run stops if
-# any of those COM ports leads to a real device.
+# any of those COM ports leads to a real device. Arguments go to ctest
+# (-R Vanish runs the tests whose names match).
 set -euo pipefail
 script=$(readlink -f "$0")
 cd "$(dirname "$script")/.."
 
+fail() {
+  echo "test-windows: $*" >&2
+  exit 1
+}
+
 # Wine also looks for serial ports of its own at each session start, opening
 # the machine's /dev/ttyS*, /dev/ttyUSB* and /dev/ttyACM* to see which are real.
-# As root, the run goes on in a private mount namespace where those devices are
-# /dev/null, so that not even that look reaches a real port.
-if [[ -z "${ZENOR9_TTYS_MASKED:-}" && $(id -u) -eq 0 ]] &&
-  unshare --mount --propagation private true 2>/dev/null; then
-  exec env ZENOR9_TTYS_MASKED=1 unshare --mount --propagation private "$script" "$@"
+# The run goes on only in a private mount namespace where those devices are
+# /dev/null, so that not even that look reaches a real port; where that cannot
+# be had, it stops. Masking happens only in a namespace other than the one the
+# script was started from (kept in the variable) and its caller's, never in
+# the machine's own /dev.
+namespace=$(readlink /proc/self/ns/mnt || true)
+if [[ -z "${ZENOR9_TTYS_MASKED:-}" ]]; then
+  [[ $(id -u) -eq 0 ]] ||
+    fail "the serial devices can be kept from Wine only as root (a private mount namespace); run as root"
+  unshare --mount --propagation private true 2>/dev/null ||
+    fail "unshare --mount failed: no private mount namespace to keep the serial devices from Wine"
+  exec env ZENOR9_TTYS_MASKED="$namespace" unshare --mount --propagation private "$script" "$@"
 fi
-if [[ -n "${ZENOR9_TTYS_MASKED:-}" ]]; then
-  for device in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
-    if [[ -c "$device" ]] && ! mount --bind /dev/null "$device"; then
-      echo "test-windows: $device could not be masked: Wine will look at it"
-    fi
-  done
-else
-  echo "test-windows: no private mount namespace (root needed): Wine will look at the serial devices"
-fi
+parent_namespace=$(readlink "/proc/$PPID/ns/mnt" || true)
+[[ -n "$namespace" && -n "$parent_namespace" && "$namespace" != "$parent_namespace" &&
+  "$namespace" != "$ZENOR9_TTYS_MASKED" ]] ||
+  fail "not in a private mount namespace of its own: masking the serial devices would hide them from the whole machine"
+for device in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
+  if [[ -c "$device" ]] && ! mount --bind /dev/null "$device"; then
+    fail "$device could not be masked, and Wine would open it"
+  fi
+done
 build=${BUILD:-build}
 windows_build=${WINDOWS_BUILD:-build-windows}
 mapped=(1 2 3 4 12)
@@ -39,11 +52,6 @@ export ZENOR9_WINE_PORTS=$PWD/$windows_build/wine-ports
 export ZENOR9_WINDOWS_EXE=$PWD/$windows_build/bin/zenor9.exe
 export WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
-
-fail() {
-  echo "test-windows: $*" >&2
-  exit 1
-}
 
 [[ -f "$ZENOR9_WINDOWS_EXE" ]] || fail "$ZENOR9_WINDOWS_EXE is missing: run make windows"
 # The window tests run Wine in Russian: the bitmap "MS Sans Serif" shows
@@ -85,7 +93,7 @@ check_ports() {
   for dos in "$WINEPREFIX"/dosdevices/com*; do
     local name=${dos##*/}
     [[ " ${mapped[*]/#/com} " == *" $name "* ]] ||
-      echo "test-windows: Wine also maps ${name^^} to $(readlink "$dos")${ZENOR9_TTYS_MASKED:+ (/dev/null here)}; no test uses it"
+      echo "test-windows: Wine also maps ${name^^} to $(readlink "$dos") (/dev/null here); no test uses it"
   done
 }
 
@@ -104,4 +112,4 @@ wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine "$ZENOR9_WINDOWS_EXE" --help >/dev/null 2>&1 </dev/null
 cd "$build"
-ctest -L windows --output-on-failure --timeout 120
+ctest -L windows --output-on-failure --timeout 120 "$@"

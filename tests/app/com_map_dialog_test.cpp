@@ -1,6 +1,7 @@
 // The set-up dialog and the COM map: each radio button's tool tip names the
-// device its port stands for, and a port mapped in the user's map file (the
-// test's own settings folder) is the one the set-up opens.
+// device its port stands for, or why it has none; a port mapped in the user's
+// map file (the test's own settings folder) is the one the set-up opens, and
+// none is opened when the map cannot be read.
 #include <QRadioButton>
 #include <QTest>
 #include <cstdlib>
@@ -46,6 +47,31 @@ class ComMapDialogTest : public QObject {
     QCOMPARE(tips[3], QString("COM4: /nonexistent/zenor9-com4 (нет устройства)"));
     QCOMPARE(p.state.connected, 1);  // through the map file's COM1
     host.Stop();
+  }
+
+  // A map that exists but cannot be read (here a folder) gives no port a
+  // device: the set-up says the port is unavailable and opens nothing, and the
+  // tool tip says why. Its default device would have reached the register,
+  // which the emulator serves under that name.
+  void AMapThatCannotBeReadLeavesEveryPortUnavailable() {
+    QVERIFY(qunsetenv("ZENOR9_COM1"));
+    Program p(7);
+    const std::filesystem::path map = portmap::MapFilePath();
+    std::filesystem::create_directories(map);
+    QString tip;
+    p.Connect([&] {
+      tip = p.Find<QRadioButton>("RadioButton1")->toolTip();
+      p.PressSetUp();
+    });
+    std::filesystem::remove_all(map);
+
+    QCOMPARE(tip, QString::fromStdString("COM1: карта COM-портов " + map.string() +
+                                         " не читается: это папка"));
+    QCOMPARE(p.state.connected, 0);
+    QCOMPARE(p.CommandsSent(), 0);
+    QCOMPARE(p.messages.shown.size(), std::size_t{1});
+    QCOMPARE(p.messages.shown[0].text, QString("Выбранный COM-порт недоступен"));
+    QCOMPARE(p.messages.shown[0].caption, QString("Предупреждение"));
   }
 };
 

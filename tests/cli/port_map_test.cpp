@@ -6,12 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 
 #include <nlohmann/json.hpp>
 
 #include "emulator/pty_host.h"
 #include "link/serial_port.h"
+#include "portmap/com_map.h"
 #include "subprocess.h"
 
 namespace zenor9 {
@@ -126,6 +128,7 @@ TEST_F(PortMapTest, BadMapArgumentsAreUsageErrorsAndLeaveTheFileAlone) {
        {std::vector<std::string>{"ports", "--map", "COM1"},
         {"ports", "--map", "COM0=/dev/x"},
         {"ports", "--map", "COM1="},
+        {"ports", "--map", "COM1=/dev/ttyUSB0 #bench"},  // would read back as a comment
         {"ports", "--map", "LPT1=/dev/x"},
         {"ports", "--unmap", "COM300"},
         {"ports", "--map", "COM1=/dev/x", "--unmap", "COM1"}}) {
@@ -142,6 +145,68 @@ TEST_F(PortMapTest, AMapThatCannotBeWrittenFailsWithTheReason) {
   EXPECT_EQ(result.exitCode, 1);
   const nlohmann::json object = nlohmann::json::parse(result.out);
   EXPECT_EQ(object["error"], "map-not-written");
+}
+
+// Rewrites at the same moment each hold the lock from their read to their
+// rename: every one of them is in the file, and no temporary file is left.
+TEST_F(PortMapTest, ThirtyMappingsAtOnceAllReachTheFile) {
+  constexpr int kRuns = 30;
+  std::vector<std::future<ChildResult>> runs;
+  for (int n = 10; n < 10 + kRuns; ++n) {
+    runs.push_back(std::async(std::launch::async, [this, n] {
+      return Run({"ports", "--map", "COM" + std::to_string(n) + "=/dev/pts/" + std::to_string(n)});
+    }));
+  }
+  for (std::future<ChildResult>& run : runs) {
+    const ChildResult result = run.get();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+  }
+  const portmap::ComMap map = portmap::ParseComMap(MapText());
+  EXPECT_EQ(map.devices.size(), static_cast<std::size_t>(kRuns)) << MapText();
+  EXPECT_TRUE(map.problems.empty());
+  for (const fs::directory_entry& entry : fs::directory_iterator(mapFile.parent_path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "ports" || name == "ports.lock") << name;
+  }
+}
+
+// COM201 has no device of its own on any machine: a fault that sent it to its
+// default would be seen as a missing port, never as a real one opened.
+TEST_F(PortMapTest, TheMapNeverSendsAComPortToAnotherDevice) {
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile, std::ios::binary) << "# bench\nCOM201 " << host.DevicePath() << "\n";
+
+  // A line without '=' is ignored, and its COM port has no device at all.
+  const ChildResult ignored = Run({"--port", "COM201", "--net", "7", "--json", "read"});
+  EXPECT_EQ(ignored.exitCode, 3);
+  const nlohmann::json object = nlohmann::json::parse(ignored.out);
+  EXPECT_EQ(object["error"], "port-unavailable");
+  EXPECT_EQ(object["reason"], "map-line-ignored");
+  EXPECT_EQ(object["port"], "COM201");
+  EXPECT_NE(object.value("detail", "")
+                .find("карта COM-портов " + mapFile.string() + ": строка 2 пропущена"),
+            std::string::npos)
+      << ignored.out;
+  EXPECT_EQ(Run({"--port", "COM201", "doctor"}).exitCode, 3);
+
+  // A map that cannot be read gives no COM port a device, and is not rewritten.
+  std::ofstream(mapFile, std::ios::binary | std::ios::app) << "COM202=/dev/caf\xE9\n";
+  const std::string unreadable = MapText();
+  const ChildResult refused = Run({"--port", "COM201", "--net", "7", "read"});
+  EXPECT_EQ(refused.exitCode, 3);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err, "Выбранный COM-порт недоступен\nCOM201: карта COM-портов " +
+                             mapFile.string() +
+                             " не читается: строка 3 — не текст UTF-8\n"
+                             "Дальше: zenor9 ports покажет карту COM-портов и что в ней не так\n");
+  const ChildResult mapped = Run({"--json", "ports", "--map", "COM5=/dev/pts/5"});
+  EXPECT_EQ(mapped.exitCode, 1);
+  EXPECT_EQ(nlohmann::json::parse(mapped.out)["error"], "map-not-written");
+  EXPECT_EQ(MapText(), unreadable);
+  const ChildResult listed = Run({"--json", "ports"});
+  EXPECT_EQ(listed.exitCode, 0);
+  EXPECT_EQ(nlohmann::json::parse(listed.out)["map-unreadable"], "строка 3 — не текст UTF-8");
+  EXPECT_TRUE(line.Log().empty());  // nothing reached the register
 }
 
 }  // namespace
