@@ -69,8 +69,8 @@ Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
   const double most = times.back();
   const auto late =
       std::count_if(times.begin(), times.end(), [](double ms) { return ms > kProbeWaitMs; });
-  check.detail = Tr("echoes: %s of %s, median %s, maximum %s, later than the scan's %s ms wait: %s",
-                    times.size(), probes, Ms(median), Ms(most), kProbeWaitMs, late);
+  check.detail = Tr("%s of %s echoes, median %s, maximum %s, %s later than the scan's %s ms wait",
+                    times.size(), probes, Ms(median), Ms(most), late, kProbeWaitMs);
   // The typical echo decides: an adapter holds every answer alike, while a busy
   // computer delays a single one now and then.
   if (median > kProbeWaitMs) {

@@ -76,7 +76,7 @@ TEST_F(DoctorTest, AFreshLineWithARegisterPassesTheDeviceAndRegisterChecks) {
             std::string::npos);
   EXPECT_EQ(found.Check("scan")["detail"], "found net number 7");
   EXPECT_EQ(found.Check("register")["detail"], "net number 7 answers, version code 105");
-  EXPECT_EQ(found.Check("echo")["detail"].get<std::string>().rfind("echoes: 20 of 20,", 0), 0u);
+  EXPECT_EQ(found.Check("echo")["detail"].get<std::string>().rfind("20 of 20 echoes", 0), 0u);
   // The exit code follows the checks.
   bool allOk = true;
   for (const nlohmann::json& check : found.object["checks"]) allOk = allOk && check["ok"] == true;
