@@ -56,16 +56,6 @@ TEST(FormatTest, ArgumentsInOrderOrByNumber) {
   EXPECT_EQ(FormatText("%APPDATA%\\zenor9", {}), "%APPDATA%\\zenor9");
 }
 
-TEST(FormatTest, JoinedWithAnd) {
-  UseLanguage(Language::English);
-  EXPECT_EQ(JoinedWithAnd({}), "");
-  EXPECT_EQ(JoinedWithAnd({"MARK"}), "MARK");
-  EXPECT_EQ(JoinedWithAnd({"MARK", "SPACE"}), "MARK and SPACE");
-  EXPECT_EQ(JoinedWithAnd({"a", "b", "c"}), "a, b and c");
-  UseLanguage(Language::Russian);
-  EXPECT_EQ(JoinedWithAnd({"MARK", "SPACE"}), "MARK и SPACE");
-}
-
 TEST(CatalogTest, TranslatesAKeyAndLeavesAnUnknownOneAsItIs) {
   UseLanguage(Language::English);
   EXPECT_STREQ(Tr("Нет связи с ККМ"), "No link with the register");

@@ -70,28 +70,5 @@ TEST_F(TextKeysTest, CataloguesHoldOnlyKeysOfTheCode) {
   }
 }
 
-// Each key formatted in each language: every argument lands in the text once,
-// and no directive is left over.
-TEST_F(TextKeysTest, EveryKeyFormatsWithAllItsArgumentsInBothLanguages) {
-  for (Language language : {Language::Russian, Language::English}) {
-    UseLanguage(language);
-    for (std::string_view key : code_.Keys()) {
-      const std::string keyText(key);
-      const std::multiset<std::string> arguments = ArgumentsOf(key);
-      std::vector<std::string> values;
-      for (std::size_t n = 1; n <= arguments.size(); ++n)
-        values.push_back("<" + std::to_string(n) + ">");
-      const std::string text = FormatText(Tr(keyText.c_str()), values);
-      for (const std::string& value : values) {
-        EXPECT_EQ(text.find(value), text.rfind(value)) << key;
-        EXPECT_NE(text.find(value), std::string::npos) << key << "\n-> " << text;
-      }
-      if (!arguments.empty()) {
-        EXPECT_EQ(text.find("%s"), std::string::npos) << text;
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace zenor9::i18n
