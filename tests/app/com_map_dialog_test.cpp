@@ -42,9 +42,9 @@ class ComMapDialogTest : public QObject {
 
     QCOMPARE(tips.size(), 4);
     QCOMPARE(tips[0], QString::fromStdString("COM1: " + host.DevicePath()));
-    QCOMPARE(tips[1], QString("COM2: /nonexistent/zenor9-adapter (missing)"));
+    QCOMPARE(tips[1], QString("COM2: /nonexistent/zenor9-adapter (нет устройства)"));
     QCOMPARE(tips[2], QString("COM3: /dev/null"));
-    QCOMPARE(tips[3], QString("COM4: /nonexistent/zenor9-com4 (missing)"));
+    QCOMPARE(tips[3], QString("COM4: /nonexistent/zenor9-com4 (нет устройства)"));
     QCOMPARE(p.state.connected, 1);  // through the map file's COM1
     host.Stop();
   }
@@ -65,8 +65,8 @@ class ComMapDialogTest : public QObject {
     });
     std::filesystem::remove_all(map);
 
-    QCOMPARE(tip, QString::fromStdString("COM1: the COM map " + map.string() +
-                                         " cannot be read: it is a folder"));
+    QCOMPARE(tip, QString::fromStdString("COM1: карта COM-портов " + map.string() +
+                                         " не читается: это папка"));
     QCOMPARE(p.state.connected, 0);
     QCOMPARE(p.CommandsSent(), 0);
     QCOMPARE(p.messages.shown.size(), std::size_t{1});

@@ -69,7 +69,7 @@ TEST(SetupTest, DetectionShowsTheNetNumberAndEnablesTheOperations) {
   });
   EXPECT_TRUE(b.app.boxes.empty());
   EXPECT_EQ(repaintsBeforeTheDialog, 1);
-  EXPECT_EQ(tip, "COM2: " + TestDevice(2) + " (missing)");
+  EXPECT_EQ(tip, "COM2: " + TestDevice(2) + " (нет устройства)");
   EXPECT_FALSE(b.dialog.visible);
   EXPECT_EQ(b.dialog.endsOutsideARun, 0);
   EXPECT_EQ(b.Status(), "Установлен интерфейс с ККМ");
