@@ -16,6 +16,11 @@ export CCACHE_BASEDIR := $(abspath $(CURDIR)/..)
 export CMAKE_CXX_COMPILER_LAUNCHER := $(LAUNCHER)
 endif
 
+# The texts' template po/zenor9.pot from the code, merged into po/ru.po and po/en.po.
+.PHONY: po
+po: configure
+	@cmake --build $(BUILD) --target update-po
+
 .PHONY: deps configure build test package package-check package-check-root test-sanitize windows windows-package test-windows run fuzz fuzz-build fuzz-smoke bench format clean
 
 deps:

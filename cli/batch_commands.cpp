@@ -29,7 +29,7 @@ std::optional<Outcome> RunJob(Connection& connection, uint8_t net, const BatchRe
   Outcome one;
   if (IdentifyAt(connection, net, one)) {
     if (request.job == RegisterJob::Read) ReadPrefix(connection, one);
-    if (request.job == RegisterJob::Write) {
+    if (request.job == RegisterJob::Write && ReadBeforeWrite(connection, one)) {
       WritePrefix(connection, request.value, request.verify, one);
     }
   }
@@ -38,12 +38,38 @@ std::optional<Outcome> RunJob(Connection& connection, uint8_t net, const BatchRe
 }
 
 std::string RegisterLine(const Outcome& one, RegisterJob job) {
-  const std::string net = "net " + std::to_string(*one.net) + " ";
   if (!one.Ok()) {
-    return net + "error: " + FullMessage(one) + (one.holds ? "; " + HoldsText(one) : "");
+    return Tr("net %s error: %s", *one.net, FullMessage(one)) +
+           (one.holds ? "; " + HoldsText(one) : "");
   }
-  if (job == RegisterJob::Identify) return net + "version " + std::to_string(*one.version);
-  return net + *one.prefix;
+  if (job == RegisterJob::Identify) return Tr("net %s version %s", *one.net, *one.version);
+  return "net " + std::to_string(*one.net) + " " + one.text;
+}
+
+// What became of a register that a stop kept the run from.
+const char* NotReachedText(RegisterJob job) {
+  switch (job) {
+    case RegisterJob::Identify:
+      return Tr("not identified: stopped");
+    case RegisterJob::Read:
+      return Tr("not read: stopped");
+    case RegisterJob::Write:
+      return Tr("not written: stopped");
+  }
+  return "";
+}
+
+// The registers from `first` on, which the stop kept the run from: each with a
+// line and an entry of its own, so that the user knows which to do again.
+void ListNotReached(const std::vector<uint8_t>& nets, std::size_t first, RegisterJob job,
+                    Outcome& outcome, LiveOutput& live) {
+  for (std::size_t i = first; i < nets.size(); ++i) {
+    outcome.registers->push_back({{"net", nets[i]},
+                                  {"ok", false},
+                                  {"error", "not-reached"},
+                                  {"message", NotReachedText(job)}});
+    live.Line("net " + std::to_string(nets[i]) + " " + NotReachedText(job));
+  }
 }
 
 nlohmann::ordered_json RegisterJson(const Outcome& one) {
@@ -52,6 +78,7 @@ nlohmann::ordered_json RegisterJson(const Outcome& one) {
   entry["ok"] = one.Ok();
   if (one.version) entry["version"] = *one.version;
   if (one.prefix) entry["prefix"] = *one.prefix;
+  if (one.before) entry["before"] = *one.before;
   if (one.holds) entry["holds"] = *one.holds;
   if (!one.Ok()) {
     entry["error"] = one.error;
@@ -80,13 +107,14 @@ Outcome BatchCommand(const Target& target, const BatchRequest& request, LiveOutp
   }
   std::size_t done = 0;
   for (; done < nets.size() && !UserAskedToStop(); ++done) {
-    live.Progress("register " + std::to_string(done + 1) + " of " + std::to_string(nets.size()));
+    live.Progress(Tr("register %s of %s", done + 1, nets.size()));
     const std::optional<Outcome> one = RunJob(connection, nets[done], request);
     if (!one) break;
     outcome.registers->push_back(RegisterJson(*one));
     live.Line(RegisterLine(*one, request.job));
     if (!one->Ok() && outcome.Ok()) outcome.exitCode = one->exitCode;
   }
+  ListNotReached(nets, done, request.job, outcome, live);
   live.EndProgress();
   if (done < nets.size()) EndByStop(outcome);
   return outcome;

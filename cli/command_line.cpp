@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/cli11_texts.h"
 #include "cli/outcome.h"
 #include "cli/platform.h"
 #include "cli/port_map_command.h"
@@ -22,70 +23,81 @@ namespace zenor9::cli {
 
 namespace {
 
-constexpr const char* kLicenceNotice =
-    "Copyright (c) 2026 zenor9-prefix developers.\n"
-    "Free software under the MIT licence: you may use, copy, change and pass it on.";
-
-// What each exit code means, as --help says it.
-const std::map<int, const char*>& ExitCodeMeanings() {
-  static const std::map<int, const char*> meanings = {
-      {kExitOk, "success"},
-      {kExitFailed, "no link with the register, or the command failed"},
-      {kExitUsage,
-       "usage error (nothing was sent); or write found several registers "
-       "(nothing was written)"},
-      {kExitPortUnavailable,
-       "port unavailable (missing, held by another program, or no device in the COM map)"},
-      {kExitUnsupportedFirmware, "firmware not supported (only version code 105, firmware 1.0.5)"},
-      {kExitVerifyMismatch, "write --verify read back other values than written"},
-      {kExitHangUp, "stopped by SIGHUP (the terminal closed): what was done is printed"},
-      {kExitInterrupted, "stopped by SIGINT (Ctrl-C, Ctrl-Break): what was done is printed"},
-      {kExitQuit, "stopped by SIGQUIT (Ctrl-\\): what was done is printed"},
-      {kExitTerminated,
-       "stopped by SIGTERM (or the console closed, log-off, shut-down): what was done is "
-       "printed"},
-  };
-  return meanings;
+const char* LicenceNotice() {
+  return Tr("Free software under the MIT licence: you may use, copy, change and pass it on.");
 }
 
-constexpr const char* kSeveralRegistersHelp =
-    R"(With --net 3,7,12 or --all each register gets its own set-up and command, one
-line each in net-number order as soon as it is done ("net 7 25", "net 9 error:
-..."); the exit code is that of the first register that failed.)";
+// What each exit code means, as --help says it, unless a command says it in its
+// own terms.
+const char* ExitCodeMeaning(int code) {
+  static const std::map<int, const char*> meanings = {
+      {kExitOk, N_("success")},
+      {kExitFailed, N_("no link with the register, or the command failed")},
+      {kExitUsage, N_("usage error (nothing was sent)")},
+      {kExitPortUnavailable,
+       N_("port unavailable (missing, held by another program, or no device in the COM map)")},
+      {kExitUnsupportedFirmware,
+       N_("firmware not supported (only version code 105, firmware 1.0.5)")},
+      {kExitVerifyMismatch, N_("write --verify read back other values than written")},
+      {kExitHangUp, N_("stopped by SIGHUP (the terminal closed): what was done is printed")},
+      {kExitInterrupted, N_("stopped by SIGINT (Ctrl-C, Ctrl-Break): what was done is printed")},
+      {kExitQuit, N_("stopped by SIGQUIT (Ctrl-\\): what was done is printed")},
+      {kExitTerminated,
+       N_("stopped by SIGTERM (or the console closed, log-off, shut-down): what was done is "
+          "printed")},
+  };
+  return Tr(meanings.at(code));
+}
 
-constexpr const char* kWriteHelp =
-    R"(Without --net, write probes the whole line first: it writes only when exactly
-one register answers, and names it ("net 3 25"); when several answer it writes
-nothing, lists them and exits with 2. After a failed write both cells are read
-once and their content is said: "в ККМ сейчас: 27" (JSON "holds").)";
+// Exit code 2 of write, and of the program, which may be write.
+constexpr const char* kUsageOrSeveral =
+    N_("usage error (nothing was sent); or write found several registers (nothing was "
+       "written)");
 
-constexpr const char* kStopHelp =
-    R"(SIGHUP, SIGINT, SIGQUIT and SIGTERM stop a run at its next wait, with exit code
+const char* SeveralRegistersHelp() {
+  return Tr(R"(With --net 3,7,12 (or --net 3 --net 7 --net 12) or --all each register gets
+its own set-up and command, one line each in net-number order as soon as it is
+done ("net 7 25", "net 9 error: ..."); the exit code is that of the first
+register that failed. A run that is stopped lists the registers it did not
+reach.)");
+}
+
+const char* WriteHelp() {
+  return Tr(R"text(Without --net, write probes the whole line first: it writes only when exactly
+one register answers, and names it ("net 3 25 (was 23)"); when several answer
+it writes nothing, lists them and exits with 2. Both cells are read just before
+the write, for the value it replaces. After a failed write both cells are read
+once and their content is said: "the register now holds: 27" (JSON "holds").)text");
+}
+
+const char* StopHelp() {
+  return Tr(R"(SIGHUP, SIGINT, SIGQUIT and SIGTERM stop a run at its next wait, with exit code
 128 + the signal's number. A prefix write already begun is finished first, both
-cells and the --verify read-back; a failure of it keeps its own exit code.)";
+cells and the --verify read-back; a failure of it keeps its own exit code.)");
+}
 
-constexpr const char* kPortMapHelp =
-    R"(COMn stands for the device in the environment variable ZENOR9_COMn when it
+const char* PortMapHelp() {
+  return Tr(R"(COMn stands for the device in the environment variable ZENOR9_COMn when it
 is set, else for the one in the map file (lines COMn=PATH; # at the start of a
 line or after a blank starts a comment), else for the platform's default. A
 map that cannot be read, or a COMn whose only line in it is ignored, leaves
 COMn without a device (exit code 3), never the default. --map rewrites the
-file in one step under a lock and keeps its other lines; exit code 1 when it
-could not be read or written.)";
+file in one step under a lock and keeps its other lines.)");
+}
 
-constexpr const char* kDoctorHelp =
-    R"(Checks in order, a line each (✓ or ✗, what was found, what to do): the device
+const char* DoctorHelp() {
+  return Tr(R"(Checks in order, a line each (✓ or ✗, what was found, what to do): the device
 and its kind, permission, opening it for this program alone, services that
 take serial ports, stick parity (set, read back, the driver's known habits),
 the adapter's latency, and a register on the line: identify and the time of
 about 20 echoes of its address byte against the scan's 10 ms wait. Only
-address probes and identify go to the register. Exit code 0 when every check
-passed, 1 when any failed, 2 usage error.)";
+address probes and identify go to the register.)");
+}
 
-constexpr const char* kSimHelp =
-    R"(Prints the device path as its first line on stdout. Without --net it serves
-one register at net number 0. Exit codes: 0 stopped by SIGINT, SIGTERM or
-SIGHUP; 1 no pseudo-terminal, or the link could not be made; 2 usage error.)";
+const char* SimHelp() {
+  return Tr(R"(Prints the device path as its first line on stdout. Without --net it serves
+one register at net number 0.)");
+}
 
 // `text` cut to at most `mostBytes` (whole UTF-8 characters), "..." marking a cut.
 std::string Abridged(const std::string& text, std::size_t mostBytes) {
@@ -119,11 +131,11 @@ std::optional<int> NetNumberOfText(const std::string& text) {
 const CLI::Validator kNetNumberCheck(
     [](std::string& text) -> std::string {
       const std::optional<int> net = NetNumberOfText(text);
-      if (!net) return "a net number is 0 to 99 in decimal digits, not " + Quoted(text);
+      if (!net) return Tr("a net number is 0 to 99 in decimal digits, not %s", Quoted(text));
       text = std::to_string(*net);
       return {};
     },
-    "0..99");
+    "");
 
 // Net numbers separated by commas ("3,7,12"), each rewritten as kNetNumberCheck
 // does.
@@ -134,7 +146,7 @@ const CLI::Validator kNetListCheck(
       for (;;) {
         const std::size_t comma = text.find(',', from);
         std::string net = text.substr(from, comma == std::string::npos ? comma : comma - from);
-        if (net.empty()) return "a net number is missing in \"" + Quoted(text) + "\"";
+        if (net.empty()) return Tr("a net number is missing in \"%s\"", Quoted(text));
         if (std::string error = kNetNumberCheck(net); !error.empty()) return error;
         rewritten += (rewritten.empty() ? "" : ",") + net;
         if (comma == std::string::npos) break;
@@ -143,7 +155,7 @@ const CLI::Validator kNetListCheck(
       text = rewritten;
       return {};
     },
-    "N[,N...]");
+    "");
 
 bool IsComName(const std::string& port) {
   static const std::regex pattern("[cC][oO][mM][0-9]+");
@@ -152,14 +164,13 @@ bool IsComName(const std::string& port) {
 
 const CLI::Validator kPortCheck(
     [](const std::string& port) -> std::string {
-      if (port.empty()) return "the port is empty";
+      if (port.empty()) return Tr("the port is empty");
       if (IsComName(port) && portmap::ComNumberOfName(port) == 0) {
-        return "only COM1 to COM" + std::to_string(portmap::kHighestComNumber) +
-               " exist: " + Quoted(port);
+        return Tr("only COM1 to COM%s exist: %s", portmap::kHighestComNumber, Quoted(port));
       }
       return {};
     },
-    "COM1..COM" + std::to_string(portmap::kHighestComNumber) + "|PATH");
+    "");
 
 // "off" in any case, as COM1 is, becomes "off".
 const CLI::Validator kPrefixCheck(
@@ -169,18 +180,18 @@ const CLI::Validator kPrefixCheck(
                      [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
       if (lower == "off") value = lower;
       if (value == "off" || IsValidPrefixText(value)) return {};
-      return "the prefix must be 20 to 29 or off, not " + Quoted(value);
+      return Tr("the prefix must be 20 to 29 or off, not %s", Quoted(value));
     },
-    "20..29|off");
+    "");
 
 const CLI::Validator kVersionCheck(
     [](const std::string& value) -> std::string {
       uint8_t high = 0;
       uint8_t low = 0;
       if (ParseVersionBytes(value, high, low)) return {};
-      return "the version is four hex digits (0105 for firmware 1.0.5), not " + Quoted(value);
+      return Tr("the version is four hex digits (0105 for firmware 1.0.5), not %s", Quoted(value));
     },
-    "HHHH");
+    "");
 
 const CLI::Validator kFaultCheck(
     [](const std::string& name) -> std::string {
@@ -188,9 +199,19 @@ const CLI::Validator kFaultCheck(
       if (emu::ParseFault(name, fault)) return {};
       std::string known;
       for (emu::Fault each : emu::AllFaults()) known += " " + emu::FaultName(each);
-      return "unknown fault " + Quoted(name) + "; known:" + known;
+      return Tr("unknown fault %s; known:%s", Quoted(name), known);
     },
-    "NAME");
+    "");
+
+// The adapter latency of the virtual register, in milliseconds.
+const CLI::Validator kLatencyCheck(
+    [](const std::string& value) -> std::string {
+      const bool digits = !value.empty() && value.size() <= 4 &&
+                          value.find_first_not_of("0123456789") == std::string::npos;
+      if (digits && std::stoi(value) <= 1000) return {};
+      return Tr("the latency is 0 to 1000 ms, not %s", Quoted(value));
+    },
+    "");
 
 bool AsksForJson(int argc, const char* const* argv) {
   return std::any_of(argv + 1, argv + argc,
@@ -202,57 +223,109 @@ std::string ShortMessage(const std::string& message) {
   return Abridged(message, 160);
 }
 
-// Help (CLI11's exit code 0) is printed as text even with --json.
-int ReportUsageError(CLI::App& app, const CLI::ParseError& error, bool json) {
-  if (error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitOk : kExitUsage;
+// "zenor9 read --help", or "zenor9 --help" before a command was recognised.
+std::string HelpCommand(const CLI::App& app) {
+  const std::vector<CLI::App*> commands = app.get_subcommands();
+  return "zenor9" + (commands.empty() ? std::string() : " " + commands.front()->get_name()) +
+         " --help";
+}
+
+int ReportUsageError(const CLI::App& app, const std::string& message, bool json) {
   if (!json) {
-    std::fprintf(stderr, "%s\nRun with --help for more information.\n",
-                 ShortMessage(error.what()).c_str());
+    std::fprintf(stderr, "%s\n%s\n", ShortMessage(message).c_str(),
+                 Tr("More: %s", HelpCommand(app)).c_str());
     return kExitUsage;
   }
   Outcome outcome;
-  Fail(outcome, kExitUsage, "usage", ShortMessage(error.what()));
+  Fail(outcome, kExitUsage, "usage", ShortMessage(message));
   return Report(outcome, true);
 }
 
-// CLI11 reports an unknown command only as a missing one; name it instead.
-std::optional<std::string> UnknownCommand(const CLI::App& app, const CLI::ParseError& error) {
-  const std::vector<std::string> extras = app.remaining();
-  if (error.get_name() != "RequiredError" || !app.get_subcommands().empty() || extras.empty()) {
-    return std::nullopt;
+// The number of single-character edits that turn `from` (in any case) into `to`.
+std::size_t EditDistance(const std::string& from, const std::string& to) {
+  std::vector<std::size_t> row(to.size() + 1);
+  for (std::size_t j = 0; j <= to.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= from.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= to.size(); ++j) {
+      const std::size_t above = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(from[i - 1])) == to[j - 1];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
   }
-  return "unknown command " + Quoted(extras.front()) +
-         " (identify, detect, scan, read, write, ports or sim)";
+  return row[to.size()];
+}
+
+// The command that is nearest to `given`, when a slip of the keyboard away.
+std::string NearestCommand(const CLI::App& app, const std::string& given) {
+  std::string nearest;
+  std::size_t nearestDistance = 3;  // two edits at most
+  for (const CLI::App* command : app.get_subcommands({})) {
+    const std::size_t distance = EditDistance(given, command->get_name());
+    if (distance < nearestDistance) {
+      nearestDistance = distance;
+      nearest = command->get_name();
+    }
+  }
+  return nearest;
+}
+
+// CLI11 reports an unknown command only as a missing one: name it, list the
+// commands, and suggest the nearest.
+std::optional<std::string> MissingCommand(const CLI::App& app, const CLI::ParseError& error) {
+  if (error.get_name() != "RequiredError" || !app.get_subcommands().empty()) return std::nullopt;
+  std::vector<std::string> names;
+  for (const CLI::App* command : app.get_subcommands({})) names.push_back(command->get_name());
+  const std::string list = i18n::JoinedWithAnd(names);
+  const std::vector<std::string> extras = app.remaining();
+  if (extras.empty()) return Tr("no command given; the commands are %s", list);
+  const std::string nearest = NearestCommand(app, extras.front());
+  if (nearest.empty()) {
+    return Tr("unknown command %s; the commands are %s", Quoted(extras.front()), list);
+  }
+  return Tr("unknown command %s: did you mean %s? The commands are %s", Quoted(extras.front()),
+            nearest, list);
 }
 
 // Options that the virtual register does not take from the main command line.
 void RefuseMainOptionsForSim(const CLI::App& app) {
   for (const char* name : {"--port", "--net", "--json"}) {
     if (app.count(name) > 0) {
-      throw CLI::ValidationError(name, "is not an option of sim (see zenor9 sim --help)");
+      throw CLI::ValidationError(name, Tr("not an option of sim (see zenor9 sim --help)"));
     }
   }
 }
 
 void RefuseDuplicateNets(std::vector<int> nets) {
   std::sort(nets.begin(), nets.end());
-  if (std::adjacent_find(nets.begin(), nets.end()) != nets.end()) {
-    throw CLI::ValidationError("--net", "each net number can serve one register only");
+  const auto twice = std::adjacent_find(nets.begin(), nets.end());
+  if (twice != nets.end()) {
+    throw CLI::ValidationError("--net", Tr("net number %s is given twice", *twice));
   }
 }
 
 }  // namespace
 
-std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable) {
-  std::vector<int> all = codes;
-  if (stoppable) all.insert(all.end(), std::begin(kStopExitCodes), std::end(kStopExitCodes));
-  std::string help = "Exit codes:";
-  for (int code : all) {
+std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable) {
+  std::vector<ExitCodeHelp> all = codes;
+  if (stoppable) {
+    for (int code : kStopExitCodes) all.push_back({code});
+  }
+  std::string help = Tr("Exit codes:");
+  for (const ExitCodeHelp& code : all) {
     char number[16];
-    std::snprintf(number, sizeof number, "\n  %3d  ", code);
-    help += number + std::string(ExitCodeMeanings().at(code));
+    std::snprintf(number, sizeof number, "\n  %3d  ", code.code);
+    help += number;
+    help += code.meaning != nullptr ? Tr(code.meaning) : ExitCodeMeaning(code.code);
   }
   return help;
+}
+
+std::string CanonicalPortName(const std::string& port) {
+  const int number = portmap::ComNumberOfName(port);
+  return number != 0 ? "COM" + std::to_string(number) : port;
 }
 
 portmap::ComTarget TargetOfPort(const std::string& port) {
@@ -268,18 +341,24 @@ namespace {
 // help, and they may stand before or after the command.
 struct MainOptions {
   std::string port = "COM1";
-  std::string nets;  // "3,7,12", already checked
+  // --net as given before the command and after it, each "3,7,12" and checked;
+  // given more than once, the lists add up.
+  std::vector<std::string> netLists;
+  std::vector<std::string> commandNetLists;
   bool all = false;
 };
 
-// The net numbers of a checked list, in increasing order.
-std::vector<int> NetsOfList(const std::string& list) {
+// The net numbers of the checked lists, in increasing order.
+std::vector<int> NetsOfLists(const MainOptions& options) {
   std::vector<int> nets;
-  if (list.empty()) return nets;
-  std::size_t from = 0;
-  for (std::size_t comma = 0; comma != std::string::npos; from = comma + 1) {
-    comma = list.find(',', from);
-    nets.push_back(std::stoi(list.substr(from, comma - from)));
+  for (const std::vector<std::string>* lists : {&options.netLists, &options.commandNetLists}) {
+    for (const std::string& list : *lists) {
+      std::size_t from = 0;
+      for (std::size_t comma = 0; comma != std::string::npos; from = comma + 1) {
+        comma = list.find(',', from);
+        nets.push_back(std::stoi(list.substr(from, comma - from)));
+      }
+    }
   }
   std::sort(nets.begin(), nets.end());
   return nets;
@@ -287,60 +366,74 @@ std::vector<int> NetsOfList(const std::string& list) {
 
 void AddPortOption(CLI::App& app, MainOptions& options) {
   app.add_option("--port", options.port,
-                 "COM1 to COM" + std::to_string(portmap::kHighestComNumber) + ", or a device path")
+                 Tr("COM1 to COM%s, or a device path", portmap::kHighestComNumber))
       ->check(kPortCheck)
+      ->type_name(Tr("COMn|PATH"))
       ->capture_default_str();
 }
 
-void AddNetOptions(CLI::App& app, MainOptions& options) {
-  app.add_option("--net", options.nets,
-                 "net numbers of the registers, separated by commas; without it a scan "
-                 "finds the one register")
-      ->transform(kNetListCheck);
-  app.add_flag("--all", options.all, "every register a full scan finds");
+// --net N[,N...], which may be given more than once.
+CLI::Option* AddNetListOption(CLI::App& app, std::vector<std::string>& lists,
+                              const std::string& description) {
+  return app.add_option("--net", lists, description)
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->transform(kNetListCheck)
+      ->type_name("N[,N...]");
+}
+
+void AddNetOptions(CLI::App& app, MainOptions& options, bool ofCommand) {
+  AddNetListOption(app, ofCommand ? options.commandNetLists : options.netLists,
+                   Tr("net numbers of the registers, separated by commas or in one --net each; "
+                      "without it a scan finds the one register"));
+  app.add_flag("--all", options.all, Tr("every register a full scan finds"));
 }
 
 void AddPortMapOptions(CLI::App& ports, Invocation& invocation) {
-  const CLI::Validator entryCheck(CheckMapEntry, "COMn=PATH");
-  const CLI::Validator nameCheck(CheckComName, "COMn");
+  const CLI::Validator entryCheck(CheckMapEntry, "");
+  const CLI::Validator nameCheck(CheckComName, "");
   CLI::Option* map = ports
                          .add_option("--map", invocation.mapEntry,
-                                     "make COMn stand for PATH in this user's map file")
-                         ->check(entryCheck);
-  ports.add_option("--unmap", invocation.unmapName, "remove COMn from this user's map file")
+                                     Tr("make COMn stand for PATH in this user's map file"))
+                         ->check(entryCheck)
+                         ->type_name(Tr("COMn=PATH"));
+  ports.add_option("--unmap", invocation.unmapName, Tr("remove COMn from this user's map file"))
       ->check(nameCheck)
+      ->type_name("COMn")
       ->excludes(map);
 }
 
 void AddOutputOptions(CLI::App& app, Invocation& invocation) {
-  app.add_flag("--json", invocation.json, "print one JSON object on stdout");
-  app.add_flag("--trace", invocation.trace, "print every byte on the line on stderr");
+  app.add_flag("--json", invocation.json, Tr("print one JSON object on stdout"));
+  app.add_flag("--trace", invocation.trace, Tr("print every byte on the line on stderr"));
 }
 
-// Which exit codes a command can give: every command that talks to a register
-// can be stopped.
+// Which exit codes a command can give, in its own terms where they differ from
+// the program's: every command that talks to a register can be stopped.
 struct ExitCodes {
-  std::vector<int> codes;
+  std::vector<ExitCodeHelp> codes;
   bool stoppable = true;
 };
 
-std::string Footer(const ExitCodes& exits, const char* more = nullptr) {
+std::string Footer(const ExitCodes& exits, const std::string& more = {}) {
   std::string footer = ExitCodesHelp(exits.codes, exits.stoppable) + "\n\n" + ComPortsHelp();
-  if (more != nullptr) footer = std::string(more) + "\n\n" + footer;
+  if (!more.empty()) footer = more + "\n\n" + footer;
   return footer;
 }
 
 // A command that talks to registers: its own help lists the main options and
 // only the exit codes it can give. The main options given before the command
 // fall through to the program's.
-CLI::App* AddRegisterCommand(CLI::App& app, const char* name, const char* description,
+CLI::App* AddRegisterCommand(CLI::App& app, const char* name, const std::string& description,
                              bool takesNets, const ExitCodes& exits, MainOptions& options,
                              Invocation& invocation) {
   CLI::App* command = app.add_subcommand(name, description);
+  UseUserLanguage(*command);
   AddPortOption(*command, options);
-  if (takesNets) AddNetOptions(*command, options);
+  if (takesNets) AddNetOptions(*command, options, true);
   AddOutputOptions(*command, invocation);
-  command->footer(Footer(exits, takesNets ? kSeveralRegistersHelp : nullptr));
+  command->footer(Footer(exits, takesNets ? SeveralRegistersHelp() : ""));
   command->fallthrough();
   return command;
 }
@@ -354,13 +447,13 @@ void RefuseNetsWhereNoneApply(const CLI::App& app, const CLI::App& command) {
   const std::string name = command.get_name();
   const bool takesNets = name == "identify" || name == "read" || name == "write";
   if (Given(app, command, "--all") > 0 && !takesNets) {
-    throw CLI::ValidationError("--all", "only identify, read and write take it");
+    throw CLI::ValidationError("--all", Tr("only identify, read and write take it"));
   }
   if ((name == "detect" || name == "scan") && Given(app, command, "--net") > 0) {
-    throw CLI::ValidationError("--net", name + " finds the net numbers itself");
+    throw CLI::ValidationError("--net", Tr("%s finds the net numbers itself", name));
   }
   if (Given(app, command, "--all") > 0 && Given(app, command, "--net") > 0) {
-    throw CLI::ValidationError("--all", "either --net or --all");
+    throw CLI::ValidationError("--all", Tr("either --net or --all"));
   }
 }
 
@@ -372,90 +465,124 @@ struct ParsedOptions {
 };
 
 void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
-  const std::string more =
-      std::string("zenor9 COMMAND --help shows the options of each command.\n\n") + kStopHelp;
-  app.footer(Footer({{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable,
-                      kExitUnsupportedFirmware, kExitVerifyMismatch}},
-                    more.c_str()));
+  UseUserLanguage(app);
+  const std::string more = Tr("zenor9 COMMAND --help shows the options of each command.") +
+                           std::string("\n\n") + StopHelp();
+  app.footer(Footer({{{kExitOk},
+                      {kExitFailed},
+                      {kExitUsage, kUsageOrSeveral},
+                      {kExitPortUnavailable},
+                      {kExitUnsupportedFirmware},
+                      {kExitVerifyMismatch}}},
+                    more));
   app.set_version_flag("--version",
-                       std::string("zenor9 ") + ZENOR9_VERSION + "\n" + kLicenceNotice);
+                       std::string("zenor9 ") + ZENOR9_VERSION +
+                           "\nCopyright (c) 2026 zenor9-prefix developers.\n" + LicenceNotice(),
+                       Tr("print the version and exit"));
   app.require_subcommand(1);
   AddPortOption(app, options.main);
-  AddNetOptions(app, options.main);
+  AddNetOptions(app, options.main, false);
   AddOutputOptions(app, invocation);
 }
 
 void AddRegisterCommands(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   const ExitCodes setUp{
-      {kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware}};
-  AddRegisterCommand(app, "identify", "print the net number and the version code", true, setUp,
+      {{kExitOk}, {kExitFailed}, {kExitUsage}, {kExitPortUnavailable}, {kExitUnsupportedFirmware}}};
+  AddRegisterCommand(app, "identify", Tr("print the net number and the version code"), true, setUp,
                      options.main, invocation);
-  AddRegisterCommand(app, "detect", "print the net number that the scan finds", false, setUp,
+  AddRegisterCommand(app, "detect", Tr("print the net number that the scan finds"), false, setUp,
                      options.main, invocation);
   AddRegisterCommand(
-      app, "scan", "probe every net number 0 to 99 and list what answers, as it answers", false,
-      {{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable}}, options.main, invocation);
-  AddRegisterCommand(app, "read", "print the prefix as the register holds it, or off", true, setUp,
-                     options.main, invocation);
+      app, "scan", Tr("probe every net number 0 to 99 and list what answers, as it answers"), false,
+      {{{kExitOk},
+        {kExitFailed, N_("no register answered")},
+        {kExitUsage},
+        {kExitPortUnavailable}}},
+      options.main, invocation);
+  AddRegisterCommand(app, "read", Tr("print the prefix as the register holds it, or off"), true,
+                     setUp, options.main, invocation);
 }
 
 void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* write = AddRegisterCommand(
-      app, "write", "write the prefix (20 to 29) or off, and print the value written", true,
-      {{kExitOk, kExitFailed, kExitUsage, kExitPortUnavailable, kExitUnsupportedFirmware,
-        kExitVerifyMismatch}},
+      app, "write",
+      Tr("write the prefix (20 to 29) or off, and print it with the value it replaced"), true,
+      {{{kExitOk},
+        {kExitFailed},
+        {kExitUsage, kUsageOrSeveral},
+        {kExitPortUnavailable},
+        {kExitUnsupportedFirmware},
+        {kExitVerifyMismatch}}},
       options.main, invocation);
-  write->footer(std::string(kWriteHelp) + "\n\n" + write->get_footer());
-  write->add_option("VALUE", invocation.writeValue, "20 to 29, or off (any case)")
+  write->footer(std::string(WriteHelp()) + "\n\n" + write->get_footer());
+  write->add_option(Tr("VALUE"), invocation.writeValue, Tr("20 to 29, or off (any case)"))
       ->required()
-      ->transform(kPrefixCheck);
+      ->transform(kPrefixCheck)
+      ->type_name("20..29|off");
   write->add_flag("--verify", invocation.verify,
-                  "read the cells back and compare; on a mismatch print what they hold");
+                  Tr("read the cells back and compare; on a mismatch print what they hold"));
 }
 
 void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  const ExitCodes exits{{{kExitOk}, {kExitFailed, N_("a check failed")}, {kExitUsage}}};
   CLI::App* doctor = AddRegisterCommand(
       app, "doctor",
-      "say what stands between this computer and the register on a port (writes nothing)", false,
-      {{kExitOk, kExitFailed, kExitUsage}}, options.main, invocation);
-  doctor
-      ->add_option("--net", options.main.nets,
-                   "identify this register and time its echo; without it a scan finds one")
-      ->transform(kNetNumberCheck);
-  doctor->footer(std::string(kDoctorHelp) + "\n\n" + Footer({{kExitOk, kExitFailed, kExitUsage}}));
+      Tr("say what stands between this computer and the register on a port (writes nothing)"),
+      false, exits, options.main, invocation);
+  AddNetListOption(*doctor, options.main.commandNetLists,
+                   Tr("identify this register and time its echo; without it a scan finds one"))
+      ->type_name("N");
+  doctor->footer(std::string(DoctorHelp()) + "\n\n" + Footer(exits));
 }
 
 void AddPortsCommand(CLI::App& app, Invocation& invocation) {
-  CLI::App* ports = app.add_subcommand("ports", "list serial ports and what COM1 to COM4 map to");
-  ports->add_flag("--json", invocation.json, "print one JSON object on stdout");
+  CLI::App* ports =
+      app.add_subcommand("ports", Tr("list serial ports and what COM1 to COM4 stand for"));
+  UseUserLanguage(*ports);
+  ports->add_flag("--json", invocation.json, Tr("print one JSON object on stdout"));
   AddPortMapOptions(*ports, invocation);
-  ports->footer(Footer({{kExitOk, kExitFailed, kExitUsage}, false}, kPortMapHelp));
+  ports->footer(Footer(
+      {{{kExitOk}, {kExitFailed, N_("the COM map could not be read or written")}, {kExitUsage}},
+       false},
+      PortMapHelp()));
   ports->fallthrough();
 }
 
 void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* sim = app.add_subcommand(
-      "sim", "serve virtual registers on a pseudo-terminal until SIGINT or SIGTERM");
-  sim->add_option("--net", invocation.sim.nets, "net numbers, one register each")
+      "sim", Tr("serve virtual registers on a pseudo-terminal until SIGINT or SIGTERM"));
+  UseUserLanguage(*sim);
+  sim->add_option("--net", invocation.sim.nets, Tr("net numbers, one register each"))
       ->delimiter(',')
       ->transform(kNetNumberCheck)
+      ->type_name("N[,N...]")
       ->capture_default_str();
-  sim->add_option("--prefix", invocation.sim.prefix, "the prefix every register holds")
+  sim->add_option("--prefix", invocation.sim.prefix, Tr("the prefix every register holds"))
       ->transform(kPrefixCheck)
+      ->type_name("20..29|off")
       ->capture_default_str();
-  sim->add_option("--version", options.version, "version bytes in hex")
+  sim->add_option("--version", options.version, Tr("version bytes in hex"))
       ->check(kVersionCheck)
+      ->type_name("HHHH")
       ->capture_default_str();
-  sim->add_option("--fault", options.faults, "a fault to switch on (emulator fault names)")
+  sim->add_option("--fault", options.faults, Tr("a fault to switch on (emulator fault names)"))
       ->delimiter(',')
-      ->check(kFaultCheck);
+      ->check(kFaultCheck)
+      ->type_name(Tr("NAME"));
   sim->add_option("--latency", invocation.sim.latencyMs,
-                  "hold every answer back as a USB adapter with this latency timer would "
-                  "(ms; 16 is FTDI's default)")
-      ->check(CLI::Range(0, 1000));
-  sim->add_option("--link", invocation.sim.linkPath, "make a symbolic link to the device here");
-  sim->add_flag("--trace", invocation.sim.trace, "print every byte with its ninth bit on stderr");
-  sim->footer(kSimHelp);
+                  Tr("hold every answer back as a USB adapter with this latency timer would "
+                     "(ms; 16 is FTDI's default)"))
+      ->check(kLatencyCheck)
+      ->type_name(Tr("MS"));
+  sim->add_option("--link", invocation.sim.linkPath, Tr("make a symbolic link to the device here"))
+      ->type_name(Tr("PATH"));
+  sim->add_flag("--trace", invocation.sim.trace,
+                Tr("print every byte with its ninth bit on stderr"));
+  sim->footer(std::string(SimHelp()) + "\n\n" +
+              ExitCodesHelp({{kExitOk, N_("stopped by SIGINT, SIGTERM or SIGHUP")},
+                             {kExitFailed, N_("no pseudo-terminal, or the link could not be made")},
+                             {kExitUsage}},
+                            false));
 }
 
 // The choices that no single option can check: which options go with which
@@ -468,26 +595,28 @@ void CheckChoices(const CLI::App& app, const ParsedOptions& options, const Invoc
     RefuseDuplicateNets(invocation.sim.nets);
   }
   RefuseNetsWhereNoneApply(app, chosen);
-  RefuseDuplicateNets(NetsOfList(options.main.nets));
-  if (command == "doctor" && NetsOfList(options.main.nets).size() > 1) {
-    throw CLI::ValidationError("--net", "doctor looks at one register");
+  RefuseDuplicateNets(NetsOfLists(options.main));
+  if (command == "doctor" && NetsOfLists(options.main).size() > 1) {
+    throw CLI::ValidationError("--net", Tr("doctor looks at one register"));
   }
 }
 
+// Help and the version (CLI11's exit code 0) are printed as text even with
+// --json; a usage error in the user's language.
 int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
                      const char* const* argv) {
+  if (error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitOk : kExitUsage;
   const bool json = AsksForJson(argc, argv);
-  if (const std::optional<std::string> unknown = UnknownCommand(app, error)) {
-    return ReportUsageError(app, CLI::ExtrasError(*unknown, CLI::ExitCodes::ExtrasError), json);
+  if (const std::optional<std::string> missing = MissingCommand(app, error)) {
+    return ReportUsageError(app, *missing, json);
   }
-  return ReportUsageError(app, error, json);
+  return ReportUsageError(app, UsageErrorText(error), json);
 }
 
 void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
-  invocation.port = options.main.port;
+  invocation.port = CanonicalPortName(options.main.port);
   invocation.portTarget = TargetOfPort(options.main.port);
-  for (int net : NetsOfList(options.main.nets))
-    invocation.nets.push_back(static_cast<uint8_t>(net));
+  for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
   ParseVersionBytes(options.version, invocation.sim.versionHigh, invocation.sim.versionLow);
@@ -500,10 +629,9 @@ void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
 }  // namespace
 
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
-  CLI::App app{
-      "Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
-      "in ЗЕНОР-9 cash registers on a serial line.",
-      "zenor9"};
+  CLI::App app{Tr("Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
+                  "in ЗЕНОР-9 cash registers on a serial line."),
+               "zenor9"};
   ParsedOptions options;
   AddProgramOptions(app, options, invocation);
   AddRegisterCommands(app, options, invocation);

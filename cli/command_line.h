@@ -12,7 +12,7 @@ namespace zenor9::cli {
 
 struct Invocation {
   std::string command;            // identify, detect, scan, read, write, ports, sim
-  std::string port;               // --port as given: COMn or a device path
+  std::string port;               // --port as given, COMn in capitals, or a device path
   portmap::ComTarget portTarget;  // the device it stands for, or why there is none
   std::vector<uint8_t> nets;      // --net, in increasing order; empty: the scan finds one
   bool all = false;               // --all: every register a full scan finds
@@ -29,9 +29,19 @@ struct Invocation {
 // the run is over (help shown, or a usage error reported) and `exitCode` says how.
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode);
 
+// An exit code in a command's help, with what it means for that command: a key
+// for Tr(), or the program's general meaning when null.
+struct ExitCodeHelp {
+  int code;
+  const char* meaning = nullptr;
+};
+
 // "Exit codes:" and what each of `codes` means, for a command's help; with
 // `stoppable`, the codes of the stop signals too.
-std::string ExitCodesHelp(const std::vector<int>& codes, bool stoppable);
+std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable);
+
+// "com9" as "COM9"; a path as it is.
+std::string CanonicalPortName(const std::string& port);
 
 // "COM1" to "COM255" in any case stand for the device the COM map gives, or for
 // none with the reason; anything else is a device path.

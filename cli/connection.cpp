@@ -16,7 +16,7 @@ namespace zenor9::cli {
 namespace {
 
 void FailCommand(Outcome& outcome) {
-  Fail(outcome, kExitFailed, "command-failed", kTextCannotSetUp);
+  Fail(outcome, kExitFailed, "command-failed", Tr(kTextCannotSetUp));
 }
 
 // The firmware a version code stands for: its four decimal digits as
@@ -28,14 +28,16 @@ std::string FirmwareText(int32_t versionCode) {
 }
 
 void FailUnsupportedFirmware(Outcome& outcome, int32_t versionCode) {
-  Fail(outcome, kExitUnsupportedFirmware, "unsupported-firmware", kTextUnsupportedFirmware);
-  outcome.messageNote = "(найдена " + FirmwareText(versionCode) + ")";
+  Fail(outcome, kExitUnsupportedFirmware, "unsupported-firmware", Tr(kTextUnsupportedFirmware));
+  outcome.messageNote = Tr("(found %s)", FirmwareText(versionCode));
 }
 
 // The register answered, but what came back is no version: not firmware 0.0.0.
 void FailBadReply(Outcome& outcome) {
-  Fail(outcome, kExitFailed, "bad-reply", kTextNoLink);
-  outcome.messageNote = kTextBadReply;
+  Fail(outcome, kExitFailed, "bad-reply", Tr(kTextNoLink));
+  outcome.messageNote =
+      Tr("(the reply to identify failed its check sum: noise on the line, or two registers "
+         "with one net number)");
 }
 
 // A step with waits failed or ended while a stop request was pending: the stop
@@ -130,7 +132,7 @@ ProbeObserver ProbeProgressOf(const Target& target) {
 }
 
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
-  Fail(outcome, kExitPortUnavailable, "port-unavailable", kTextPortUnavailable);
+  Fail(outcome, kExitPortUnavailable, "port-unavailable", Tr(kTextPortUnavailable));
   outcome.reason = PortFailureKey(channel.openFailure);
   outcome.reasonText = DescribeOpenFailure(outcome.port.value_or(""), channel.openFailure,
                                            channel.openFailureDetail);
@@ -146,21 +148,26 @@ Outcome PortWithoutDevice(const std::string& port, const portmap::ComTarget& tar
 }
 
 void FailNoLink(Outcome& outcome) {
-  Fail(outcome, kExitFailed, "no-link", kTextNoLink);
+  Fail(outcome, kExitFailed, "no-link", Tr(kTextNoLink));
 }
 
 void EndByStop(Outcome& outcome) {
   outcome.interrupted = true;
   if (!outcome.Ok()) return;
-  Fail(outcome, StopExitCode(), kErrorInterrupted, kTextStoppedBy + StopName());
+  Fail(outcome, StopExitCode(), kErrorInterrupted, Tr("stopped by %s", StopName()));
 }
 
 bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome) {
   outcome.port = target.device;
   if (!autoDetect) connection.addressByte = AddressByteOfNetNumber(*target.net);
-  const SetupOutcome result =
-      SetUpInterface(connection.channel, {target.device, autoDetect, ProbeProgressOf(target)},
-                     connection.addressByte, connection.versionCode);
+  // A byte that ended the scan early may be the late echo of a register's
+  // probe: its net number, given with --net, reaches it without the scan.
+  const StrayObserver onStray = [&outcome](const ProbeReport& report) {
+    if (const std::optional<uint8_t> net = LateEchoOf(report)) outcome.lateEchoOf = *net;
+  };
+  const SetupOutcome result = SetUpInterface(
+      connection.channel, {target.device, autoDetect, ProbeProgressOf(target), onStray},
+      connection.addressByte, connection.versionCode);
   if (target.progress) target.progress({});
   if (result == SetupOutcome::PortUnavailable) {
     FailPortUnavailable(connection.channel, outcome);
@@ -203,6 +210,16 @@ bool ReadPrefix(Connection& connection, Outcome& outcome) {
   return true;
 }
 
+bool ReadBeforeWrite(Connection& connection, Outcome& outcome) {
+  std::array<uint8_t, 2> cells{};
+  if (!ReadBothPrefixCells(connection.Register(), cells)) {
+    if (!CutShortByStop(outcome)) FailCommand(outcome);
+    return false;
+  }
+  outcome.before = PrefixOfCells(cells);
+  return true;
+}
+
 bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome) {
   // From here on a stop request waits for the end of the write, of its
   // read-back and of the reading of what a failed write left.
@@ -218,8 +235,8 @@ bool WritePrefix(Connection& connection, const std::string& value, bool verify, 
     return false;
   }
   outcome.prefix = value;
-  outcome.text = value;
-  outcome.message = kTextWriteDone;
+  outcome.text = Tr("%s (was %s)", value, outcome.before.value_or("?"));
+  outcome.message = Tr(kTextWriteDone);
   if (!verify) return true;
 
   std::array<uint8_t, 2> readBack{};
@@ -230,9 +247,9 @@ bool WritePrefix(Connection& connection, const std::string& value, bool verify, 
   }
   if (readBack != cells) {
     outcome.prefix = PrefixOfCells(readBack);
-    outcome.text = *outcome.prefix;
+    outcome.text = Tr("%s (was %s)", *outcome.prefix, outcome.before.value_or("?"));
     outcome.holds = *outcome.prefix;
-    Fail(outcome, kExitVerifyMismatch, "verify-mismatch", kTextVerifyMismatch);
+    Fail(outcome, kExitVerifyMismatch, "verify-mismatch", Tr(kTextVerifyMismatch));
     return false;
   }
   return true;
@@ -250,11 +267,10 @@ bool WalkTheLine(SerialChannel& channel, const ProbeObserver& onProbe,
 }
 
 std::string ScanHitLine(const ScanHit& hit) {
-  std::string line = "net " + std::to_string(hit.net);
-  if (!hit.answered) return line + " other byte " + HexText(hit.other);
-  if (hit.badReply) return line + " bad reply to identify";
-  if (!hit.versionCode) return line + " no answer to identify";
-  return line + " version " + std::to_string(*hit.versionCode);
+  if (!hit.answered) return Tr("net %s other byte %s", hit.net, HexText(hit.other));
+  if (hit.badReply) return Tr("net %s bad reply to identify", hit.net);
+  if (!hit.versionCode) return Tr("net %s no answer to identify", hit.net);
+  return Tr("net %s version %s", hit.net, *hit.versionCode);
 }
 
 nlohmann::ordered_json ScanHitJson(const ScanHit& hit) {

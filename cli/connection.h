@@ -82,10 +82,15 @@ bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome);
 
 // The prefix as the register holds it, into outcome.prefix (the text too).
 bool ReadPrefix(Connection& connection, Outcome& outcome);
+// Both cells as a write is about to replace them, into outcome.before. A stop
+// request cuts this short like any read: nothing is written yet.
+bool ReadBeforeWrite(Connection& connection, Outcome& outcome);
 // Writes `value` ("20" to "29" or "off") into both cells, uninterrupted, and with
 // `verify` reads them back. outcome.prefix is the value written, or on a
-// mismatch the value read back. After a failure outcome.holds says what the
-// cells hold. Nothing is written when a stop was requested before it began.
+// mismatch the value read back; the text says it with the value it replaced,
+// read by ReadBeforeWrite ("21 (было 23)"). After a failure outcome.holds says
+// what the cells hold. Nothing is written when a stop was requested before it
+// began.
 bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome);
 
 struct ScanHit {

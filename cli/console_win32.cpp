@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "cli/console.h"
+#include "cli/outcome.h"
 
 namespace zenor9::cli {
 
@@ -89,7 +90,7 @@ std::string StopName() {
     case kInterrupt:
       return "Ctrl-C";
     case kTerminate:
-      return "a request to terminate";
+      return Tr("a request to terminate");
     default:
       return {};
   }

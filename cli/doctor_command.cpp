@@ -11,18 +11,19 @@ namespace {
 
 std::string CheckLine(const diag::Check& check) {
   std::string line = check.ok ? "✓ " : "✗ ";
-  line.append(check.name).append(": ").append(check.detail);
+  line.append(Tr(check.name.c_str())).append(": ").append(check.detail);
   if (!check.advice.empty()) line.append("\n    → ").append(check.advice);
   return line;
 }
 
 }  // namespace
 
-Outcome DoctorCommand(const std::string& device, std::optional<uint8_t> net) {
+Outcome DoctorCommand(const std::string& port, const std::string& device,
+                      std::optional<uint8_t> net) {
   Outcome outcome;
   outcome.port = device;
   bool opens = false;
-  std::vector<diag::Check> checks = diag::DeviceChecks(device, DescribeOpenFailure, opens);
+  std::vector<diag::Check> checks = diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
   if (opens) {
     for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
       checks.push_back(check);

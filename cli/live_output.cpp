@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/outcome.h"
 #include "link/net_number.h"
 
 namespace zenor9::cli {
@@ -17,7 +18,7 @@ void Erase(std::size_t width) {
 }  // namespace
 
 std::string ProbeProgress(int probe) {
-  return "probe " + std::to_string(probe) + "/" + std::to_string(kNetNumberCount);
+  return Tr("probe %s/%s", probe, kNetNumberCount);
 }
 
 void LiveOutput::Line(const std::string& text) {
@@ -35,7 +36,9 @@ void LiveOutput::Progress(const std::string& text) {
     EndProgress();
     return;
   }
-  if (text.size() < shown_.size()) Erase(shown_.size());
+  if (i18n::CharacterCount(text) < i18n::CharacterCount(shown_)) {
+    Erase(i18n::CharacterCount(shown_));
+  }
   std::fprintf(stderr, "\r%s", text.c_str());
   std::fflush(stderr);
   shown_ = text;
@@ -43,7 +46,7 @@ void LiveOutput::Progress(const std::string& text) {
 
 void LiveOutput::EndProgress() {
   if (shown_.empty()) return;
-  Erase(shown_.size());
+  Erase(i18n::CharacterCount(shown_));
   std::fflush(stderr);
   shown_.clear();
 }

@@ -8,6 +8,7 @@
 #include "cli/console.h"
 #include "cli/doctor_command.h"
 #include "cli/live_output.h"
+#include "cli/next_step.h"
 #include "cli/platform.h"
 #include "cli/port_listing.h"
 #include "cli/port_map_command.h"
@@ -39,7 +40,7 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
     return BatchCommand(target, request, live);
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
-  if (invocation.command == "doctor") return DoctorCommand(device, target.net);
+  if (invocation.command == "doctor") return DoctorCommand(invocation.port, device, target.net);
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);
@@ -56,6 +57,7 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
 
 int main(int argc, char** argv) {
   PrepareConsole();
+  zenor9::i18n::UseLanguage(zenor9::i18n::UserLanguage());
   if (ExplainedToADoubleClick(argc)) return kExitUsage;
   Invocation invocation;
   int exitCode = kExitOk;
@@ -70,5 +72,6 @@ int main(int argc, char** argv) {
   // Each step has already said whether the stop ended the work; a stop that
   // came while a write was finishing leaves that write's own result.
   if (UserAskedToStop()) outcome.interrupted = true;
+  AddNextStep(invocation, outcome);
   return Report(outcome, invocation.json);
 }

@@ -7,7 +7,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "i18n/text.h"
+
 namespace zenor9::cli {
+
+using i18n::N_;
+using i18n::Tr;
 
 // The program's exit codes, documented in --help and the README.
 inline constexpr int kExitOk = 0;
@@ -25,26 +30,15 @@ inline constexpr int kExitTerminated = 143;   // SIGTERM
 // Every code a stop request can give, for the help texts.
 inline constexpr int kStopExitCodes[] = {kExitHangUp, kExitInterrupted, kExitQuit, kExitTerminated};
 
-// The program's own messages.
-inline constexpr const char* kTextNoLink = "Нет связи с ККМ";
-inline constexpr const char* kTextPortUnavailable = "Выбранный COM-порт недоступен";
+// The program's own messages, as the window program says them; keys for Tr(),
+// which the English catalogue translates.
+inline constexpr const char* kTextNoLink = N_("Нет связи с ККМ");
+inline constexpr const char* kTextPortUnavailable = N_("Выбранный COM-порт недоступен");
 inline constexpr const char* kTextUnsupportedFirmware =
-    "В ККМ необходимо установить ПО версии не ниже 1.0.5";
-inline constexpr const char* kTextCannotSetUp = "Не удается установить интерфейс с ККМ";
-inline constexpr const char* kTextWriteDone = "Операция успешно завершена";
-inline constexpr const char* kTextVerifyMismatch = "Префикс в ККМ не совпадает с записанным";
-// After a failed write: what the register's two cells hold now.
-inline constexpr const char* kTextHolds = "в ККМ сейчас: ";
-inline constexpr const char* kTextHoldsUnreadable = "в ККМ сейчас: не удалось прочитать";
-
-// The command line's own words.
-inline constexpr const char* kTextStoppedBy = "stopped by ";
-inline constexpr const char* kTextBadReply =
-    "(the reply to identify failed its check sum: noise on the line, or two registers "
-    "with one net number)";
-inline constexpr const char* kTextSeveralRegisters =
-    "several registers answered; nothing was written. Give the one to write with "
-    "--net N, or write them all with --all:";
+    N_("В ККМ необходимо установить ПО версии не ниже 1.0.5");
+inline constexpr const char* kTextCannotSetUp = N_("Не удается установить интерфейс с ККМ");
+inline constexpr const char* kTextWriteDone = N_("Операция успешно завершена");
+inline constexpr const char* kTextVerifyMismatch = N_("Префикс в ККМ не совпадает с записанным");
 
 // The error key of a run that a stop request ended.
 inline constexpr const char* kErrorInterrupted = "interrupted";
@@ -60,6 +54,7 @@ struct Outcome {
   std::optional<int> net;
   std::optional<int> version;
   std::optional<std::string> prefix;
+  std::optional<std::string> before;  // write: what the cells held before it
   // After a failed write, what the two cells hold: the prefix text, "off", or
   // null when they could not be read.
   std::optional<nlohmann::ordered_json> holds;
@@ -76,6 +71,9 @@ struct Outcome {
   std::optional<std::string> warning;                 // said on stderr; the command went on
   std::optional<std::string> reason;  // why the port did not open, a key ("permission-denied")
   std::string reasonText;             // the same in words, with what more is known
+  std::string nextStep;               // after a failure of the link, what to do next; said last on
+                                      // stderr, not in JSON
+  std::optional<int> lateEchoOf;      // the net number whose late echo ended the set-up's scan
 
   bool Ok() const { return exitCode == kExitOk; }
   // A stop request ended the work: its exit code and message are the stop's.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "cli/outcome.h"
 #include "cli/platform.h"
 
 namespace zenor9::cli {
@@ -34,8 +35,8 @@ bool IsAloneOnItsConsole() {
          IsConsole(STD_OUTPUT_HANDLE);
 }
 
-constexpr const char* kDoubleClickHelp =
-    R"(zenor9 %s reads and sets the local barcode prefix for weighed goods
+const char* DoubleClickHelp() {
+  return Tr(R"(zenor9 %s reads and sets the local barcode prefix for weighed goods
 (20 to 29, or off) in ЗЕНОР-9 cash registers on a serial line.
 
 It is a command-line program: open a command prompt (cmd) or PowerShell and
@@ -46,7 +47,8 @@ type, for example,
   zenor9 --help                          every command and option
 
 Press Enter to close this window.
-)";
+)");
+}
 
 void WaitForEnter() {
   for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
@@ -80,17 +82,18 @@ void PrepareConsole() {
 
 bool ExplainedToADoubleClick(int argc) {
   if (argc > 1 || !IsAloneOnItsConsole()) return false;
-  std::printf(kDoubleClickHelp, ZENOR9_VERSION);
+  std::fputs(i18n::FormatText(DoubleClickHelp(), {ZENOR9_VERSION}).c_str(), stdout);
   std::fflush(stdout);
   WaitForEnter();
   return true;
 }
 
 const char* ComPortsHelp() {
-  return R"(COMn (1 to 255) is the device in ZENOR9_COMn when it is set, else the one in
+  // xgettext:no-c-format
+  return Tr(R"(COMn (1 to 255) is the device in ZENOR9_COMn when it is set, else the one in
 the user's COM map (%APPDATA%\zenor9\ports, zenor9 ports --map COMn=NAME), else
 the Windows serial port \\.\COMn. `zenor9 ports` lists the ports Windows knows.
---port also takes a device name such as \\.\COM12.)";
+--port also takes a device name such as \\.\COM12.)");
 }
 
 }  // namespace zenor9::cli

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "cli/outcome.h"
 #include "diagnosis/port_facts.h"
 
 namespace zenor9::cli {
@@ -9,19 +10,19 @@ namespace zenor9::cli {
 namespace {
 
 struct FailureNames {
-  const char* text;  // for people
+  const char* text;  // for people, a key for Tr()
   const char* key;   // for scripts
 };
 
 // In the order of PortFailure.
 constexpr std::array<FailureNames, 7> kFailureNames{{
-    {"opened", "opened"},
-    {"missing", "missing"},
-    {"not a serial device", "not-serial"},
-    {"permission denied", "permission-denied"},
-    {"held by another program", "busy"},
-    {"no UART behind this name", "no-uart"},
-    {"device error", "device-error"},
+    {N_("opened"), "opened"},
+    {N_("missing"), "missing"},
+    {N_("not a serial device"), "not-serial"},
+    {N_("permission denied"), "permission-denied"},
+    {N_("held by another program"), "busy"},
+    {N_("no UART behind this name"), "no-uart"},
+    {N_("device error"), "device-error"},
 }};
 static_assert(kFailureNames.size() == static_cast<std::size_t>(PortFailure::DeviceError) + 1);
 
@@ -30,19 +31,26 @@ const FailureNames& NamesOf(PortFailure failure) {
   return index < kFailureNames.size() ? kFailureNames[index] : kFailureNames.back();
 }
 
+// The programs that hold the device, and the virtual register that serves it
+// (which keeps it open without keeping anyone out) named as such.
 std::string HoldersText(const std::vector<diag::ProcessInfo>& holders) {
-  std::string text;
+  std::string programs;
+  std::string registers;
   for (const diag::ProcessInfo& holder : holders) {
-    if (!text.empty()) text += ", ";
-    text += holder.name + " (pid " + std::to_string(holder.pid) + ")";
+    if (holder.virtualRegister) {
+      registers +=
+          "; " + Tr("the virtual register zenor9 sim (pid %s) serves this device", holder.pid);
+    } else {
+      programs += (programs.empty() ? ": " : ", ") + Tr("%s (pid %s)", holder.name, holder.pid);
+    }
   }
-  return text;
+  return programs + registers;
 }
 
 }  // namespace
 
 const char* PortFailureText(PortFailure failure) {
-  return NamesOf(failure).text;
+  return Tr(NamesOf(failure).text);
 }
 
 const char* PortFailureKey(PortFailure failure) {
@@ -58,10 +66,7 @@ std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
   std::string text = PortFailureText(failure);
   switch (failure) {
     case PortFailure::Busy:
-      if (const std::string holders = HoldersText(diag::ProcessesHolding(device));
-          !holders.empty()) {
-        text += ": " + holders;
-      }
+      text += HoldersText(diag::ProcessesHolding(device));
       break;
     case PortFailure::PermissionDenied:
       if (const std::string hint = diag::GroupHint(device); !hint.empty()) text += "; " + hint;

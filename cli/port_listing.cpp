@@ -64,7 +64,8 @@ nlohmann::ordered_json PortJson(const SerialPortInfo& port) {
 }
 
 std::string PortLine(const SerialPortInfo& port) {
-  std::string line = "/dev/" + port.name + "  driver " + port.driver;
+  std::string line = "/dev/" + port.name + "  " +
+                     (port.driver.empty() ? Tr("driver unknown") : Tr("driver %s", port.driver));
   for (const std::string& name : port.byIdNames) line += "  " + name;
   return line;
 }
@@ -78,8 +79,8 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::
     const std::string name = entry.path().filename().string();
     PortName parsed;
     if (!ParsePortName(name, parsed)) continue;
+    if (!diag::TtyHasDriver(entry.path())) continue;
     const std::string driver = diag::TtyDriver(entry.path());
-    if (driver.empty()) continue;
     if (parsed.kind == "S" && diag::TtyHasNoUart(entry.path())) continue;
     ports.push_back({name, driver, {}});
   }

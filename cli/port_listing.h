@@ -11,7 +11,7 @@ namespace zenor9::cli {
 
 struct SerialPortInfo {
   std::string name;                    // ttyS0, ttyUSB0, ttyACM0
-  std::string driver;                  // the name of the device's driver
+  std::string driver;                  // the hardware's driver; empty when unknown
   std::vector<std::string> byIdNames;  // links in /dev/serial/by-id that lead to it
 };
 

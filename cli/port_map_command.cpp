@@ -31,14 +31,15 @@ std::vector<int> ListedComNumbers(const portmap::ComMap& map) {
 
 std::string SourceNote(int number, portmap::Source source) {
   if (source == portmap::Source::Environment) return "ZENOR9_COM" + std::to_string(number);
-  return portmap::SourceName(source);
+  return Tr(portmap::SourceName(source));
 }
 
 // Why a device given to --map may not be what the user meant, empty when fine.
 std::string DeviceWarning(const std::string& device) {
-  if (!diag::DevicePresent(device)) return device + " does not exist now (mapped all the same)";
+  if (!diag::DevicePresent(device))
+    return Tr("%s does not exist now (mapped all the same)", device);
   if (!diag::MayBeSerialPort(device)) {
-    return device + " is not a serial device (mapped all the same)";
+    return Tr("%s is not a serial device (mapped all the same)", device);
   }
   return {};
 }
@@ -46,13 +47,13 @@ std::string DeviceWarning(const std::string& device) {
 bool RewriteMap(const std::function<std::string(const std::string&)>& change, Outcome& outcome) {
   const fs::path file = portmap::MapFilePath();
   if (file.empty()) {
-    Fail(outcome, kExitFailed, "map-not-written", "no home directory to keep the map in");
+    Fail(outcome, kExitFailed, "map-not-written", Tr("no home directory to keep the map in"));
     return false;
   }
   outcome.mapFile = file.string();
   std::string error;
   if (!portmap::RewriteMapFile(file, change, error)) {
-    Fail(outcome, kExitFailed, "map-not-written", "the map was not written: " + error);
+    Fail(outcome, kExitFailed, "map-not-written", Tr("the map was not written: %s", error));
     return false;
   }
   return true;
@@ -68,7 +69,7 @@ nlohmann::ordered_json DeviceJson(const portmap::ComTarget& target) {
 // when the map gives it no device.
 std::string ComLine(int number, const portmap::ComTarget& target) {
   std::string line = "COM" + std::to_string(number) + " -> ";
-  if (target.device.empty()) return line + "none: " + target.problem;
+  if (target.device.empty()) return line + Tr("none: %s", target.problem);
   return line.append(target.device).append("  (").append(SourceNote(number, target.source)) + ")";
 }
 
@@ -91,22 +92,22 @@ void AddComMap(Outcome& outcome) {
     }
     lines.push_back(ComLine(number, target));
     if (!target.device.empty() && !diag::DevicePresent(target.device)) {
-      lines.back() += "  (missing)";
+      lines.back() += "  (" + std::string(Tr("no such device")) + ")";
     }
   }
   outcome.mapFile = file.string();
-  std::string mapLine = "map file: " + (file.empty() ? "none (no home directory)" : file.string());
+  std::string mapLine =
+      Tr("map file: %s", file.empty() ? Tr("none (no home directory)") : file.string());
   if (!map.unreadable.empty()) {
     outcome.mapUnreadable = map.unreadable;
-    mapLine += " (cannot be read: " + map.unreadable + ")";
+    mapLine += " (" + Tr("cannot be read: %s", map.unreadable) + ")";
   }
   lines.push_back(mapLine);
   outcome.mapProblems = nlohmann::ordered_json::array();
   for (const portmap::MapProblem& problem : map.problems) {
     outcome.mapProblems->push_back({{"line", problem.line}, {"problem", problem.what}});
-    std::string line = file.string();
-    line.append(":").append(std::to_string(problem.line)).append(": ignored: ");
-    lines.push_back(line.append(problem.what));
+    lines.push_back(file.string() + ":" + std::to_string(problem.line) + ": " +
+                    Tr("ignored: %s", problem.what));
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) outcome.text += '\n';
@@ -136,9 +137,16 @@ Outcome MapComCommand(const std::string& entry) {
 Outcome UnmapComCommand(const std::string& name) {
   Outcome outcome;
   const int number = portmap::ComNumberOfName(name);
-  if (!RewriteMap([&](const std::string& text) { return portmap::WithoutMapping(text, number); },
-                  outcome)) {
-    return outcome;
+  bool removed = false;
+  const auto change = [&](const std::string& text) {
+    std::string without = portmap::WithoutMapping(text, number);
+    removed = without != text;
+    return without;
+  };
+  if (!RewriteMap(change, outcome)) return outcome;
+  if (!removed) {
+    outcome.warning =
+        Tr("COM%s is not in the map file %s: nothing was removed", number, *outcome.mapFile);
   }
   const portmap::ComTarget now = portmap::ResolveCom(number);
   outcome.com = nlohmann::ordered_json::object();
@@ -149,20 +157,20 @@ Outcome UnmapComCommand(const std::string& name) {
 
 std::string CheckComName(const std::string& name) {
   if (portmap::ComNumberOfName(name) != 0) return {};
-  return "a port name is COM1 to COM255, not \"" + name.substr(0, 40) + "\"";
+  return Tr("a port name is COM1 to COM255, not \"%s\"", name.substr(0, 40));
 }
 
 std::string CheckMapEntry(const std::string& entry) {
   const std::size_t equals = entry.find('=');
-  if (equals == std::string::npos) return "the map entry is COMn=PATH";
+  if (equals == std::string::npos) return Tr("the map entry is COMn=PATH");
   if (std::string problem = CheckComName(entry.substr(0, equals)); !problem.empty()) return problem;
   const std::string device = entry.substr(equals + 1);
-  if (device.empty()) return "the map entry names no device after '='";
-  if (device.find_first_of("\n\r") != std::string::npos) return "a device path is one line";
+  if (device.empty()) return Tr("the map entry names no device after '='");
+  if (device.find_first_of("\n\r") != std::string::npos) return Tr("a device path is one line");
   if (device.front() == ' ' || device.back() == ' ')
-    return "the device path has blanks at its ends";
+    return Tr("the device path has blanks at its ends");
   if (device.find(" #") != std::string::npos || device.find("\t#") != std::string::npos) {
-    return "a '#' after a blank would start a comment in the map";
+    return Tr("a '#' after a blank would start a comment in the map");
   }
   return {};
 }

@@ -42,8 +42,17 @@ void FailSeveralRegisters(const LineSurvey& survey, Outcome& outcome) {
     outcome.registers->push_back(hit.answered ? nlohmann::ordered_json{{"net", hit.net}}
                                               : ScanHitJson(hit));
   }
-  Fail(outcome, kExitUsage, "several-registers", kTextSeveralRegisters);
+  Fail(outcome, kExitUsage, "several-registers",
+       Tr("several registers answered; nothing was written. Give the one to write with "
+          "--net N, or write them all with --all:"));
   outcome.messageNote = named;
+}
+
+// A stray byte that is the late echo of an earlier probe names the register
+// that answered too slowly for the walk.
+void NoteALateEcho(const ScanHit& hit, Outcome& outcome) {
+  const ProbeReport report{hit.net, ProbeCandidate(hit.net), ProbeResult::Other, hit.other};
+  if (const std::optional<uint8_t> net = LateEchoOf(report)) outcome.lateEchoOf = *net;
 }
 
 // The one register on the line, found by a walk over the whole line, so that a
@@ -61,6 +70,7 @@ std::optional<uint8_t> TheOnlyRegister(Connection& connection, const Target& tar
   }
   if (survey.hits.empty() || !survey.hits.front().answered) {
     FailNoLink(outcome);
+    if (!survey.hits.empty()) NoteALateEcho(survey.hits.front(), outcome);
     return std::nullopt;
   }
   return survey.hits.front().net;
@@ -72,8 +82,7 @@ Outcome IdentifyCommand(const Target& target) {
   Outcome outcome;
   Connection connection(target.trace);
   if (!Connect(target, !target.net.has_value(), connection, outcome)) return outcome;
-  outcome.text =
-      "net " + std::to_string(*outcome.net) + " version " + std::to_string(*outcome.version);
+  outcome.text = Tr("net %s version %s", *outcome.net, *outcome.version);
   return outcome;
 }
 
@@ -130,13 +139,14 @@ Outcome WriteCommand(const Target& target, const std::string& value, bool verify
   Outcome outcome;
   Connection connection(target.trace);
   if (target.net) {
-    if (Connect(target, false, connection, outcome))
+    if (Connect(target, false, connection, outcome) && ReadBeforeWrite(connection, outcome)) {
       WritePrefix(connection, value, verify, outcome);
+    }
     return outcome;
   }
   if (!OpenPort(target, connection, outcome)) return outcome;
   const std::optional<uint8_t> net = TheOnlyRegister(connection, target, outcome);
-  if (net && IdentifyAt(connection, *net, outcome)) {
+  if (net && IdentifyAt(connection, *net, outcome) && ReadBeforeWrite(connection, outcome)) {
     WritePrefix(connection, value, verify, outcome);
   }
   NameTheRegister(target, outcome);

@@ -15,8 +15,10 @@ void PutIfSet(nlohmann::ordered_json& object, const char* key, const std::option
 
 std::string HoldsText(const Outcome& outcome) {
   if (!outcome.holds) return {};
-  if (outcome.holds->is_string()) return kTextHolds + outcome.holds->get<std::string>();
-  return kTextHoldsUnreadable;
+  if (outcome.holds->is_string()) {
+    return Tr("the register now holds: %s", outcome.holds->get<std::string>());
+  }
+  return Tr("the register now holds: could not be read");
 }
 
 nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
@@ -26,6 +28,7 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "net", outcome.net);
   PutIfSet(object, "version", outcome.version);
   PutIfSet(object, "prefix", outcome.prefix);
+  PutIfSet(object, "before", outcome.before);
   PutIfSet(object, "holds", outcome.holds);
   PutIfSet(object, "registers", outcome.registers);
   PutIfSet(object, "ports", outcome.ports);
@@ -56,11 +59,12 @@ int Report(const Outcome& outcome, bool json) {
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
     if (outcome.holds) std::fprintf(stderr, "%s\n", HoldsText(outcome).c_str());
-    if (outcome.warning) std::fprintf(stderr, "warning: %s\n", outcome.warning->c_str());
+    if (outcome.warning) std::fprintf(stderr, "%s\n", Tr("warning: %s", *outcome.warning).c_str());
     if (!outcome.reasonText.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.port.value_or("").c_str(),
                    outcome.reasonText.c_str());
     }
+    if (!outcome.nextStep.empty()) std::fprintf(stderr, "%s\n", outcome.nextStep.c_str());
   }
   // The reader went away or the disk is full: the result did not arrive, which
   // a script must not take for success.

@@ -78,7 +78,8 @@ PortOpener TracingOpener(PortOpener inner, std::FILE* out) {
   return [inner = std::move(inner), out, start](const std::string& device) {
     PortOpenResult opened = inner(device);
     if (!opened.port) {
-      std::fprintf(out, "# cannot open %s: %s\n", device.c_str(), PortFailureText(opened.failure));
+      // The trace is a record of the line, in the keys scripts read.
+      std::fprintf(out, "# cannot open %s: %s\n", device.c_str(), PortFailureKey(opened.failure));
       return opened;
     }
     std::fprintf(out, "# opened %s\n", device.c_str());

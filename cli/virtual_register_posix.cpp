@@ -63,12 +63,13 @@ bool MakeLink(const std::string& linkPath, const std::string& device) {
   std::error_code error;
   const fs::file_status status = fs::symlink_status(linkPath, error);
   if (error && error != std::errc::no_such_file_or_directory) {
-    std::fprintf(stderr, "zenor9 sim: cannot make the link %s: %s\n", linkPath.c_str(),
-                 error.message().c_str());
+    std::fprintf(stderr, "%s\n",
+                 Tr("zenor9 sim: cannot make the link %s: %s", linkPath, error.message()).c_str());
     return false;
   }
   if (fs::exists(status) && !fs::is_symlink(status)) {
-    std::fprintf(stderr, "zenor9 sim: %s exists and is not a symbolic link\n", linkPath.c_str());
+    std::fprintf(stderr, "%s\n",
+                 Tr("zenor9 sim: %s exists and is not a symbolic link", linkPath).c_str());
     return false;
   }
   const std::string temporary = linkPath + ".tmp" + std::to_string(::getpid());
@@ -77,8 +78,8 @@ bool MakeLink(const std::string& linkPath, const std::string& device) {
   if (error) {
     const std::string reason = error.message();
     fs::remove(temporary, error);
-    std::fprintf(stderr, "zenor9 sim: cannot make the link %s: %s\n", linkPath.c_str(),
-                 reason.c_str());
+    std::fprintf(stderr, "%s\n",
+                 Tr("zenor9 sim: cannot make the link %s: %s", linkPath, reason).c_str());
     return false;
   }
   return true;
@@ -103,7 +104,7 @@ int RunVirtualRegister(const SimOptions& options) {
   if (options.trace) TraceTo(line, stderr);
   emu::PtyHost host(line);
   if (!host.Start()) {
-    std::fprintf(stderr, "zenor9 sim: no pseudo-terminal available\n");
+    std::fprintf(stderr, "%s\n", Tr("zenor9 sim: no pseudo-terminal available"));
     return kExitFailed;
   }
   const std::string device = host.DevicePath();

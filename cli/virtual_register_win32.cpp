@@ -7,9 +7,9 @@
 namespace zenor9::cli {
 
 int RunVirtualRegister(const SimOptions& /*options*/) {
-  std::fprintf(stderr,
-               "zenor9 sim: the virtual register needs pseudo-terminals and is not "
-               "available on Windows; run it on Linux\n");
+  std::fprintf(stderr, "%s\n",
+               Tr("zenor9 sim: the virtual register needs pseudo-terminals and is not "
+                  "available on Windows; run it on Linux"));
   return kExitUsage;
 }
 

@@ -1,6 +1,7 @@
 #include "diagnosis/com_summary.h"
 
 #include "diagnosis/port_facts.h"
+#include "i18n/text.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::diag {
@@ -10,7 +11,7 @@ std::string ComPortSummary(int number) {
   std::string summary = "COM" + std::to_string(number) + ": ";
   if (target.device.empty()) return summary + target.problem;
   summary += target.device;
-  if (!DevicePresent(target.device)) return summary + " (missing)";
+  if (!DevicePresent(target.device)) return summary + " (" + i18n::Tr("no such device") + ")";
   const std::string driver = DriverOf(target.device);
   return driver.empty() ? summary : summary + " (" + driver + ")";
 }

@@ -5,9 +5,10 @@
 
 namespace zenor9::diag {
 
-// "COM1: /dev/ttyUSB0 (ftdi_sio)", "COM2: /dev/ttyS1 (missing)", the device
-// alone when it is there but no driver is known (a pseudo-terminal), or why the
-// COM map gives the port no device ("COM3: the COM map ... cannot be read: ...").
+// "COM1: /dev/ttyUSB0 (ftdi_sio)", "COM2: /dev/ttyS1 (no such device)", the
+// device alone when it is there but no driver is known (a pseudo-terminal), or
+// why the COM map gives the port no device ("COM3: the COM map ... cannot be
+// read: ..."); in the language in use.
 std::string ComPortSummary(int number);
 
 }  // namespace zenor9::diag

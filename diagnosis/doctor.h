@@ -9,12 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "i18n/text.h"
 #include "link/channel.h"
 
 namespace zenor9::diag {
 
+using i18n::N_;
+using i18n::Tr;
+
 struct Check {
-  std::string name;  // "device", "permission", "open", ...
+  std::string name;  // "device", "permission", "open", ...: a key for scripts, and
+                     // for people through Tr()
   bool ok = true;
   std::string detail;  // what was found
   std::string advice;  // what to do; empty when nothing is needed
@@ -32,7 +37,7 @@ enum class StickParity {
 
 struct DriverVerdict {
   StickParity stickParity;
-  const char* note;  // why, in a few words
+  const char* note;  // why, in a few words; a key for Tr()
 };
 
 // From the table of serial drivers kept in the code; Unknown for others.
@@ -45,9 +50,11 @@ using OpenFailureWords = std::function<std::string(const std::string& device, Po
 
 // The platform's checks of the device itself: kind, permission, open and
 // exclusive use, services that take serial ports, stick parity, latency.
-// `opens` is set when the port opened, so that the line can be tried.
-std::vector<Check> DeviceChecks(const std::string& device, const OpenFailureWords& openFailure,
-                                bool& opens);
+// `port` is the name the user gave it ("COM9", or the path), for advice in
+// the user's own terms. `opens` is set when the port opened, so that the line
+// can be tried.
+std::vector<Check> DeviceChecks(const std::string& port, const std::string& device,
+                                const OpenFailureWords& openFailure, bool& opens);
 
 // A register on the line: identify the one at `net`, or scan for one, and
 // time the echo of its address byte over `probes` probes against the scan's

@@ -1,6 +1,5 @@
 // Linux: what sysfs, /proc, the udev rules and the tty itself tell about a port.
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -19,16 +18,21 @@
 #include "diagnosis/sysfs_tty.h"
 #include "link/posix_termios.h"
 #include "link/serial_port.h"
+#include "portmap/com_map.h"
 
 namespace zenor9::diag {
 
 namespace fs = std::filesystem;
 
+using i18n::JoinedWithAnd;
+
 namespace {
 
-constexpr const char* kAdapterAdvice =
-    "use an adapter whose driver sends mark and space parity (FTDI, PL2303, CP2102 and "
-    "later) or a UART";
+const char* AdapterAdvice() {
+  return Tr(
+      "use an adapter whose driver sends mark and space parity (FTDI, PL2303, CP2102 and "
+      "later) or a UART");
+}
 
 enum class Kind { Uart, UsbAdapter, Acm, PseudoTerminal, Other };
 
@@ -106,78 +110,84 @@ std::string KindText(const PortFacts& facts) {
   std::string text;
   switch (facts.kind) {
     case Kind::Uart:
-      text = "a UART";
+      text = Tr("a UART");
       break;
     case Kind::UsbAdapter:
-      text = "a USB serial adapter";
+      text = Tr("a USB serial adapter");
       break;
     case Kind::Acm:
-      text = "a USB ACM device";
+      text = Tr("a USB ACM device");
       break;
     case Kind::PseudoTerminal:
-      return "a pseudo-terminal";
+      return Tr("a pseudo-terminal");
     case Kind::Other:
-      text = "a terminal device";
+      text = Tr("a terminal device");
       break;
   }
-  if (!facts.driver.empty()) text += ", driver " + facts.driver;
+  if (!facts.driver.empty()) text += Tr(", driver %s", facts.driver);
   if (!facts.usbIds.empty()) text += ", USB " + facts.usbIds;
   return text;
 }
 
-Check DeviceCheck(const std::string& device, const PortFacts& facts) {
+// How to make the user's port stand for a device: with the COM name they gave,
+// or COM1 when they gave a path.
+std::string MapAdvice(const std::string& port) {
+  const std::string com = portmap::ComNumberOfName(port) != 0 ? port : "COM1";
+  return Tr(
+      "`zenor9 ports` lists the serial ports, and `zenor9 ports --map %s=PATH` makes %s "
+      "stand for one",
+      com, com);
+}
+
+Check DeviceCheck(const std::string& port, const std::string& device, const PortFacts& facts) {
   struct stat info {};
   const std::string shown = facts.real == device ? device : device + " (" + facts.real + ")";
   if (::stat(device.c_str(), &info) != 0) {
-    return {"device", false, device + " does not exist",
-            "plug the adapter in; `zenor9 ports` lists the serial ports, and `zenor9 ports "
-            "--map COM1=PATH` makes COM1 stand for one"};
+    return {N_("device"), false, Tr("%s does not exist", device),
+            Tr("plug the adapter in; %s", MapAdvice(port))};
   }
   if (!S_ISCHR(info.st_mode)) {
-    return {"device", false, shown + " is not a serial device",
-            "give a serial port: `zenor9 ports` lists them"};
+    return {N_("device"), false, Tr("%s is not a serial device", shown),
+            Tr("give a serial port; %s", MapAdvice(port))};
   }
   if (facts.noUart) {
-    return {"device", false, shown + " has no UART behind it (its type is unknown)",
-            "this computer has no such serial port: use the one the register is on "
-            "(`zenor9 ports`)"};
+    return {N_("device"), false, Tr("%s has no UART behind it (its type is unknown)", shown),
+            Tr("this computer has no such serial port: use the one the register is on; %s",
+               MapAdvice(port))};
   }
-  return {"device", true, shown + ": " + KindText(facts), {}};
+  return {N_("device"), true, shown + ": " + KindText(facts), {}};
 }
 
 Check PermissionCheck(const std::string& device) {
   if (::access(device.c_str(), R_OK | W_OK) == 0) {
-    return {"permission", true, "this user may read and write the device", {}};
+    return {N_("permission"), true, Tr("this user may read and write the device"), {}};
   }
-  const std::string hint = GroupHint(device);
-  if (hint.empty()) {
-    return {"permission", false, "this user may not read and write the device",
-            "ask the administrator for access to it"};
+  const std::optional<MissingGroup> group = GroupThatWouldAllow(device);
+  if (!group) {
+    return {N_("permission"), false, Tr("this user may not read and write the device"),
+            Tr("ask the administrator for access to it")};
   }
-  if (hint.find("after logging in") != std::string::npos) {
-    return {"permission", false, hint, "log out and in again"};
+  if (group->joinedAfterLogin) {
+    return {N_("permission"), false, GroupHint(device), Tr("log out and in again")};
   }
-  struct stat info {};
-  ::stat(device.c_str(), &info);
-  const group* owner = ::getgrgid(info.st_gid);
-  return {"permission", false, hint,
-          "sudo usermod -aG " + std::string(owner != nullptr ? owner->gr_name : "dialout") +
-              " $USER, then log out and in again"};
+  return {N_("permission"), false, GroupHint(device),
+          Tr("sudo usermod -aG %s $USER, then log out and in again", group->name)};
 }
 
 std::string OpenAdvice(PortFailure failure) {
   switch (failure) {
     case PortFailure::Busy:
-      return "close the program that holds the port, or stop the service that took it (see "
-             "services)";
+      return Tr(
+          "close the program that holds the port, or stop the service that took it (see "
+          "services)");
     case PortFailure::PermissionDenied:
-      return "see permission";
+      return Tr("see permission");
     case PortFailure::Missing:
     case PortFailure::NotSerial:
     case PortFailure::NoUart:
-      return "see device";
+      return Tr("see device");
     default:
-      return "unplug the adapter and plug it in again; `dmesg` shows the driver's complaint";
+      return Tr("unplug the adapter and plug it in again; `dmesg` shows the driver's complaint");
   }
 }
 
@@ -185,9 +195,9 @@ Check OpenCheck(const std::string& device, const OpenFailureWords& openFailure, 
   PortOpenResult opened = OpenPlatformPort(device);
   opens = opened.port != nullptr;
   if (opens) {
-    return {"open", true, "opens for this program alone (flock and TIOCEXCL)", {}};
+    return {N_("open"), true, Tr("opens for this program alone (flock and TIOCEXCL)"), {}};
   }
-  return {"open", false, openFailure(device, opened.failure, opened.detail),
+  return {N_("open"), false, openFailure(device, opened.failure, opened.detail),
           OpenAdvice(opened.failure)};
 }
 
@@ -231,33 +241,38 @@ bool RulesNameAdapter(const std::string& service, const std::string& usbIds) {
 
 std::string ServiceAdvice(const std::string& service) {
   if (service == "brltty") {
-    return "sudo systemctl mask brltty-udev.service brltty.service (or remove brltty if no "
-           "braille display is used)";
+    return Tr(
+        "sudo systemctl mask brltty-udev.service brltty.service (or remove brltty if no "
+        "braille display is used)");
   }
   if (service == "ModemManager") {
-    return "sudo systemctl stop ModemManager, or give the adapter ENV{ID_MM_DEVICE_IGNORE}=\"1\" "
-           "in a udev rule";
+    return Tr(
+        "sudo systemctl stop ModemManager, or give the adapter ENV{ID_MM_DEVICE_IGNORE}=\"1\" "
+        "in a udev rule");
   }
   return "sudo systemctl stop gpsd.socket gpsd";
 }
 
 Check ServicesCheck(const PortFacts& facts) {
   const std::vector<std::string> running = RunningServices();
-  if (running.empty())
-    return {"services", true, "brltty, ModemManager and gpsd are not running", {}};
-  std::string names;
-  for (const std::string& service : running) names += (names.empty() ? "" : ", ") + service;
+  if (running.empty()) {
+    return {N_("services"), true, Tr("brltty, ModemManager and gpsd are not running"), {}};
+  }
   if (!facts.usbIds.empty()) {
     for (const std::string& service : running) {
       if (RulesNameAdapter(service, facts.usbIds)) {
-        return {"services", false,
-                service + " is running and its udev rules name this adapter (" + facts.usbIds +
-                    "): it may take the port",
+        return {N_("services"), false,
+                Tr("%s is running and its udev rules name this adapter (%s): it may take the "
+                   "port",
+                   service, facts.usbIds),
                 ServiceAdvice(service)};
       }
     }
   }
-  return {"services", true, names + " running; no rules of theirs name this adapter", {}};
+  return {N_("services"),
+          true,
+          Tr("running: %s; no rules of theirs name this adapter", JoinedWithAnd(running)),
+          {}};
 }
 
 // Sets each mode, reads the settings back, and restores what was there.
@@ -265,13 +280,14 @@ Check StickParityCheck(const std::string& device, const PortFacts& facts) {
   const int fd = ::open(device.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (fd >= 0) ::close(fd);
-    return {"stick parity", false, "the port could not be opened to try it", "see open"};
+    return {N_("stick parity"), false, Tr("the port could not be opened to try it"),
+            Tr("see open")};
   }
   termios original{};
   ::tcgetattr(fd, &original);
   // A pseudo-terminal keeps no PARENB; CMSPAR and PARODD still carry the mode.
   const tcflag_t wanted = facts.kind == Kind::PseudoTerminal ? CMSPAR : (PARENB | CMSPAR);
-  std::string lost;
+  std::vector<std::string> lost;
   for (ParityMode mode : {ParityMode::Mark, ParityMode::Space}) {
     termios settings = original;
     SetStickParity(settings, mode);
@@ -281,62 +297,65 @@ Check StickParityCheck(const std::string& device, const PortFacts& facts) {
     ::tcsetattr(fd, TCSANOW, &settings);
     if (::tcgetattr(fd, &back) != 0 || (back.c_cflag & wanted) != wanted ||
         ((back.c_cflag & PARODD) != 0) != (mode == ParityMode::Mark)) {
-      lost += lost.empty() ? "" : " and ";
-      lost += mode == ParityMode::Mark ? "MARK" : "SPACE";
+      lost.push_back(mode == ParityMode::Mark ? "MARK" : "SPACE");
     }
   }
   ::tcsetattr(fd, TCSANOW, &original);
   ::close(fd);
 
-  const std::string driver = facts.driver.empty() ? "the driver" : facts.driver;
+  const std::string driver = facts.driver.empty() ? Tr("the driver") : facts.driver;
   if (!lost.empty()) {
-    return {"stick parity", false,
-            driver + " does not keep " + lost +
-                " parity (CMSPAR dropped): the ninth bit cannot "
-                "be sent",
-            kAdapterAdvice};
+    return {N_("stick parity"), false,
+            Tr("%s does not keep %s parity (CMSPAR dropped): the ninth bit cannot be sent", driver,
+               JoinedWithAnd(lost)),
+            AdapterAdvice()};
   }
   if (facts.kind == Kind::PseudoTerminal) {
-    return {"stick parity", true, "MARK and SPACE kept (a pseudo-terminal carries no wire)", {}};
+    return {N_("stick parity"),
+            true,
+            Tr("MARK and SPACE kept (a pseudo-terminal carries no wire)"),
+            {}};
   }
   const DriverVerdict verdict = VerdictOfDriver(facts.driver);
   if (verdict.stickParity == StickParity::IgnoredSilently) {
-    return {"stick parity", false,
-            "MARK and SPACE kept in the settings, but " + driver +
-                " is known to ignore them: " + verdict.note,
-            std::string(kAdapterAdvice) + "; only the register's answer tells (see register)"};
+    return {N_("stick parity"), false,
+            Tr("MARK and SPACE kept in the settings, but %s is known to ignore them: %s", driver,
+               Tr(verdict.note)),
+            Tr("%s; only the register's answer tells (see register)", AdapterAdvice())};
   }
-  return {"stick parity", true, "MARK and SPACE kept by " + driver + " (" + verdict.note + ")", {}};
+  return {
+      N_("stick parity"), true, Tr("MARK and SPACE kept by %s (%s)", driver, Tr(verdict.note)), {}};
 }
 
 Check LatencyCheck(const PortFacts& facts) {
-  const std::string flag = !facts.lowLatency ? "the low-latency flag cannot be read"
+  const std::string flag = !facts.lowLatency ? Tr("the low-latency flag cannot be read")
                            : *facts.lowLatency
-                               ? "the low-latency flag was set"
-                               : "the low-latency flag was off (this program sets it when it "
-                                 "opens the port)";
+                               ? Tr("the low-latency flag was set")
+                               : Tr("the low-latency flag was off (this program sets it when it "
+                                    "opens the port)");
   const fs::path timer = fs::path("/sys/bus/usb-serial/devices") / facts.name / "latency_timer";
   std::error_code error;
   if (facts.kind != Kind::UsbAdapter || !fs::exists(timer, error)) {
-    return {"latency", true, flag + "; no latency timer on this device", {}};
+    return {N_("latency"), true, Tr("%s; no latency timer on this device", flag), {}};
   }
   const std::string ms = FirstLine(timer);
   const bool slow = !ms.empty() && std::atoi(ms.c_str()) > 10;
-  Check check{"latency", !slow, flag + "; latency timer " + ms + " ms now", {}};
+  Check check{N_("latency"), !slow, Tr("%s; latency timer %s ms now", flag, ms), {}};
   if (slow) {
-    check.advice = "echo 1 | sudo tee " + timer.string() +
-                   " (echoes held longer than 10 ms make the scan miss the register)";
+    check.advice =
+        Tr("echo 1 | sudo tee %s (echoes held longer than 10 ms make the scan miss the register)",
+           timer.string());
   }
   return check;
 }
 
 }  // namespace
 
-std::vector<Check> DeviceChecks(const std::string& device, const OpenFailureWords& openFailure,
-                                bool& opens) {
+std::vector<Check> DeviceChecks(const std::string& port, const std::string& device,
+                                const OpenFailureWords& openFailure, bool& opens) {
   opens = false;
   PortFacts facts = FactsOf(device);
-  std::vector<Check> checks{DeviceCheck(device, facts)};
+  std::vector<Check> checks{DeviceCheck(port, device, facts)};
   if (!checks.back().ok) return checks;
   facts.lowLatency = LowLatencyFlag(device);
   checks.push_back(PermissionCheck(device));

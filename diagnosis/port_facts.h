@@ -2,6 +2,7 @@
 // register: one interface, one file per platform.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,8 @@ namespace zenor9::diag {
 
 struct ProcessInfo {
   int pid = 0;
-  std::string name;  // the program's name, as the system shows it
+  std::string name;              // the program's name, as the system shows it
+  bool virtualRegister = false;  // `zenor9 sim`, which keeps its own device open
 };
 
 // Whether the device is there (nothing is opened).
@@ -22,6 +24,14 @@ bool MayBeSerialPort(const std::string& device);
 // Other processes that have the device open (the one behind symbolic links).
 // Empty when none is seen, or where the platform does not show it.
 std::vector<ProcessInfo> ProcessesHolding(const std::string& device);
+
+// The group whose members may open the device, when this session is not one of
+// them; `joinedAfterLogin` when the user was added to it after logging in.
+struct MissingGroup {
+  std::string name;
+  bool joinedAfterLogin = false;
+};
+std::optional<MissingGroup> GroupThatWouldAllow(const std::string& device);
 
 // Why this user may not open the device, when a group would let them ("the
 // device belongs to group dialout, which this user is not in"); else empty.

@@ -11,10 +11,13 @@
 
 #include "diagnosis/port_facts.h"
 #include "diagnosis/sysfs_tty.h"
+#include "i18n/text.h"
 
 namespace zenor9::diag {
 
 namespace fs = std::filesystem;
+
+using i18n::Tr;
 
 namespace {
 
@@ -23,6 +26,16 @@ std::string ProcessName(const fs::path& processDir) {
   std::string name;
   std::getline(comm, name);
   return name;
+}
+
+// `zenor9 sim`: the virtual register keeps its pseudo-terminal's device open
+// for the whole run, so it is among the holders of a device it serves.
+bool IsVirtualRegister(const fs::path& processDir) {
+  std::ifstream in(processDir / "cmdline", std::ios::binary);
+  std::vector<std::string> arguments;
+  for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
+  return arguments.size() > 1 && fs::path(arguments.front()).filename() == "zenor9" &&
+         std::find(arguments.begin() + 1, arguments.end(), "sim") != arguments.end();
 }
 
 bool OpensDevice(const fs::path& fdDir, dev_t device) {
@@ -78,7 +91,8 @@ std::vector<ProcessInfo> ProcessesHolding(const std::string& device) {
     if (!IsNumber(name) || std::stoi(name) == self) continue;
     // Another user's descriptors stay hidden: such a holder is not seen.
     if (OpensDevice(process.path() / "fd", wanted.st_rdev)) {
-      holders.push_back({std::stoi(name), ProcessName(process.path())});
+      holders.push_back(
+          {std::stoi(name), ProcessName(process.path()), IsVirtualRegister(process.path())});
     }
   }
   std::sort(holders.begin(), holders.end(),
@@ -86,16 +100,21 @@ std::vector<ProcessInfo> ProcessesHolding(const std::string& device) {
   return holders;
 }
 
-std::string GroupHint(const std::string& device) {
+std::optional<MissingGroup> GroupThatWouldAllow(const std::string& device) {
   struct stat info {};
-  if (::stat(device.c_str(), &info) != 0 || (info.st_mode & S_IRWXG) == 0) return {};
+  if (::stat(device.c_str(), &info) != 0 || (info.st_mode & S_IRWXG) == 0) return std::nullopt;
   const group* owner = ::getgrgid(info.st_gid);
-  if (owner == nullptr || InGroup(info.st_gid)) return {};
-  const std::string name = owner->gr_name;
-  if (ListedInGroup(*owner)) {
-    return "this user joined group " + name + " after logging in; log in again";
+  if (owner == nullptr || InGroup(info.st_gid)) return std::nullopt;
+  return MissingGroup{owner->gr_name, ListedInGroup(*owner)};
+}
+
+std::string GroupHint(const std::string& device) {
+  const std::optional<MissingGroup> group = GroupThatWouldAllow(device);
+  if (!group) return {};
+  if (group->joinedAfterLogin) {
+    return Tr("this user joined group %s after logging in; log in again", group->name);
   }
-  return "the device belongs to group " + name + ", which this user is not in";
+  return Tr("the device belongs to group %s, which this user is not in", group->name);
 }
 
 bool MayBeSerialPort(const std::string& device) {
@@ -109,10 +128,23 @@ std::string DriverOf(const std::string& device) {
   return error ? std::string() : TtyDriver(kClassTty / real.filename());
 }
 
+bool TtyHasDriver(const fs::path& ttyDir) {
+  std::error_code error;
+  return fs::is_symlink(ttyDir / "device" / "driver", error);
+}
+
 std::string TtyDriver(const fs::path& ttyDir) {
   std::error_code error;
-  const fs::path driver = fs::read_symlink(ttyDir / "device" / "driver", error);
-  return error ? std::string() : driver.filename().string();
+  fs::path device = fs::canonical(ttyDir / "device", error);
+  for (int depth = 0; depth < 4 && !error; ++depth) {
+    const fs::path driver = fs::read_symlink(device / "driver", error);
+    if (error) break;
+    if (driver.parent_path().parent_path().filename() != "serial-base") {
+      return driver.filename().string();
+    }
+    device = device.parent_path();
+  }
+  return {};
 }
 
 bool TtyHasNoUart(const fs::path& ttyDir) {

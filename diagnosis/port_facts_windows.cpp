@@ -33,6 +33,10 @@ std::vector<ProcessInfo> ProcessesHolding(const std::string&) {
   return {};
 }
 
+std::optional<MissingGroup> GroupThatWouldAllow(const std::string&) {
+  return std::nullopt;
+}
+
 std::string GroupHint(const std::string&) {
   return {};
 }

@@ -26,8 +26,8 @@ std::string HexByte(uint8_t value) {
 
 std::string Ms(double ms) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f ms", ms);
-  return text;
+  std::snprintf(text, sizeof text, "%.1f", ms);
+  return Tr("%s ms", text);
 }
 
 // Sends the address byte and times its echo; nothing when none came back.
@@ -43,8 +43,9 @@ std::optional<double> EchoMs(SerialChannel& channel, uint8_t addressByte) {
   return ms;
 }
 
-Check StoppedCheck(const std::string& name, const std::string& before) {
-  Check check{name, false, "stopped before " + before, {}};
+// `before`: what the stop came before, a key for Tr().
+Check StoppedCheck(const std::string& name, const char* before) {
+  Check check{name, false, Tr("stopped before %s", Tr(before)), {}};
   check.stopped = true;
   return check;
 }
@@ -55,12 +56,12 @@ Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
     if (const std::optional<double> ms = EchoMs(channel, addressByte)) times.push_back(*ms);
   }
   // Echoes whose waits the stop cut short were never missing.
-  if (StopRequested(channel)) return StoppedCheck("echo", "the echoes were timed");
-  Check check{"echo", true, {}, {}};
+  if (StopRequested(channel)) return StoppedCheck(N_("echo"), N_("the echoes were timed"));
+  Check check{N_("echo"), true, {}, {}};
   if (times.empty()) {
     check.ok = false;
-    check.detail = "no echo of the address byte in " + std::to_string(probes) + " probes";
-    check.advice = "check the cable and that the register is on";
+    check.detail = Tr("no echo of the address byte in %s probes", probes);
+    check.advice = Tr("check the cable and that the register is on");
     return check;
   }
   std::sort(times.begin(), times.end());
@@ -68,46 +69,36 @@ Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
   const double most = times.back();
   const auto late =
       std::count_if(times.begin(), times.end(), [](double ms) { return ms > kProbeWaitMs; });
-  check.detail = std::to_string(times.size()) + " of " + std::to_string(probes) +
-                 " echoes, median " + Ms(median) + ", maximum " + Ms(most) + ", " +
-                 std::to_string(late) + " later than the scan's " + std::to_string(kProbeWaitMs) +
-                 " ms wait";
+  check.detail = Tr("%s of %s echoes, median %s, maximum %s, %s later than the scan's %s ms wait",
+                    times.size(), probes, Ms(median), Ms(most), late, kProbeWaitMs);
   // The typical echo decides: an adapter holds every answer alike, while a busy
   // computer delays a single one now and then.
   if (median > kProbeWaitMs) {
     check.ok = false;
     check.advice =
-        "echoes slower than the scan's wait: automatic detection will miss this register; "
-        "lower the adapter's latency timer (1 ms) or type the net number";
+        Tr("echoes slower than the scan's wait: automatic detection will miss this register; "
+           "lower the adapter's latency timer (1 ms) or type the net number");
   } else if (static_cast<int>(times.size()) < probes) {
     check.ok = false;
-    check.advice = "some probes got no echo: check the cable and the line's termination";
+    check.advice = Tr("some probes got no echo: check the cable and the line's termination");
   }
   return check;
 }
 
-// The earlier probe of the scan whose address byte `received` is, if any: its
-// echo came back after that probe's wait.
-std::optional<uint8_t> EarlierProbe(uint8_t index, uint8_t received) {
-  for (uint8_t earlier = 0; earlier < index; ++earlier) {
-    if (ProbeCandidate(earlier) == received) return earlier;
-  }
-  return std::nullopt;
-}
-
 Check ScanOtherByteCheck(const ProbeReport& report) {
-  std::string detail = "the probe of net number " + std::to_string(report.net) + " got " +
-                       HexByte(report.received) + " back, not its own address byte";
-  std::string advice = "noise or two devices on the line: check the cabling";
-  if (const std::optional<uint8_t> earlier = EarlierProbe(report.net, report.received)) {
-    const std::string net = std::to_string(*earlier);
-    detail += ", but the echo of net number " + net + "'s probe, too late for its wait";
-    advice = "the register at net number " + net +
-             " answers slower than the scan waits: lower the adapter's latency timer or "
-             "give the net number (--net " +
-             net + ")";
+  if (const std::optional<uint8_t> earlier = LateEchoOf(report)) {
+    return {N_("scan"), false,
+            Tr("the probe of net number %s got %s back: the echo of net number %s's probe, too "
+               "late for its wait",
+               report.net, HexByte(report.received), *earlier),
+            Tr("the register at net number %s answers slower than the scan waits: lower the "
+               "adapter's latency timer or give the net number (--net %s)",
+               *earlier, *earlier)};
   }
-  return {"scan", false, detail, advice};
+  return {N_("scan"), false,
+          Tr("the probe of net number %s got %s back, not its own address byte", report.net,
+             HexByte(report.received)),
+          Tr("noise or two devices on the line: check the cabling")};
 }
 
 // The scan as the set-up runs it, saying where and why it stopped.
@@ -117,15 +108,15 @@ Check ScanCheck(SerialChannel& channel, uint8_t& addressByte) {
     last = report;
     return report.result == ProbeResult::Silent;
   });
-  if (StopRequested(channel)) return StoppedCheck("scan", "the scan was done");
+  if (StopRequested(channel)) return StoppedCheck(N_("scan"), N_("the scan was done"));
   if (last && last->result == ProbeResult::Answered) {
     addressByte = last->candidate;
-    return {"scan", true, "found net number " + std::to_string(last->net), {}};
+    return {N_("scan"), true, Tr("found net number %s", last->net), {}};
   }
   if (last && last->result == ProbeResult::Other) return ScanOtherByteCheck(*last);
-  return {"scan", false, "no register answered the scan of net numbers 0 to 99",
-          "check the cable, the register's power and the port; with a net number (--net N) "
-          "the register is tried directly"};
+  return {N_("scan"), false, Tr("no register answered the scan of net numbers 0 to 99"),
+          Tr("check the cable, the register's power and the port; with a net number (--net N) "
+             "the register is tried directly")};
 }
 
 // The register at `addressByte` answers identify; `answered` says whether it
@@ -136,26 +127,25 @@ Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte, bool& answered)
   const IdentifyAnswer answer = IdentifyRegisterAnswer(channel, addressByte, version);
   answered = answer != IdentifyAnswer::None;
   // An identify that overlapped a stop is no answer: no firmware advice for it.
-  if (StopRequested(channel)) return StoppedCheck("register", "identify was answered");
+  if (StopRequested(channel)) return StoppedCheck(N_("register"), N_("identify was answered"));
   switch (answer) {
     case IdentifyAnswer::None:
-      return {"register", false, "no answer to identify at net number " + net,
-              "check the net number set in the register, the cable and the register's power"};
+      return {N_("register"), false, Tr("no answer to identify at net number %s", net),
+              Tr("check the net number set in the register, the cable and the register's "
+                 "power")};
     case IdentifyAnswer::BadReply:
-      return {"register", false,
-              "net number " + net + " answers, but its reply to identify failed its check sum",
-              "noise on the line, or two registers with net number " + net +
-                  ": check the cabling and give each register its own net number"};
+      return {N_("register"), false,
+              Tr("net number %s answers, but its reply to identify failed its check sum", net),
+              Tr("noise on the line, or two registers with net number %s: check the cabling and "
+                 "give each register its own net number",
+                 net)};
     case IdentifyAnswer::Version:
       break;
   }
-  Check check{"register",
-              true,
-              "net number " + net + " answers, version code " + std::to_string(version),
-              {}};
+  Check check{N_("register"), true, Tr("net number %s answers, version code %s", net, version), {}};
   if (version != kSupportedVersionCode) {
     check.ok = false;
-    check.advice = "the register needs firmware 1.0.5 (version code 105)";
+    check.advice = Tr("the register needs firmware 1.0.5 (version code 105)");
   }
   return check;
 }
@@ -167,7 +157,7 @@ std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8
   SerialChannel channel;
   channel.stopRequested = stopRequested;
   if (!OpenChannelDevice(device, channel)) {
-    return {{"register", false, "the port did not open", "see the open check above"}};
+    return {{N_("register"), false, Tr("the port did not open"), Tr("see the open check above")}};
   }
   std::vector<Check> checks;
   uint8_t addressByte = net ? AddressByteOfNetNumber(*net) : kInitialAddressByte;

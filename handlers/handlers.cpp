@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "diagnosis/com_summary.h"
+#include "i18n/text.h"
 #include "handlers/cell_text.h"
 #include "handlers/spin_field.h"
 #include "handlers/texts.h"
@@ -17,8 +18,12 @@
 
 namespace zenor9 {
 
+// The windows speak Russian whatever the locale, in every front end: their own
+// additions (the ports' tool tips) too.
 Handlers::Handlers(AppState& state, ApplicationView& application)
-    : state_(state), application_(application) {}
+    : state_(state), application_(application) {
+  i18n::UseLanguage(i18n::Language::Russian);
+}
 
 void Handlers::Created(MainWindowView& view) {
   main_ = &view;

@@ -9,7 +9,8 @@ SetupOutcome SetUpInterface(SerialChannel& channel, const SetupRequest& request,
                             uint8_t& addressByte, int32_t& versionCode) {
   CloseChannel(channel);
   if (!OpenChannelDevice(request.device, channel)) return SetupOutcome::PortUnavailable;
-  if (request.autoDetect && !DetectAddressByte(channel, addressByte, request.onProbe)) {
+  if (request.autoDetect &&
+      !DetectAddressByte(channel, addressByte, request.onProbe, request.onStray)) {
     return SetupOutcome::NoAnswerToScan;
   }
   switch (IdentifyRegisterAnswer(channel, addressByte, versionCode)) {

@@ -26,6 +26,7 @@ struct SetupRequest {
   std::string device;  // as given to OpenChannelDevice (see ComPortDevice)
   bool autoDetect = true;
   ProbeObserver onProbe = {};  // told of each probe of the scan
+  StrayObserver onStray = {};  // told of the stray byte that ended the scan early
 };
 
 // Runs the steps in order and stops at the first that fails. `addressByte` is

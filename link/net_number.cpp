@@ -70,16 +70,26 @@ void WalkNetNumbers(SerialChannel& channel, const ProbeObserver& beforeProbe,
   }
 }
 
-bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte, const ProbeObserver& onProbe) {
+bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte, const ProbeObserver& onProbe,
+                       const StrayObserver& onStray) {
   bool found = false;
   WalkNetNumbers(channel, onProbe, [&](const ProbeReport& report) {
     if (report.result == ProbeResult::Answered) {
       addressByte = report.candidate;
       found = true;
     }
+    if (report.result == ProbeResult::Other && onStray) onStray(report);
     return report.result == ProbeResult::Silent;
   });
   return found;
+}
+
+std::optional<uint8_t> LateEchoOf(const ProbeReport& report) {
+  if (report.result != ProbeResult::Other) return std::nullopt;
+  for (uint8_t earlier = 0; earlier < report.net; ++earlier) {
+    if (ProbeCandidate(earlier) == report.received) return earlier;
+  }
+  return std::nullopt;
 }
 
 }  // namespace zenor9

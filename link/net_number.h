@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "link/channel.h"
 
@@ -61,12 +62,20 @@ using ProbeVerdict = std::function<bool(const ProbeReport& report)>;
 void WalkNetNumbers(SerialChannel& channel, const ProbeObserver& beforeProbe,
                     const ProbeVerdict& afterProbe);
 
+// Learns the probe whose stray byte ended a scan early.
+using StrayObserver = std::function<void(const ProbeReport& report)>;
+
 // Probes net numbers 0 to 99 in order and stops at the first answer. True when a
 // register answered its own address byte, which is then stored in `addressByte`;
 // otherwise `addressByte` is left alone. A byte that differs from the probe ends
-// the scan at once with false, and so does a stop requested on the channel. The
-// line is left in Mark.
+// the scan at once with false (`onStray` learns of it), and so does a stop
+// requested on the channel. The line is left in Mark.
 bool DetectAddressByte(SerialChannel& channel, uint8_t& addressByte,
-                       const ProbeObserver& onProbe = {});
+                       const ProbeObserver& onProbe = {}, const StrayObserver& onStray = {});
+
+// The net number of an earlier probe whose address byte a stray byte is: the
+// echo of that probe, come back after its wait (an adapter holding answers
+// back); nothing when the byte is no earlier probe's.
+std::optional<uint8_t> LateEchoOf(const ProbeReport& report);
 
 }  // namespace zenor9

@@ -5,9 +5,13 @@
 #include <sstream>
 #include <utility>
 
+#include "i18n/text.h"
 #include "link/serial_port.h"
 
 namespace zenor9::portmap {
+
+using i18n::N_;
+using i18n::Tr;
 
 namespace fs = std::filesystem;
 
@@ -83,7 +87,7 @@ FileText ReadMapText(const fs::path& file) {
   FileText read = ReadWholeFile(file, kLargestMapFile);
   if (read.state != FileText::State::Read) return read;
   if (const int line = FirstLineNotUtf8(read.text); line != 0) {
-    return {FileText::State::Unreadable, {}, "line " + std::to_string(line) + " is not UTF-8 text"};
+    return {FileText::State::Unreadable, {}, Tr("line %s is not UTF-8 text", line)};
   }
   return read;
 }
@@ -131,18 +135,18 @@ std::string Quoted(const std::string& text) {
 // Why a line is ignored, empty when it maps its COMn. `lineOf` holds the lines
 // that mapped a COMn before it.
 std::string ProblemOf(const LineParts& parts, const std::map<int, int>& lineOf) {
-  if (!parts.hasEquals) return "no COMn=DEVICE in " + Quoted(parts.content);
-  if (parts.number == 0) return Quoted(parts.name) + " is not COM1 to COM255";
-  if (parts.device.empty()) return parts.name + " names no device";
+  if (!parts.hasEquals) return Tr("no COMn=DEVICE in %s", Quoted(parts.content));
+  if (parts.number == 0) return Tr("%s is not COM1 to COM255", Quoted(parts.name));
+  if (parts.device.empty()) return Tr("%s names no device", parts.name);
   if (const auto earlier = lineOf.find(parts.number); earlier != lineOf.end()) {
-    return "COM" + std::to_string(parts.number) + " is mapped already on line " +
-           std::to_string(earlier->second);
+    return Tr("COM%s is mapped already on line %s", parts.number, earlier->second);
   }
   return {};
 }
 
 std::string MapName(const ComMap& map) {
-  return map.file.empty() ? "the COM map" : "the COM map " + map.file.string();
+  return map.file.empty() ? std::string(Tr("the COM map"))
+                          : Tr("the COM map %s", map.file.string());
 }
 
 // The first ignored line that speaks of COMn.
@@ -177,13 +181,13 @@ fs::path WhereKept(const fs::path& file, std::string& error) {
 const char* SourceName(Source source) {
   switch (source) {
     case Source::Environment:
-      return "environment";
+      return N_("environment");
     case Source::MapFile:
-      return "map file";
+      return N_("map file");
     case Source::Default:
       break;
   }
-  return "default";
+  return N_("default");
 }
 
 int ComNumberOfName(const std::string& name) {
@@ -237,7 +241,7 @@ ComTarget ResolveCom(int number, const ComMap& map) {
     return {{},
             Source::MapFile,
             MapFault::Unreadable,
-            MapName(map) + " cannot be read: " + map.unreadable};
+            Tr("%s cannot be read: %s", MapName(map), map.unreadable)};
   }
   if (const auto found = map.devices.find(number); found != map.devices.end()) {
     return {found->second, Source::MapFile};
@@ -246,8 +250,7 @@ ComTarget ResolveCom(int number, const ComMap& map) {
     return {{},
             Source::MapFile,
             MapFault::LineIgnored,
-            "line " + std::to_string(ignored->line) + " of " + MapName(map) +
-                " is ignored: " + ignored->what};
+            Tr("line %s of %s is ignored: %s", ignored->line, MapName(map), ignored->what)};
   }
   return {DefaultComDevice(static_cast<uint8_t>(number)), Source::Default};
 }
@@ -303,7 +306,7 @@ bool RewriteMapFile(const fs::path& file,
   }
   const FileText old = ReadMapText(target);
   if (old.state == FileText::State::Unreadable) {
-    error = target.string() + " cannot be read: " + old.error;
+    error = Tr("%s cannot be read: %s", target.string(), old.error);
     return false;
   }
   return ReplaceDurably(target, change(old.text), error);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "i18n/text.h"
 #include "portmap/map_file.h"
 
 namespace zenor9::portmap {
@@ -27,13 +28,13 @@ FileText Unreadable(std::string why) {
 }
 
 std::string TooLarge(std::uintmax_t limit) {
-  return "it is larger than " + std::to_string(limit / 1024) + " KiB";
+  return i18n::Tr("it is larger than %s KiB", limit / 1024);
 }
 
 // Why a file of this kind and size is not read; empty when it may be.
 std::string RefusalOf(const struct stat& info, std::uintmax_t limit) {
-  if (S_ISDIR(info.st_mode)) return "it is a folder";
-  if (!S_ISREG(info.st_mode)) return "it is not a regular file";
+  if (S_ISDIR(info.st_mode)) return i18n::Tr("it is a folder");
+  if (!S_ISREG(info.st_mode)) return i18n::Tr("it is not a regular file");
   if (static_cast<std::uintmax_t>(info.st_size) > limit) return TooLarge(limit);
   return {};
 }

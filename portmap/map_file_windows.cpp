@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "i18n/text.h"
 #include "link/win32_names.h"
 #include "portmap/map_file.h"
 
@@ -45,7 +46,7 @@ class Handle {
 };
 
 std::string TooLarge(std::uintmax_t limit) {
-  return "it is larger than " + std::to_string(limit / 1024) + " KiB";
+  return i18n::Tr("it is larger than %s KiB", limit / 1024);
 }
 
 bool WriteAll(HANDLE handle, const std::string& text) {
@@ -94,12 +95,13 @@ FileText ReadWholeFile(const fs::path& file, std::uintmax_t limit) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
     return Unreadable(SystemErrorText(error));
   }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Unreadable("it is a folder");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Unreadable(i18n::Tr("it is a folder"));
   Handle handle(::CreateFileW(file.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.Valid()) return Unreadable(LastErrorText());
-  if (::GetFileType(handle.Get()) != FILE_TYPE_DISK) return Unreadable("it is not a regular file");
+  if (::GetFileType(handle.Get()) != FILE_TYPE_DISK)
+    return Unreadable(i18n::Tr("it is not a regular file"));
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(handle.Get(), &size)) return Unreadable(LastErrorText());
   if (static_cast<std::uintmax_t>(size.QuadPart) > limit) return Unreadable(TooLarge(limit));

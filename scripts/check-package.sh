@@ -29,7 +29,16 @@ zenor9=$root/usr/bin/zenor9
 # Never the machine's real serial ports.
 for n in 1 2 3 4; do export ZENOR9_COM$n=/nonexistent/zenor9-package-com$n; done
 
-"$zenor9" --version | grep -q "MIT licence" || { echo "zenor9 --version names no licence" >&2; exit 1; }
+# Russian without a locale, English under an English one: the catalogues are
+# in the program itself.
+env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C "$zenor9" --version | grep -q "лицензией MIT" ||
+  { echo "zenor9 --version names no licence in Russian" >&2; exit 1; }
+env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=en_US.UTF-8 "$zenor9" --version | grep -q "MIT licence" ||
+  { echo "zenor9 --version names no licence in English" >&2; exit 1; }
+for page in zenor9 zenor9-prefix; do
+  zcat "$root/usr/share/man/ru/man1/$page.1.gz" | grep -q '^\.SH ОПИСАНИЕ' ||
+    { echo "no Russian manual page of $page" >&2; exit 1; }
+done
 doc=$root/usr/share/doc/zenor9-prefix
 grep -q '^License: Expat' "$doc/copyright" || { echo "the copyright file names no MIT (Expat) licence" >&2; exit 1; }
 [[ -f "$doc/THIRD-PARTY.md" ]] || { echo "THIRD-PARTY.md is not installed" >&2; exit 1; }

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
   libcli11-dev nlohmann-json3-dev
+  gettext  # msgfmt compiles the catalogues, xgettext finds the texts in the code
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64  # make windows, make test-windows
   fonts-wine locales imagemagick  # the window tests under Wine: fonts, ru_RU.UTF-8, screenshots

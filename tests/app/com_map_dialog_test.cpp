@@ -41,9 +41,9 @@ class ComMapDialogTest : public QObject {
 
     QCOMPARE(tips.size(), 4);
     QCOMPARE(tips[0], QString::fromStdString("COM1: " + host.DevicePath()));
-    QCOMPARE(tips[1], QString("COM2: /nonexistent/zenor9-adapter (missing)"));
+    QCOMPARE(tips[1], QString("COM2: /nonexistent/zenor9-adapter (нет устройства)"));
     QCOMPARE(tips[2], QString("COM3: /dev/null"));
-    QCOMPARE(tips[3], QString("COM4: /nonexistent/zenor9-com4 (missing)"));
+    QCOMPARE(tips[3], QString("COM4: /nonexistent/zenor9-com4 (нет устройства)"));
     QCOMPARE(p.state.connected, 1);  // through the map file's COM1
     host.Stop();
   }

@@ -64,7 +64,8 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   line.AddRegister(40);
   StartLine();
 
-  const ChildResult read = Run({"--net", "12,3,7", "read"});
+  // --net before and after the command, a list and a single number, add up.
+  const ChildResult read = Run({"--net", "12,3", "read", "--net", "7"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
   EXPECT_EQ(read.out, "net 3 23\nnet 7 25\nnet 12 off\n");
   EXPECT_TRUE(read.err.empty()) << read.err;
@@ -72,11 +73,12 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   const ChildResult identify = Run({"identify", "--all"});
   EXPECT_EQ(identify.exitCode, 0) << identify.err;
   EXPECT_EQ(identify.out,
-            "net 3 version 105\nnet 7 version 105\nnet 12 version 105\nnet 40 version 105\n");
+            "net 3 версия 105\nnet 7 версия 105\nnet 12 версия 105\nnet 40 версия 105\n");
 
   const ChildResult write = Run({"write", "26", "--all", "--verify"});
   EXPECT_EQ(write.exitCode, 0) << write.err;
-  EXPECT_EQ(write.out, "net 3 26\nnet 7 26\nnet 12 26\nnet 40 26\n");
+  EXPECT_EQ(write.out,
+            "net 3 26 (было 23)\nnet 7 26 (было 25)\nnet 12 26 (было off)\nnet 40 26 (было 23)\n");
   for (std::size_t i = 0; i < line.RegisterCount(); ++i) {
     EXPECT_EQ(line.RegisterAt(i).Prefix(), "26") << i;
   }
@@ -90,6 +92,12 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   ASSERT_EQ(object["registers"].size(), 4u);
   EXPECT_EQ(object["registers"][1],
             nlohmann::json::parse(R"({"net":7,"ok":true,"version":105,"prefix":"26"})"));
+
+  const nlohmann::json written =
+      JsonOf(Run({"--json", "--net", "7", "--net", "12", "write", "off"}).out);
+  EXPECT_EQ(
+      written["registers"][1],
+      nlohmann::json::parse(R"({"net":12,"ok":true,"version":105,"prefix":"off","before":"26"})"));
 }
 
 TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesTheExitCode) {
@@ -103,11 +111,13 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
   const ChildResult text = Run({"--net", "3,9,12,20,31", "write", "24", "--verify"});
   EXPECT_EQ(text.exitCode, 1);  // net 9 is the first to fail
   EXPECT_EQ(text.out,
-            "net 3 24\n"
-            "net 9 error: Нет связи с ККМ\n"
-            "net 12 error: В ККМ необходимо установить ПО версии не ниже 1.0.5 (найдена 1.0.6)\n"
-            "net 20 error: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: 23\n"
-            "net 31 24\n");
+            "net 3 24 (было 23)\n"
+            "net 9 ошибка: Нет связи с ККМ\n"
+            "net 12 ошибка: В ККМ необходимо установить ПО версии не ниже 1.0.5 (найдена 1.0.6)\n"
+            "net 20 ошибка: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: 23\n"
+            "net 31 24 (было 23)\n");
+  // The first register without a link gets the doctor, on its own net number.
+  EXPECT_EQ(text.err, "Дальше: zenor9 doctor --port COM1 --net 9 скажет, что мешает связи\n");
   EXPECT_EQ(line.RegisterAt(0).Prefix(), "24");
   EXPECT_EQ(line.RegisterAt(2).Prefix(), "23");  // refused before any write
   EXPECT_EQ(line.RegisterAt(4).Prefix(), "24");
@@ -123,8 +133,8 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
   EXPECT_FALSE(object.contains("error"));  // each register says its own
   const nlohmann::json& registers = object["registers"];
   ASSERT_EQ(registers.size(), 4u);
-  EXPECT_EQ(registers[0],
-            nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"22"})"));
+  EXPECT_EQ(registers[0], nlohmann::json::parse(
+                              R"({"net":3,"ok":true,"version":105,"prefix":"22","before":"25"})"));
   EXPECT_EQ(registers[1],
             nlohmann::json::parse(R"({"net":9,"ok":false,"error":"no-link","message":")" +
                                   std::string(kNoLink) + R"("})"));
@@ -139,7 +149,8 @@ TEST_F(BatchTest, AllOnALineWithoutRegistersExits1) {
   const ChildResult text = Run({"--all", "read"});
   EXPECT_EQ(text.exitCode, 1);
   EXPECT_EQ(text.out, "");
-  EXPECT_EQ(text.err, std::string(kNoLink) + "\n");
+  EXPECT_EQ(text.err, std::string(kNoLink) +
+                          "\nДальше: zenor9 doctor --port COM1 скажет, что мешает связи\n");
 
   const nlohmann::json object = JsonOf(Run({"--all", "--json", "identify"}).out);
   EXPECT_EQ(object["error"], "no-link");
@@ -172,9 +183,9 @@ TEST_F(BatchTest, ScanPrintsEachRegisterAsSoonAsItIsKnown) {
   StartLine();
 
   BackgroundZenor9 scan({"scan"}, Com1());
-  EXPECT_EQ(scan.ReadLine(5000), "net 0 version 105");
+  EXPECT_EQ(scan.ReadLine(5000), "net 0 версия 105");
   const auto first = std::chrono::steady_clock::now();
-  EXPECT_EQ(scan.ReadLine(10000), "net 99 version 105");
+  EXPECT_EQ(scan.ReadLine(10000), "net 99 версия 105");
   // Between the two lie 98 probes of more than 10 ms each and an identify.
   EXPECT_GT(std::chrono::steady_clock::now() - first, std::chrono::milliseconds(1000));
   EXPECT_EQ(scan.Stop(0).exitCode, 0);
@@ -209,11 +220,12 @@ TEST_F(BatchTest, SigintMidScanStopsProbingAndPrintsWhatWasFound) {
 
 TEST_F(BatchTest, SigintMidWriteFinishesThatRegisterAndLeavesTheRestUntouched) {
   for (uint8_t net = 1; net <= 5; ++net) line.AddRegister(net);
-  // Net 3's second address byte begins its tens cell write (the first is identify).
+  // Net 3's fourth address byte begins its tens cell write (after identify and
+  // the reads of both cells that say what the write replaces).
   int addressedNet3 = 0;
   SignalWhen(SIGINT, [&addressedNet3](const emu::WireByte& byte) {
     return byte.parity == ParityMode::Mark && byte.value == AddressByteOfNetNumber(3) &&
-           ++addressedNet3 == 2;
+           ++addressedNet3 == 4;
   });
   StartLine();
 
@@ -227,9 +239,41 @@ TEST_F(BatchTest, SigintMidWriteFinishesThatRegisterAndLeavesTheRestUntouched) {
   }
   const nlohmann::json object = JsonOf(result.out);
   EXPECT_EQ(object["interrupted"], true);
-  ASSERT_EQ(object["registers"].size(), 3u);
-  EXPECT_EQ(object["registers"][2],
-            nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"27"})"));
+  ASSERT_EQ(object["registers"].size(), 5u);
+  EXPECT_EQ(
+      object["registers"][2],
+      nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"27","before":"23"})"));
+  // The registers the stop kept the run from are listed as such.
+  for (std::size_t i = 3; i < 5; ++i) {
+    EXPECT_EQ(object["registers"][i]["net"], i + 1);
+    EXPECT_EQ(object["registers"][i]["ok"], false);
+    EXPECT_EQ(object["registers"][i]["error"], "not-reached");
+  }
+}
+
+// A stop while net 3's old value is read comes before any byte of its write:
+// net 3 keeps its prefix and is listed with the rest as not written.
+TEST_F(BatchTest, SigintBeforeAWriteLeavesThatRegisterAndTheRestListedAsNotWritten) {
+  for (uint8_t net = 1; net <= 4; ++net) line.AddRegister(net);
+  int addressedNet3 = 0;
+  SignalWhen(SIGINT, [&addressedNet3](const emu::WireByte& byte) {
+    return byte.parity == ParityMode::Mark && byte.value == AddressByteOfNetNumber(3) &&
+           ++addressedNet3 == 2;
+  });
+  StartLine();
+
+  BackgroundZenor9 write({"--net", "1,2,3,4", "write", "27"}, Com1());
+  child = write.Pid();
+  const ChildResult result = write.Stop(0);
+  host.Stop();  // before the observer's locals go away
+  EXPECT_EQ(result.exitCode, 130) << result.err;
+  EXPECT_EQ(result.out,
+            "net 1 27 (было 23)\nnet 2 27 (было 23)\n"
+            "net 3 не записана: остановлено\nnet 4 не записана: остановлено\n");
+  EXPECT_EQ(result.err, "остановлено по SIGINT\n");
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(line.RegisterAt(i).Prefix(), i < 2 ? "27" : "23") << "net " << i + 1;
+  }
 }
 
 TEST_F(BatchTest, SigtermDuringTheSetUpOfOneRegisterExits143AndSendsNothingMore) {
@@ -248,8 +292,10 @@ TEST_F(BatchTest, SigtermDuringTheSetUpOfOneRegisterExits143AndSendsNothingMore)
   const ChildResult result = read.Stop(0);
   host.Stop();  // before the observer's locals go away
   EXPECT_EQ(result.exitCode, 143);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "stopped by SIGTERM\n");
+  // Net 7's set-up cut short, net 8 not begun: both listed, so that the user
+  // knows to read them again.
+  EXPECT_EQ(result.out, "net 7 не прочитана: остановлено\nnet 8 не прочитана: остановлено\n");
+  EXPECT_EQ(result.err, "остановлено по SIGTERM\n");
   // Net 7's identify frame (01 14 EA) was on its way; net 8 never addressed.
   EXPECT_LE(line.SentBytes().size(), sentAtTheSignal + 2);
   for (const emu::WireByte& byte : line.Log()) {
@@ -271,7 +317,7 @@ TEST_F(BatchTest, SigintStopsTheDoctorsScanToo) {
   const nlohmann::json object = JsonOf(result.out);
   EXPECT_EQ(object["interrupted"], true);
   ASSERT_TRUE(object["checks"].is_array());
-  EXPECT_EQ(object["checks"].back()["detail"], "stopped before the scan was done");
+  EXPECT_EQ(object["checks"].back()["detail"], "остановлено раньше, чем закончен поиск");
   std::size_t probes = 0;
   for (const emu::WireByte& byte : line.Log()) probes += byte.toRegister ? 1 : 0;
   // Not on to net number 95: room for a late signal on a busy machine (each
@@ -287,24 +333,24 @@ TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
   const ChildResult shown = testing::RunZenor9OnTerminal({"--all", "read"}, Com1());
   EXPECT_EQ(shown.exitCode, 0);
   EXPECT_EQ(shown.out, "net 5 23\nnet 6 23\n");
-  for (const char* text :
-       {"\rprobe 1/100", "\rprobe 100/100", "\rregister 1 of 2", "\rregister 2 of 2"}) {
+  for (const char* text : {"\rпроба 1/100", "\rпроба 100/100", "\rККМ 1 из 2", "\rККМ 2 из 2"}) {
     EXPECT_NE(shown.err.find(text), std::string::npos) << text;
   }
   // The last thing on the terminal blanks the indicator out.
-  const std::string erased = "\r" + std::string(std::string("register 2 of 2").size(), ' ') + "\r";
+  // As wide as "ККМ 2 из 2" is on the terminal: ten characters, not its 15 bytes.
+  const std::string erased = "\r" + std::string(10, ' ') + "\r";
   EXPECT_EQ(shown.err.substr(shown.err.size() - erased.size()), erased);
 
   // The scan that finds the one register of a command without --net.
   const ChildResult found = testing::RunZenor9OnTerminal({"read"}, Com1());
   EXPECT_EQ(found.out, "net 5 23\n");  // named: the user did not say which
-  EXPECT_NE(found.err.find("\rprobe 6/100"), std::string::npos);
-  EXPECT_EQ(found.err.find("probe 7/100"), std::string::npos);
+  EXPECT_NE(found.err.find("\rпроба 6/100"), std::string::npos);
+  EXPECT_EQ(found.err.find("проба 7/100"), std::string::npos);
   EXPECT_EQ(found.err.back(), '\r');
 
   EXPECT_EQ(testing::RunZenor9OnTerminal({"--all", "--json", "read"}, Com1()).err, "");
   EXPECT_EQ(
-      testing::RunZenor9OnTerminal({"--net", "5", "--trace", "read"}, Com1()).err.find("probe"),
+      testing::RunZenor9OnTerminal({"--net", "5", "--trace", "read"}, Com1()).err.find("проба"),
       std::string::npos);
 }
 
@@ -314,30 +360,35 @@ TEST(SimStopTest, SigintMidScanOfTheVirtualRegisterKeepsTheLinesPrinted) {
   ASSERT_FALSE(device.empty());
 
   BackgroundZenor9 scan({"--port", device, "scan"});
-  EXPECT_EQ(scan.ReadLine(5000), "net 0 version 105");
+  EXPECT_EQ(scan.ReadLine(5000), "net 0 версия 105");
   const ChildResult stopped = scan.Stop(SIGINT);
   EXPECT_EQ(stopped.exitCode, 130);
   EXPECT_EQ(stopped.out, "");  // net 99 was never reached
-  EXPECT_EQ(stopped.err, "stopped by SIGINT\n");
+  EXPECT_EQ(stopped.err, "остановлено по SIGINT\n");
   EXPECT_EQ(sim.Stop(SIGTERM).exitCode, 0);
 }
 
 TEST(CommandHelpTest, EachCommandListsItsOptionsAndOnlyItsExitCodes) {
-  const ChildResult write = RunZenor9({"write", "--help"});
+  const testing::Environment english = {{"LANG", "en_US.UTF-8"}};
+  const ChildResult write = RunZenor9({"write", "--help"}, english);
   EXPECT_EQ(write.exitCode, 0);
   for (const char* text :
        {"--port", "--net", "--all", "--json", "--trace", "--verify", "5  write --verify",
         "130  stopped by SIGINT", "143  stopped by SIGTERM"}) {
     EXPECT_NE(write.out.find(text), std::string::npos) << text;
   }
-  const ChildResult scan = RunZenor9({"scan", "--help"});
+  const ChildResult scan = RunZenor9({"scan", "--help"}, english);
   EXPECT_NE(scan.out.find("130"), std::string::npos);
+  EXPECT_NE(scan.out.find("1  no register answered"), std::string::npos) << scan.out;
   for (const char* text : {"--net", "--all", "4  firmware", "5  write"}) {
     EXPECT_EQ(scan.out.find(text), std::string::npos) << text;
   }
-  const ChildResult ports = RunZenor9({"ports", "--help"});
-  EXPECT_EQ(ports.out.find("130"), std::string::npos);
-  EXPECT_EQ(ports.out.find("--port TEXT"), std::string::npos);  // not among its options
+  const ChildResult ports = RunZenor9({"ports", "--help"}, english);
+  EXPECT_NE(ports.out.find("1  the COM map could not be read or written"), std::string::npos)
+      << ports.out;
+  for (const char* text : {"130", "3  port", "--port COMn", "no link"}) {
+    EXPECT_EQ(ports.out.find(text), std::string::npos) << text;
+  }
 
   const ChildResult version = RunZenor9({"--version"});
   EXPECT_EQ(version.exitCode, 0);

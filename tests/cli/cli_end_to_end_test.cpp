@@ -37,9 +37,9 @@ nlohmann::json JsonOf(const ChildResult& result) {
   EXPECT_TRUE(object.is_object()) << result.out;
   if (!object.is_object()) return nlohmann::json::object();
   static const std::set<std::string> kKnownKeys = {
-      "ok",           "port",    "net",    "version", "prefix",  "registers",
-      "ports",        "com",     "reason", "detail",  "sources", "map-file",
-      "map-problems", "warning", "error",  "message", "holds"};
+      "ok",        "port",         "net",     "version", "prefix",  "before",
+      "registers", "ports",        "com",     "reason",  "detail",  "sources",
+      "map-file",  "map-problems", "warning", "error",   "message", "holds"};
   for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
   EXPECT_TRUE(object["ok"].is_boolean());
   EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);
@@ -72,7 +72,7 @@ TEST_F(CliTest, IdentifyAndDetectFindTheRegisterByScanOnCom1) {
 
   const ChildResult identify = Run({"identify"});
   EXPECT_EQ(identify.exitCode, 0) << identify.err;
-  EXPECT_EQ(identify.out, "net 7 version 105\n");
+  EXPECT_EQ(identify.out, "net 7 версия 105\n");
   EXPECT_EQ(line.SentBytes().front(), 0xFF);  // the scan starts at net number 0
 
   const ChildResult detect = Run({"--port", "com1", "--json", "detect"});
@@ -113,13 +113,14 @@ TEST_F(CliTest, WriteStoresBothCellsAndVerifies) {
 
   const ChildResult digits = Run({"--net", "7", "write", "27", "--verify"});
   EXPECT_EQ(digits.exitCode, 0) << digits.err;
-  EXPECT_EQ(digits.out, "27\n");
+  EXPECT_EQ(digits.out, "27 (было 23)\n");
   EXPECT_EQ(digits.err, "Операция успешно завершена\n");
   EXPECT_EQ(reg.Prefix(), "27");
 
   const ChildResult off = Run({"--net", "7", "--json", "write", "off", "--verify"});
   EXPECT_EQ(off.exitCode, 0) << off.err;
   EXPECT_EQ(JsonOf(off)["prefix"], "off");
+  EXPECT_EQ(JsonOf(off)["before"], "27");
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixTensCell), 0xFF);
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), 0xFF);
 }
@@ -162,7 +163,7 @@ TEST_F(CliTest, OtherUsageErrorsExit2) {
 }
 
 TEST_F(CliTest, HelpDocumentsTheExitCodes) {
-  const ChildResult help = RunZenor9({"--help"});
+  const ChildResult help = RunZenor9({"--help"}, {{"LANG", "en_US.UTF-8"}});
   EXPECT_EQ(help.exitCode, 0);
   for (const char* text :
        {"Exit codes", "5  write --verify", "3  port unavailable", "ZENOR9_COM1"}) {
@@ -208,7 +209,10 @@ TEST_F(CliTest, FirmwareOtherThan105Exits4) {
 TEST_F(CliTest, MissingPortExits3) {
   const ChildResult text = RunZenor9({"--port", "/nonexistent/ttyUSB7", "read"});
   EXPECT_EQ(text.exitCode, 3);
-  EXPECT_EQ(text.err, std::string(kPortUnavailable) + "\n/nonexistent/ttyUSB7: missing\n");
+  EXPECT_EQ(text.err, std::string(kPortUnavailable) +
+                          "\n/nonexistent/ttyUSB7: нет устройства\n"
+                          "Дальше: zenor9 doctor --port /nonexistent/ttyUSB7 скажет, что мешает "
+                          "связи\n");
 
   // COM2 leads to a missing device in the child's environment.
   const ChildResult json = RunZenor9({"--port", "COM2", "--json", "scan"});
@@ -217,7 +221,7 @@ TEST_F(CliTest, MissingPortExits3) {
   EXPECT_EQ(object["error"], "port-unavailable");
   EXPECT_EQ(object["port"], "/nonexistent/zenor9-test-com2");
   EXPECT_EQ(object["reason"], "missing");
-  EXPECT_EQ(object["detail"], "missing");
+  EXPECT_EQ(object["detail"], "нет устройства");
 }
 
 TEST_F(CliTest, PortHeldByAnotherProcessExits3WithNothingSent) {
@@ -230,8 +234,9 @@ TEST_F(CliTest, PortHeldByAnotherProcessExits3WithNothingSent) {
   const ChildResult held = Run({"--net", "7", "read"});
   EXPECT_EQ(held.exitCode, 3);
   EXPECT_EQ(held.err, std::string(kPortUnavailable) + "\n" + host.DevicePath() +
-                          ": held by another program: cli_tests (pid " +
-                          std::to_string(::getpid()) + ")\n");
+                          ": занят другой программой: cli_tests (pid " +
+                          std::to_string(::getpid()) +
+                          ")\nДальше: zenor9 doctor --port COM1 скажет, что мешает связи\n");
   EXPECT_TRUE(line.Log().empty());
 
   CloseChannel(holder);
@@ -273,6 +278,28 @@ TEST_F(CliTest, AHolderInAnotherProcessIsNamedWithItsPid) {
       << object.dump();
 }
 
+// zenor9 sim keeps its pseudo-terminal open as long as it serves it: among the
+// holders of a port that another program keeps for itself it is named as the
+// virtual register, not as a program that holds the port.
+TEST(CliSimTest, TheVirtualRegisterIsNamedAsSuchAmongTheHolders) {
+  testing::BackgroundZenor9 sim({"sim", "--net", "7"});
+  const std::string device = sim.ReadLine(5000);
+  ASSERT_FALSE(device.empty());
+  SerialChannel holder;
+  ASSERT_TRUE(OpenChannelDevice(device, holder));
+
+  const ChildResult held = RunZenor9({"--port", device, "--net", "7", "read"});
+  EXPECT_EQ(held.exitCode, 3);
+  EXPECT_NE(held.err.find(device + ": занят другой программой: cli_tests (pid " +
+                          std::to_string(::getpid()) +
+                          "); это устройство обслуживает виртуальная ККМ zenor9 sim (pid " +
+                          std::to_string(sim.Pid()) + ")\n"),
+            std::string::npos)
+      << held.err;
+  CloseChannel(holder);
+  EXPECT_EQ(sim.Stop(SIGTERM).exitCode, 0);
+}
+
 // Bad arguments, each run as it stands and with --json: a usage error with a
 // short message that names what was wrong, on stderr alone or as the one JSON
 // object on stdout, and not a byte on the line.
@@ -303,7 +330,7 @@ TEST_F(CliTest, BadArgumentsAreUsageErrorsWithAShortMessageAndNothingSent) {
       {{"--port", "com256", "write", "25"}, "com256"},
       {{"--port", "COM" + overlong, "read"}, "COM7777777"},
       {{"--net", "7", "write", "2"}, "2"},
-      {{"--net", "7", "write", ""}, "VALUE"},
+      {{"--net", "7", "write", ""}, "ЗНАЧЕНИЕ"},
       {{"--net", "7", "write", "off2"}, "off2"},
       {{"--net", "7", "write", overlong}, "7777777777"},
       {{"--net", "7", "write", "25", "26"}, "26"},
@@ -405,7 +432,8 @@ TEST_F(CliTest, NoRegisterExits1) {
   line.ClearLog();
   const ChildResult scanned = Run({"detect"});
   EXPECT_EQ(scanned.exitCode, 1);
-  EXPECT_EQ(scanned.err, std::string(kNoLink) + "\n");
+  EXPECT_EQ(scanned.err, std::string(kNoLink) +
+                             "\nДальше: zenor9 doctor --port COM1 скажет, что мешает связи\n");
   EXPECT_EQ(testing::SentBytesOnceArrived(line, 100).size(), 100u);  // every probe, and no identify
 }
 
@@ -458,7 +486,7 @@ TEST_F(CliTest, TraceShowsEveryByteWithItsDirectionAndNinthBit) {
 
   const ChildResult traced = Run({"--net", "7", "--trace", "identify"});
   EXPECT_EQ(traced.exitCode, 0);
-  EXPECT_EQ(traced.out, "net 7 version 105\n");
+  EXPECT_EQ(traced.out, "net 7 версия 105\n");
   for (const char* text : {"ms  -> F8 MARK\n", "ms  -> 01 SPACE\n", "ms  -> 14 SPACE\n",
                            "ms  -> EA SPACE\n", "ms  <- F8\n", "ms  <- EA\n"}) {
     EXPECT_NE(traced.err.find(text), std::string::npos) << text;
@@ -520,7 +548,7 @@ TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {
   EXPECT_EQ(write.exitCode, 0) << write.err;
   const ChildResult scan = RunZenor9({"--port", device, "scan"});
   EXPECT_EQ(scan.exitCode, 0) << scan.err;
-  EXPECT_EQ(scan.out, "net 5 version 105\nnet 6 version 105\n");
+  EXPECT_EQ(scan.out, "net 5 версия 105\nnet 6 версия 105\n");
 
   const ChildResult stopped = sim.Stop(SIGTERM);
   EXPECT_EQ(stopped.exitCode, 0);

@@ -19,7 +19,7 @@ using testing::BackgroundZenor9;
 using testing::ChildResult;
 using testing::RunZenor9;
 
-// The checks of one doctor run by name, from its JSON.
+// The checks of one doctor run by name, from its JSON, in English.
 struct Diagnosis {
   int exitCode = -1;
   nlohmann::json object;
@@ -36,7 +36,7 @@ struct Diagnosis {
 
 Diagnosis Doctor(std::vector<std::string> args) {
   args.insert(args.begin(), {"doctor", "--json"});
-  const ChildResult result = RunZenor9(args);
+  const ChildResult result = RunZenor9(args, {{"LANG", "en_US.UTF-8"}});
   Diagnosis diagnosis{result.exitCode, nlohmann::json::parse(result.out, nullptr, false)};
   EXPECT_TRUE(diagnosis.object.is_object()) << result.out << result.err;
   EXPECT_TRUE(result.err.empty()) << result.err;
@@ -137,11 +137,12 @@ TEST_F(DoctorTest, PortsThatCannotBeARegistersSayWhy) {
 
 TEST_F(DoctorTest, UsageErrorsExit2) {
   EXPECT_EQ(RunZenor9({"doctor", "--net", "3,4", "--port", "/dev/null"}).exitCode, 2);
+  EXPECT_EQ(RunZenor9({"doctor", "--net", "3", "--net", "4", "--port", "/dev/null"}).exitCode, 2);
   EXPECT_EQ(RunZenor9({"doctor", "--all", "--port", "/dev/null"}).exitCode, 2);
   EXPECT_EQ(RunZenor9({"doctor", "--net", "100", "--port", "/dev/null"}).exitCode, 2);
-  const ChildResult help = RunZenor9({"doctor", "--help"});
+  const ChildResult help = RunZenor9({"doctor", "--help"}, {{"LANG", "en_US.UTF-8"}});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("1 when any failed"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("1  a check failed"), std::string::npos) << help.out;
 }
 
 }  // namespace

@@ -60,7 +60,9 @@ TEST_F(IdentifyAnswerTest, AReplyThatFailsItsCheckSumIsReportedAsSuchNotAsFirmwa
   const ChildResult text = Run({"--net", "7", "identify"});
   EXPECT_EQ(text.exitCode, 1);
   EXPECT_EQ(text.out, "");
-  EXPECT_EQ(text.err.rfind("Нет связи с ККМ (the reply to identify failed its check sum", 0), 0u)
+  EXPECT_EQ(
+      text.err.rfind("Нет связи с ККМ (ответ на запрос версии не сошёлся по контрольной сумме", 0),
+      0u)
       << text.err;
 
   const nlohmann::json json = JsonOf(Run({"--json", "--net", "7", "write", "25"}).out);
@@ -70,19 +72,19 @@ TEST_F(IdentifyAnswerTest, AReplyThatFailsItsCheckSumIsReportedAsSuchNotAsFirmwa
   EXPECT_EQ(line.RegisterAt(0).Prefix(), "23");
 
   const ChildResult scan = Run({"scan"});
-  EXPECT_EQ(scan.out, "net 7 bad reply to identify\n");
+  EXPECT_EQ(scan.out, "net 7 неверный ответ на запрос версии\n");
   EXPECT_EQ(JsonOf(Run({"--json", "scan"}).out)["registers"],
             nlohmann::json::parse(R"([{"net":7,"version":null,"error":"bad-reply"}])"));
 
   const ChildResult doctor = Run({"doctor", "--net", "7"});
   EXPECT_EQ(doctor.exitCode, 1);
-  EXPECT_NE(doctor.out.find("✗ register: net number 7 answers, but its reply to identify failed "
-                            "its check sum"),
+  EXPECT_NE(doctor.out.find("✗ ККМ: сетевой номер 7 отвечает, но его ответ на запрос версии не "
+                            "сошёлся по контрольной сумме"),
             std::string::npos)
       << doctor.out;
-  EXPECT_EQ(doctor.out.find("firmware"), std::string::npos) << doctor.out;
+  EXPECT_EQ(doctor.out.find("1.0.5"), std::string::npos) << doctor.out;  // no firmware advice
   // It answered: its echo is still timed.
-  EXPECT_NE(doctor.out.find("✓ echo:"), std::string::npos) << doctor.out;
+  EXPECT_NE(doctor.out.find("✓ эхо:"), std::string::npos) << doctor.out;
 }
 
 TEST_F(IdentifyAnswerTest, AnIdentifyThatAStopOverlapsIsNoAnswer) {
@@ -107,8 +109,8 @@ TEST_F(IdentifyAnswerTest, TheDoctorGivesNoFirmwareAdviceForAnIdentifyAStopCutSh
   ASSERT_TRUE(object["checks"].is_array());
   const nlohmann::json& last = object["checks"].back();
   EXPECT_EQ(last["name"], "register");
-  EXPECT_EQ(last["detail"], "stopped before identify was answered");
-  EXPECT_EQ(doctor.out.find("firmware"), std::string::npos);
+  EXPECT_EQ(last["detail"], "остановлено раньше, чем пришёл ответ на запрос версии");
+  EXPECT_EQ(doctor.out.find("1.0.5"), std::string::npos);  // no firmware advice
 }
 
 }  // namespace

@@ -57,6 +57,33 @@ TEST_F(PortListingTest, ListsSerialTtysWithDriversAndByIdNamesInNaturalOrder) {
   EXPECT_EQ(ports[2].byIdNames[0], (root / "by-id" / "usb-FTDI_FT232R_A1-if00-port0").string());
 }
 
+// Linux 6.3 and later: a UART's tty device is the serial core's "port" device
+// under its "ctrl" device, both on the serial-base bus; the hardware's driver
+// is the one above them, and when there is none the driver is not known.
+TEST_F(PortListingTest, TheHardwaresDriverIsFoundAboveTheSerialCoresOwnDevices) {
+  const auto bind = [this](const fs::path& device, const std::string& bus,
+                           const std::string& driver) {
+    fs::create_directories(root / "bus" / bus / "drivers" / driver);
+    fs::create_directory_symlink(root / "bus" / bus / "drivers" / driver, device / "driver");
+  };
+  for (const char* name : {"ttyS0", "ttyS1"}) {
+    const fs::path hardware = root / "devices" / name;
+    const fs::path port = hardware / "ctrl" / "port";
+    fs::create_directories(port);
+    bind(port, "serial-base", "port");
+    bind(hardware / "ctrl", "serial-base", "ctrl");
+    if (std::string(name) == "ttyS0") bind(hardware, "pnp", "serial");
+    fs::create_directories(root / "class" / name);
+    fs::create_directory_symlink(port, root / "class" / name / "device");
+  }
+
+  const std::vector<SerialPortInfo> ports = ListSerialPorts(root / "class", root / "by-id");
+
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_EQ(ports[0].driver, "serial");
+  EXPECT_EQ(ports[1].driver, "");  // listed, its driver unknown rather than "port"
+}
+
 TEST_F(PortListingTest, MissingDirectoriesGiveAnEmptyList) {
   EXPECT_TRUE(ListSerialPorts(root / "nothing", root / "nothing-either").empty());
 }

@@ -71,7 +71,15 @@ TEST_F(PortMapTest, AMappedComPortReachesItsDeviceUntilUnmapped) {
   const ChildResult unmapped = Run({"ports", "--unmap", "COM7"});
   EXPECT_EQ(unmapped.exitCode, 0) << unmapped.err;
   // Only named, never opened.
-  EXPECT_EQ(unmapped.out, "COM7 -> " + DefaultComDevice(7) + "  (default)\n");
+  EXPECT_EQ(unmapped.out, "COM7 -> " + DefaultComDevice(7) + "  (по умолчанию)\n");
+  EXPECT_EQ(unmapped.err, "");
+  EXPECT_EQ(MapText(), "");
+
+  // Nothing left to remove: said, and the file is left as it is.
+  const ChildResult again = Run({"--json", "ports", "--unmap", "COM7"});
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_EQ(nlohmann::json::parse(again.out).value("warning", ""),
+            "COM7 нет в файле карты " + mapFile.string() + ": ничего не убрано");
   EXPECT_EQ(MapText(), "");
 }
 
@@ -91,11 +99,10 @@ TEST_F(PortMapTest, MappingKeepsTheOtherLinesAndWarnsAboutDevicesThatAreNoPort) 
 
   const ChildResult missing = Run({"ports", "--map", "COM1=/nonexistent/ttyUSB4"});
   EXPECT_EQ(missing.exitCode, 0);
-  EXPECT_EQ(missing.err,
-            "warning: /nonexistent/ttyUSB4 does not exist now (mapped all the same)\n");
+  EXPECT_EQ(missing.err, "предупреждение: /nonexistent/ttyUSB4 сейчас нет (назначено всё равно)\n");
   const ChildResult notSerial = Run({"--json", "ports", "--map", "COM4=" + config.string()});
   EXPECT_EQ(notSerial.exitCode, 0);
-  EXPECT_NE(nlohmann::json::parse(notSerial.out).value("warning", "").find("not a serial device"),
+  EXPECT_NE(nlohmann::json::parse(notSerial.out).value("warning", "").find("не последовательный"),
             std::string::npos)
       << notSerial.out;
   EXPECT_EQ(MapText(),
@@ -106,10 +113,12 @@ TEST_F(PortMapTest, MappingKeepsTheOtherLinesAndWarnsAboutDevicesThatAreNoPort) 
   // The line that cannot be read is named with its number; the others count.
   const ChildResult listed = Run({"ports"});
   EXPECT_EQ(listed.exitCode, 0);
-  EXPECT_NE(listed.out.find(mapFile.string() + ":3: ignored: no COMn=DEVICE in \"nonsense here\""),
-            std::string::npos)
+  EXPECT_NE(
+      listed.out.find(mapFile.string() + ":3: пропущено: нет COMn=УСТРОЙСТВО в \"nonsense here\""),
+      std::string::npos)
       << listed.out;
-  EXPECT_NE(listed.out.find("COM5 -> /dev/c  (map file)  (missing)"), std::string::npos);
+  EXPECT_NE(listed.out.find("COM5 -> /dev/c  (файл карты)  (нет устройства)"), std::string::npos)
+      << listed.out;
 }
 
 TEST_F(PortMapTest, BadMapArgumentsAreUsageErrorsAndLeaveTheFileAlone) {
@@ -174,7 +183,8 @@ TEST_F(PortMapTest, TheMapNeverSendsAComPortToAnotherDevice) {
   EXPECT_EQ(object["error"], "port-unavailable");
   EXPECT_EQ(object["reason"], "map-line-ignored");
   EXPECT_EQ(object["port"], "COM201");
-  EXPECT_NE(object.value("detail", "").find("line 2 of the COM map " + mapFile.string()),
+  EXPECT_NE(object.value("detail", "")
+                .find("карта COM-портов " + mapFile.string() + ": строка 2 пропущена"),
             std::string::npos)
       << ignored.out;
   EXPECT_EQ(Run({"--port", "COM201", "doctor"}).exitCode, 3);
@@ -185,15 +195,17 @@ TEST_F(PortMapTest, TheMapNeverSendsAComPortToAnotherDevice) {
   const ChildResult refused = Run({"--port", "COM201", "--net", "7", "read"});
   EXPECT_EQ(refused.exitCode, 3);
   EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(refused.err, "Выбранный COM-порт недоступен\nCOM201: the COM map " + mapFile.string() +
-                             " cannot be read: line 3 is not UTF-8 text\n");
+  EXPECT_EQ(refused.err, "Выбранный COM-порт недоступен\nCOM201: карта COM-портов " +
+                             mapFile.string() +
+                             " не читается: строка 3 — не текст UTF-8\n"
+                             "Дальше: zenor9 ports покажет карту COM-портов и что в ней не так\n");
   const ChildResult mapped = Run({"--json", "ports", "--map", "COM5=/dev/pts/5"});
   EXPECT_EQ(mapped.exitCode, 1);
   EXPECT_EQ(nlohmann::json::parse(mapped.out)["error"], "map-not-written");
   EXPECT_EQ(MapText(), unreadable);
   const ChildResult listed = Run({"--json", "ports"});
   EXPECT_EQ(listed.exitCode, 0);
-  EXPECT_EQ(nlohmann::json::parse(listed.out)["map-unreadable"], "line 3 is not UTF-8 text");
+  EXPECT_EQ(nlohmann::json::parse(listed.out)["map-unreadable"], "строка 3 — не текст UTF-8");
   EXPECT_TRUE(line.Log().empty());  // nothing reached the register
 }
 

@@ -108,8 +108,11 @@ TEST(StopSignalTest, EveryStopSignalEndsABatchAfterTheBegunWriteAndNeverBetweenI
     const nlohmann::json object = JsonOf(result.out);
     EXPECT_EQ(object["interrupted"], true);
     EXPECT_EQ(object["error"], "interrupted");
-    EXPECT_EQ(object["registers"],
-              nlohmann::json::parse(R"([{"net":7,"ok":true,"version":105,"prefix":"25"}])"));
+    EXPECT_EQ(
+        object["registers"],
+        nlohmann::json::parse(R"([{"net":7,"ok":true,"version":105,"prefix":"25","before":"off"},
+                                        {"net":8,"ok":false,"error":"not-reached",
+                                         "message":"не записана: остановлено"}])"));
   }
 }
 
@@ -138,8 +141,10 @@ TEST(StopSignalTest, AWriteThatTheStopDidNotCutShortKeepsItsOwnResult) {
         reg.SetFault(emu::Fault::NoAck);
         ::kill(child.load(), SIGINT);
       },
-      [&reg](int address) {  // identify, tens, units, then the reads of what it holds
-        if (address == 4) reg.ClearFaults();
+      // identify, the reads of what it replaces, tens, units, then the reads of
+      // what it holds
+      [&reg](int address) {
+        if (address == 6) reg.ClearFaults();
       });
   ASSERT_TRUE(refused.Start());
   const ChildResult failed = refused.Run({"--json", "--net", "7", "write", "24"}, child);

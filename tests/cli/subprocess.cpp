@@ -27,6 +27,11 @@ std::vector<std::string> ChildEnvironment(const Environment& extra) {
     const std::size_t equals = text.find('=');
     if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
   }
+  // No locale unless a test gives one: the program speaks Russian, its own
+  // language, whatever the machine running the tests is set to.
+  for (const char* variable : {"LANG", "LANGUAGE", "LC_ALL", "LC_MESSAGES"}) {
+    merged.erase(variable);
+  }
   for (int n = 1; n <= 4; ++n) {
     merged["ZENOR9_COM" + std::to_string(n)] = "/nonexistent/zenor9-test-com" + std::to_string(n);
   }

@@ -1,6 +1,7 @@
 // Runs the zenor9 program as a child process with its output captured. The
 // child's COM1 to COM4 always point somewhere safe (a missing path unless a test
-// maps them), never at the machine's real serial ports.
+// maps them), never at the machine's real serial ports, and it has no locale
+// (it speaks Russian) unless a test gives it one.
 #pragma once
 
 #include <sys/types.h>

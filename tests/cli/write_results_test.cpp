@@ -67,11 +67,11 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
   twelve.SetFault(emu::Fault::Silent);
   const ChildResult one = Run({"write", "21"});
   EXPECT_EQ(one.exitCode, 0) << one.err;
-  EXPECT_EQ(one.out, "net 3 21\n");
+  EXPECT_EQ(one.out, "net 3 21 (было 23)\n");
   EXPECT_EQ(three.Prefix(), "21");
   EXPECT_EQ(Run({"read"}).out, "net 3 21\n");
-  // With --net the line stays as scripts read it.
-  EXPECT_EQ(Run({"--net", "3", "write", "22"}).out, "22\n");
+  // With --net the line names no register.
+  EXPECT_EQ(Run({"--net", "3", "write", "22"}).out, "22 (было 21)\n");
   EXPECT_EQ(Run({"--net", "3", "read"}).out, "22\n");
 }
 
@@ -79,8 +79,9 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
   emu::Register& reg = line.AddRegister(7);
   emu::Register& other = line.AddRegister(8);
   // Net 7 gets no answer through from its `refuseFrom`-th to its `refuseTo`-th
-  // address byte of a run (identify is the first, the tens cell's write the
-  // second), and ignores writes while `ignoreWrites` is set.
+  // address byte of a run (identify is the first, the reads of both cells that
+  // say what the write replaces the second and third, the tens cell's write the
+  // fourth), and ignores writes while `ignoreWrites` is set.
   std::atomic<int> addressed{0};
   std::atomic<int> refuseFrom{0};
   std::atomic<int> refuseTo{0};
@@ -105,25 +106,28 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
   // cell of 24 is refused: the register holds neither what it held nor 24.
   reg.SetPrefix("off");
   reg.WriteRam(emu::kEmulatedPrefixUnitsCell, '7');
-  refuse(3, 3);
+  refuse(5, 5);
   const ChildResult units = Run({"--net", "7", "write", "24"});
   EXPECT_EQ(units.exitCode, 1);
-  EXPECT_EQ(units.err, "Не удается установить интерфейс с ККМ\nв ККМ сейчас: 27\n");
+  EXPECT_EQ(units.err,
+            "Не удается установить интерфейс с ККМ\nв ККМ сейчас: 27\n"
+            "Дальше: zenor9 doctor --port COM1 --net 7 скажет, что мешает связи\n");
 
   // The tens cell refused: the old value, "off" here.
   reg.SetPrefix("off");
-  refuse(2, 2);
+  refuse(4, 4);
   const nlohmann::json tens = JsonOf(Run({"--json", "--net", "7", "write", "25"}).out);
   EXPECT_EQ(tens["error"], "command-failed");
   EXPECT_EQ(tens["holds"], "off");
 
   // Silent from the tens cell on: its cells cannot be read either.
-  refuse(2, 99);
+  refuse(4, 99);
   const ChildResult gone = Run({"--net", "7", "write", "25"});
   EXPECT_EQ(gone.exitCode, 1);
   EXPECT_EQ(gone.err,
-            "Не удается установить интерфейс с ККМ\nв ККМ сейчас: не удалось прочитать\n");
-  refuse(2, 99);
+            "Не удается установить интерфейс с ККМ\nв ККМ сейчас: не удалось прочитать\n"
+            "Дальше: zenor9 doctor --port COM1 --net 7 скажет, что мешает связи\n");
+  refuse(4, 99);
   EXPECT_TRUE(JsonOf(Run({"--json", "--net", "7", "write", "25"}).out)["holds"].is_null());
 
   // In a batch each failed register says it, in its line and its JSON entry;
@@ -134,8 +138,8 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
   const ChildResult batch = Run({"--net", "7,8", "write", "21", "--verify"});
   EXPECT_EQ(batch.exitCode, 5);
   EXPECT_EQ(batch.out,
-            "net 7 error: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: off\n"
-            "net 8 21\n");
+            "net 7 ошибка: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: off\n"
+            "net 8 21 (было 23)\n");
   const nlohmann::json json =
       JsonOf(Run({"--json", "--net", "7,8", "write", "22", "--verify"}).out);
   EXPECT_EQ(json["registers"][0]["holds"], "off");

@@ -32,13 +32,25 @@ TEST_P(AdapterLatencyTest, TheScanMissesEchoesHeldPastItsProbeWait) {
 
   uint8_t address = 0xFF;
   int32_t version = 0;
-  EXPECT_EQ(SetUpInterface(channel, {"adapter", true}, address, version), GetParam().withScan);
+  std::optional<uint8_t> lateEchoOf;
+  const StrayObserver onStray = [&lateEchoOf](const ProbeReport& report) {
+    lateEchoOf = LateEchoOf(report);
+  };
+  EXPECT_EQ(SetUpInterface(channel, {"adapter", true, {}, onStray}, address, version),
+            GetParam().withScan);
   if (GetParam().withScan != SetupOutcome::Connected) {
-    // The echo of probe 7 came back during probe 8's wait: the scan stopped there.
+    // The echo of probe 7 came back during probe 8's wait: the scan stopped
+    // there, and the stray byte is told as the late echo of net number 7.
     const std::vector<uint8_t> sent = line.SentBytes();
     EXPECT_EQ(sent.back(), AddressByteOfNetNumber(8));
     EXPECT_EQ(address, 0xFF);  // unchanged
+    EXPECT_EQ(lateEchoOf, std::optional<uint8_t>(7));
+  } else {
+    EXPECT_FALSE(lateEchoOf);
   }
+  // A stray byte that is no earlier probe's address byte is noise.
+  EXPECT_FALSE(LateEchoOf({8, ProbeCandidate(8), ProbeResult::Other, 0x5A}));
+  EXPECT_FALSE(LateEchoOf({8, ProbeCandidate(8), ProbeResult::Other, ProbeCandidate(9)}));
   // With the net number given, identify waits long enough for the held bytes.
   address = AddressByteOfNetNumber(7);
   EXPECT_EQ(SetUpInterface(channel, {"adapter", false}, address, version), SetupOutcome::Connected);

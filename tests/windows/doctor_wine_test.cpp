@@ -27,6 +27,7 @@ class DoctorWineTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(wine.Missing(), "");
     ASSERT_EQ(wine.UnsafePorts(), "");
+    wine.UseLocale("en_US.UTF-8");  // doctor in English: GetUserDefaultUILanguage
   }
   nlohmann::json Doctor(const std::vector<std::string>& args, int& exitCode) {
     std::vector<std::string> all{"doctor", "--json"};
@@ -54,7 +55,10 @@ TEST_F(DoctorWineTest, TheRegisterAndItsEchoAreCheckedThroughTheWindowsPort) {
     const nlohmann::json object = Doctor({"--port", "COM1", "--net", "7"}, exitCode);
     EXPECT_EQ(object["port"], R"(\\.\COM1)");
     EXPECT_EQ(CheckNamed(object, "open")["ok"], true) << object.dump();
-    EXPECT_NE(CheckNamed(object, "stick parity")["ok"], nullptr) << object.dump();
+    // Wine reports no parity back for a pseudo-terminal, and the C library
+    // reports a repeated MARK on one as an error: neither is a driver that
+    // loses stick parity.
+    EXPECT_EQ(CheckNamed(object, "stick parity")["ok"], true) << object.dump();
     EXPECT_EQ(CheckNamed(object, "register")["detail"], "net number 7 answers, version code 105");
     EXPECT_EQ(CheckNamed(object, "echo")["ok"], nlohmann::json(latencyMs == 0))
         << latencyMs << " ms: " << CheckNamed(object, "echo")["detail"];

@@ -175,11 +175,12 @@ check "README.txt in CR LF" test "$(grep -c $'\r$' "$work/zip/zenor9-prefix-$ver
 # Alone on a console of its own (Explorer's double click; Wine gives one to a
 # program started on a terminal) and with nothing to do, zenor9.exe explains
 # itself and waits for Enter. From cmd, or with its input redirected, it ends.
+# In Russian, as a Russian Windows (Wine's UI language follows LANG) shows it.
 mkfifo "$work/keys"
-script -qfec "wine $ZENOR9_WINDOWS_EXE" "$work/alone" <"$work/keys" >/dev/null &
+script -qfec "env LANG=ru_RU.UTF-8 wine $ZENOR9_WINDOWS_EXE" "$work/alone" <"$work/keys" >/dev/null &
 alone=$!
 exec 3>"$work/keys"
-for _ in {1..300}; do grep -qs 'Press Enter to close' "$work/alone" && break || sleep 0.1; done
+for _ in {1..300}; do grep -qs 'Нажмите Enter, чтобы закрыть' "$work/alone" && break || sleep 0.1; done
 sleep 1
 check "alone on its console it waits for Enter" kill -0 $alone
 printf '\r' >&3
@@ -188,8 +189,8 @@ wait $alone
 check "... then ends (exit code 2)" test $? = 2
 check "... having shown the commands" grep -q 'zenor9 --port COM3 read' "$work/alone"
 export windows_exe="Z:${ZENOR9_WINDOWS_EXE//\//\\}"
-check "from cmd it says a command is missing" grep -q 'A subcommand is required' < <(script -qec \
-  'wine cmd /c "$windows_exe"' /dev/null </dev/null)
+check "from cmd it says a command is missing" grep -q 'не указана команда' < <(script -qec \
+  'env LANG=ru_RU.UTF-8 wine cmd /c "$windows_exe"' /dev/null </dev/null)
 check "from a script it ends at once" test "$(timeout 30 wine "$ZENOR9_WINDOWS_EXE" </dev/null >/dev/null 2>&1; echo $?)" = 2
 
 echo "$failed failed"

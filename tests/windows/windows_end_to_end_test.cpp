@@ -276,7 +276,7 @@ TEST_F(WindowsTest, AnyComNumberUpTo255IsOpenedAsADeviceName) {
   for (const char* port : {"COM0", "COM256", "COM012", "COM1000"}) {
     const ChildResult refused = wine.Run({"--port", port, "read"});
     EXPECT_EQ(refused.exitCode, 2) << port;
-    EXPECT_NE(refused.err.find("only COM1 to COM255 exist"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("есть только COM1 – COM255"), std::string::npos) << refused.err;
   }
   const ChildResult unused = wine.Run({"--port", "COM255", "--json", "read"});
   EXPECT_EQ(unused.exitCode, 3) << unused.out;
@@ -440,7 +440,7 @@ TEST_F(WindowsTest, PortsListsTheRegisteredPortsAndOpensNone) {
             std::find(names.begin(), names.end(), "COM12"));  // by number, not by text
 
   const ChildResult text = wine.Run({"ports"});
-  EXPECT_NE(text.out.find("COM1 -> " + std::string(kWindowsCom1) + "  (default)\n"),
+  EXPECT_NE(text.out.find("COM1 -> " + std::string(kWindowsCom1) + "  (по умолчанию)\n"),
             std::string::npos)
       << text.out;
   host.Stop();
@@ -454,20 +454,30 @@ TEST_F(WindowsTest, RussianMessagesReadCorrectlyOnTheConsole) {
   ASSERT_TRUE(wine.Point(3, "/nonexistent/zenor9-unplugged"));
   const std::string shown = wine.RunOnTerminal({"--port", "COM3", "read"});
   EXPECT_NE(shown.find("Выбранный COM-порт недоступен"), std::string::npos) << shown;
-  EXPECT_NE(shown.find(R"(\\.\COM3: missing)"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(R"(\\.\COM3: нет устройства)"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Дальше: zenor9 doctor --port COM3"), std::string::npos) << shown;
 }
 
-TEST_F(WindowsTest, HelpNamesWindowsDevicesAndSimIsNotAvailable) {
+// The user's UI language decides: Russian Windows (and any but English) gets
+// Russian, English Windows English.
+TEST_F(WindowsTest, HelpNamesWindowsDevicesInTheUsersLanguageAndSimIsNotAvailable) {
   const ChildResult help = wine.Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find(R"(\\.\COMn)"), std::string::npos) << help.out;
   EXPECT_EQ(help.out.find("/dev/tty"), std::string::npos) << help.out;
-  EXPECT_NE(help.out.find("3  port unavailable"), std::string::npos);
+  EXPECT_NE(help.out.find("3  порт недоступен"), std::string::npos) << help.out;
 
   const ChildResult sim = wine.Run({"sim", "--net", "7"});
   EXPECT_EQ(sim.exitCode, 2);
-  EXPECT_NE(sim.err.find("not available on Windows"), std::string::npos) << sim.err;
+  EXPECT_NE(sim.err.find("в Windows её нет"), std::string::npos) << sim.err;
   EXPECT_TRUE(sim.out.empty());
+
+  wine.UseLocale("en_US.UTF-8");
+  const ChildResult english = wine.Run({"--help"});
+  EXPECT_NE(english.out.find("3  port unavailable"), std::string::npos) << english.out;
+  EXPECT_NE(english.out.find(R"(the Windows serial port \\.\COMn)"), std::string::npos)
+      << english.out;
+  EXPECT_EQ(english.out.find("порт"), std::string::npos) << english.out;
 }
 
 }  // namespace

@@ -60,21 +60,24 @@ std::vector<std::pair<std::string, std::string>> RegisteredPorts(const fs::path&
   return ports;
 }
 
-// This process's environment for Wine: headless, quiet, the test prefix, and no
-// ZENOR9_COMn of the caller's (Windows programs see the Unix environment).
-std::vector<std::string> WineEnvironment(const std::string& prefix) {
+// This process's environment for Wine: headless, quiet, the test prefix, no
+// ZENOR9_COMn of the caller's (Windows programs see the Unix environment), and
+// `locale` alone, from which Wine takes the user's UI language.
+std::vector<std::string> WineEnvironment(const std::string& prefix, const std::string& locale) {
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
     const std::string name = text.substr(0, text.find('='));
     if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "WINEDEBUG" ||
-        name == "WINEPREFIX" || name.rfind("ZENOR9_COM", 0) == 0) {
+        name == "WINEPREFIX" || name.rfind("ZENOR9_COM", 0) == 0 || name == "LANG" ||
+        name == "LANGUAGE" || name.rfind("LC_", 0) == 0) {
       continue;
     }
     environment.push_back(text);
   }
   environment.push_back("WINEDEBUG=-all");
   environment.push_back("WINEPREFIX=" + prefix);
+  environment.push_back("LANG=" + locale);
   return environment;
 }
 
@@ -221,8 +224,8 @@ MeasuredRun Wine::RunMeasured(const std::vector<std::string>& args) const {
   const std::string output =
       (fs::temp_directory_path() / ("zenor9-wine-" + std::to_string(::getpid()))).string();
   const auto start = std::chrono::steady_clock::now();
-  const pid_t pid =
-      Start(Argv(args), WineEnvironment(prefix_), {"/dev/null", output + ".out", output + ".err"});
+  const pid_t pid = Start(Argv(args), WineEnvironment(prefix_, locale_),
+                          {"/dev/null", output + ".out", output + ".err"});
   if (pid < 0) return run;
   run.result = Finished(pid, output, run.cpuMs);
   const std::chrono::duration<double, std::milli> wall = std::chrono::steady_clock::now() - start;
@@ -236,7 +239,7 @@ std::string Wine::RunOnTerminal(const std::vector<std::string>& args) const {
   if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return {};
   const std::string device = ::ptsname(terminal);
   std::string shown;
-  const pid_t pid = Start(Argv(args), WineEnvironment(prefix_), {device, device, device});
+  const pid_t pid = Start(Argv(args), WineEnvironment(prefix_, locale_), {device, device, device});
   if (pid >= 0) {
     double cpuMs = 0;
     WaitForExit(pid, cpuMs, [&] { DrainTerminal(terminal, shown, 20); });
@@ -250,7 +253,9 @@ std::string Wine::RunOnTerminal(const std::vector<std::string>& args) const {
 pid_t Wine::StartOnDisplay(const std::string& exe, const std::vector<std::string>& args,
                            const std::string& display, const std::string& output) const {
   if (!UnsafePorts().empty()) return -1;
-  std::vector<std::string> environment = WineEnvironment(prefix_);
+  // The windows want a real Russian locale whatever the runs' own: Cyrillic in
+  // Wine's bitmap fonts and in the titles X sees.
+  std::vector<std::string> environment = WineEnvironment(prefix_, "ru_RU.UTF-8");
   environment.push_back("DISPLAY=" + display);
   environment.push_back("LC_ALL=ru_RU.UTF-8");
   std::vector<std::string> argv{"/usr/bin/wine", exe};

@@ -57,6 +57,9 @@ class Wine {
 
   const std::string& Prefix() const { return prefix_; }
   const std::string& Exe() const { return exe_; }
+  // The Unix locale of the runs, which makes Wine's UI language: Russian, as
+  // most users have it, unless a test asks for another ("en_US.UTF-8").
+  void UseLocale(std::string locale) { locale_ = std::move(locale); }
 
  private:
   std::vector<std::string> Argv(const std::vector<std::string>& args) const;
@@ -64,6 +67,7 @@ class Wine {
   std::string exe_;
   std::string prefix_;
   std::string ports_;
+  std::string locale_ = "ru_RU.UTF-8";
 };
 
 // `text` without carriage returns.

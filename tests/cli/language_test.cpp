@@ -1,0 +1,252 @@
+// The command line in the user's language: Russian under no locale, C, POSIX and
+// a Russian locale, English under an English one, with nothing of the other
+// language left in; usage errors that name the mistake and the way on; the next
+// step after a failure of the link.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/next_step.h"
+#include "emulator/pty_host.h"
+#include "i18n/text.h"
+#include "subprocess.h"
+
+namespace zenor9 {
+namespace {
+
+using testing::ChildResult;
+using testing::Environment;
+using testing::RunZenor9;
+
+const Environment kEnglish = {{"LANG", "en_US.UTF-8"}};
+
+// The locale settings that ask for Russian, and those that ask for English.
+const std::vector<Environment> kRussianLocales = {{},
+                                                  {{"LANG", "C"}},
+                                                  {{"LANG", "POSIX"}},
+                                                  {{"LANG", "ru_RU.UTF-8"}},
+                                                  {{"LC_ALL", "C.UTF-8"}, {"LANG", "en_US.UTF-8"}}};
+const std::vector<Environment> kEnglishLocales = {
+    kEnglish, {{"LC_MESSAGES", "en_GB.UTF-8"}, {"LANG", "ru_RU.UTF-8"}}};
+
+// The words of a Russian text that are not Russian: every run of three Latin
+// letters or more, but the names the user types (commands, options, COMn,
+// variables, paths), the names of things (signals, streams, chips) and the JSON
+// keys, which stay English.
+std::set<std::string> ForeignWords(const std::string& text) {
+  static const std::set<std::string> kNames = {
+      "zenor9",  "identify", "detect",  "scan",   "read",   "write",       "doctor",      "ports",
+      "sim",     "help",     "version", "port",   "net",    "all",         "json",        "trace",
+      "verify",  "map",      "unmap",   "prefix", "fault",  "latency",     "link",        "off",
+      "COM",     "COMn",     "COM1",    "COM4",   "COM255", "ZENOR9_COMn", "ZENOR9_COM1", "dev",
+      "ttyS",    "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGQUIT",     "Break",
+      "SIGTERM", "SIGHUP",   "Ctrl",    "FTDI",   "USB",    "MARK",        "SPACE",       "HHHH",
+      "MIT",     "holds"};
+  static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
+  std::set<std::string> foreign;
+  for (std::sregex_iterator match(text.begin(), text.end(), word), end; match != end; ++match) {
+    if (kNames.count(match->str()) == 0) foreign.insert(match->str());
+  }
+  return foreign;
+}
+
+bool HasCyrillicBeyondTheName(std::string text) {
+  for (const std::string name : {"ЗЕНОР", "ККМ"}) {
+    for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name)) {
+      text.erase(at, name.size());
+    }
+  }
+  // Cyrillic letters are D0 xx and D1 xx in UTF-8.
+  return text.find('\xD0') != std::string::npos || text.find('\xD1') != std::string::npos;
+}
+
+const std::vector<std::vector<std::string>> kHelps = {
+    {"--help"},           {"identify", "--help"}, {"scan", "--help"}, {"write", "--help"},
+    {"doctor", "--help"}, {"ports", "--help"},    {"sim", "--help"}};
+
+TEST(LanguageTest, HelpIsRussianAloneUnlessTheLocaleAsksForEnglish) {
+  for (const std::vector<std::string>& args : kHelps) {
+    const std::string name = ::testing::PrintToString(args);
+    for (const Environment& locale : kRussianLocales) {
+      const ChildResult help = RunZenor9(args, locale);
+      EXPECT_EQ(help.exitCode, 0) << name;
+      EXPECT_EQ(ForeignWords(help.out), std::set<std::string>())
+          << name << " " << ::testing::PrintToString(locale) << "\n"
+          << help.out;
+      EXPECT_NE(help.out.find("Коды выхода:"), std::string::npos) << name << help.out;
+    }
+    for (const Environment& locale : kEnglishLocales) {
+      const ChildResult help = RunZenor9(args, locale);
+      EXPECT_EQ(help.exitCode, 0) << name;
+      EXPECT_FALSE(HasCyrillicBeyondTheName(help.out)) << name << "\n" << help.out;
+      EXPECT_NE(help.out.find("Exit codes:"), std::string::npos) << name << help.out;
+    }
+  }
+  // The columns line up in characters: every option's text starts in the same
+  // column whatever the width of its name in bytes.
+  const ChildResult write = RunZenor9({"write", "--help"});
+  const std::string aligned = "  --port COMn|ПУТЬ=COM1       COM1";
+  EXPECT_NE(write.out.find(aligned), std::string::npos) << write.out;
+}
+
+// Each mistake named in both languages, with where to read more, and not a
+// byte sent.
+TEST(LanguageTest, UsageErrorsNameTheMistakeAndTheHelpToRead) {
+  emu::Line line;
+  line.AddRegister(7);
+  emu::PtyHost host(line);
+  ASSERT_TRUE(host.Start());
+  struct Case {
+    std::vector<std::string> args;
+    std::string russian;
+    std::string english;
+    std::string help;  // the help the message points to
+  };
+  const std::vector<Case> cases = {
+      {{"doctr"},
+       "неизвестная команда doctr: может быть, doctor? Команды: identify, detect, scan, read, "
+       "write, doctor, ports и sim",
+       "unknown command doctr: did you mean doctor? The commands are identify, detect, scan, "
+       "read, write, doctor, ports and sim",
+       "zenor9 --help"},
+      {{"READ"}, "может быть, read?", "did you mean read?", "zenor9 --help"},
+      {{"frobnicate"},
+       "неизвестная команда frobnicate; команды: identify,",
+       "unknown command frobnicate; the commands are identify,",
+       "zenor9 --help"},
+      {{},
+       "не указана команда; команды: identify,",
+       "no command given; the commands are",
+       "zenor9 --help"},
+      {{"--net", "7,3,7", "read"},
+       "--net: сетевой номер 7 указан дважды",
+       "--net: net number 7 is given twice",
+       "zenor9 read --help"},
+      {{"--net", "3", "read", "--net", "2,3"},
+       "сетевой номер 3 указан дважды",
+       "net number 3 is given twice",
+       "zenor9 read --help"},
+      {{"--net", "7", "write"}, "не указано: ЗНАЧЕНИЕ", "VALUE is missing", "zenor9 write --help"},
+      {{"read", "--port"},
+       "--port: нужно значение (COMn|ПУТЬ)",
+       "--port needs a value (COMn|PATH)",
+       "zenor9 read --help"},
+      {{"--net", "7", "read", "extra"}, "лишнее: extra", "unexpected: extra", "zenor9 read --help"},
+      {{"ports", "--map", "COM1=/x", "--unmap", "COM2"},
+       "--map нельзя вместе с --unmap",
+       "--map cannot go with --unmap",
+       "zenor9 ports --help"},
+      {{"sim", "--latency", "2000"},
+       "задержка — от 0 до 1000 мс, а не 2000",
+       "the latency is 0 to 1000 ms, not 2000",
+       "zenor9 sim --help"},
+      {{"--net", "7", "scan"},
+       "scan сама находит сетевые номера",
+       "scan finds the net numbers itself",
+       "zenor9 scan --help"},
+  };
+  const Environment russian = {{"ZENOR9_COM1", host.DevicePath()}};
+  Environment english = kEnglish;
+  english["ZENOR9_COM1"] = host.DevicePath();
+  for (const Case& c : cases) {
+    const std::string name = ::testing::PrintToString(c.args);
+    const ChildResult inRussian = RunZenor9(c.args, russian);
+    EXPECT_EQ(inRussian.exitCode, 2) << name;
+    EXPECT_NE(inRussian.err.find(c.russian), std::string::npos) << name << "\n" << inRussian.err;
+    EXPECT_NE(inRussian.err.find("\nПодробнее: " + c.help + "\n"), std::string::npos)
+        << name << "\n"
+        << inRussian.err;
+    const ChildResult inEnglish = RunZenor9(c.args, english);
+    EXPECT_EQ(inEnglish.exitCode, 2) << name;
+    EXPECT_NE(inEnglish.err.find(c.english), std::string::npos) << name << "\n" << inEnglish.err;
+    EXPECT_NE(inEnglish.err.find("\nMore: " + c.help + "\n"), std::string::npos) << name << "\n"
+                                                                                 << inEnglish.err;
+  }
+  EXPECT_TRUE(line.Log().empty());
+}
+
+// After a failure of the link the last line names the next step, with the
+// port as the user named it and the net number once one is known; JSON leaves
+// it out, and other failures have none.
+TEST(LanguageTest, ALinkFailureEndsWithTheNextStep) {
+  emu::Line line;
+  line.AddRegister(7, 0x01, 0x06);  // firmware 1.0.6
+  emu::PtyHost host(line);
+  ASSERT_TRUE(host.Start());
+  emu::Line empty;
+  emu::PtyHost emptyHost(empty);
+  ASSERT_TRUE(emptyHost.Start());
+  const std::string nowhere = "/nonexistent/zenor9-adapter";
+  struct Case {
+    std::vector<std::string> args;
+    std::string lastLine;  // empty: no next step
+  };
+  const std::vector<Case> cases = {
+      {{"--port", "com9", "read"}, "Дальше: zenor9 doctor --port COM9 скажет, что мешает связи"},
+      {{"--port", nowhere, "write", "25"},
+       "Дальше: zenor9 doctor --port " + nowhere + " скажет, что мешает связи"},
+      {{"--port", "COM3", "read"}, "Дальше: zenor9 doctor --port COM3 скажет, что мешает связи"},
+      {{"--port", "COM3", "scan"}, "Дальше: zenor9 doctor --port COM3 скажет, что мешает связи"},
+      {{"--port", "COM3", "--net", "12", "read"},
+       "Дальше: zenor9 doctor --port COM3 --net 12 скажет, что мешает связи"},
+      {{"--port", "COM2", "--net", "7", "read"}, ""},  // firmware, not the link
+  };
+  const Environment environment = {{"ZENOR9_COM9", nowhere},
+                                   {"ZENOR9_COM2", host.DevicePath()},
+                                   {"ZENOR9_COM3", emptyHost.DevicePath()}};
+  for (const Case& c : cases) {
+    const std::string name = ::testing::PrintToString(c.args);
+    const ChildResult text = RunZenor9(c.args, environment);
+    EXPECT_NE(text.exitCode, 0) << name;
+    const std::string last = text.err.substr(text.err.rfind('\n', text.err.size() - 2) + 1);
+    if (c.lastLine.empty()) {
+      EXPECT_EQ(text.err.find("Дальше"), std::string::npos) << name << "\n" << text.err;
+    } else {
+      EXPECT_EQ(last, c.lastLine + "\n") << name << "\n" << text.err;
+    }
+    std::vector<std::string> withJson = c.args;
+    withJson.push_back("--json");
+    const ChildResult json = RunZenor9(withJson, environment);
+    EXPECT_EQ(json.err, "") << name;
+    EXPECT_EQ(json.out.find("doctor"), std::string::npos) << name << json.out;
+  }
+  // The doctor's own advice names the user's port too.
+  const ChildResult doctor = RunZenor9({"doctor", "--port", "COM9", "--json"}, environment);
+  EXPECT_EQ(doctor.exitCode, 1);
+  const nlohmann::json checks = nlohmann::json::parse(doctor.out)["checks"];
+  EXPECT_NE(checks[0]["advice"].get<std::string>().find("zenor9 ports --map COM9=ПУТЬ"),
+            std::string::npos)
+      << doctor.out;
+}
+
+// After a scan that a late echo ended (an adapter holding answers back; the
+// link tells the stray byte's net number), the next step is the user's command
+// again with that net number; detect, which takes none, becomes identify. A
+// stopped run gets no next step.
+TEST(NextStepTest, ALateEchoGivesTheCommandAgainWithItsNetNumber) {
+  i18n::UseLanguage(i18n::Language::English);
+  const auto nextStep = [](const std::string& command, const std::string& port, bool stopped) {
+    cli::Invocation invocation;
+    invocation.command = command;
+    invocation.port = port;
+    invocation.writeValue = "21";
+    cli::Outcome outcome;
+    cli::Fail(outcome, cli::kExitFailed, "no-link", "No link with the register");
+    outcome.lateEchoOf = 7;
+    outcome.interrupted = stopped;
+    cli::AddNextStep(invocation, outcome);
+    return outcome.nextStep;
+  };
+  const std::string late = "Next: the scan was ended by the late echo of net number 7: ";
+  EXPECT_EQ(nextStep("write", "COM4", false), late + "zenor9 write 21 --port COM4 --net 7");
+  EXPECT_EQ(nextStep("read", "/dev/ttyUSB0", false),
+            late + "zenor9 read --port /dev/ttyUSB0 --net 7");
+  EXPECT_EQ(nextStep("detect", "COM1", false), late + "zenor9 identify --port COM1 --net 7");
+  EXPECT_EQ(nextStep("read", "COM1", true), "");
+}
+
+}  // namespace
+}  // namespace zenor9
