@@ -136,6 +136,14 @@ bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs) {
   return queued >= count;
 }
 
+void DropInputUntilQuiet(SerialChannel& channel, uint32_t quietMs) {
+  constexpr int kMostStrayBytes = 64;
+  for (int i = 0; i < kMostStrayBytes && WaitForInput(channel, 1, quietMs); ++i) {
+    uint8_t stray = 0;
+    ReadBytes(channel, &stray, 1);
+  }
+}
+
 void DelayMs(Clock& clock, uint32_t ms) {
   const uint32_t start = clock.NowMs();
   for (uint32_t elapsed = 0; elapsed <= ms; elapsed = clock.NowMs() - start) {

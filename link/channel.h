@@ -67,6 +67,11 @@ uint32_t InputQueueCount(SerialChannel& channel);
 // True when at least `count` bytes are waiting. Waits while the elapsed time is not
 // more than timeoutMs, or until a stop is requested; the bytes stay queued.
 bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs);
+// Reads and drops what arrives until no byte has come for `quietMs`: the rest of
+// an exchange that went wrong (a late or garbled echo behind a stray byte), so
+// that the next exchange never meets it. Noise that never ends stops the wait
+// after a bounded number of bytes.
+void DropInputUntilQuiet(SerialChannel& channel, uint32_t quietMs);
 // Returns once more than `ms` milliseconds have passed on the clock.
 void DelayMs(Clock& clock, uint32_t ms);
 // The same on the channel's clock, ending early when a stop is requested.

@@ -16,6 +16,15 @@ uint8_t High(uint16_t word) {
   return static_cast<uint8_t>(word >> 8);
 }
 
+// A wrong byte where an echo or acknowledgement belongs (noise, a garbled or
+// doubled answer) is often followed by the answer itself a byte or an
+// adapter's latency later, after the purge that starts the next command. Wait
+// for the line to fall silent and drop it all, then fail.
+bool FailAfterTheRestOfTheExchange(SerialChannel& channel) {
+  DropInputUntilQuiet(channel, kStrayQuietMs);
+  return false;
+}
+
 // Selects the register: the address byte alone in Mark, echoed back within
 // kEchoWaitMs; leaves the line in Space for the frame that follows.
 bool AddressRegister(SerialChannel& channel, uint8_t addressByte) {
@@ -25,7 +34,7 @@ bool AddressRegister(SerialChannel& channel, uint8_t addressByte) {
   if (!WaitForInput(channel, 1, kEchoWaitMs)) return false;
   uint8_t echo = 0;
   ReadBytes(channel, &echo, 1);
-  if (echo != addressByte) return false;
+  if (echo != addressByte) return FailAfterTheRestOfTheExchange(channel);
   SetParityMode(channel, ParityMode::Space);
   return true;
 }
@@ -37,7 +46,8 @@ bool SendAcknowledgedFrame(SerialChannel& channel, const std::vector<uint8_t>& f
   if (!WaitForInput(channel, 1, kAckWaitMs)) return false;
   uint8_t ack = 0;
   ReadBytes(channel, &ack, 1);
-  return ack == frame.back();
+  if (ack != frame.back()) return FailAfterTheRestOfTheExchange(channel);
+  return true;
 }
 
 }  // namespace

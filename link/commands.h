@@ -18,6 +18,9 @@ inline constexpr uint32_t kAckWaitMs = 700;
 inline constexpr uint32_t kReplyWaitMs = 700;
 inline constexpr uint32_t kIdentifyEchoDelayMs = 40;
 inline constexpr uint32_t kIdentifyReplyDelayMs = 400;
+// After a wrong echo or acknowledgement, the silence that ends the failed
+// exchange: longer than the 16 ms a USB adapter's latency timer may hold a byte.
+inline constexpr uint32_t kStrayQuietMs = 20;
 
 // Sizes of the frames that follow an acknowledgement.
 inline constexpr uint32_t kIdentifyReplySize = 11;

@@ -31,21 +31,6 @@ uint8_t ProbeCandidate(uint8_t index) {
   return static_cast<uint8_t>(0xFF - ((tens * 16 + units) % 256));
 }
 
-namespace {
-
-// After a byte that was not the probe, the rest of what caused it (a late or
-// garbled echo) may still be on its way: let it arrive and drop it. Noise that
-// never ends stops the wait after a bounded number of bytes.
-void LetTheLineSettle(SerialChannel& channel) {
-  constexpr int kMostStrayBytes = 64;
-  for (int i = 0; i < kMostStrayBytes && WaitForInput(channel, 1, kProbeWaitMs); ++i) {
-    uint8_t stray = 0;
-    ReadBytes(channel, &stray, 1);
-  }
-}
-
-}  // namespace
-
 ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t& received) {
   PurgeChannel(channel, kPurgeBothQueues);
   WriteBytes(channel, &candidate, 1);
@@ -65,7 +50,9 @@ void WalkNetNumbers(SerialChannel& channel, const ProbeObserver& beforeProbe,
     ProbeReport report{net, ProbeCandidate(net), ProbeResult::Silent, 0};
     report.result = ProbeAddressByte(channel, report.candidate, report.received);
     if (!afterProbe(report)) return;
-    if (report.result == ProbeResult::Other) LetTheLineSettle(channel);
+    // After a byte that was not the probe, the rest of what caused it may
+    // still be on its way.
+    if (report.result == ProbeResult::Other) DropInputUntilQuiet(channel, kProbeWaitMs);
     if (report.result != ProbeResult::Silent) SetParityMode(channel, ParityMode::Mark);
   }
 }

@@ -142,6 +142,7 @@ TEST_F(CommandsTest, ReadAndWriteFailAfter500MsWithoutEcho) {
   EXPECT_EQ(reg.Prefix(), "23");
 }
 
+// At once but for the silence that ends the failed exchange.
 TEST_F(CommandsTest, ReadAndWriteFailAtOnceOnAWrongEchoOrAcknowledgement) {
   for (Fault fault : {Fault::WrongEcho, Fault::WrongAck, Fault::NoiseByte, Fault::TwoDevices}) {
     reg.ClearFaults();
@@ -149,10 +150,10 @@ TEST_F(CommandsTest, ReadAndWriteFailAtOnceOnAWrongEchoOrAcknowledgement) {
     uint32_t start = clock.NowMs();
     uint8_t value = 0;
     EXPECT_FALSE(ReadRegisterByte(channel, address, 0x2E6F, value)) << emu::FaultName(fault);
-    EXPECT_LE(Elapsed(start), 5u) << emu::FaultName(fault);
+    EXPECT_LE(Elapsed(start), 5 + kStrayQuietMs) << emu::FaultName(fault);
     start = clock.NowMs();
     EXPECT_FALSE(WriteRegisterByte(channel, address, 0x2E6F, '5')) << emu::FaultName(fault);
-    EXPECT_LE(Elapsed(start), 5u) << emu::FaultName(fault);
+    EXPECT_LE(Elapsed(start), 5 + kStrayQuietMs) << emu::FaultName(fault);
   }
 }
 
@@ -311,6 +312,20 @@ TEST_F(ScriptedCommandsTest, WriteSucceedsOnTheAcknowledgementAloneAndTheNextCom
   uint8_t value = 0;
   ASSERT_TRUE(ReadRegisterByte(channel, 0xC8, 0x2E6F, value));
   EXPECT_EQ(value, 0x32);
+}
+
+// Noise reaches the line 1 ms after the address byte, and the register's own
+// echo a byte later, once the read has failed on the noise. The write that
+// follows at once must not meet that echo: it would take it for its own, and
+// then its own echo for the acknowledgement.
+TEST_F(ScriptedCommandsTest, AFailedExchangesLateEchoNeverReachesTheNextCommand) {
+  port.ArriveIn(1, {0x5A});
+  port.ArriveIn(2, {0xC8});
+  uint8_t value = 0;
+  EXPECT_FALSE(ReadRegisterByte(channel, 0xC8, 0x2E6F, value));
+  port.AnswerNextWrite(1, {0xC8});
+  port.AnswerNextWrite(1, {0x25});
+  EXPECT_TRUE(WriteRegisterByte(channel, 0xC8, 0x2E6F, 0x32));
 }
 
 TEST_F(ScriptedCommandsTest, AnAcknowledgementMissingItsLastMomentFailsTheWrite) {
