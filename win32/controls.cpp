@@ -251,7 +251,7 @@ void StepSpinEdit(HWND edit, int delta) {
   }
 }
 
-HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonSpec> buttons, int dpi) {
+HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonInfo> buttons, int dpi) {
   HWND toolBar =
       CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
                       WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
@@ -260,14 +260,14 @@ HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonSpec> buttons,
                       GetModuleHandleW(nullptr), nullptr);
   SendMessageW(toolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SizeToolBar(toolBar, buttons, dpi);
-  for (const ToolButtonSpec& spec : buttons) {
+  for (const ToolButtonInfo& entry : buttons) {
     TBBUTTON button{};
-    button.idCommand = spec.id;
-    if (spec.id == 0) {
-      button.iBitmap = Scale(spec.width, dpi);  // a divider's width
+    button.idCommand = entry.id;
+    if (entry.id == 0) {
+      button.iBitmap = Scale(entry.width, dpi);  // a divider's width
       button.fsStyle = BTNS_SEP;
     } else {
-      button.iBitmap = spec.image;
+      button.iBitmap = entry.image;
       button.fsState = TBSTATE_ENABLED;
       button.fsStyle = BTNS_BUTTON;
     }
@@ -276,7 +276,7 @@ HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonSpec> buttons,
   return toolBar;
 }
 
-void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi) {
+void SizeToolBar(HWND toolBar, std::span<const ToolButtonInfo> buttons, int dpi) {
   const ImageStrip strip = StripFor(Scale(kToolImageSize, dpi));
   const int image = strip.size;
   // 32-bit images with their own alpha: the image list needs no mask.
@@ -296,12 +296,12 @@ void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi)
   SendMessageW(toolBar, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
   // A divider's width is its image index; it changes with the DPI too.
   int index = 0;
-  for (const ToolButtonSpec& spec : buttons) {
-    if (spec.id == 0) {
+  for (const ToolButtonInfo& entry : buttons) {
+    if (entry.id == 0) {
       TBBUTTONINFOW info{};
       info.cbSize = sizeof info;
       info.dwMask = TBIF_BYINDEX | TBIF_SIZE;
-      info.cx = static_cast<WORD>(Scale(spec.width, dpi));
+      info.cx = static_cast<WORD>(Scale(entry.width, dpi));
       SendMessageW(toolBar, TB_SETBUTTONINFOW, index, reinterpret_cast<LPARAM>(&info));
     }
     ++index;
@@ -309,8 +309,8 @@ void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi)
 }
 
 const wchar_t* ToolButtonHint(int id) {
-  for (const ToolButtonSpec& spec : ToolButtons()) {
-    if (spec.id == id && id != 0) return spec.hint;
+  for (const ToolButtonInfo& entry : ToolButtons()) {
+    if (entry.id == id && id != 0) return entry.hint;
   }
   return nullptr;
 }

@@ -47,9 +47,9 @@ void PlaceSpinEdit(HWND edit, const Rect& rect);
 
 // The flat tool bar: buttons of 39 by 38 pixels with 32 by 32 images at 96 dpi,
 // dividers, tooltips with each button's hint. It takes no keyboard focus.
-HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonSpec> buttons, int dpi);
+HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonInfo> buttons, int dpi);
 // Loads the images and sizes the buttons for `dpi`.
-void SizeToolBar(HWND toolBar, std::span<const ToolButtonSpec> buttons, int dpi);
+void SizeToolBar(HWND toolBar, std::span<const ToolButtonInfo> buttons, int dpi);
 // The hint of tool button `id`, for the tooltip; nullptr when it has none.
 const wchar_t* ToolButtonHint(int id);
 

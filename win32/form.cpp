@@ -68,11 +68,12 @@ bool IsToolButton(int id) {
 
 }  // namespace
 
-Form::Form(const WindowSpec& spec, const wchar_t* className, DWORD style, DWORD exStyle, HWND owner)
-    : spec_(spec), style_(style), exStyle_(exStyle) {
+Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DWORD exStyle,
+           HWND owner)
+    : layout_(layout), style_(style), exStyle_(exStyle) {
   // A window without a system menu shows no icon either.
   RegisterFormClass(className, Procedure, (style & WS_SYSMENU) != 0);
-  window_ = CreateWindowExW(exStyle, className, spec.caption, style, 0, 0, 0, 0, owner, nullptr,
+  window_ = CreateWindowExW(exStyle, className, layout.caption, style, 0, 0, 0, 0, owner, nullptr,
                             GetModuleHandleW(nullptr), this);
   dpi_ = static_cast<int>(GetDpiForWindow(window_));
   fonts_ = std::make_unique<Fonts>(dpi_);
@@ -95,7 +96,8 @@ std::wstring Form::Text(int id) const {
 }
 
 void Form::SetText(int id, const std::wstring& text) {
-  if (const ControlSpec* spec = FindControl(id); spec != nullptr && spec->kind == Kind::SpinEdit) {
+  if (const ControlLayout* item = FindControl(id);
+      item != nullptr && item->kind == Kind::SpinEdit) {
     SetSpinEditText(ControlWindow(id), text);
     return;
   }
@@ -107,9 +109,9 @@ bool Form::Checked(int id) const {
 }
 
 void Form::SetChecked(int id, bool checked) {
-  const ControlSpec* spec = FindControl(id);
-  if (checked && spec != nullptr && spec->kind == Kind::RadioButton) {
-    for (const ControlSpec& other : spec_.controls) {
+  const ControlLayout* item = FindControl(id);
+  if (checked && item != nullptr && item->kind == Kind::RadioButton) {
+    for (const ControlLayout& other : layout_.controls) {
       if (other.kind == Kind::RadioButton && other.id != id) {
         SendMessageW(ControlWindow(other.id), BM_SETCHECK, BST_UNCHECKED, 0);
       }
@@ -257,74 +259,74 @@ void Form::Activate(WPARAM state) {
 }
 
 void Form::CreateControls() {
-  for (const ControlSpec& spec : spec_.controls) {
-    HWND parent = spec.parent == kNoParent ? window_ : ControlWindow(spec.parent);
-    controls_[spec.id] = CreateControl(spec, parent);
+  for (const ControlLayout& item : layout_.controls) {
+    HWND parent = item.parent == kNoParent ? window_ : ControlWindow(item.parent);
+    controls_[item.id] = CreateControl(item, parent);
   }
 }
 
-HWND Form::CreateControl(const ControlSpec& spec, HWND parent) {
+HWND Form::CreateControl(const ControlLayout& item, HWND parent) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   DWORD style = WS_CHILD | WS_VISIBLE;
-  if (spec.tabStop) style |= WS_TABSTOP;
-  if (spec.group) style |= WS_GROUP;
-  if (spec.disabled) style |= WS_DISABLED;
+  if (item.tabStop) style |= WS_TABSTOP;
+  if (item.group) style |= WS_GROUP;
+  if (item.disabled) style |= WS_DISABLED;
   HWND control = nullptr;
-  switch (spec.kind) {
+  switch (item.kind) {
     case Kind::Panel:
     case Kind::StatusPanel:
-      control = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, spec.text, style, 0, 0, 0, 0,
-                                parent, IdOf(spec.id), instance, nullptr);
-      if (spec.kind == Kind::StatusPanel) SetPanelTextColor(control, RGB(0, 0, 255));
+      control = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, item.text, style, 0, 0, 0, 0,
+                                parent, IdOf(item.id), instance, nullptr);
+      if (item.kind == Kind::StatusPanel) SetPanelTextColor(control, RGB(0, 0, 255));
       break;
     case Kind::ToolBar:
-      control = CreateToolBar(parent, spec.id, ToolButtons(), dpi_);
+      control = CreateToolBar(parent, item.id, ToolButtons(), dpi_);
       break;
     case Kind::SpinEdit:
       // The up-down gets the next identifier range (see kSpinButtonIdOffset).
-      control = CreateSpinEdit(parent, spec.id, Scale(spec.rect, dpi_), spec.text, RangeOf(spec.id),
+      control = CreateSpinEdit(parent, item.id, Scale(item.rect, dpi_), item.text, RangeOf(item.id),
                                style);
       break;
     case Kind::Label:
-      control = CreateWindowExW(0, L"STATIC", spec.text, style | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
-                                0, 0, 0, parent, IdOf(spec.id), instance, nullptr);
+      control = CreateWindowExW(0, L"STATIC", item.text, style | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+                                0, 0, 0, parent, IdOf(item.id), instance, nullptr);
       break;
     case Kind::ShadowLabel:
-      control = CreateWindowExW(0, kShadowLabelClass, spec.text, style, 0, 0, 0, 0, parent,
-                                IdOf(spec.id), instance, nullptr);
+      control = CreateWindowExW(0, kShadowLabelClass, item.text, style, 0, 0, 0, 0, parent,
+                                IdOf(item.id), instance, nullptr);
       break;
     case Kind::CheckBox:
     case Kind::RadioButton:
     case Kind::PushButton:
-      control = CreateWindowExW(0, L"BUTTON", spec.text, style | ButtonStyle(spec.kind), 0, 0, 0, 0,
-                                parent, IdOf(spec.id), instance, nullptr);
-      if (spec.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+      control = CreateWindowExW(0, L"BUTTON", item.text, style | ButtonStyle(item.kind), 0, 0, 0, 0,
+                                parent, IdOf(item.id), instance, nullptr);
+      if (item.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
       break;
   }
   return control;
 }
 
 void Form::Layout() {
-  for (const ControlSpec& spec : spec_.controls) {
-    HWND control = ControlWindow(spec.id);
-    const Rect place = Scale(spec.rect, dpi_);
+  for (const ControlLayout& item : layout_.controls) {
+    HWND control = ControlWindow(item.id);
+    const Rect place = Scale(item.rect, dpi_);
     HFONT font = fonts_->Form();
-    if (spec.kind == Kind::StatusPanel) font = fonts_->Status();
-    if (spec.kind == Kind::ShadowLabel) font = fonts_->Notice();
+    if (item.kind == Kind::StatusPanel) font = fonts_->Status();
+    if (item.kind == Kind::ShadowLabel) font = fonts_->Notice();
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (spec.kind == Kind::SpinEdit) {
+    if (item.kind == Kind::SpinEdit) {
       PlaceSpinEdit(control, place);
       continue;
     }
-    if (spec.kind == Kind::ToolBar) SizeToolBar(control, ToolButtons(), dpi_);
+    if (item.kind == Kind::ToolBar) SizeToolBar(control, ToolButtons(), dpi_);
     const SIZE size =
-        spec.kind == Kind::ShadowLabel ? TextSize(control, font) : SIZE{place.width, place.height};
+        item.kind == Kind::ShadowLabel ? TextSize(control, font) : SIZE{place.width, place.height};
     MoveWindow(control, place.left, place.top, size.cx, size.cy, TRUE);
   }
 }
 
 void Form::SizeWindow(const RECT* suggested) {
-  RECT frame{0, 0, Scale(spec_.clientWidth, dpi_), Scale(spec_.clientHeight, dpi_)};
+  RECT frame{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
   AdjustWindowRectExForDpi(&frame, style_, FALSE, exStyle_, static_cast<UINT>(dpi_));
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   int left = 0;

@@ -1,4 +1,4 @@
-// A top-level window made from a WindowSpec: it creates its controls in table
+// A top-level window made from a WindowLayout: it creates its controls in table
 // order, scales the whole layout by its DPI (again when the DPI changes), and
 // reads and writes its controls by identifier. What a control's event means is
 // for the class derived from it.
@@ -45,7 +45,8 @@ class Form {
 
  protected:
   // The window class is registered on first use.
-  Form(const WindowSpec& spec, const wchar_t* className, DWORD style, DWORD exStyle, HWND owner);
+  Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DWORD exStyle,
+       HWND owner);
 
   // A message the form does not handle itself.
   virtual LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -59,12 +60,12 @@ class Form {
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Notify(const NMHDR& header, LPARAM lParam);
   void CreateControls();
-  HWND CreateControl(const ControlSpec& spec, HWND parent);
+  HWND CreateControl(const ControlLayout& item, HWND parent);
   void Layout();
   void SizeWindow(const RECT* suggested);
   void Activate(WPARAM state);
 
-  const WindowSpec& spec_;
+  const WindowLayout& layout_;
   DWORD style_;
   DWORD exStyle_;
   HWND window_ = nullptr;

@@ -39,9 +39,9 @@ class FormView : public Form, public View {
   void RepaintNow(Control control) override { Form::RepaintNow(IdOf(control)); }
 
  protected:
-  FormView(Handlers& handlers, const WindowSpec& spec, const wchar_t* className, DWORD style,
+  FormView(Handlers& handlers, const WindowLayout& layout, const wchar_t* className, DWORD style,
            DWORD exStyle, HWND owner)
-      : Form(spec, className, style, exStyle, owner), handlers_(handlers) {}
+      : Form(layout, className, style, exStyle, owner), handlers_(handlers) {}
 
   Handlers& Handled() { return handlers_; }
   bool Listening() const { return listening_; }

@@ -9,76 +9,76 @@ namespace {
 
 // In creation order, which is the tab order within each parent.
 constexpr std::array kMainControls = {
-    ControlSpec{kToolPanel, Kind::Panel, kNoParent, {0, 0, 423, 43}, L"", false, false},
-    ControlSpec{kToolBar, Kind::ToolBar, kToolPanel, {1, 1, 421, 40}, L"", false, false},
-    ControlSpec{kPanel, Kind::Panel, kNoParent, {0, 43, 423, 136}, L"", false, false},
-    ControlSpec{kVelmorSpinEdit, Kind::SpinEdit, kPanel, {8, 92, 41, 21}, L"20", true, true},
-    ControlSpec{kUseCheckBox,
-                Kind::CheckBox,
-                kPanel,
-                {8, 56, 345, 17},
-                L"Использовать локальный штриховой код для весового товара",
-                true,
-                true,
-                true},
-    ControlSpec{
+    ControlLayout{kToolPanel, Kind::Panel, kNoParent, {0, 0, 423, 43}, L"", false, false},
+    ControlLayout{kToolBar, Kind::ToolBar, kToolPanel, {1, 1, 421, 40}, L"", false, false},
+    ControlLayout{kPanel, Kind::Panel, kNoParent, {0, 43, 423, 136}, L"", false, false},
+    ControlLayout{kVelmorSpinEdit, Kind::SpinEdit, kPanel, {8, 92, 41, 21}, L"20", true, true},
+    ControlLayout{kUseCheckBox,
+                  Kind::CheckBox,
+                  kPanel,
+                  {8, 56, 345, 17},
+                  L"Использовать локальный штриховой код для весового товара",
+                  true,
+                  true,
+                  true},
+    ControlLayout{
         kNetNumSpinEdit, Kind::SpinEdit, kPanel, {8, 8, 41, 21}, L"0", true, true, false, true},
-    ControlSpec{
+    ControlLayout{
         kLabel1, Kind::Label, kPanel, {54, 13, 103, 13}, L"Сетевой номер ККМ", false, false},
-    ControlSpec{kAutoDetectCheckBox,
-                Kind::CheckBox,
-                kPanel,
-                {8, 34, 409, 17},
-                L"Автоматически определять сетевой номер ККМ при установке интерфейса",
-                true,
-                true,
-                true},
-    ControlSpec{kManualLabel,
-                Kind::Label,
-                kPanel,
-                {74, 77, 343, 54},
-                L"Для изменения префикса локального штрихового кода для весо-\r\n"
-                L"вого товара необходимо установить интерфейс  с  ККМ,  выбрать\r\n"
-                L"необходимый  префикс  в  диапазоне 20-29 и записать его в ККМ.",
-                false,
-                false},
-    ControlSpec{kPanelStatus, Kind::StatusPanel, kNoParent, {0, 179, 423, 22}, L"", false, false},
-    ControlSpec{kPanel1, Kind::Panel, kNoParent, {0, 201, 423, 24}, L"", false, false},
-    ControlSpec{kRxLabel1,
-                Kind::ShadowLabel,
-                kPanel1,
-                {99, 3, 209, 16},
-                L"zenor9-prefix · свободная программа",
-                false,
-                false},
+    ControlLayout{kAutoDetectCheckBox,
+                  Kind::CheckBox,
+                  kPanel,
+                  {8, 34, 409, 17},
+                  L"Автоматически определять сетевой номер ККМ при установке интерфейса",
+                  true,
+                  true,
+                  true},
+    ControlLayout{kManualLabel,
+                  Kind::Label,
+                  kPanel,
+                  {74, 77, 343, 54},
+                  L"Для изменения префикса локального штрихового кода для весо-\r\n"
+                  L"вого товара необходимо установить интерфейс  с  ККМ,  выбрать\r\n"
+                  L"необходимый  префикс  в  диапазоне 20-29 и записать его в ККМ.",
+                  false,
+                  false},
+    ControlLayout{kPanelStatus, Kind::StatusPanel, kNoParent, {0, 179, 423, 22}, L"", false, false},
+    ControlLayout{kPanel1, Kind::Panel, kNoParent, {0, 201, 423, 24}, L"", false, false},
+    ControlLayout{kRxLabel1,
+                  Kind::ShadowLabel,
+                  kPanel1,
+                  {99, 3, 209, 16},
+                  L"zenor9-prefix · свободная программа",
+                  false,
+                  false},
 };
 
 constexpr std::array kDialogControls = {
-    ControlSpec{kButton1,
-                Kind::PushButton,
-                kNoParent,
-                {56, 48, 129, 25},
-                L"Установить интерфейс",
-                true,
-                true},
-    ControlSpec{kButton3, Kind::PushButton, kNoParent, {192, 48, 81, 25}, L"Закрыть", true, true},
-    ControlSpec{
+    ControlLayout{kButton1,
+                  Kind::PushButton,
+                  kNoParent,
+                  {56, 48, 129, 25},
+                  L"Установить интерфейс",
+                  true,
+                  true},
+    ControlLayout{kButton3, Kind::PushButton, kNoParent, {192, 48, 81, 25}, L"Закрыть", true, true},
+    ControlLayout{
         kRadioButton1, Kind::RadioButton, kNoParent, {16, 16, 57, 17}, L"COM1", true, true, true},
-    ControlSpec{
+    ControlLayout{
         kRadioButton2, Kind::RadioButton, kNoParent, {96, 16, 57, 17}, L"COM2", false, false},
-    ControlSpec{
+    ControlLayout{
         kRadioButton3, Kind::RadioButton, kNoParent, {176, 16, 65, 17}, L"COM3", false, false},
-    ControlSpec{
+    ControlLayout{
         kRadioButton4, Kind::RadioButton, kNoParent, {256, 16, 57, 17}, L"COM4", false, false},
 };
 
 constexpr std::array kToolButtons = {
-    ToolButtonSpec{kTbConnect, kToolButtonWidth, 0, L"Установка интерфейса с ККМ"},
-    ToolButtonSpec{0, 8, -1, nullptr},
-    ToolButtonSpec{kTbRead, kToolButtonWidth, 1, L"Чтение префикса локального ШК из ККМ"},
-    ToolButtonSpec{kTbWrite, kToolButtonWidth, 2, L"Запись префикса локального ШК в ККМ"},
-    ToolButtonSpec{0, 8, -1, nullptr},
-    ToolButtonSpec{kTbExit, kToolButtonWidth, 3, L"Выход"},
+    ToolButtonInfo{kTbConnect, kToolButtonWidth, 0, L"Установка интерфейса с ККМ"},
+    ToolButtonInfo{0, 8, -1, nullptr},
+    ToolButtonInfo{kTbRead, kToolButtonWidth, 1, L"Чтение префикса локального ШК из ККМ"},
+    ToolButtonInfo{kTbWrite, kToolButtonWidth, 2, L"Запись префикса локального ШК в ККМ"},
+    ToolButtonInfo{0, 8, -1, nullptr},
+    ToolButtonInfo{kTbExit, kToolButtonWidth, 3, L"Выход"},
 };
 
 constexpr std::pair<Control, int> kHandlerControls[] = {
@@ -100,20 +100,21 @@ constexpr std::pair<Control, int> kHandlerControls[] = {
     {Control::RadioButton4, kRadioButton4},
 };
 
-const WindowSpec kMainWindow{L"ККМ ЗЕНОР-9 Префикс локального ШК", 423, 225, kMainControls};
-const WindowSpec kSetupDialog{L"Настройка последовательного интерфейса", 340, 83, kDialogControls};
+const WindowLayout kMainWindow{L"ККМ ЗЕНОР-9 Префикс локального ШК", 423, 225, kMainControls};
+const WindowLayout kSetupDialog{L"Настройка последовательного интерфейса", 340, 83,
+                                kDialogControls};
 
 }  // namespace
 
-const WindowSpec& MainWindowSpec() {
+const WindowLayout& MainWindowLayout() {
   return kMainWindow;
 }
 
-const WindowSpec& SetupDialogSpec() {
+const WindowLayout& SetupDialogLayout() {
   return kSetupDialog;
 }
 
-std::span<const ToolButtonSpec> ToolButtons() {
+std::span<const ToolButtonInfo> ToolButtons() {
   return kToolButtons;
 }
 
@@ -147,9 +148,9 @@ std::optional<Control> ControlOf(int id) {
   return std::nullopt;
 }
 
-const ControlSpec* FindControl(int id) {
-  for (const WindowSpec* window : {&kMainWindow, &kSetupDialog}) {
-    for (const ControlSpec& control : window->controls) {
+const ControlLayout* FindControl(int id) {
+  for (const WindowLayout* window : {&kMainWindow, &kSetupDialog}) {
+    for (const ControlLayout& control : window->controls) {
       if (control.id == id) return &control;
     }
   }

@@ -64,7 +64,7 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
-struct ControlSpec {
+struct ControlLayout {
   int id;
   Kind kind;
   int parent;  // a ControlId, or kNoParent for the window itself
@@ -76,23 +76,23 @@ struct ControlSpec {
   bool disabled = false;
 };
 
-struct ToolButtonSpec {
+struct ToolButtonInfo {
   int id;  // 0 for a divider
   int width;
   int image;  // index into the tool bar's images; -1 for a divider
   const wchar_t* hint;
 };
 
-struct WindowSpec {
+struct WindowLayout {
   const wchar_t* caption;
   int clientWidth;
   int clientHeight;
-  std::span<const ControlSpec> controls;
+  std::span<const ControlLayout> controls;
 };
 
-const WindowSpec& MainWindowSpec();
-const WindowSpec& SetupDialogSpec();
-std::span<const ToolButtonSpec> ToolButtons();
+const WindowLayout& MainWindowLayout();
+const WindowLayout& SetupDialogLayout();
+std::span<const ToolButtonInfo> ToolButtons();
 
 inline constexpr int kToolButtonWidth = 39;
 inline constexpr int kToolButtonHeight = 38;
@@ -106,7 +106,7 @@ Rect Scale(const Rect& rect, int dpi);
 int IdOf(Control control);
 std::optional<Control> ControlOf(int id);
 
-// The spec of a control by identifier; nullptr when no window has it.
-const ControlSpec* FindControl(int id);
+// The layout of a control by identifier; nullptr when no window has it.
+const ControlLayout* FindControl(int id);
 
 }  // namespace zenor9::win32

@@ -10,7 +10,7 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 }  // namespace
 
 MainWindow::MainWindow(Handlers& handlers)
-    : FormView(handlers, MainWindowSpec(), L"Zenor9MainForm", kStyle, 0, nullptr) {}
+    : FormView(handlers, MainWindowLayout(), L"Zenor9MainForm", kStyle, 0, nullptr) {}
 
 void MainWindow::CloseWindow() {
   PostQuitMessage(0);

@@ -14,7 +14,7 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 }  // namespace
 
 SetupDialog::SetupDialog(Handlers& handlers, HWND mainWindow)
-    : FormView(handlers, SetupDialogSpec(), L"Zenor9InitCom", kStyle, kExStyle, mainWindow),
+    : FormView(handlers, SetupDialogLayout(), L"Zenor9InitCom", kStyle, kExStyle, mainWindow),
       mainWindow_(mainWindow) {}
 
 void SetupDialog::RunModal() {
