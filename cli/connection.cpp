@@ -141,7 +141,7 @@ void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
 Outcome PortWithoutDevice(const std::string& port, const portmap::ComTarget& target) {
   Outcome outcome;
   outcome.port = port;
-  Fail(outcome, kExitPortUnavailable, "port-unavailable", kTextPortUnavailable);
+  Fail(outcome, kExitPortUnavailable, "port-unavailable", Tr(kTextPortUnavailable));
   outcome.reason = MapFaultKey(target.fault);
   outcome.reasonText = target.problem;
   return outcome;
