@@ -229,7 +229,7 @@ bool WritePrefix(Connection& connection, const std::string& value, bool verify, 
     return false;
   }
   const std::array<uint8_t, 2> cells = CellsOfPrefix(value);
-  if (WritePrefixCells(connection.Register(), cells)) {
+  if (!WritePrefixCells(connection.Register(), cells)) {
     FailCommand(outcome);
     NoteWhatItHolds(connection, outcome);
     return false;

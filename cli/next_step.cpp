@@ -47,7 +47,7 @@ void AddNextStep(const Invocation& invocation, Outcome& outcome) {
   }
   // A COM map that gives the port no device is mended in the map, which the
   // doctor cannot look into.
-  if (outcome.reason == "map-unreadable" || outcome.reason == "map-line-ignored") {
+  if (invocation.portTarget.fault != portmap::MapFault::None) {
     outcome.nextStep = Tr("Next: %s shows the COM map and what is wrong in it", "zenor9 ports");
     return;
   }

@@ -4,11 +4,11 @@
 #include <stdexcept>
 
 #include "diagnosis/com_summary.h"
-#include "i18n/text.h"
 #include "handlers/cell_text.h"
 #include "handlers/spin_field.h"
 #include "handlers/texts.h"
 #include "handlers/unhandled_error.h"
+#include "i18n/text.h"
 #include "link/channel.h"
 #include "link/interface_setup.h"
 #include "link/net_number.h"
@@ -216,7 +216,7 @@ void Handlers::tbWriteClick() {
 
 bool Handlers::WriteCells(uint8_t tens, uint8_t units) {
   BusyCursor busy(application_);
-  return !WritePrefixCells(Register(), {tens, units});
+  return WritePrefixCells(Register(), {tens, units});
 }
 
 PrefixRegister Handlers::Register() {

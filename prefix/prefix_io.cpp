@@ -36,15 +36,11 @@ bool ReadBothPrefixCells(const PrefixRegister& reg, std::array<uint8_t, 2>& cell
   return ReadCell(reg, PrefixCell::Tens, cells[0]) && ReadCell(reg, PrefixCell::Units, cells[1]);
 }
 
-std::optional<PrefixCell> WritePrefixCells(const PrefixRegister& reg,
-                                           const std::array<uint8_t, 2>& cells) {
-  for (const PrefixCell cell : {PrefixCell::Tens, PrefixCell::Units}) {
-    const uint8_t value = cells[cell == PrefixCell::Tens ? 0 : 1];
-    if (!WriteRegisterByte(reg.channel, reg.addressByte, CellAddress(reg, cell), value)) {
-      return cell;
-    }
-  }
-  return std::nullopt;
+bool WritePrefixCells(const PrefixRegister& reg, const std::array<uint8_t, 2>& cells) {
+  return WriteRegisterByte(reg.channel, reg.addressByte, CellAddress(reg, PrefixCell::Tens),
+                           cells[0]) &&
+         WriteRegisterByte(reg.channel, reg.addressByte, CellAddress(reg, PrefixCell::Units),
+                           cells[1]);
 }
 
 }  // namespace zenor9

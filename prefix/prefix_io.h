@@ -42,11 +42,9 @@ PrefixReading ReadPrefixCells(const PrefixRegister& reg);
 // must have reached both). False at the first cell that fails.
 bool ReadBothPrefixCells(const PrefixRegister& reg, std::array<uint8_t, 2>& cells);
 
-// The tens cell, then the units cell; stops at the first cell the register does
-// not acknowledge and returns it, or nothing when both were written. The
-// register has no roll-back: after a failed units cell the tens cell keeps its
-// new value.
-std::optional<PrefixCell> WritePrefixCells(const PrefixRegister& reg,
-                                           const std::array<uint8_t, 2>& cells);
+// The tens cell, then the units cell; true when both were written. Stops at the
+// first cell the register does not acknowledge. The register has no roll-back:
+// after a failed units cell the tens cell keeps its new value.
+bool WritePrefixCells(const PrefixRegister& reg, const std::array<uint8_t, 2>& cells);
 
 }  // namespace zenor9
