@@ -15,7 +15,7 @@ struct FailureNames {
 };
 
 // In the order of PortFailure.
-constexpr std::array<FailureNames, 7> kFailureNames{{
+constexpr std::array<FailureNames, 12> kFailureNames{{
     {N_("opened"), "opened"},
     {N_("missing"), "missing"},
     {N_("not a serial device"), "not-serial"},
@@ -23,8 +23,13 @@ constexpr std::array<FailureNames, 7> kFailureNames{{
     {N_("held by another program"), "busy"},
     {N_("no UART behind this name"), "no-uart"},
     {N_("device error"), "device-error"},
+    {N_("not a remote line's address"), "bad-address"},
+    {N_("the server's name does not resolve"), "unresolved"},
+    {N_("the server does not answer"), "unreachable"},
+    {N_("the server speaks no RFC 2217"), "no-rfc2217"},
+    {N_("the server cannot send mark and space parity"), "no-stick-parity"},
 }};
-static_assert(kFailureNames.size() == static_cast<std::size_t>(PortFailure::DeviceError) + 1);
+static_assert(kFailureNames.size() == static_cast<std::size_t>(PortFailure::NoStickParity) + 1);
 
 const FailureNames& NamesOf(PortFailure failure) {
   const auto index = static_cast<std::size_t>(failure);
@@ -71,12 +76,14 @@ std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
     case PortFailure::PermissionDenied:
       if (const std::string hint = diag::GroupHint(device); !hint.empty()) text += "; " + hint;
       break;
-    case PortFailure::DeviceError:
-    case PortFailure::NoUart:
-      // The system's own words say more than the class of the failure here.
-      if (!detail.empty()) text += ": " + detail;
+    case PortFailure::Missing:
+    case PortFailure::NotSerial:
+    case PortFailure::None:
       break;
     default:
+      // The system's or the server's own words say more than the class of the
+      // failure here.
+      if (!detail.empty()) text += ": " + detail;
       break;
   }
   return text;

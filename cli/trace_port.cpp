@@ -41,6 +41,7 @@ class TracingPort final : public SerialPort {
   uint32_t QueuedCount() override { return inner_->QueuedCount(); }
   void WaitReadable(uint32_t maxMs) override { inner_->WaitReadable(maxMs); }
   bool Failed() const override { return inner_->Failed(); }
+  uint32_t RoundTripMs() const override { return inner_->RoundTripMs(); }
 
  private:
   void Print(bool toRegister, uint8_t value, const char* note = "") {

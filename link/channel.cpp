@@ -111,6 +111,10 @@ uint32_t InputQueueCount(SerialChannel& channel) {
   return Usable(channel) ? channel.port->QueuedCount() : 0;
 }
 
+uint32_t RoundTripMs(const SerialChannel& channel) {
+  return channel.IsOpen() ? channel.port->RoundTripMs() : 0;
+}
+
 bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs) {
   Clock& clock = *channel.clock;
   if (!channel.IsOpen()) {

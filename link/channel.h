@@ -64,6 +64,9 @@ int WriteBytes(SerialChannel& channel, const uint8_t* data, uint32_t count);
 // read failed or no port is open.
 int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count);
 uint32_t InputQueueCount(SerialChannel& channel);
+// The port's round trip beyond a local line's (RoundTripMs), by which every
+// wait of the protocol grows; 0 for a local port or none.
+uint32_t RoundTripMs(const SerialChannel& channel);
 // True when at least `count` bytes are waiting. Waits while the elapsed time is not
 // more than timeoutMs, or until a stop is requested; the bytes stay queued.
 bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs);

@@ -16,12 +16,18 @@ uint8_t High(uint16_t word) {
   return static_cast<uint8_t>(word >> 8);
 }
 
+// A wait of the protocol on this channel: an answer over the network comes
+// back a round trip later than on a local line.
+uint32_t OnThisLine(const SerialChannel& channel, uint32_t localMs) {
+  return localMs + RoundTripMs(channel);
+}
+
 // A wrong byte where an echo or acknowledgement belongs (noise, a garbled or
 // doubled answer) is often followed by the answer itself a byte or an
 // adapter's latency later, after the purge that starts the next command. Wait
 // for the line to fall silent and drop it all, then fail.
 bool FailAfterTheRestOfTheExchange(SerialChannel& channel) {
-  DropInputUntilQuiet(channel, kStrayQuietMs);
+  DropInputUntilQuiet(channel, OnThisLine(channel, kStrayQuietMs));
   return false;
 }
 
@@ -31,7 +37,7 @@ bool AddressRegister(SerialChannel& channel, uint8_t addressByte) {
   PurgeChannel(channel, kPurgeBothQueues);
   SetParityMode(channel, ParityMode::Mark);
   WriteBytes(channel, &addressByte, 1);
-  if (!WaitForInput(channel, 1, kEchoWaitMs)) return false;
+  if (!WaitForInput(channel, 1, OnThisLine(channel, kEchoWaitMs))) return false;
   uint8_t echo = 0;
   ReadBytes(channel, &echo, 1);
   if (echo != addressByte) return FailAfterTheRestOfTheExchange(channel);
@@ -43,7 +49,7 @@ bool AddressRegister(SerialChannel& channel, uint8_t addressByte) {
 // frame's check byte.
 bool SendAcknowledgedFrame(SerialChannel& channel, const std::vector<uint8_t>& frame) {
   WriteBytes(channel, frame.data(), static_cast<uint32_t>(frame.size()));
-  if (!WaitForInput(channel, 1, kAckWaitMs)) return false;
+  if (!WaitForInput(channel, 1, OnThisLine(channel, kAckWaitMs))) return false;
   uint8_t ack = 0;
   ReadBytes(channel, &ack, 1);
   if (ack != frame.back()) return FailAfterTheRestOfTheExchange(channel);
@@ -66,14 +72,14 @@ IdentifyAnswer IdentifyRegisterAnswer(SerialChannel& channel, uint8_t addressByt
 
   SetParityMode(channel, ParityMode::Mark);
   WriteBytes(channel, &addressByte, 1);
-  DelayMs(channel, kIdentifyEchoDelayMs);
+  DelayMs(channel, OnThisLine(channel, kIdentifyEchoDelayMs));
   uint8_t received = 0;
   ReadBytes(channel, &received, 1);
   if (received != addressByte) return IdentifyAnswer::None;
 
   SetParityMode(channel, ParityMode::Space);
   WriteBytes(channel, frame.data(), static_cast<uint32_t>(frame.size()));
-  DelayMs(channel, kIdentifyReplyDelayMs);
+  DelayMs(channel, OnThisLine(channel, kIdentifyReplyDelayMs));
   received = 0;
   ReadBytes(channel, &received, 1);
   if (received != frame.back()) return IdentifyAnswer::None;
@@ -99,7 +105,7 @@ bool ReadRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramA
   if (!AddressRegister(channel, addressByte)) return false;
   const std::array<uint8_t, 4> payload{kCommandReadRam, Low(ramAddress), High(ramAddress), 0x01};
   if (!SendAcknowledgedFrame(channel, BuildLinkFrame(payload))) return false;
-  if (!WaitForInput(channel, kReadReplySize, kReplyWaitMs)) return false;
+  if (!WaitForInput(channel, kReadReplySize, OnThisLine(channel, kReplyWaitMs))) return false;
   std::array<uint8_t, kReadReplySize> reply{};
   for (uint8_t& byte : reply) ReadBytes(channel, &byte, 1);
   value = reply[1];

@@ -12,7 +12,8 @@ inline constexpr uint8_t kCommandIdentify = 0x14;
 inline constexpr uint8_t kCommandReadRam = 0x06;
 inline constexpr uint8_t kCommandWriteRam = 0x05;
 
-// Waits of the exchanges, in milliseconds.
+// Waits of the exchanges, in milliseconds, on a local line: on a remote one
+// each grows by the channel's round trip (RoundTripMs).
 inline constexpr uint32_t kEchoWaitMs = 500;
 inline constexpr uint32_t kAckWaitMs = 700;
 inline constexpr uint32_t kReplyWaitMs = 700;

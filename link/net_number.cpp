@@ -31,10 +31,14 @@ uint8_t ProbeCandidate(uint8_t index) {
   return static_cast<uint8_t>(0xFF - ((tens * 16 + units) % 256));
 }
 
+uint32_t ProbeWaitMs(const SerialChannel& channel) {
+  return kProbeWaitMs + RoundTripMs(channel);
+}
+
 ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t& received) {
   PurgeChannel(channel, kPurgeBothQueues);
   WriteBytes(channel, &candidate, 1);
-  WaitForInput(channel, 1, kProbeWaitMs);  // only the queue test below decides
+  WaitForInput(channel, 1, ProbeWaitMs(channel));  // only the queue test below decides
   if (InputQueueCount(channel) < 1) return ProbeResult::Silent;
   received = 0;
   ReadBytes(channel, &received, 1);
@@ -52,7 +56,7 @@ void WalkNetNumbers(SerialChannel& channel, const ProbeObserver& beforeProbe,
     if (!afterProbe(report)) return;
     // After a byte that was not the probe, the rest of what caused it may
     // still be on its way.
-    if (report.result == ProbeResult::Other) DropInputUntilQuiet(channel, kProbeWaitMs);
+    if (report.result == ProbeResult::Other) DropInputUntilQuiet(channel, ProbeWaitMs(channel));
     if (report.result != ProbeResult::Silent) SetParityMode(channel, ParityMode::Mark);
   }
 }

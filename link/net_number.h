@@ -12,7 +12,12 @@ namespace zenor9 {
 
 inline constexpr uint8_t kInitialAddressByte = 0xFF;  // net number 0
 inline constexpr uint8_t kNetNumberCount = 100;
-inline constexpr uint32_t kProbeWaitMs = 10;
+inline constexpr uint32_t kProbeWaitMs = 10;  // on a local line
+
+// A probe's wait on `channel`: kProbeWaitMs and the round trip to a remote
+// line, so that an echo that crosses the network is not taken for the next
+// probe's.
+uint32_t ProbeWaitMs(const SerialChannel& channel);
 
 // Packed BCD of the first two decimal digits of n (5 gives 0x05, 37 gives 0x37,
 // 100 gives 0x10, 255 gives 0x25).
@@ -33,7 +38,7 @@ enum class ProbeResult {
 };
 
 // One probe: the candidate alone (in the parity already set, Mark for a scan),
-// then a 10 ms wait. `received` holds the byte that came back, if any.
+// then its wait (ProbeWaitMs). `received` holds the byte that came back, if any.
 ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t& received);
 
 // Learns the number of each probe of a walk (1 to 100) before it goes out, for a

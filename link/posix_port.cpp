@@ -242,7 +242,7 @@ void SetStickParity(termios& settings, ParityMode mode) {
   settings.c_iflag &= ~(INPCK | PARMRK | IGNPAR);
 }
 
-PortOpenResult OpenPlatformPort(const std::string& device) {
+PortOpenResult OpenLocalPort(const std::string& device) {
   if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing, "no device named");
   // Only a character device is opened: opening a FIFO may wait for its other
   // end, and a file or a folder named as a port is no business of this program.

@@ -1,5 +1,6 @@
 // The platform side of the serial channel: one small interface, one backend per
-// platform (POSIX termios now), plus the register emulator's in-process port.
+// platform (POSIX termios, Win32), one for lines behind a serial device server
+// (RFC 2217), plus the register emulator's in-process port.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,10 @@ class SerialPort {
   // True once the device has gone away (unplugged adapter, closed peer): every
   // further operation fails at once.
   virtual bool Failed() const = 0;
+  // How much longer than on a local line an answer takes to come back: the
+  // network's round trip to a remote line, measured when it was opened; 0 for
+  // a local port. Every wait of the protocol grows by it.
+  virtual uint32_t RoundTripMs() const { return 0; }
 };
 
 // Why a device did not open.
@@ -54,6 +59,12 @@ enum class PortFailure : uint8_t {
   Busy,              // held by another program
   NoUart,            // a ttyS name with no UART behind it
   DeviceError,       // the device refused for another reason
+  // A remote line (rfc2217://HOST:PORT):
+  BadAddress,     // the address is not of that form
+  Unresolved,     // the host name does not resolve
+  Unreachable,    // nothing accepts connections there (refused, timed out)
+  NoRfc2217,      // the port there speaks no telnet with COM-PORT-OPTION
+  NoStickParity,  // the server does not accept MARK and SPACE parity
 };
 
 // What an attempt to open a device gave: the port, or why there is none, with a
@@ -78,8 +89,11 @@ struct PortOpenResult {
 // Opens a device by name, or says why it could not.
 using PortOpener = std::function<PortOpenResult(const std::string& device)>;
 
-// The platform's own opener (POSIX termios on Linux).
+// The opener of every device name: a remote line for rfc2217://HOST:PORT,
+// else the platform's own port.
 PortOpenResult OpenPlatformPort(const std::string& device);
+// The platform's own port (POSIX termios on Linux, the Win32 API on Windows).
+PortOpenResult OpenLocalPort(const std::string& device);
 
 // The device that COMn stands for on this platform when no override is set.
 std::string DefaultComDevice(uint8_t portNumber);

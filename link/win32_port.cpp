@@ -2,8 +2,6 @@
 // communications API, 9600 baud, 8 data bits, 1 stop bit, Mark or Space parity as
 // the ninth bit, no parity check on input, RTS handshake, DTR low.
 #include <windows.h>
-// After windows.h, whose types it uses.
-#include <timeapi.h>
 
 #include <chrono>
 #include <optional>
@@ -11,6 +9,7 @@
 
 #include "link/handle_kind.h"
 #include "link/serial_port.h"
+#include "link/win32_fine_timer.h"
 #include "link/win32_names.h"
 
 namespace zenor9 {
@@ -36,21 +35,6 @@ bool MeansDeviceGone(DWORD error) {
       return false;
   }
 }
-
-// The system timer ticks every 15.6 ms by default, and Sleep(1) lasts a whole
-// tick: a 1 ms timer while a port is open lets a wait notice a byte within 2 ms.
-class FineTimer {
- public:
-  FineTimer() : raised_(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
-  ~FineTimer() {
-    if (raised_) ::timeEndPeriod(1);
-  }
-  FineTimer(const FineTimer&) = delete;
-  FineTimer& operator=(const FineTimer&) = delete;
-
- private:
-  bool raised_;
-};
 
 class Win32Port final : public SerialPort {
  public:
@@ -247,7 +231,7 @@ std::string SystemErrorText(unsigned long error) {
   return utf8 + (utf8.empty() ? "" : " ") + "(error " + std::to_string(error) + ")";
 }
 
-PortOpenResult OpenPlatformPort(const std::string& device) {
+PortOpenResult OpenLocalPort(const std::string& device) {
   if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing);
   const std::string name = Win32DeviceName(device);
   // Share mode 0 opens the port exclusively.

@@ -1,0 +1,45 @@
+// A TCP connection as the RFC 2217 backend uses it: one small interface, one
+// file per platform (POSIX sockets, Winsock), so that the protocol above it is
+// shared and can be tested over a scripted stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/serial_port.h"
+
+namespace zenor9 {
+
+class ByteStream {
+ public:
+  virtual ~ByteStream() = default;
+
+  // Hands all `count` bytes to the connection in one write, so that they leave
+  // in one segment; false when the connection failed or did not take them all
+  // within timeoutMs.
+  virtual bool Send(const uint8_t* data, std::size_t count, uint32_t timeoutMs) = 0;
+  // Takes up to `count` bytes that have already arrived; never waits. 0 when
+  // none have, -1 once the peer has closed the connection or it failed.
+  virtual int Receive(uint8_t* buffer, std::size_t count) = 0;
+  // Blocks until something arrives, the connection ends, or about maxMs pass.
+  virtual void WaitReadable(uint32_t maxMs) = 0;
+};
+
+// What connecting gave: the stream, or why there is none (Unresolved,
+// Unreachable) with the system's words.
+struct StreamOpenResult {
+  std::unique_ptr<ByteStream> stream;
+  PortFailure failure = PortFailure::None;
+  std::string detail;
+};
+
+// Resolves `host` and connects to `port`, giving up after timeoutMs. The
+// connection sends small writes at once (TCP_NODELAY) and, where the system
+// has it, acknowledges what it receives at once (TCP_QUICKACK, re-armed after
+// each read): a delayed acknowledgement would hold the server's next answer
+// behind its Nagle wait.
+StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t timeoutMs);
+
+}  // namespace zenor9

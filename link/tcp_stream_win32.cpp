@@ -1,0 +1,148 @@
+// Winsock behind the RFC 2217 backend. Windows has no TCP_QUICKACK; its
+// delayed acknowledgement is the server's to live with (tcp(nodelay) there).
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// After winsock2.h, which must come before windows.h.
+#include <windows.h>
+
+#include <chrono>
+
+#include "link/tcp_stream.h"
+#include "link/win32_fine_timer.h"
+#include "link/win32_names.h"
+
+namespace zenor9 {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+int64_t MsUntil(SteadyClock::time_point deadline) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now())
+      .count();
+}
+
+// Waits for `fd` to be readable (or writable) for at most `ms`; true when it is.
+bool WaitFor(SOCKET fd, bool writable, int64_t ms) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(fd, &set);
+  fd_set errors = set;
+  timeval limit{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000 * 1000)};
+  if (ms < 0) limit = {0, 0};
+  const int ready =
+      ::select(0, writable ? nullptr : &set, writable ? &set : nullptr, &errors, &limit);
+  return ready > 0 && FD_ISSET(fd, &set);
+}
+
+// Winsock is started once for the process and left running to its end.
+bool StartWinsock() {
+  static const bool started = [] {
+    WSADATA data{};
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
+class WinsockStream final : public ByteStream {
+ public:
+  explicit WinsockStream(SOCKET fd) : fd_(fd) {}
+  ~WinsockStream() override { ::closesocket(fd_); }
+  WinsockStream(const WinsockStream&) = delete;
+  WinsockStream& operator=(const WinsockStream&) = delete;
+
+  bool Send(const uint8_t* data, std::size_t count, uint32_t timeoutMs) override {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+    std::size_t sent = 0;
+    while (sent < count) {
+      const int n = ::send(fd_, reinterpret_cast<const char*>(data + sent),
+                           static_cast<int>(count - sent), 0);
+      if (n > 0) {
+        sent += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK) return false;
+      if (MsUntil(deadline) <= 0) return false;
+      WaitFor(fd_, true, MsUntil(deadline));
+    }
+    return true;
+  }
+
+  int Receive(uint8_t* buffer, std::size_t count) override {
+    const int n = ::recv(fd_, reinterpret_cast<char*>(buffer), static_cast<int>(count), 0);
+    if (n > 0) return n;
+    if (n < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) return 0;
+    return -1;  // closed by the peer (0) or failed
+  }
+
+  void WaitReadable(uint32_t maxMs) override { WaitFor(fd_, false, maxMs); }
+
+ private:
+  SOCKET fd_;
+  FineTimer timer_;  // the channel's delays sleep between its looks at the stream
+};
+
+// Connects one resolved address within the time left; the socket, or
+// INVALID_SOCKET with the error in `error`.
+SOCKET ConnectOne(const addrinfo& address, SteadyClock::time_point deadline, int& error) {
+  const SOCKET fd = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+  if (fd == INVALID_SOCKET) {
+    error = ::WSAGetLastError();
+    return fd;
+  }
+  u_long nonBlocking = 1;
+  ::ioctlsocket(fd, FIONBIO, &nonBlocking);
+  if (::connect(fd, address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0 &&
+      ::WSAGetLastError() != WSAEWOULDBLOCK) {
+    error = ::WSAGetLastError();
+    ::closesocket(fd);
+    return INVALID_SOCKET;
+  }
+  error = WSAETIMEDOUT;
+  if (WaitFor(fd, true, MsUntil(deadline))) {
+    int length = sizeof error;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+  } else {
+    // A refused connection shows in the error set, not the writable one.
+    int length = sizeof error;
+    int pending = 0;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &length);
+    if (pending != 0) error = pending;
+  }
+  if (error != 0) {
+    ::closesocket(fd);
+    return INVALID_SOCKET;
+  }
+  return fd;
+}
+
+}  // namespace
+
+StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t timeoutMs) {
+  if (!StartWinsock()) return {nullptr, PortFailure::DeviceError, "Winsock did not start"};
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
+    return {nullptr, PortFailure::Unresolved, SystemErrorText(::WSAGetLastError())};
+  }
+  SOCKET fd = INVALID_SOCKET;
+  int lastError = WSAETIMEDOUT;
+  for (const addrinfo* each = found; each != nullptr && fd == INVALID_SOCKET;
+       each = each->ai_next) {
+    fd = ConnectOne(*each, deadline, lastError);
+  }
+  ::freeaddrinfo(found);
+  if (fd == INVALID_SOCKET) {
+    return {nullptr, PortFailure::Unreachable, SystemErrorText(static_cast<DWORD>(lastError))};
+  }
+  const BOOL on = TRUE;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  return {std::make_unique<WinsockStream>(fd), PortFailure::None, {}};
+}
+
+}  // namespace zenor9
