@@ -15,7 +15,9 @@
 #include "cli/platform.h"
 #include "cli/port_map_command.h"
 #include "cli/report.h"
+#include "cli/remote_line.h"
 #include "link/channel.h"
+#include "link/rfc2217_port.h"
 #include "memmap/prefix_cells.h"
 #include "portmap/com_map.h"
 
@@ -165,6 +167,7 @@ bool IsComName(const std::string& port) {
 const CLI::Validator kPortCheck(
     [](const std::string& port) -> std::string {
       if (port.empty()) return Tr("the port is empty");
+      if (IsRemoteDevice(port)) return RemoteAddressProblem(port);
       if (IsComName(port) && portmap::ComNumberOfName(port) == 0) {
         return Tr("only COM1 to COM%s exist: %s", portmap::kHighestComNumber, Quoted(port));
       }
@@ -366,9 +369,11 @@ std::vector<int> NetsOfLists(const MainOptions& options) {
 
 void AddPortOption(CLI::App& app, MainOptions& options) {
   app.add_option("--port", options.port,
-                 Tr("COM1 to COM%s, or a device path", portmap::kHighestComNumber))
+                 Tr("COM1 to COM%s, a device path, or rfc2217://HOST:PORT for a line behind a "
+                    "serial device server",
+                    portmap::kHighestComNumber))
       ->check(kPortCheck)
-      ->type_name(Tr("COMn|PATH"))
+      ->type_name(Tr("COMn|PATH|rfc2217://HOST:PORT"))
       ->capture_default_str();
 }
 

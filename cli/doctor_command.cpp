@@ -4,6 +4,7 @@
 #include "cli/console.h"
 #include "cli/port_failure_words.h"
 #include "diagnosis/doctor.h"
+#include "link/rfc2217_port.h"
 
 namespace zenor9::cli {
 
@@ -23,7 +24,9 @@ Outcome DoctorCommand(const std::string& port, const std::string& device,
   Outcome outcome;
   outcome.port = device;
   bool opens = false;
-  std::vector<diag::Check> checks = diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
+  std::vector<diag::Check> checks = IsRemoteDevice(device)
+                                        ? diag::RemoteLineChecks(device, opens)
+                                        : diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
   if (opens) {
     for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
       checks.push_back(check);

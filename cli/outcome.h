@@ -74,6 +74,8 @@ struct Outcome {
   std::string nextStep;               // after a failure of the link, what to do next; said last on
                                       // stderr, not in JSON
   std::optional<int> lateEchoOf;      // the net number whose late echo ended the set-up's scan
+  std::optional<int> roundTripMs;     // scan on a remote line: its round trip
+  std::optional<int> probeWaitMs;     // and each probe's wait, grown by it
 
   bool Ok() const { return exitCode == kExitOk; }
   // A stop request ended the work: its exit code and message are the stop's.

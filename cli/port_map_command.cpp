@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "cli/remote_line.h"
 #include "diagnosis/port_facts.h"
+#include "link/rfc2217_port.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::cli {
@@ -36,6 +38,7 @@ std::string SourceNote(int number, portmap::Source source) {
 
 // Why a device given to --map may not be what the user meant, empty when fine.
 std::string DeviceWarning(const std::string& device) {
+  if (IsRemoteDevice(device)) return {};  // not contacted: ports opens nothing
   if (!diag::DevicePresent(device))
     return Tr("%s does not exist now (mapped all the same)", device);
   if (!diag::MayBeSerialPort(device)) {
@@ -91,7 +94,9 @@ void AddComMap(Outcome& outcome) {
       (*outcome.comProblems)[name] = target.problem;
     }
     lines.push_back(ComLine(number, target));
-    if (!target.device.empty() && !diag::DevicePresent(target.device)) {
+    if (IsRemoteDevice(target.device)) {
+      lines.back() += "  (" + std::string(Tr("remote line, RFC 2217")) + ")";
+    } else if (!target.device.empty() && !diag::DevicePresent(target.device)) {
       lines.back() += "  (" + std::string(Tr("no such device")) + ")";
     }
   }
@@ -166,6 +171,7 @@ std::string CheckMapEntry(const std::string& entry) {
   if (std::string problem = CheckComName(entry.substr(0, equals)); !problem.empty()) return problem;
   const std::string device = entry.substr(equals + 1);
   if (device.empty()) return Tr("the map entry names no device after '='");
+  if (IsRemoteDevice(device)) return RemoteAddressProblem(device);
   if (device.find_first_of("\n\r") != std::string::npos) return Tr("a device path is one line");
   if (device.front() == ' ' || device.back() == ' ')
     return Tr("the device path has blanks at its ends");

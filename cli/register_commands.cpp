@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/remote_line.h"
 #include "link/commands.h"
 
 namespace zenor9::cli {
@@ -98,6 +99,7 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
   Outcome outcome;
   Connection connection(target.trace);
   if (!OpenPort(target, connection, outcome)) return outcome;
+  NoteRoundTrip(connection.channel, target.device, outcome);
   bool anyAnswered = false;
   outcome.registers = nlohmann::ordered_json::array();
   const auto onProbe = [&live](int probe) { live.Progress(ProbeProgress(probe)); };

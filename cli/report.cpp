@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/remote_line.h"
+
 namespace zenor9::cli {
 
 namespace {
@@ -42,6 +44,8 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "checks", outcome.checks);
   PutIfSet(object, "warning", outcome.warning);
   PutIfSet(object, "reason", outcome.reason);
+  PutIfSet(object, "round-trip-ms", outcome.roundTripMs);
+  PutIfSet(object, "probe-wait-ms", outcome.probeWaitMs);
   if (!outcome.reasonText.empty()) object["detail"] = outcome.reasonText;
   if (!outcome.error.empty()) object["error"] = outcome.error;
   if (!outcome.message.empty()) object["message"] = outcome.message;
@@ -59,6 +63,7 @@ int Report(const Outcome& outcome, bool json) {
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
     if (outcome.holds) std::fprintf(stderr, "%s\n", HoldsText(outcome).c_str());
+    if (outcome.roundTripMs) std::fprintf(stderr, "%s\n", RoundTripText(outcome).c_str());
     if (outcome.warning) std::fprintf(stderr, "%s\n", Tr("warning: %s", *outcome.warning).c_str());
     if (!outcome.reasonText.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.port.value_or("").c_str(),

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "cli/port_failure_words.h"
+#include "cli/remote_line.h"
+#include "link/rfc2217_port.h"
 
 namespace zenor9::cli {
 
@@ -84,6 +86,9 @@ PortOpener TracingOpener(PortOpener inner, std::FILE* out) {
       return opened;
     }
     std::fprintf(out, "# opened %s\n", device.c_str());
+    if (IsRemoteDevice(device)) {
+      std::fprintf(out, "%s\n", RoundTripTraceLine(opened.port->RoundTripMs()).c_str());
+    }
     opened.port = std::make_unique<TracingPort>(std::move(opened.port), out, start);
     return opened;
   };

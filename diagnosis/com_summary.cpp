@@ -2,6 +2,7 @@
 
 #include "diagnosis/port_facts.h"
 #include "i18n/text.h"
+#include "link/rfc2217_port.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::diag {
@@ -11,6 +12,9 @@ std::string ComPortSummary(int number) {
   std::string summary = "COM" + std::to_string(number) + ": ";
   if (target.device.empty()) return summary + target.problem;
   summary += target.device;
+  if (IsRemoteDevice(target.device)) {
+    return summary + " (" + i18n::Tr("remote line, RFC 2217") + ")";
+  }
   if (!DevicePresent(target.device)) return summary + " (" + i18n::Tr("no such device") + ")";
   const std::string driver = DriverOf(target.device);
   return driver.empty() ? summary : summary + " (" + driver + ")";

@@ -56,9 +56,15 @@ using OpenFailureWords = std::function<std::string(const std::string& device, Po
 std::vector<Check> DeviceChecks(const std::string& port, const std::string& device,
                                 const OpenFailureWords& openFailure, bool& opens);
 
+// The checks of a remote line (rfc2217://HOST:PORT) in place of the device's:
+// its address, the server reached, telnet with COM-PORT-OPTION spoken, MARK
+// and SPACE accepted, and the round trip. `opens` is set when the line is
+// ready for the register checks.
+std::vector<Check> RemoteLineChecks(const std::string& device, bool& opens);
+
 // A register on the line: identify the one at `net`, or scan for one, and
 // time the echo of its address byte over `probes` probes against the scan's
-// 10 ms wait. Once `stopRequested` says so, the waits end and no further
+// wait (10 ms, and the round trip on a remote line). Once `stopRequested` says so, the waits end and no further
 // probe goes out.
 std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
                                   int probes = 20, const StopCheck& stopRequested = {});

@@ -36,7 +36,7 @@ std::optional<double> EchoMs(SerialChannel& channel, uint8_t addressByte) {
   SetParityMode(channel, ParityMode::Mark);
   const Clock::time_point sent = Clock::now();
   if (WriteBytes(channel, &addressByte, 1) != 1) return std::nullopt;
-  if (!WaitForInput(channel, 1, kEchoWaitMs)) return std::nullopt;
+  if (!WaitForInput(channel, 1, kEchoWaitMs + RoundTripMs(channel))) return std::nullopt;
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
   uint8_t echo = 0;
   if (ReadBytes(channel, &echo, 1) != 1 || echo != addressByte) return std::nullopt;
@@ -67,13 +67,14 @@ Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
   std::sort(times.begin(), times.end());
   const double median = times[times.size() / 2];
   const double most = times.back();
-  const auto late =
-      std::count_if(times.begin(), times.end(), [](double ms) { return ms > kProbeWaitMs; });
+  const uint32_t probeWaitMs = ProbeWaitMs(channel);
+  const auto late = std::count_if(times.begin(), times.end(),
+                                  [probeWaitMs](double ms) { return ms > probeWaitMs; });
   check.detail = Tr("%s of %s echoes, median %s, maximum %s, %s later than the scan's %s ms wait",
-                    times.size(), probes, Ms(median), Ms(most), late, kProbeWaitMs);
+                    times.size(), probes, Ms(median), Ms(most), late, probeWaitMs);
   // The typical echo decides: an adapter holds every answer alike, while a busy
   // computer delays a single one now and then.
-  if (median > kProbeWaitMs) {
+  if (median > probeWaitMs) {
     check.ok = false;
     check.advice =
         Tr("echoes slower than the scan's wait: automatic detection will miss this register; "

@@ -17,6 +17,7 @@ std::filesystem::path MapFilePath();
 // The device a map line's path names. On POSIX a relative path is taken under
 // /dev (ttyUSB0 is /dev/ttyUSB0), never under whatever folder a run starts in;
 // on Windows a bare name (COM12) is a device name already and stays as it is.
+// A remote line's address (rfc2217://HOST:PORT) stays as it is everywhere.
 std::string MappedDevice(const std::string& path);
 
 struct FileText {

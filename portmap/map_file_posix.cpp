@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "i18n/text.h"
+#include "link/rfc2217_port.h"
 #include "portmap/map_file.h"
 
 namespace zenor9::portmap {
@@ -103,6 +104,7 @@ fs::path MapFilePath() {
 }
 
 std::string MappedDevice(const std::string& path) {
+  if (IsRemoteDevice(path)) return path;
   return path.empty() || path.front() == '/' ? path : "/dev/" + path;
 }
 

@@ -1,0 +1,91 @@
+// The checks of a remote line (rfc2217://HOST:PORT), step by step as the
+// connection is made: the server, its telnet, its stick parity, the round trip.
+#include "diagnosis/doctor.h"
+#include "link/net_number.h"
+#include "link/rfc2217_port.h"
+
+namespace zenor9::diag {
+
+namespace {
+
+// Above this the scan's hundred probes take long enough to be worth a word.
+constexpr uint32_t kSlowRoundTripMs = 100;
+
+Check AddressCheck(const std::string& problem) {
+  return {N_("address"), false, problem,
+          Tr("write the device server's address and its RFC 2217 port as rfc2217://HOST:PORT")};
+}
+
+Check ServerCheck(const RemoteAddress& address, const StreamOpenResult& connected) {
+  const std::string where = address.host + ":" + std::to_string(address.port);
+  if (connected.stream) return {N_("server"), true, Tr("%s accepts connections", where), {}};
+  if (connected.failure == PortFailure::Unresolved) {
+    return {N_("server"), false,
+            Tr("the name %s does not resolve: %s", address.host, connected.detail),
+            Tr("check the name, or give the device server's IP address")};
+  }
+  return {N_("server"), false, Tr("nothing accepts connections at %s: %s", where, connected.detail),
+          Tr("check that the device server is on and reachable from here, and that %s is its "
+             "RFC 2217 port",
+             address.port)};
+}
+
+Check TelnetCheck(const PortOpenResult& opened) {
+  if (opened.port || opened.failure == PortFailure::NoStickParity) {
+    return {N_("telnet"), true, Tr("telnet with COM-PORT-OPTION (RFC 2217), binary both ways"), {}};
+  }
+  if (opened.failure == PortFailure::NoRfc2217) {
+    return {N_("telnet"), false, opened.detail,
+            Tr("set the device server's port to RFC 2217 mode (ser2net: accepter "
+               "telnet(rfc2217),tcp(nodelay),PORT); plain TCP cannot carry the ninth bit")};
+  }
+  return {N_("telnet"), false, opened.detail,
+          Tr("the server lets one program at a time use the line, or could not open its serial "
+             "port: close the other program, or see the server's log")};
+}
+
+Check StickParityCheck(const PortOpenResult& opened) {
+  if (opened.port) {
+    return {N_("stick parity"), true, Tr("the server answered MARK and SPACE as set"), {}};
+  }
+  return {N_("stick parity"), false, opened.detail,
+          Tr("use a device server that sends mark and space parity, such as ser2net 4; sredird "
+             "and plain TCP cannot")};
+}
+
+Check RoundTripCheck(uint32_t roundTripMs) {
+  const uint32_t probeWaitMs = kProbeWaitMs + roundTripMs;
+  Check check{N_("round trip"), true,
+              Tr("%s ms: every wait of the protocol grows by it (each probe of a scan waits %s ms)",
+                 roundTripMs, probeWaitMs),
+              {}};
+  if (roundTripMs > kSlowRoundTripMs) {
+    check.advice =
+        Tr("a scan of all net numbers takes about %s s: give the net number (--net N)",
+           (probeWaitMs * kNetNumberCount + 999) / 1000);
+  }
+  return check;
+}
+
+}  // namespace
+
+std::vector<Check> RemoteLineChecks(const std::string& device, bool& opens) {
+  opens = false;
+  std::string problem;
+  const std::optional<RemoteAddress> address = ParseRemoteAddress(device, problem);
+  if (!address) return {AddressCheck(problem)};
+  StreamOpenResult connected = ConnectTcp(address->host, address->port, kConnectTimeoutMs);
+  std::vector<Check> checks{ServerCheck(*address, connected)};
+  if (!connected.stream) return checks;
+  const PortOpenResult opened =
+      OpenRfc2217Port(std::move(connected.stream), SystemClock::Instance());
+  checks.push_back(TelnetCheck(opened));
+  if (!checks.back().ok) return checks;
+  checks.push_back(StickParityCheck(opened));
+  if (!opened.port) return checks;
+  checks.push_back(RoundTripCheck(opened.port->RoundTripMs()));
+  opens = true;
+  return checks;
+}
+
+}  // namespace zenor9::diag
