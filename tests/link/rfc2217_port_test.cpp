@@ -1,0 +1,296 @@
+// The RFC 2217 backend over a scripted server on the virtual clock. The server
+// behaves as ser2net does at its worst: it applies each SET-PARITY the moment it
+// reads it, so every data byte of one write goes to the line in the parity the
+// write ends with; answers come back a round trip later.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "emulator/arrival_queue.h"
+#include "emulator/line.h"
+#include "link/commands.h"
+#include "link/frame.h"
+#include "link/net_number.h"
+#include "link/rfc2217_port.h"
+
+namespace zenor9 {
+namespace {
+
+constexpr uint8_t kIac = 0xFF;
+constexpr uint8_t kWill = 0xFB;
+constexpr uint8_t kWont = 0xFC;
+constexpr uint8_t kDo = 0xFD;
+constexpr uint8_t kDont = 0xFE;
+constexpr uint8_t kSb = 0xFA;
+constexpr uint8_t kSe = 0xF0;
+constexpr uint8_t kEcho = 1;
+constexpr uint8_t kComPort = 44;
+
+// How the scripted server answers the negotiation.
+struct ServerHabits {
+  bool speaksTelnet = true;
+  bool comPort = true;
+  uint8_t parityAnswer = 0;  // 0: the parity asked for; else this value (1 is NONE)
+  uint32_t roundTripMs = 20;
+};
+
+class ScriptedServer final : public ByteStream {
+ public:
+  ScriptedServer(VirtualClock& clock, emu::Line& line, ServerHabits habits)
+      : clock_(clock), line_(line), habits_(habits) {
+    // Unasked, as ser2net does: an offer to echo (which must be refused) and a
+    // modem state notification.
+    if (habits_.speaksTelnet) Answer({kIac, kWill, kEcho, kIac, kSb, kComPort, 107, 0, kIac, kSe});
+  }
+
+  bool Send(const uint8_t* data, std::size_t count, uint32_t /*timeoutMs*/) override {
+    if (closed_) return false;
+    ++writes_;
+    std::vector<uint8_t> chunkData;
+    const std::size_t parityChangesBefore = commands_.count(3);
+    for (std::size_t i = 0; i < count; ++i) Parse(data[i], chunkData);
+    dataSeen_ = dataSeen_ || !chunkData.empty();
+    if (dataSeen_ && chunkData.empty() && commands_.count(3) > parityChangesBefore) {
+      ++loneParityChanges_;
+    }
+    for (uint8_t byte : chunkData) DeliverToLine(byte);
+    if (writes_ == closeAfterWrites_) closed_ = true;
+    return true;
+  }
+  int Receive(uint8_t* buffer, std::size_t count) override {
+    std::size_t taken = 0;
+    while (taken < count) {
+      const std::optional<uint8_t> byte = toClient_.TakeArrived(clock_.NowMs());
+      if (!byte) break;
+      buffer[taken++] = *byte;
+    }
+    if (taken == 0 && closed_) return -1;
+    return static_cast<int>(taken);
+  }
+  void WaitReadable(uint32_t maxMs) override {
+    const std::optional<uint32_t> next = toClient_.MsUntilNext(clock_.NowMs());
+    clock_.Advance(next && !closed_ ? std::min(*next, maxMs) : maxMs);
+  }
+
+  // The connection ends once the next `writes` writes have arrived.
+  void CloseAfterWrites(int writes) { closeAfterWrites_ = writes_ + writes; }
+  // Parity changes that came while bytes before them may not have left the line:
+  // a register's answer still on its way to the client, or data ahead of the
+  // change in the same write. ser2net would send those bytes in the new parity.
+  int EarlyParityChanges() const { return earlyParityChanges_; }
+  // Parity changes after the negotiation in a write without the data they govern.
+  int LoneParityChanges() const { return loneParityChanges_; }
+  const std::multiset<uint8_t>& ComPortCommands() const { return commands_; }
+  const std::vector<uint8_t>& Refused() const { return refused_; }
+
+ private:
+  void Answer(const std::vector<uint8_t>& bytes) {
+    for (uint8_t byte : bytes) toClient_.Schedule(clock_.NowMs() + habits_.roundTripMs, byte);
+  }
+
+  void DeliverToLine(uint8_t byte) {
+    for (const emu::Emission& emission : line_.Deliver(byte, parity_, clock_.NowMs())) {
+      for (uint8_t answer : emission.bytes) {
+        const uint32_t due = clock_.NowMs() + habits_.roundTripMs + emission.delayMs;
+        toClient_.Schedule(due, answer);
+        if (answer == kIac) toClient_.Schedule(due, kIac);
+        lastAnswerDueMs_ = due;
+      }
+    }
+  }
+
+  void Parse(uint8_t byte, std::vector<uint8_t>& chunkData) {
+    if (!habits_.speaksTelnet) return;
+    pending_.push_back(byte);
+    if (pending_[0] != kIac) {
+      chunkData.push_back(byte);
+      pending_.clear();
+    } else if (pending_.size() == 2 && byte == kIac) {
+      chunkData.push_back(kIac);
+      pending_.clear();
+    } else if (pending_.size() == 3 && pending_[1] >= kWill && pending_[1] <= kDont) {
+      OnOption(pending_[1], pending_[2]);
+      pending_.clear();
+    } else if (pending_.size() >= 4 && pending_[1] == kSb &&
+               pending_[pending_.size() - 2] == kIac && byte == kSe) {
+      OnComPort(pending_[3], pending_[4], !chunkData.empty());
+      pending_.clear();
+    }
+  }
+
+  void OnOption(uint8_t verb, uint8_t option) {
+    if (verb == kDont || verb == kWont) {
+      refused_.push_back(option);
+      return;
+    }
+    const bool agree = option != kComPort || habits_.comPort;
+    if (verb == kWill) Answer({kIac, static_cast<uint8_t>(agree ? kDo : kDont), option});
+    if (verb == kDo) Answer({kIac, kWill, option});
+  }
+
+  void OnComPort(uint8_t command, uint8_t value, bool afterData) {
+    commands_.insert(command);
+    if (command == 3) {
+      if (afterData || static_cast<int32_t>(lastAnswerDueMs_ - clock_.NowMs()) > 0) {
+        ++earlyParityChanges_;
+      }
+      parity_ = value == 4 ? ParityMode::Mark : ParityMode::Space;
+      value = habits_.parityAnswer != 0 ? habits_.parityAnswer : value;
+    }
+    Answer({kIac, kSb, kComPort, static_cast<uint8_t>(command + 100), value, kIac, kSe});
+    // A line state notification in the middle of the data stream.
+    Answer({kIac, kSb, kComPort, 106, 0x60, kIac, kSe});
+  }
+
+  VirtualClock& clock_;
+  emu::Line& line_;
+  ServerHabits habits_;
+  emu::ArrivalQueue toClient_;
+  std::vector<uint8_t> pending_;
+  ParityMode parity_ = ParityMode::Space;
+  int writes_ = 0;
+  int closeAfterWrites_ = -1;
+  bool closed_ = false;
+  uint32_t lastAnswerDueMs_ = 0;  // when the registers' last answer reaches the client
+  int earlyParityChanges_ = 0;
+  bool dataSeen_ = false;
+  int loneParityChanges_ = 0;
+  std::multiset<uint8_t> commands_;
+  std::vector<uint8_t> refused_;
+};
+
+struct RemoteLine {
+  explicit RemoteLine(ServerHabits habits = {}) {
+    auto owned = std::make_unique<ScriptedServer>(clock, line, habits);
+    server = owned.get();
+    opened = OpenRfc2217Port(std::move(owned), clock);
+    channel.clock = &clock;
+    channel.port = std::move(opened.port);
+  }
+
+  VirtualClock clock{1000};
+  emu::Line line;
+  ScriptedServer* server = nullptr;
+  PortOpenResult opened;
+  SerialChannel channel;
+};
+
+// Net number 0's address byte is 0xFF, as is a cell written "off": both must
+// travel doubled. Net numbers 0, 1 and 12 sit where a late echo would show as a
+// ghost at the next net number.
+TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTrip) {
+  RemoteLine remote;
+  emu::Register& first = remote.line.AddRegister(0);
+  remote.line.AddRegister(1);
+  remote.line.AddRegister(12);
+  SerialChannel& channel = remote.channel;
+  ASSERT_TRUE(channel.IsOpen()) << remote.opened.detail;
+  EXPECT_EQ(RoundTripMs(channel), 20u);
+  EXPECT_EQ(remote.server->Refused(), std::vector<uint8_t>{kEcho});
+
+  std::vector<uint8_t> found;
+  WalkNetNumbers(channel, {}, [&](const ProbeReport& report) {
+    EXPECT_NE(report.result, ProbeResult::Other) << int(report.net);
+    if (report.result == ProbeResult::Answered) found.push_back(report.net);
+    return true;
+  });
+  EXPECT_EQ(found, (std::vector<uint8_t>{0, 1, 12}));
+
+  int32_t version = 0;
+  EXPECT_EQ(IdentifyRegisterAnswer(channel, 0xFF, version), IdentifyAnswer::Version);
+  EXPECT_EQ(version, 105);
+  EXPECT_TRUE(WriteRegisterByte(channel, 0xFF, emu::kEmulatedPrefixTensCell, 0xFF));
+  EXPECT_EQ(first.ReadRam(emu::kEmulatedPrefixTensCell), 0xFF);
+  uint8_t value = 0;
+  EXPECT_TRUE(ReadRegisterByte(channel, 0xFF, emu::kEmulatedPrefixUnitsCell, value));
+  EXPECT_EQ(value, '3');
+
+  std::vector<uint8_t> inMark;
+  std::vector<uint8_t> inSpace;
+  for (const emu::WireByte& byte : remote.line.Log()) {
+    if (byte.toRegister) (byte.parity == ParityMode::Mark ? inMark : inSpace).push_back(byte.value);
+  }
+  std::vector<uint8_t> addresses;
+  for (uint8_t net = 0; net < kNetNumberCount; ++net) addresses.push_back(ProbeCandidate(net));
+  addresses.insert(addresses.end(), {0xFF, 0xFF, 0xFF});  // identify, write, read
+  EXPECT_EQ(inMark, addresses);
+  std::vector<uint8_t> frames = {0x01, 0x14, 0xEA};
+  for (const std::vector<uint8_t>& payload :
+       {std::vector<uint8_t>{5, 0x6F, 0x2E, 1, 0xFF}, std::vector<uint8_t>{6, 0x70, 0x2E, 1}}) {
+    const std::vector<uint8_t> frame = BuildLinkFrame(payload);
+    frames.insert(frames.end(), frame.begin(), frame.end());
+  }
+  EXPECT_EQ(inSpace, frames);
+  EXPECT_EQ(remote.server->EarlyParityChanges(), 0);
+  EXPECT_EQ(remote.server->LoneParityChanges(), 0);
+  EXPECT_EQ(remote.server->ComPortCommands().count(12), 0u);  // never PURGE-DATA
+
+  // A client that switches before the echo is caught: the address reaches the
+  // line in Space and no register answers it.
+  remote.line.ClearLog();
+  channel.port->SetParity(ParityMode::Mark);
+  const uint8_t address = 0xFE;
+  channel.port->Write(&address, 1, 100);
+  channel.port->SetParity(ParityMode::Space);
+  const std::vector<uint8_t> frame = {1, 0x14, 0xEA};
+  channel.port->Write(frame.data(), 3, 100);
+  EXPECT_EQ(remote.server->EarlyParityChanges(), 1);
+}
+
+TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) {
+  struct Case {
+    const char* what;
+    ServerHabits habits;
+    PortFailure failure;
+    std::string detail;
+  };
+  for (const Case& each : std::vector<Case>{
+           {"sredird's answer", {.parityAnswer = 1}, PortFailure::NoStickParity, "NONE"},
+           {"no COM-PORT-OPTION", {.comPort = false}, PortFailure::NoRfc2217, "COM-PORT-OPTION"},
+           {"no telnet at all", {.speaksTelnet = false}, PortFailure::NoRfc2217, "within 3 s"},
+       }) {
+    SCOPED_TRACE(each.what);
+    RemoteLine remote(each.habits);
+    EXPECT_FALSE(remote.channel.IsOpen());
+    EXPECT_EQ(remote.opened.failure, each.failure);
+    EXPECT_NE(remote.opened.detail.find(each.detail), std::string::npos) << remote.opened.detail;
+    EXPECT_LE(remote.clock.NowMs() - 1000, kNegotiationTimeoutMs + 1);
+  }
+}
+
+TEST(Rfc2217PortTest, AConnectionLostMidExchangeFailsThePortAtOnce) {
+  RemoteLine remote;
+  remote.line.AddRegister(7);
+  ASSERT_TRUE(remote.channel.IsOpen());
+  remote.server->CloseAfterWrites(1);  // the address byte's write is the last
+  const uint32_t start = remote.clock.NowMs();
+  uint8_t value = 0;
+  EXPECT_FALSE(ReadRegisterByte(remote.channel, AddressByteOfNetNumber(7), 11887, value));
+  EXPECT_TRUE(remote.channel.port->Failed());
+  EXPECT_LT(remote.clock.NowMs() - start, kAckWaitMs);
+}
+
+TEST(Rfc2217PortTest, AddressesAreRfc2217HostAndPortAndNothingElse) {
+  std::string problem;
+  const std::optional<RemoteAddress> name =
+      ParseRemoteAddress("RFC2217://shop-12-nport:4001", problem);
+  ASSERT_TRUE(name) << problem;
+  EXPECT_EQ(name->host, "shop-12-nport");
+  EXPECT_EQ(name->port, 4001);
+  const std::optional<RemoteAddress> v6 = ParseRemoteAddress("rfc2217://[::1]:65535", problem);
+  ASSERT_TRUE(v6) << problem;
+  EXPECT_EQ(v6->host, "::1");
+  for (const char* bad :
+       {"rfc2217://host", "rfc2217://:4001", "rfc2217:/host:4001", "rfc2217://host:0",
+        "rfc2217://host:65536", "rfc2217://host:40x", "rfc2217://ho st:4001",
+        "rfc2217://user@host:4001", "rfc2217://::1:4001", "rfc2217://host:4001/"}) {
+    EXPECT_TRUE(IsRemoteDevice(bad)) << bad;
+    EXPECT_FALSE(ParseRemoteAddress(bad, problem)) << bad;
+    EXPECT_FALSE(problem.empty()) << bad;
+  }
+  EXPECT_FALSE(IsRemoteDevice("/dev/ttyUSB0"));
+  EXPECT_FALSE(IsRemoteDevice("COM1"));
+}
+
+}  // namespace
+}  // namespace zenor9
