@@ -1,0 +1,251 @@
+#include "remote_line_support.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+extern char** environ;
+
+namespace zenor9::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+sockaddr_in Loopback(uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+int ConnectLoopback(uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_in address = Loopback(port);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  return fd;
+}
+
+// A listening socket on 127.0.0.1 and the port it got.
+int ListenLoopback(uint16_t& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 4) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
+std::string Ser2netProgram() {
+  for (const char* path : {"/usr/sbin/ser2net", "/usr/bin/ser2net"}) {
+    if (::access(path, X_OK) == 0) return path;
+  }
+  return {};
+}
+
+std::string Ser2netConfig(const std::string& device, uint16_t port, bool nodelay) {
+  return "%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp" +
+         std::string(nodelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
+         "\n  connector: serialdev," + device +
+         ",9600n81,local\n  options:\n    chardelay: false\n    mdns: false\n";
+}
+
+}  // namespace
+
+uint16_t FreeLoopbackPort() {
+  uint16_t port = 0;
+  const int fd = ListenLoopback(port);
+  if (fd >= 0) ::close(fd);
+  return port;
+}
+
+Ser2net::Ser2net(const std::string& device, bool nodelay) {
+  const std::string program = Ser2netProgram();
+  if (program.empty()) {
+    problem_ = "ser2net is not installed: scripts/install-deps.sh installs it";
+    return;
+  }
+  char pattern[] = "/tmp/zenor9-ser2net-XXXXXX";
+  dir_ = ::mkdtemp(pattern) != nullptr ? pattern : "";
+  port_ = FreeLoopbackPort();
+  const std::string config = dir_ + "/ser2net.yaml";
+  std::ofstream(config) << Ser2netConfig(device, port_, nodelay);
+  const std::string pidFile = dir_ + "/ser2net.pid";
+  std::vector<std::string> args{program, "-n", "-u", "-c", config, "-P", pidFile};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // Its complaint about mDNS, which it is told not to use, is no test's output.
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) {
+    pid_ = -1;
+    problem_ = "ser2net did not start";
+    return;
+  }
+  const auto deadline = SteadyClock::now() + std::chrono::seconds(5);
+  for (;;) {
+    const int probe = ConnectLoopback(port_);
+    if (probe >= 0) {
+      ::close(probe);
+      return;
+    }
+    if (SteadyClock::now() > deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  problem_ = "ser2net does not accept connections on 127.0.0.1:" + std::to_string(port_);
+}
+
+Ser2net::~Ser2net() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  std::error_code error;
+  if (!dir_.empty()) fs::remove_all(dir_, error);
+}
+
+void Ser2net::Kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+DelayProxy::DelayProxy(uint16_t targetPort, uint32_t oneWayMs, uint32_t lifetimeMs)
+    : targetPort_(targetPort), oneWayMs_(oneWayMs) {
+  listener_ = ListenLoopback(port_);
+  if (listener_ < 0 || ::pipe2(wake_, O_CLOEXEC) != 0) return;
+  thread_ = std::thread(&DelayProxy::Run, this, lifetimeMs);
+}
+
+DelayProxy::~DelayProxy() {
+  if (thread_.joinable()) {
+    stop_ = true;
+    const char wake = 1;
+    (void)!::write(wake_[1], &wake, 1);
+    thread_.join();
+  }
+  for (int fd : {listener_, wake_[0], wake_[1]}) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+namespace {
+
+struct Held {
+  SteadyClock::time_point due;
+  std::vector<char> bytes;
+};
+
+// One direction of the proxy: what was read, each chunk due a delay later.
+struct Direction {
+  int from = -1;
+  int to = -1;
+  std::deque<Held> held;
+
+  // Reads what `from` has; false once it has closed.
+  bool Take(std::chrono::milliseconds delay) {
+    char buffer[4096];
+    const ssize_t n = ::read(from, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    held.push_back({SteadyClock::now() + delay, std::vector<char>(buffer, buffer + n)});
+    return true;
+  }
+  void Release() {
+    while (!held.empty() && held.front().due <= SteadyClock::now()) {
+      (void)!::write(to, held.front().bytes.data(), held.front().bytes.size());
+      held.pop_front();
+    }
+  }
+};
+
+int MsUntilNext(const Direction& a, const Direction& b) {
+  auto next = SteadyClock::time_point::max();
+  for (const Direction* d : {&a, &b}) {
+    if (!d->held.empty()) next = std::min(next, d->held.front().due);
+  }
+  if (next == SteadyClock::time_point::max()) return 100;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(next - SteadyClock::now()).count();
+  return ms < 0 ? 0 : static_cast<int>(ms);
+}
+
+}  // namespace
+
+void DelayProxy::Run(uint32_t lifetimeMs) {
+  const auto end = SteadyClock::now() + std::chrono::milliseconds(lifetimeMs);
+  const std::chrono::milliseconds delay(oneWayMs_);
+  Direction up;    // client to server
+  Direction down;  // server to client
+  while (!stop_ && SteadyClock::now() < end) {
+    pollfd fds[4] = {{wake_[0], POLLIN, 0},
+                     {listener_, static_cast<short>(up.from < 0 ? POLLIN : 0), 0},
+                     {up.from, POLLIN, 0},
+                     {down.from, POLLIN, 0}};
+    ::poll(fds, 4, MsUntilNext(up, down));
+    if (up.from < 0 && (fds[1].revents & POLLIN) != 0) {
+      const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      const int server = ConnectLoopback(targetPort_);
+      const int on = 1;
+      ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      up = {client, server, {}};
+      down = {server, client, {}};
+    }
+    const bool closed =
+        (fds[2].revents != 0 && !up.Take(delay)) || (fds[3].revents != 0 && !down.Take(delay));
+    up.Release();
+    down.Release();
+    if (closed) {
+      // The other side learns of it a delay later, as over a network.
+      std::this_thread::sleep_for(delay);
+      up.Release();
+      down.Release();
+      for (int fd : {up.from, down.from}) ::close(fd);
+      up = {};
+      down = {};
+    }
+  }
+  for (int fd : {up.from, down.from}) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+std::vector<std::string> SentWithParity(const std::string& trace) {
+  static const std::regex sent("-> ([0-9A-F]{2}) (MARK|SPACE)");
+  std::vector<std::string> bytes;
+  for (std::sregex_iterator match(trace.begin(), trace.end(), sent), end; match != end; ++match) {
+    bytes.push_back((*match)[1].str() + " " + (*match)[2].str());
+  }
+  return bytes;
+}
+
+}  // namespace zenor9::testing

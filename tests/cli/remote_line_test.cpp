@@ -1,0 +1,226 @@
+// zenor9 on a remote line: Debian's ser2net on 127.0.0.1 in front of `zenor9
+// sim` on a pseudo-terminal. Every byte the program meant to send (its --trace)
+// must reach the register as the register's own trace shows it, with the same
+// ninth bit: each address byte in MARK, each frame byte in SPACE.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "emulator/pty_host.h"
+#include "remote_line_support.h"
+#include "subprocess.h"
+
+namespace zenor9 {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::BackgroundZenor9;
+using testing::ChildResult;
+using testing::DelayProxy;
+using testing::RunZenor9;
+using testing::SentWithParity;
+using testing::Ser2net;
+
+std::vector<int> NetsOfScan(const ChildResult& scan) {
+  std::vector<int> nets;
+  const nlohmann::json json = nlohmann::json::parse(scan.out, nullptr, false);
+  if (!json.is_object()) return nets;
+  for (const auto& hit : json["registers"]) nets.push_back(hit["net"]);
+  return nets;
+}
+
+// Registers at 3, 4 and 12: a late echo of a probe would show as a ghost at
+// the next net number.
+class RemoteLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device = sim.ReadLine(5000);
+    ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+  }
+
+  // Runs the program with --trace and keeps what it meant to send.
+  ChildResult Run(std::vector<std::string> args, const testing::Environment& extra = {}) {
+    args.insert(args.begin(), "--trace");
+    ChildResult result = RunZenor9(args, extra);
+    for (const std::string& byte : SentWithParity(result.err)) meant.push_back(byte);
+    return result;
+  }
+
+  // What reached the registers, once the virtual register has stopped.
+  std::vector<std::string> Arrived() { return SentWithParity(sim.Stop(SIGTERM).err); }
+
+  // Read, write and scan as the three ways of naming a port give them: --port,
+  // a COM map entry, and ZENOR9_COMn.
+  void ReadWriteAndScan(const std::string& address) {
+    const fs::path config =
+        fs::temp_directory_path() / ("zenor9-remote-" + std::to_string(getpid()));
+    fs::create_directories(config / "zenor9");
+    std::ofstream(config / "zenor9" / "ports") << "COM2=" << address << "\n";
+
+    const ChildResult scan = Run({"--port", address, "--json", "scan"});
+    EXPECT_EQ(scan.exitCode, 0) << scan.err;
+    EXPECT_EQ(NetsOfScan(scan), (std::vector<int>{3, 4, 12})) << scan.out;
+
+    const ChildResult read = Run({"--port", "COM2", "--net", "4", "read"},
+                                 {{"ZENOR9_COM2", ""}, {"XDG_CONFIG_HOME", config.string()}});
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.out, "23\n");
+
+    const ChildResult write = Run({"--port", "COM3", "write", "25", "--net", "12", "--verify"},
+                                  {{"ZENOR9_COM3", address}});
+    EXPECT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_EQ(write.out, "25 (было 23)\n");
+    fs::remove_all(config);
+  }
+
+  BackgroundZenor9 sim{{"sim", "--net", "3,4,12", "--trace"}};
+  std::string device;
+  std::vector<std::string> meant;
+};
+
+TEST_F(RemoteLineTest, ReadWriteAndScanKeepEveryNinthBitThroughSer2net) {
+  Ser2net server(device);
+  ASSERT_EQ(server.Problem(), "");
+  ReadWriteAndScan(server.Address());
+  EXPECT_EQ(Arrived(), meant);
+  EXPECT_GT(meant.size(), 100u);
+}
+
+// Nagle's algorithm on the server's side and delayed acknowledgements: slower,
+// never different.
+TEST_F(RemoteLineTest, ReadWriteAndScanWorkWithTheServersDefaultTcpSettings) {
+  Ser2net server(device, false);
+  ASSERT_EQ(server.Problem(), "");
+  ReadWriteAndScan(server.Address());
+  EXPECT_EQ(Arrived(), meant);
+}
+
+// At 20 ms round trip an echo comes back after the 10 ms of a local probe's
+// wait: only the round trip added to every wait keeps the scan to the
+// registers that are there.
+TEST_F(RemoteLineTest, AtTwentyMsRoundTripTheScanFindsExactlyTheRegistersThere) {
+  Ser2net server(device);
+  ASSERT_EQ(server.Problem(), "");
+  DelayProxy network(server.Port(), 10);
+  const ChildResult scan = Run({"--port", network.Address(), "--json", "scan"});
+  EXPECT_EQ(scan.exitCode, 0) << scan.err;
+  EXPECT_EQ(NetsOfScan(scan), (std::vector<int>{3, 4, 12})) << scan.out;
+  const nlohmann::json json = nlohmann::json::parse(scan.out);
+  EXPECT_GE(json["round-trip-ms"], 20);
+  EXPECT_EQ(json["probe-wait-ms"], json["round-trip-ms"].get<int>() + 10);
+  EXPECT_NE(scan.err.find("# round trip "), std::string::npos) << scan.err;
+
+  const ChildResult write = Run({"--port", network.Address(), "--net", "3", "write", "off"});
+  EXPECT_EQ(write.exitCode, 0) << write.err;
+  EXPECT_EQ(Arrived(), meant);
+}
+
+// A client that sends the frame's SET-PARITY SPACE before the address byte's
+// echo, in the same write: ser2net applies it at once, and the register's trace
+// shows the address in SPACE. The comparison the other tests make catches it.
+TEST_F(RemoteLineTest, AParityChangeAheadOfTheEchoIsCaught) {
+  Ser2net server(device);
+  ASSERT_EQ(server.Problem(), "");
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(server.Port());
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // WILL BINARY, DO BINARY, WILL COM-PORT-OPTION; then SET-PARITY MARK, the
+  // address of net 3, SET-PARITY SPACE and a read frame, all at once.
+  const std::vector<uint8_t> wrong = {0xFF, 0xFB, 0,    0xFF, 0xFD, 0,    0xFF, 0xFB, 44,   0xFF,
+                                      0xFA, 44,   3,    4,    0xFF, 0xF0, 0xFC, 0xFF, 0xFA, 44,
+                                      3,    5,    0xFF, 0xF0, 4,    6,    0x6F, 0x2E, 1,    0x57};
+  ASSERT_EQ(::write(fd, wrong.data(), wrong.size()), static_cast<ssize_t>(wrong.size()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ::close(fd);
+  meant = {"FC MARK", "04 SPACE", "06 SPACE", "6F SPACE", "2E SPACE", "01 SPACE", "57 SPACE"};
+  const std::vector<std::string> arrived = Arrived();
+  EXPECT_NE(arrived, meant);
+  EXPECT_EQ(arrived.front(), "FC SPACE");
+}
+
+TEST_F(RemoteLineTest, DoctorGivesALineForEachStepOfTheRemoteLine) {
+  Ser2net server(device);
+  ASSERT_EQ(server.Problem(), "");
+  const ChildResult doctor =
+      RunZenor9({"--port", server.Address(), "doctor", "--net", "4"}, {{"LANG", "en_US.UTF-8"}});
+  EXPECT_EQ(doctor.exitCode, 0) << doctor.out;
+  for (const char* line : {"✓ server: 127.0.0.1:", "✓ telnet: ", "✓ stick parity: ",
+                           "✓ round trip: ", "✓ register: net number 4 answers", "✓ echo: "}) {
+    EXPECT_NE(doctor.out.find(line), std::string::npos) << line << "\n" << doctor.out;
+  }
+}
+
+// A server that went away in the middle of a write: the write fails, and what
+// the register holds cannot be read any more, which is said.
+TEST(RemoteLineFailureTest, ALostServerMidWriteIsReportedWithWhatIsKnown) {
+  emu::Line line;
+  line.AddRegister(7);
+  emu::PtyHost host(line);
+  ASSERT_TRUE(host.Start());
+  Ser2net server(host.DevicePath());
+  ASSERT_EQ(server.Problem(), "");
+  // identify, the two cells read before the write, then the tens cell written:
+  // the server goes when that cell's address byte reaches the line.
+  int addressBytes = 0;
+  line.SetObserver([&](const emu::WireByte& byte) {
+    if (byte.toRegister && byte.parity == ParityMode::Mark && ++addressBytes == 4) server.Kill();
+  });
+  const ChildResult write =
+      RunZenor9({"--port", server.Address(), "--net", "7", "--json", "write", "25"});
+  line.SetObserver({});
+  EXPECT_EQ(write.exitCode, 1) << write.out;
+  const nlohmann::json json = nlohmann::json::parse(write.out);
+  EXPECT_EQ(json["error"], "command-failed");
+  EXPECT_TRUE(json["holds"].is_null()) << write.out;
+}
+
+TEST(RemoteLineFailureTest, UnreachableSilentAndMalformedAddressesFailAtOnceWithTheirReason) {
+  // A port where nothing listens: refused at once.
+  const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(testing::FreeLoopbackPort());
+  const auto start = std::chrono::steady_clock::now();
+  const ChildResult nobody = RunZenor9({"--port", refused, "--json", "read"});
+  EXPECT_EQ(nobody.exitCode, 3);
+  EXPECT_EQ(nlohmann::json::parse(nobody.out)["reason"], "unreachable");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+  // A port that accepts and never says a word: a few seconds, never a hang.
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const std::string silent = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  const auto silentStart = std::chrono::steady_clock::now();
+  const ChildResult quiet = RunZenor9({"--port", silent, "--json", "read"});
+  ::close(listener);
+  EXPECT_EQ(quiet.exitCode, 3);
+  EXPECT_EQ(nlohmann::json::parse(quiet.out)["reason"], "no-rfc2217");
+  EXPECT_LT(std::chrono::steady_clock::now() - silentStart, std::chrono::seconds(5));
+
+  // Malformed: a usage error where the user typed it, the reason from a map.
+  EXPECT_EQ(RunZenor9({"--port", "rfc2217://127.0.0.1", "read"}).exitCode, 2);
+  EXPECT_EQ(RunZenor9({"ports", "--map", "COM2=rfc2217://host:99999"}).exitCode, 2);
+  const ChildResult mapped =
+      RunZenor9({"--port", "COM2", "--json", "read"}, {{"ZENOR9_COM2", "rfc2217://host"}});
+  EXPECT_EQ(mapped.exitCode, 3);
+  EXPECT_EQ(nlohmann::json::parse(mapped.out)["reason"], "bad-address");
+}
+
+}  // namespace
+}  // namespace zenor9
