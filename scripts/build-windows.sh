@@ -12,7 +12,7 @@ cmake --build "$build" -j "${JOBS:-$(nproc)}" --target zenor9 zenor9-prefix wind
 # linked in, not imported.
 for exe in "$build/bin/zenor9.exe" "$build/bin/zenor9-prefix.exe"; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
-  foreign=$(grep -v -x -E 'kernel32\.dll|user32\.dll|gdi32\.dll|comctl32\.dll|advapi32\.dll|setupapi\.dll|winmm\.dll|msvcrt\.dll|api-ms-win-.*\.dll' <<<"$dlls" || true)
+  foreign=$(grep -v -x -E 'kernel32\.dll|user32\.dll|gdi32\.dll|comctl32\.dll|advapi32\.dll|setupapi\.dll|winmm\.dll|ws2_32\.dll|msvcrt\.dll|api-ms-win-.*\.dll' <<<"$dlls" || true)
   if [[ -n "$foreign" ]]; then
     echo "$exe imports DLLs that Windows does not ship:" >&2
     echo "$foreign" >&2
