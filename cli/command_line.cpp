@@ -373,7 +373,7 @@ void AddPortOption(CLI::App& app, MainOptions& options) {
                     "serial device server",
                     portmap::kHighestComNumber))
       ->check(kPortCheck)
-      ->type_name(Tr("COMn|PATH|rfc2217://HOST:PORT"))
+      ->type_name(Tr("COMn|PATH"))
       ->capture_default_str();
 }
 

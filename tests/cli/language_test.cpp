@@ -42,7 +42,7 @@ std::set<std::string> ForeignWords(const std::string& text) {
       "COM",     "COMn",     "COM1",    "COM4",   "COM255", "ZENOR9_COMn", "ZENOR9_COM1", "dev",
       "ttyS",    "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGQUIT",     "Break",
       "SIGTERM", "SIGHUP",   "Ctrl",    "FTDI",   "USB",    "MARK",        "SPACE",       "HHHH",
-      "MIT",     "holds"};
+      "MIT",     "holds",    "rfc2217"};
   static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
   std::set<std::string> foreign;
   for (std::sregex_iterator match(text.begin(), text.end(), word), end; match != end; ++match) {
