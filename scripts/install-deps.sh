@@ -19,6 +19,7 @@ packages=(
   openbox  # the window tests under a window manager
   xdotool time  # make bench: the program's start-up under xvfb-run
   dpkg-dev file lintian desktop-file-utils man-db  # make package: shlibdeps and its checks
+  ser2net  # the remote line tests: an RFC 2217 server in front of the virtual register
   mmdebstrap x11-apps netpbm  # make package-check-root: a clean Debian root, screenshots
 )
 

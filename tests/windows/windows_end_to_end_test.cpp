@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "../cli/remote_line_support.h"
 #include "emulator/line.h"
 #include "emulator/pty_host.h"
 #include "wine.h"
@@ -210,6 +211,44 @@ TEST_F(WindowsTest, TraceShowsTheBytesTheLinuxBuildSends) {
       << windows.result.err;
   EXPECT_EQ(bytesOf(windows.result.err), bytesOf(linux.result.err));
   EXPECT_NE(windows.result.err.find("-> F8 MARK\n"), std::string::npos);
+}
+
+// A line behind ser2net on 127.0.0.1, reached with Winsock through --port and
+// through a COM map entry: the registers get the bytes the Linux build sends,
+// each with the ninth bit the link meant, and the results are the same.
+TEST_F(WindowsTest, ARemoteLineIsReadWrittenAndScannedAsOnLinux) {
+  std::vector<std::string> arrived[2];
+  std::string outputs[2];
+  for (int build = 0; build < 2; ++build) {
+    SCOPED_TRACE(build == 0 ? "Windows" : "Linux");
+    testing::BackgroundZenor9 sim({"sim", "--net", "3,4,12", "--trace"});
+    const std::string device = sim.ReadLine(5000);
+    testing::Ser2net server(device);
+    ASSERT_EQ(server.Problem(), "");
+    const std::string address = server.Address();
+    std::vector<std::string> meant;
+    const auto run = [&](const std::vector<std::string>& args) {
+      const ChildResult result = build == 0 ? wine.Run(args) : RunZenor9(args);
+      EXPECT_EQ(result.exitCode, 0) << result.err;
+      for (const std::string& byte : testing::SentWithParity(result.err)) meant.push_back(byte);
+      outputs[build] += result.out;
+    };
+    if (build == 0) {
+      ASSERT_EQ(wine.Run({"ports", "--map", "COM7=" + address}).exitCode, 0);
+    }
+    run({"--trace", "--port", address, "scan"});
+    run({"--trace", "--port", build == 0 ? "COM7" : address, "--net", "4", "read"});
+    run({"--trace", "--port", address, "--net", "12", "write", "25", "--verify"});
+    if (build == 0) {
+      EXPECT_EQ(wine.Run({"ports", "--unmap", "COM7"}).exitCode, 0);
+    }
+    arrived[build] = testing::SentWithParity(sim.Stop(SIGTERM).err);
+    EXPECT_EQ(arrived[build], meant);
+  }
+  EXPECT_EQ(arrived[0], arrived[1]);
+  EXPECT_EQ(outputs[0], outputs[1]);
+  EXPECT_EQ(outputs[0],
+            "net 3 версия 105\nnet 4 версия 105\nnet 12 версия 105\n23\n25 (было 23)\n");
 }
 
 // COM10 and up exist only as \\.\COMn: a USB adapter's COM12 reached by name.
