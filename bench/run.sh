@@ -12,8 +12,16 @@ cd "$root"
 
 link_section() {
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENOR9_BUILD_GUI=OFF >/dev/null
-  cmake --build "$build" --target zenor9_bench >/dev/null
+  cmake --build "$build" --target zenor9_bench zenor9_remote_bench >/dev/null
   "$build/bin/zenor9_bench"
+}
+
+# A remote line behind ser2net at 0, 10 and 20 ms round trip.
+remote_section() {
+  echo
+  echo "Remote line (RFC 2217, ser2net on 127.0.0.1):"
+  echo
+  "$build/bin/zenor9_remote_bench"
 }
 
 # Starts the program in a fresh X server and polls for its main window every few
@@ -78,4 +86,5 @@ gui_section() {
 }
 
 link_section
+remote_section
 gui_section
