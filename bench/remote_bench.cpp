@@ -56,8 +56,10 @@ void MeasureRow(const std::string& label, const std::string& address) {
   int failures = 0;
   for (int i = 0; i < kExchanges; ++i) {
     uint8_t value = 0;
-    reads.push_back(TimedMs([&] { failures += !ReadRegisterByte(channel, net4, kTensCell, value); }));
-    writes.push_back(TimedMs([&] { failures += !WriteRegisterByte(channel, net4, kTensCell, '2'); }));
+    reads.push_back(
+        TimedMs([&] { failures += !ReadRegisterByte(channel, net4, kTensCell, value); }));
+    writes.push_back(
+        TimedMs([&] { failures += !WriteRegisterByte(channel, net4, kTensCell, '2'); }));
   }
   std::vector<double> scans;
   std::vector<int> found;

@@ -24,9 +24,9 @@ Outcome DoctorCommand(const std::string& port, const std::string& device,
   Outcome outcome;
   outcome.port = device;
   bool opens = false;
-  std::vector<diag::Check> checks = IsRemoteDevice(device)
-                                        ? diag::RemoteLineChecks(device, opens)
-                                        : diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
+  std::vector<diag::Check> checks =
+      IsRemoteDevice(device) ? diag::RemoteLineChecks(device, opens)
+                             : diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
   if (opens) {
     for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
       checks.push_back(check);

@@ -17,10 +17,10 @@ std::string RemoteAddressProblem(const std::string& device) {
 
 std::string RoundTripTraceLine(uint32_t roundTripMs) {
   const auto grown = [roundTripMs](uint32_t ms) { return std::to_string(ms + roundTripMs); };
-  return "# round trip " + std::to_string(roundTripMs) + " ms: probe wait " +
-         grown(kProbeWaitMs) + " ms, echo wait " + grown(kEchoWaitMs) +
-         " ms, acknowledgement and reply waits " + grown(kAckWaitMs) + " ms, identify delays " +
-         grown(kIdentifyEchoDelayMs) + " and " + grown(kIdentifyReplyDelayMs) + " ms";
+  return "# round trip " + std::to_string(roundTripMs) + " ms: probe wait " + grown(kProbeWaitMs) +
+         " ms, echo wait " + grown(kEchoWaitMs) + " ms, acknowledgement and reply waits " +
+         grown(kAckWaitMs) + " ms, identify delays " + grown(kIdentifyEchoDelayMs) + " and " +
+         grown(kIdentifyReplyDelayMs) + " ms";
 }
 
 void NoteRoundTrip(const SerialChannel& channel, const std::string& device, Outcome& outcome) {

@@ -64,8 +64,8 @@ std::vector<Check> RemoteLineChecks(const std::string& device, bool& opens);
 
 // A register on the line: identify the one at `net`, or scan for one, and
 // time the echo of its address byte over `probes` probes against the scan's
-// wait (10 ms, and the round trip on a remote line). Once `stopRequested` says so, the waits end and no further
-// probe goes out.
+// wait (10 ms, and the round trip on a remote line). Once `stopRequested` says so, the waits end
+// and no further probe goes out.
 std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
                                   int probes = 20, const StopCheck& stopRequested = {});
 

@@ -55,14 +55,14 @@ Check StickParityCheck(const PortOpenResult& opened) {
 
 Check RoundTripCheck(uint32_t roundTripMs) {
   const uint32_t probeWaitMs = kProbeWaitMs + roundTripMs;
-  Check check{N_("round trip"), true,
+  Check check{N_("round trip"),
+              true,
               Tr("%s ms: every wait of the protocol grows by it (each probe of a scan waits %s ms)",
                  roundTripMs, probeWaitMs),
               {}};
   if (roundTripMs > kSlowRoundTripMs) {
-    check.advice =
-        Tr("a scan of all net numbers takes about %s s: give the net number (--net N)",
-           (probeWaitMs * kNetNumberCount + 999) / 1000);
+    check.advice = Tr("a scan of all net numbers takes about %s s: give the net number (--net N)",
+                      (probeWaitMs * kNetNumberCount + 999) / 1000);
   }
   return check;
 }

@@ -2,9 +2,13 @@
 // pseudo-terminal, everything runs in real time.
 #include <QTest>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "emulator/pty_host.h"
+#include "portmap/map_file.h"
 #include "tests/app/app_fixture.h"
+#include "tests/cli/remote_line_support.h"
 
 namespace zenor9::test {
 
@@ -39,6 +43,35 @@ class PtyProgramTest : public QObject {
     QVERIFY(OpenChannel(1, again));
     CloseChannel(again);
     unsetenv("ZENOR9_COM1");
+    host.Stop();
+  }
+
+  // COM1 of the COM map is a line behind ser2net on 127.0.0.1: the dialog sets
+  // it up by its scan, and the prefix is written and read over the network.
+  void SetUpWriteAndReadBackOverARemoteLine() {
+    Program p(7, /*realChannel=*/true);
+    emu::PtyHost host(p.line);
+    QVERIFY(host.Start());
+    testing::Ser2net server(host.DevicePath());
+    QCOMPARE(server.Problem(), std::string());
+    const std::filesystem::path map = portmap::MapFilePath();
+    std::filesystem::create_directories(map.parent_path());
+    std::ofstream(map) << "COM1=" << server.Address() << "\n";
+
+    QVERIFY(p.ConnectOk());
+    QCOMPARE(p.Spin("NetNumSpinEdit")->text(), QString("7"));
+    p.Spin("VelmorSpinEdit")->setText("26");
+    p.Click(p.Tool("tbWrite"));
+    QCOMPARE(p.Status(), QString("Запись завершена"));
+    QCOMPARE(p.reg->Prefix(), std::string("26"));
+    p.reg->SetPrefix("off");
+    p.Click(p.Tool("tbRead"));
+    QCOMPARE(p.Status(), QString("Чтение завершено"));
+    QVERIFY(!p.Check("UseCheckBox")->isChecked());
+
+    p.dialog.reset();
+    p.form.reset();
+    std::filesystem::remove(map);
     host.Stop();
   }
 };
