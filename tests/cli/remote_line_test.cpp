@@ -213,6 +213,15 @@ TEST(RemoteLineFailureTest, UnreachableSilentAndMalformedAddressesFailAtOnceWith
   EXPECT_EQ(nlohmann::json::parse(quiet.out)["reason"], "no-rfc2217");
   EXPECT_LT(std::chrono::steady_clock::now() - silentStart, std::chrono::seconds(5));
 
+  // A name that does not resolve, in a network namespace of its own with no
+  // interface up: the resolver's query cannot leave this machine.
+  const ChildResult unknown =
+      testing::RunZenor9Under({"/usr/bin/unshare", "-rn"},
+                              {"--port", "rfc2217://no-such-host.invalid:4001", "--json", "read"});
+  EXPECT_EQ(unknown.exitCode, 3) << unknown.err;
+  EXPECT_EQ(nlohmann::json::parse(unknown.out, nullptr, false)["reason"], "unresolved")
+      << unknown.out;
+
   // Malformed: a usage error where the user typed it, the reason from a map.
   EXPECT_EQ(RunZenor9({"--port", "rfc2217://127.0.0.1", "read"}).exitCode, 2);
   EXPECT_EQ(RunZenor9({"ports", "--map", "COM2=rfc2217://host:99999"}).exitCode, 2);

@@ -53,8 +53,10 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 // Starts zenor9 with its stdin on /dev/null and `prepare` adding the other
 // streams; throws when it cannot be started.
 pid_t SpawnWith(const std::vector<std::string>& args, const Environment& extra,
-                const std::function<void(posix_spawn_file_actions_t&)>& prepare) {
-  std::vector<std::string> argv{ZENOR9_CLI_BINARY};
+                const std::function<void(posix_spawn_file_actions_t&)>& prepare,
+                const std::vector<std::string>& launcher = {}) {
+  std::vector<std::string> argv = launcher;
+  argv.push_back(ZENOR9_CLI_BINARY);
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> envp = ChildEnvironment(extra);
   std::vector<char*> argvPointers = Pointers(argv);
@@ -75,20 +77,23 @@ pid_t SpawnWith(const std::vector<std::string>& args, const Environment& extra,
 // Starts zenor9 with stdout and stderr on pipes, or stderr on `errDevice` when
 // given; returns the read ends (`err` is then -1).
 pid_t Spawn(const std::vector<std::string>& args, const Environment& extra, int& out, int& err,
-            const char* errDevice = nullptr) {
+            const char* errDevice = nullptr, const std::vector<std::string>& launcher = {}) {
   int outPipe[2];
   int errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe");
   }
-  const pid_t pid = SpawnWith(args, extra, [&](posix_spawn_file_actions_t& actions) {
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    if (errDevice != nullptr) {
-      posix_spawn_file_actions_addopen(&actions, 2, errDevice, O_RDWR | O_NOCTTY, 0);
-    } else {
-      posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    }
-  });
+  const pid_t pid = SpawnWith(
+      args, extra,
+      [&](posix_spawn_file_actions_t& actions) {
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+        if (errDevice != nullptr) {
+          posix_spawn_file_actions_addopen(&actions, 2, errDevice, O_RDWR | O_NOCTTY, 0);
+        } else {
+          posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+        }
+      },
+      launcher);
   ::close(outPipe[1]);
   ::close(errPipe[1]);
   out = outPipe[0];
@@ -158,10 +163,15 @@ int WaitForEnd(pid_t pid) {
 }
 
 ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& extra) {
+  return RunZenor9Under({}, args, extra);
+}
+
+ChildResult RunZenor9Under(const std::vector<std::string>& launcher,
+                           const std::vector<std::string>& args, const Environment& extra) {
   ChildResult result;
   int out = -1;
   int err = -1;
-  const pid_t pid = Spawn(args, extra, out, err);
+  const pid_t pid = Spawn(args, extra, out, err, nullptr, launcher);
   if (!Collect(out, err, result.out, result.err, kChildTimeoutMs)) ::kill(pid, SIGKILL);
   result.exitCode = ExitCodeOf(pid);
   return result;

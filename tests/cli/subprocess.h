@@ -23,6 +23,11 @@ struct ChildResult {
 // Runs zenor9 with `args` to the end (killed after 30 s) and collects its output.
 ChildResult RunZenor9(const std::vector<std::string>& args, const Environment& extra = {});
 
+// The same started by `launcher` (a program and its arguments, such as
+// unshare -rn), which is given zenor9's path and `args`.
+ChildResult RunZenor9Under(const std::vector<std::string>& launcher,
+                           const std::vector<std::string>& args, const Environment& extra = {});
+
 // The same with stderr on a fresh pseudo-terminal, as on a user's terminal:
 // `err` is what the terminal was sent.
 ChildResult RunZenor9OnTerminal(const std::vector<std::string>& args,
