@@ -10,9 +10,7 @@ std::string RemoteAddressProblem(const std::string& device) {
   std::string problem;
   if (ParseRemoteAddress(device, problem)) return {};
   const std::string quoted = device.size() > 40 ? device.substr(0, 40) + "..." : device;
-  return Tr(
-      "a remote line is rfc2217://HOST:PORT (HOST a name or an address, PORT 1 to 65535), not %s",
-      quoted);
+  return Tr("a remote line is rfc2217://HOST:PORT, PORT 1 to 65535, not %s", quoted);
 }
 
 std::string RoundTripTraceLine(uint32_t roundTripMs) {
