@@ -35,6 +35,22 @@ sockaddr_in Loopback(uint16_t port) {
   return address;
 }
 
+std::string Ser2netProgram() {
+  for (const char* path : {"/usr/sbin/ser2net", "/usr/bin/ser2net"}) {
+    if (::access(path, X_OK) == 0) return path;
+  }
+  return {};
+}
+
+std::string Ser2netConfig(const std::string& device, uint16_t port, bool nodelay) {
+  return "%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp" +
+         std::string(nodelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
+         "\n  connector: serialdev," + device +
+         ",9600n81,local\n  options:\n    chardelay: false\n    mdns: false\n";
+}
+
+}  // namespace
+
 int ConnectLoopback(uint16_t port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const sockaddr_in address = Loopback(port);
@@ -61,22 +77,6 @@ int ListenLoopback(uint16_t& port) {
   port = ntohs(address.sin_port);
   return fd;
 }
-
-std::string Ser2netProgram() {
-  for (const char* path : {"/usr/sbin/ser2net", "/usr/bin/ser2net"}) {
-    if (::access(path, X_OK) == 0) return path;
-  }
-  return {};
-}
-
-std::string Ser2netConfig(const std::string& device, uint16_t port, bool nodelay) {
-  return "%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp" +
-         std::string(nodelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
-         "\n  connector: serialdev," + device +
-         ",9600n81,local\n  options:\n    chardelay: false\n    mdns: false\n";
-}
-
-}  // namespace
 
 uint16_t FreeLoopbackPort() {
   uint16_t port = 0;

@@ -14,6 +14,11 @@
 
 namespace zenor9::testing {
 
+// A connection to 127.0.0.1:port (TCP_NODELAY), or -1.
+int ConnectLoopback(uint16_t port);
+// A socket listening on 127.0.0.1 and the port it got, or -1.
+int ListenLoopback(uint16_t& port);
+
 // A TCP port on 127.0.0.1 that nothing listens on just now.
 uint16_t FreeLoopbackPort();
 

@@ -2,11 +2,8 @@
 // sim` on a pseudo-terminal. Every byte the program meant to send (its --trace)
 // must reach the register as the register's own trace shows it, with the same
 // ninth bit: each address byte in MARK, each frame byte in SPACE.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "emulator/pty_host.h"
 #include "remote_line_support.h"
 #include "subprocess.h"
 
@@ -131,12 +127,8 @@ TEST_F(RemoteLineTest, AtTwentyMsRoundTripTheScanFindsExactlyTheRegistersThere) 
 TEST_F(RemoteLineTest, AParityChangeAheadOfTheEchoIsCaught) {
   Ser2net server(device);
   ASSERT_EQ(server.Problem(), "");
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(server.Port());
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int fd = testing::ConnectLoopback(server.Port());
+  ASSERT_GE(fd, 0);
   // WILL BINARY, DO BINARY, WILL COM-PORT-OPTION; then SET-PARITY MARK, the
   // address of net 3, SET-PARITY SPACE and a read frame, all at once.
   const std::vector<uint8_t> wrong = {0xFF, 0xFB, 0,    0xFF, 0xFD, 0,    0xFF, 0xFB, 44,   0xFF,
@@ -163,30 +155,6 @@ TEST_F(RemoteLineTest, DoctorGivesALineForEachStepOfTheRemoteLine) {
   }
 }
 
-// A server that went away in the middle of a write: the write fails, and what
-// the register holds cannot be read any more, which is said.
-TEST(RemoteLineFailureTest, ALostServerMidWriteIsReportedWithWhatIsKnown) {
-  emu::Line line;
-  line.AddRegister(7);
-  emu::PtyHost host(line);
-  ASSERT_TRUE(host.Start());
-  Ser2net server(host.DevicePath());
-  ASSERT_EQ(server.Problem(), "");
-  // identify, the two cells read before the write, then the tens cell written:
-  // the server goes when that cell's address byte reaches the line.
-  int addressBytes = 0;
-  line.SetObserver([&](const emu::WireByte& byte) {
-    if (byte.toRegister && byte.parity == ParityMode::Mark && ++addressBytes == 4) server.Kill();
-  });
-  const ChildResult write =
-      RunZenor9({"--port", server.Address(), "--net", "7", "--json", "write", "25"});
-  line.SetObserver({});
-  EXPECT_EQ(write.exitCode, 1) << write.out;
-  const nlohmann::json json = nlohmann::json::parse(write.out);
-  EXPECT_EQ(json["error"], "command-failed");
-  EXPECT_TRUE(json["holds"].is_null()) << write.out;
-}
-
 TEST(RemoteLineFailureTest, UnreachableSilentAndMalformedAddressesFailAtOnceWithTheirReason) {
   // A port where nothing listens: refused at once.
   const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(testing::FreeLoopbackPort());
@@ -197,15 +165,10 @@ TEST(RemoteLineFailureTest, UnreachableSilentAndMalformedAddressesFailAtOnceWith
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 
   // A port that accepts and never says a word: a few seconds, never a hang.
-  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 1), 0);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  const std::string silent = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  uint16_t port = 0;
+  const int listener = testing::ListenLoopback(port);
+  ASSERT_GE(listener, 0);
+  const std::string silent = "rfc2217://127.0.0.1:" + std::to_string(port);
   const auto silentStart = std::chrono::steady_clock::now();
   const ChildResult quiet = RunZenor9({"--port", silent, "--json", "read"});
   ::close(listener);

@@ -251,32 +251,6 @@ TEST_F(WindowsTest, ARemoteLineIsReadWrittenAndScannedAsOnLinux) {
             "net 3 версия 105\nnet 4 версия 105\nnet 12 версия 105\n23\n25 (было 23)\n");
 }
 
-// Windows has no TCP_QUICKACK: what a read of both cells costs there with
-// ser2net's default TCP settings (Nagle on its side), beside tcp(nodelay).
-TEST_F(WindowsTest, ARemoteLineWithAndWithoutNodelayIsMeasured) {
-  testing::BackgroundZenor9 sim({"sim", "--net", "4"});
-  const std::string device = sim.ReadLine(5000);
-  for (bool nodelay : {true, false}) {
-    testing::Ser2net server(device, nodelay);
-    ASSERT_EQ(server.Problem(), "");
-    const ChildResult read =
-        wine.Run({"--trace", "--port", server.Address(), "--net", "4", "read"});
-    EXPECT_EQ(read.exitCode, 0) << read.err;
-    EXPECT_EQ(read.out, "23\n");
-    // From the first byte sent to the last received: identify and two reads.
-    static const std::regex stamp("([0-9]+\\.[0-9]+) ms  (->|<-)");
-    std::vector<double> times;
-    for (std::sregex_iterator match(read.err.begin(), read.err.end(), stamp), end; match != end;
-         ++match) {
-      times.push_back(std::stod((*match)[1]));
-    }
-    ASSERT_FALSE(times.empty()) << read.err;
-    std::printf("remote read under Wine, %s: %.1f ms for identify and two cells\n",
-                nodelay ? "tcp(nodelay)" : "the server's default TCP settings",
-                times.back() - times.front());
-  }
-}
-
 // COM10 and up exist only as \\.\COMn: a USB adapter's COM12 reached by name.
 // The bytes of a `zenor9 sim --trace` trace, without their times.
 std::string TracedBytes(const std::string& trace) {
