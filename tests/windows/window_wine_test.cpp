@@ -7,11 +7,16 @@
 // (window-tests/).
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 
+#include "../cli/remote_line_support.h"
 #include "desktop.h"
 #include "emulator/line.h"
 #include "emulator/pty_host.h"
@@ -289,6 +294,45 @@ TEST_F(WindowTest, SetUpWithDetectionReadsWritesRefusesLosesACellThenTbExitEndsT
 
   Click(main, kAtExit);
   ExpectProgramEnded();
+}
+
+// COM2 stands, in the user's COM map, for a line behind ser2net on 127.0.0.1:
+// the tool tip says so, and the set-up, a read and a write go over Winsock.
+TEST_F(WindowTest, AComMapEntryForARemoteLineIsSetUpReadAndWritten) {
+  emu::Register& reg = line_.AddRegister(7);
+  emu::PtyHost host(line_);
+  ASSERT_TRUE(host.Start());
+  testing::Ser2net server(host.DevicePath());
+  ASSERT_EQ(server.Problem(), "");
+  // %APPDATA%\zenor9\ports of the prefix's user, who is this Unix user.
+  const std::filesystem::path map = std::filesystem::path(wine_.Prefix()) / "drive_c" / "users" /
+                                    ::getpwuid(::getuid())->pw_name / "AppData" / "Roaming" /
+                                    "zenor9" / "ports";
+  std::filesystem::create_directories(map.parent_path());
+  std::ofstream(map) << "COM2=" << server.Address() << "\r\n";
+  WindowState main = Start();
+  const WindowState dialog = OpenDialog(main);
+  desktop_->Hover(dialog, kAtCom2.x, kAtCom2.y);
+  EXPECT_TRUE(desktop_->WaitFor([&](const WindowState& w) {
+    return w.className == "tooltips_class32" &&
+           w.title == "COM2: " + server.Address() + " (удалённая линия, RFC 2217)";
+  }));
+  Click(dialog, kAtCom2);
+  Click(dialog, kAtButton1);
+  EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
+  main = Showing(kMainTitle, kPanelStatus, "Установлен интерфейс с ККМ");
+  EXPECT_EQ(main.Control(kNetNumSpinEdit).text, "7");
+  Click(main, kAtRead);
+  main = Showing(kMainTitle, kPanelStatus, "Чтение завершено");
+  EXPECT_EQ(main.Control(kVelmorSpinEdit).text, "23");
+  TypeInto(main, kAtPrefixField, "28");
+  Click(main, kAtWrite);
+  ExpectBox(kWriteCaption, "Операция успешно завершена", Icon::Information, "remote-write-28");
+  EXPECT_EQ(reg.Prefix(), "28");
+  std::filesystem::remove(map);
+  Click(main, kAtExit);
+  ExpectProgramEnded();
+  host.Stop();
 }
 
 // COM1 leads to a register with firmware 1.0.4, COM2 to no device, COM3 to a
