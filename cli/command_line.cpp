@@ -23,6 +23,8 @@ namespace zenor9::cli {
 
 namespace {
 
+using i18n::Abridged;
+
 const char* LicenceNotice() {
   return Tr("Free software under the MIT licence: you may use, copy, change and pass it on.");
 }
@@ -97,14 +99,6 @@ address probes and identify go to the register.)");
 const char* SimHelp() {
   return Tr(R"(Prints the device path as its first line on stdout. Without --net it serves
 one register at net number 0.)");
-}
-
-// `text` cut to at most `mostBytes` (whole UTF-8 characters), "..." marking a cut.
-std::string Abridged(const std::string& text, std::size_t mostBytes) {
-  if (text.size() <= mostBytes) return text;
-  std::size_t cut = mostBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut) + "...";
 }
 
 // Usage messages quote what the user gave, but not kilobytes of it.

@@ -43,7 +43,7 @@ bool OpenChannel(uint8_t portNumber, SerialChannel& channel) {
   if (device.empty()) {
     channel.port.reset();
     channel.openFailure = PortFailure::Missing;
-    channel.openFailureDetail = "no device for COM" + std::to_string(portNumber);
+    channel.openFailureDetail = {PortDetail::NoDeviceNamed};
     return false;
   }
   return OpenChannelDevice(device, channel);
@@ -53,7 +53,7 @@ bool OpenChannelDevice(const std::string& device, SerialChannel& channel) {
   PortOpenResult opened = channel.opener ? channel.opener(device) : PortOpenResult();
   channel.port = std::move(opened.port);
   channel.openFailure = opened.failure;
-  channel.openFailureDetail = std::move(opened.detail);
+  channel.openFailureDetail = opened.detail;
   if (!channel.port) return false;
   channel.port->SetParity(ParityMode::Mark);
   channel.port->Purge(kPurgeBothQueues);

@@ -31,8 +31,8 @@ struct FileText {
 // "no such file" counts as Absent.
 FileText ReadWholeFile(const std::filesystem::path& file, std::uintmax_t limit);
 
-// An exclusive lock on `lockFile` (created when missing), waited for while
-// another process holds it, and released when this object goes.
+// An exclusive lock on `lockFile` (created when missing), taken without
+// waiting and released when this object goes.
 class FileLock {
  public:
   explicit FileLock(const std::filesystem::path& lockFile);
@@ -40,8 +40,9 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  bool Held() const { return error_.empty(); }
-  // Why the lock could not be had.
+  // True once the lock is held. False while another process holds it, or,
+  // with Error() saying why (without the file's name), when it cannot be had.
+  bool TryLock();
   const std::string& Error() const { return error_; }
 
  private:

@@ -4,11 +4,11 @@
 
 #include "handlers/app_state.h"
 #include "handlers/handlers.h"
+#include "link/win32_text.h"
 #include "win32/controls.h"
 #include "win32/main_window.h"
 #include "win32/message_loop.h"
 #include "win32/setup_dialog.h"
-#include "win32/text.h"
 
 namespace zenor9::win32 {
 

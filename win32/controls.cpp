@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "handlers/spin_field.h"
+#include "link/win32_text.h"
 #include "win32/image_ids.h"
-#include "win32/text.h"
 
 namespace zenor9::win32 {
 

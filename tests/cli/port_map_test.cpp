@@ -1,17 +1,23 @@
 // `zenor9 ports --map/--unmap` and COMn through the user's map file, as a user
 // with a USB adapter sets it up once: each test has a settings folder of its
 // own, and every port it opens is the emulator's pseudo-terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "emulator/pty_host.h"
+#include "i18n/text.h"
 #include "link/serial_port.h"
 #include "portmap/com_map.h"
 #include "subprocess.h"
@@ -207,6 +213,87 @@ TEST_F(PortMapTest, TheMapNeverSendsAComPortToAnotherDevice) {
   EXPECT_EQ(listed.exitCode, 0);
   EXPECT_EQ(nlohmann::json::parse(listed.out)["map-unreadable"], "строка 3 — не текст UTF-8");
   EXPECT_TRUE(line.Log().empty());  // nothing reached the register
+}
+
+// A map entry that is not UTF-8 would make the whole map unreadable: it is a
+// usage error. A map that another program left with such a line is mended
+// line by line: --unmap drops the line, --map replaces it.
+TEST_F(PortMapTest, AMapEntryThatIsNotUtf8IsRefusedAndABrokenLineIsUnmapped) {
+  const ChildResult refused = Run({"ports", "--map", "COM9=/dev/caf\xE9"});
+  EXPECT_EQ(refused.exitCode, 2) << refused.err;
+  EXPECT_NE(refused.err.find("путь к устройству — не текст UTF-8"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(mapFile));
+
+  // A long name is quoted cut between characters (its 40th byte is inside one).
+  const ChildResult cyrillic = Run({"ports", "--unmap", "СОМ1портномердевятьилидесять"});
+  EXPECT_EQ(cyrillic.exitCode, 2);
+  EXPECT_TRUE(i18n::IsUtf8(cyrillic.err)) << cyrillic.err;
+  EXPECT_NE(cyrillic.err.find("\"СОМ1портномердевятьи...\""), std::string::npos) << cyrillic.err;
+
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile, std::ios::binary)
+      << "COM1=/dev/keep\nCOM2=/dev/caf\xE9\nCOM3=/dev/\xFF\nCOM4=/dev/keep4\n";
+  const ChildResult unmapped = Run({"ports", "--unmap", "COM2"});
+  EXPECT_EQ(unmapped.exitCode, 0) << unmapped.err;
+  // The next bad line is named: the map is not mended yet.
+  EXPECT_NE(unmapped.out.find("строка 2 — не текст UTF-8"), std::string::npos) << unmapped.out;
+  const ChildResult replaced = Run({"ports", "--map", "COM3=" + host.DevicePath()});
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+  EXPECT_EQ(MapText(), "COM1=/dev/keep\nCOM3=" + host.DevicePath() + "\nCOM4=/dev/keep4\n");
+  const ChildResult read = Run({"--port", "COM3", "--net", "7", "read"});
+  EXPECT_EQ(read.exitCode, 0) << read.err;
+  EXPECT_EQ(read.out, "23\n");
+}
+
+// Whether process `pid` has `file` open, within `timeoutMs`.
+bool OpensWithin(pid_t pid, const fs::path& file, int timeoutMs) {
+  const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+  for (int waited = 0; waited < timeoutMs; waited += 10) {
+    std::error_code error;
+    for (fs::directory_iterator fd(fds, error), end; !error && fd != end; fd.increment(error)) {
+      std::error_code linkError;
+      if (fs::read_symlink(fd->path(), linkError) == file) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// Whether process `pid` has ended (and waits to be reaped), within `timeoutMs`.
+bool EndsWithin(pid_t pid, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 10) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    if (close != std::string::npos && line.compare(close, 3, ") Z") == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// Ctrl-C while another program's rewrite holds the map's lock ends the wait:
+// the map stays as it was and the run ends as a stop does.
+TEST_F(PortMapTest, ACtrlCWhileWaitingForTheMapsLockEndsTheWaitAndWritesNothing) {
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile) << "COM1=/dev/keep\n";
+  const fs::path lockFile = mapFile.string() + ".lock";
+  const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  testing::BackgroundZenor9 run({"--json", "ports", "--map", "COM3=/dev/x"},
+                                {{"XDG_CONFIG_HOME", config.string()}});
+  ASSERT_TRUE(OpensWithin(run.Pid(), lockFile, 10000));  // waiting for the lock
+  ::kill(run.Pid(), SIGINT);
+  // Let go only when the run did not end by itself, so that a failure ends too.
+  const bool ended = EndsWithin(run.Pid(), 5000);
+  ::close(lock);
+  const ChildResult result = run.Stop(0);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
+  const nlohmann::json object = nlohmann::json::parse(result.out, nullptr, false);
+  EXPECT_EQ(object.value("error", ""), "interrupted") << result.out;
+  EXPECT_EQ(MapText(), "COM1=/dev/keep\n");
 }
 
 }  // namespace
