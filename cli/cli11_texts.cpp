@@ -24,6 +24,14 @@ struct MessageShape {
 const std::vector<MessageShape>& MessageShapes() {
   static const std::vector<MessageShape> shapes = {
       {"A subcommand is required", N_("no command given"), {}},
+      {"Exactly [0-9]+ options? from \\[(.+)\\] is required and .*",
+       N_("only one of %s may be given"),
+       {1}},
+      {"(?:Exactly|At least) [0-9]+ options? from \\[(.+)\\].*", N_("one of %s is needed"), {1}},
+      {"Requires at least [0-9]+ options? used.* from \\[(.+)\\]", N_("one of %s is needed"), {1}},
+      {"Requires at most [0-9]+ options? be .* from \\[(.+)\\]",
+       N_("only one of %s may be given"),
+       {1}},
       {"(.+) is required", N_("%s is missing"), {1}},
       {"The following arguments? (?:was|were) not expected: (.+)", N_("unexpected: %s"), {1}},
       {"(.+): [0-9]+ required (.+) missing", N_("%s needs a value (%s)"), {1, 2}},

@@ -1,7 +1,6 @@
 #include "cli/port_map_command.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "cli/connection.h"
 #include "cli/console.h"
@@ -21,9 +20,7 @@ constexpr int kAlwaysListed = 4;  // COM1 to COM4, as the window program offers 
 std::vector<int> ListedComNumbers(const portmap::ComMap& map) {
   std::vector<int> numbers;
   for (int n = 1; n <= portmap::kHighestComNumber; ++n) {
-    const std::string variable = "ZENOR9_COM" + std::to_string(n);
-    const char* value = std::getenv(variable.c_str());
-    const bool named = (value != nullptr && *value != '\0') || map.devices.count(n) > 0 ||
+    const bool named = !portmap::EnvironmentComDevice(n).empty() || map.devices.count(n) > 0 ||
                        std::any_of(map.problems.begin(), map.problems.end(),
                                    [n](const portmap::MapProblem& p) { return p.comNumber == n; });
     if (n <= kAlwaysListed || named) numbers.push_back(n);

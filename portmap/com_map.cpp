@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -232,9 +231,8 @@ ComMap ReadComMap(const fs::path& file) {
 
 ComTarget ResolveCom(int number, const ComMap& map) {
   if (number < 1 || number > kHighestComNumber) return {};
-  const std::string variable = "ZENOR9_COM" + std::to_string(number);
-  if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0') {
-    return {device, Source::Environment};
+  if (std::string device = EnvironmentComDevice(number); !device.empty()) {
+    return {std::move(device), Source::Environment};
   }
   if (!map.unreadable.empty()) {
     return {{},

@@ -19,6 +19,11 @@ std::filesystem::path MapFilePath();
 // on Windows a bare name (COM12) is a device name already and stays as it is.
 std::string MappedDevice(const std::string& path);
 
+// The device that the environment variable ZENOR9_COMn names, in UTF-8 (on
+// Windows read as UTF-16, whatever the ANSI code page); empty when it is unset
+// or empty.
+std::string EnvironmentComDevice(int number);
+
 struct FileText {
   enum class State { Read, Absent, Unreadable };
   State state = State::Absent;

@@ -102,6 +102,11 @@ fs::path MapFilePath() {
   return {};
 }
 
+std::string EnvironmentComDevice(int number) {
+  const char* device = std::getenv(("ZENOR9_COM" + std::to_string(number)).c_str());
+  return device != nullptr ? device : "";
+}
+
 std::string MappedDevice(const std::string& path) {
   return path.empty() || path.front() == '/' ? path : "/dev/" + path;
 }

@@ -8,6 +8,7 @@
 
 #include "i18n/system_error.h"
 #include "i18n/text.h"
+#include "link/win32_text.h"
 #include "portmap/map_file.h"
 
 namespace zenor9::portmap {
@@ -82,6 +83,11 @@ fs::path MapFilePath() {
     return fs::path(appData) / "zenor9" / "ports";
   }
   return {};
+}
+
+std::string EnvironmentComDevice(int number) {
+  const wchar_t* device = ::_wgetenv((L"ZENOR9_COM" + std::to_wstring(number)).c_str());
+  return device != nullptr ? Utf8(device) : "";
 }
 
 std::string MappedDevice(const std::string& path) {

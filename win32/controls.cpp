@@ -208,7 +208,7 @@ void SetPanelTextColor(HWND panel, COLORREF color) {
 }
 
 HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
-                    DWORD style) {
+                    DWORD style, int dpi) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HWND edit = CreateWindowExW(
       WS_EX_CLIENTEDGE, L"EDIT", text, WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | style, 0,
@@ -224,7 +224,7 @@ HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, 
   SetPropW(edit, kRangeMaxProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(range.max)));
   SetPropW(edit, kSpinButtonProperty, button);
   SetWindowSubclass(edit, SpinEditProc, kSpinSubclassId, 0);
-  PlaceSpinEdit(edit, rect);
+  PlaceSpinEdit(edit, rect, dpi);
   if ((style & WS_DISABLED) != 0) EnableWindow(button, FALSE);
   return edit;
 }
@@ -233,8 +233,7 @@ HWND SpinButtonOf(HWND edit) {
   return static_cast<HWND>(GetPropW(edit, kSpinButtonProperty));
 }
 
-void PlaceSpinEdit(HWND edit, const Rect& rect) {
-  const int dpi = static_cast<int>(GetDpiForWindow(edit));
+void PlaceSpinEdit(HWND edit, const Rect& rect, int dpi) {
   const int buttonWidth = Scale(kSpinButtonWidth, dpi);
   MoveWindow(edit, rect.left, rect.top, rect.width - buttonWidth, rect.height, TRUE);
   MoveWindow(SpinButtonOf(edit), rect.left + rect.width - buttonWidth, rect.top, buttonWidth,

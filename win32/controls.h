@@ -31,9 +31,9 @@ inline constexpr wchar_t kShadowLabelClass[] = L"Zenor9ShadowLabel";
 // end. The edit holds the text, which alone stores the value; the up-down only
 // reports clicks. Every change of the text reaches the parent as EN_CHANGE.
 inline constexpr int kSpinButtonIdOffset = 1000;  // the up-down's id: the edit's plus this
-// Creates both controls inside `rect`; returns the edit.
+// Creates both controls inside `rect` (pixels at `dpi`); returns the edit.
 HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
-                    DWORD style);
+                    DWORD style, int dpi);
 // The up-down control that belongs to the spin edit `edit`.
 HWND SpinButtonOf(HWND edit);
 // Writes the text as it is, unless it is already there: a text that stays as
@@ -42,8 +42,8 @@ void SetSpinEditText(HWND edit, const std::wstring& text);
 // Steps the value by `delta` from the value as read, within the range; nothing
 // when disabled.
 void StepSpinEdit(HWND edit, int delta);
-// Places the edit and its up-down inside `rect`.
-void PlaceSpinEdit(HWND edit, const Rect& rect);
+// Places the edit and its up-down inside `rect`, the up-down as wide as at `dpi`.
+void PlaceSpinEdit(HWND edit, const Rect& rect, int dpi);
 
 // The flat tool bar: buttons of 39 by 38 pixels with 32 by 32 images at 96 dpi,
 // dividers, tooltips with each button's hint. It takes no keyboard focus.

@@ -7,6 +7,7 @@
 #include "handlers/spin_field.h"
 #include "resource_ids.h"  // the application icon
 #include "win32/controls.h"
+#include "win32/dpi.h"
 #include "win32/image_ids.h"
 
 namespace zenor9::win32 {
@@ -75,7 +76,7 @@ Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DW
   RegisterFormClass(className, Procedure, (style & WS_SYSMENU) != 0);
   window_ = CreateWindowExW(exStyle, className, layout.caption, style, 0, 0, 0, 0, owner, nullptr,
                             GetModuleHandleW(nullptr), this);
-  dpi_ = static_cast<int>(GetDpiForWindow(window_));
+  dpi_ = WindowDpi(window_);
   fonts_ = std::make_unique<Fonts>(dpi_);
   CreateControls();
   Layout();
@@ -285,7 +286,7 @@ HWND Form::CreateControl(const ControlLayout& item, HWND parent) {
     case Kind::SpinEdit:
       // The up-down gets the next identifier range (see kSpinButtonIdOffset).
       control = CreateSpinEdit(parent, item.id, Scale(item.rect, dpi_), item.text, RangeOf(item.id),
-                               style);
+                               style, dpi_);
       break;
     case Kind::Label:
       control = CreateWindowExW(0, L"STATIC", item.text, style | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
@@ -315,7 +316,7 @@ void Form::Layout() {
     if (item.kind == Kind::ShadowLabel) font = fonts_->Notice();
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (item.kind == Kind::SpinEdit) {
-      PlaceSpinEdit(control, place);
+      PlaceSpinEdit(control, place, dpi_);
       continue;
     }
     if (item.kind == Kind::ToolBar) SizeToolBar(control, ToolButtons(), dpi_);
@@ -327,7 +328,7 @@ void Form::Layout() {
 
 void Form::SizeWindow(const RECT* suggested) {
   RECT frame{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
-  AdjustWindowRectExForDpi(&frame, style_, FALSE, exStyle_, static_cast<UINT>(dpi_));
+  AdjustFrameForDpi(frame, style_, exStyle_, dpi_);
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   int left = 0;
   int top = 0;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "diagnosis/folder_walk.h"
 #include "diagnosis/port_facts.h"
 
 namespace zenor9::diag {
@@ -88,62 +86,6 @@ TEST(PortFactsTest, DevicesWithoutATtyDriverHaveNone) {
   EXPECT_EQ(DriverOf("/nonexistent/ttyUSB0"), "");
   EXPECT_TRUE(DevicePresent("/dev/null"));
   EXPECT_FALSE(DevicePresent("/nonexistent/ttyUSB0"));
-}
-
-// A child that waits until it is ended, once; its descriptors are a folder.
-class WaitingChild {
- public:
-  WaitingChild() : pid_(::fork()) {
-    if (pid_ == 0) {
-      ::pause();
-      _exit(0);
-    }
-  }
-  ~WaitingChild() { End(); }
-  WaitingChild(const WaitingChild&) = delete;
-  WaitingChild& operator=(const WaitingChild&) = delete;
-  std::string FdFolder() const { return "/proc/" + std::to_string(pid_) + "/fd"; }
-  // Killed and reaped: its /proc entry is gone.
-  void End() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = 0;
-  }
-
- private:
-  pid_t pid_;
-};
-
-// A process that ends while its /proc/PID/fd is walked (a holder closing its
-// program during `zenor9 doctor`) makes the next step of the listing fail:
-// the walk ends there with what it saw, where an exception would end the
-// program.
-TEST(FolderWalkTest, AProcessEndingDuringTheWalkOverItsDescriptorsEndsTheWalk) {
-  // The walk's throwing form meets the failure here, or the test proves nothing.
-  bool threw = false;
-  {
-    WaitingChild child;
-    try {
-      for (const std::filesystem::directory_entry& fd :
-           std::filesystem::directory_iterator(child.FdFolder())) {
-        (void)fd;
-        child.End();
-      }
-    } catch (const std::filesystem::filesystem_error&) {
-      threw = true;
-    }
-  }
-  if (!threw) GTEST_SKIP() << "this kernel lists an ended process's descriptors to the end";
-
-  WaitingChild child;
-  int seen = 0;
-  EXPECT_NO_THROW(ForEachEntry(child.FdFolder(), [&](const std::filesystem::directory_entry&) {
-    ++seen;
-    child.End();
-    return true;
-  }));
-  EXPECT_GE(seen, 1);
 }
 
 }  // namespace
