@@ -113,7 +113,9 @@ LineParts PartsOf(const std::string& line) {
 
 // Problems quote what the file holds, but not a whole overlong line.
 std::string Quoted(const std::string& text) {
-  return "\"" + i18n::Abridged(text, 40) + "\"";
+  std::string quoted = "\"";
+  quoted += i18n::Abridged(text, 40);
+  return quoted += '"';
 }
 
 // Why a line is ignored, empty when it maps its COMn. `lineOf` holds the lines
