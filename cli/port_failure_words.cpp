@@ -57,7 +57,7 @@ constexpr std::array<const char*, 12> kDetailTexts{{
     N_("it is a file"),
     N_("it is a pipe or socket"),
     N_("it is no character device"),
-    N_("not a terminal device"),
+    N_("it is a device, but no terminal"),
     N_("another copy of zenor9 uses it"),
     N_("the serial driver found no UART there"),
     N_("no device answers to this name"),

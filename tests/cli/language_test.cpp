@@ -312,7 +312,7 @@ TEST(LanguageTest, EveryFailureIsWordedInRussian) {
       {{"--port", (dir / "folder").string(), "read"}, {}, "это папка"},
       {{"--port", (dir / "fifo").string(), "read"}, {}, "это именованный канал"},
       {{"--port", (dir / "file").string(), "read"}, {}, "это файл"},
-      {{"--port", "/dev/null", "read"}, {}, "это не терминал"},
+      {{"--port", "/dev/null", "read"}, {}, "это устройство, но не терминал"},
       {{"--port", held, "read"}, {}, self},
       {{"--port", "COM5", "read"}, withMap([](const fs::path& f) { fs::create_directory(f); }), ""},
       {{"--port", "COM5", "read"},
