@@ -323,18 +323,6 @@ std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable
   return help;
 }
 
-std::string CanonicalPortName(const std::string& port) {
-  const int number = portmap::ComNumberOfName(port);
-  return number != 0 ? "COM" + std::to_string(number) : port;
-}
-
-portmap::ComTarget TargetOfPort(const std::string& port) {
-  if (const int number = portmap::ComNumberOfName(port); number != 0) {
-    return portmap::ResolveCom(number);
-  }
-  return {port};  // a device path, as given
-}
-
 namespace {
 
 // The options every register command takes; each command lists them in its own
@@ -614,8 +602,7 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
 }
 
 void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
-  invocation.port = CanonicalPortName(options.main.port);
-  invocation.portTarget = TargetOfPort(options.main.port);
+  invocation.port = ChoosePort(options.main.port);
   for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;

@@ -27,12 +27,11 @@ RegisterJob JobOf(const std::string& command) {
 }
 
 Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
-  const std::string& device = invocation.portTarget.device;
-  if (invocation.portTarget.fault != zenor9::portmap::MapFault::None &&
-      invocation.command != "ports") {
-    return PortWithoutDevice(invocation.port, invocation.portTarget);
+  const std::string& device = invocation.port.Device();
+  if (!invocation.port.HasDevice() && invocation.command != "ports") {
+    return PortWithoutDevice(invocation.port.name, invocation.port.target);
   }
-  Target target{device, std::nullopt, invocation.trace,
+  Target target{invocation.port, std::nullopt, invocation.trace,
                 [&live](const std::string& text) { live.Progress(text); }};
   if (invocation.all || invocation.nets.size() > 1) {
     const BatchRequest request{JobOf(invocation.command), invocation.nets, invocation.all,
@@ -40,7 +39,8 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
     return BatchCommand(target, request, live);
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
-  if (invocation.command == "doctor") return DoctorCommand(invocation.port, device, target.net);
+  if (invocation.command == "doctor")
+    return DoctorCommand(invocation.port.name, device, target.net);
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);

@@ -240,7 +240,7 @@ TEST(NextStepTest, ALateEchoGivesTheCommandAgainWithItsNetNumber) {
   const auto nextStep = [](const std::string& command, const std::string& port, bool stopped) {
     cli::Invocation invocation;
     invocation.command = command;
-    invocation.port = port;
+    invocation.port.name = port;
     invocation.writeValue = "21";
     cli::Outcome outcome;
     cli::Fail(outcome, cli::kExitFailed, "no-link", "No link with the register");
