@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/virtual_register.h"
+#include "journal/journal.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::cli {
@@ -20,9 +21,11 @@ struct Invocation {
   bool trace = false;
   std::string writeValue;  // write: "20" to "29" or "off"
   bool verify = false;
+  bool noJournal = false;  // write --no-journal: this run writes no journal line
   std::string mapEntry;   // ports --map: "COM1=/dev/ttyUSB0"
   std::string unmapName;  // ports --unmap: "COM1"
   SimOptions sim;
+  journal::Filter journalFilter;  // journal: which writes to list
 };
 
 // Fills `invocation` and returns true when the program has work to do. Otherwise
