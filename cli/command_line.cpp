@@ -562,10 +562,11 @@ void AddPortsCommand(CLI::App& app, Invocation& invocation) {
 
 // Its --port and --net filter the list; given before the command they filter it too.
 void AddJournalCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
-  CLI::App* journal = app.add_subcommand(
-      "journal", Tr("list the writes this computer made (or all that share its journal)"));
+  CLI::App* journal =
+      app.add_subcommand("journal", Tr("list the prefix writes kept in the journal"));
   UseUserLanguage(*journal);
-  journal->add_option("--port", options.main.port, Tr("only the writes through this port or device"))
+  journal
+      ->add_option("--port", options.main.port, Tr("only the writes through this port or device"))
       ->check(kPortCheck)
       ->type_name(Tr("COMn|PATH"));
   AddNetListOption(*journal, options.main.commandNetLists,
@@ -577,11 +578,10 @@ void AddJournalCommand(CLI::App& app, ParsedOptions& options, Invocation& invoca
       ->check(kSinceCheck)
       ->type_name(Tr("DATE"));
   journal->add_flag("--json", invocation.json, Tr("print the records as a JSON array"));
-  journal->footer(std::string(JournalHelp()) + "\n\n" +
-                  ExitCodesHelp({{kExitOk},
-                                 {kExitFailed, N_("the journal could not be read")},
-                                 {kExitUsage}},
-                                false));
+  journal->footer(
+      std::string(JournalHelp()) + "\n\n" +
+      ExitCodesHelp({{kExitOk}, {kExitFailed, N_("the journal could not be read")}, {kExitUsage}},
+                    false));
 }
 
 void FillJournalFilter(const CLI::App& app, const ParsedOptions& options, Invocation& invocation) {

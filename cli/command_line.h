@@ -21,10 +21,10 @@ struct Invocation {
   bool trace = false;
   std::string writeValue;  // write: "20" to "29" or "off"
   bool verify = false;
-  bool noJournal = false;  // write --no-journal: this run writes no journal line
   std::string mapEntry;   // ports --map: "COM1=/dev/ttyUSB0"
   std::string unmapName;  // ports --unmap: "COM1"
   SimOptions sim;
+  bool noJournal = false;         // write --no-journal: this run writes no journal line
   journal::Filter journalFilter;  // journal: which writes to list
 };
 

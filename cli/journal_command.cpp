@@ -23,7 +23,7 @@ std::size_t ShownSequenceAt(std::string_view text, std::size_t at) {
                              : first >= 0xE0 && first <= 0xEF ? 3
                              : first >= 0xC2 && first <= 0xDF ? 2
                                                               : 0;
-  if (length == 2 && byte(at + 1) < 0xA0) return 0;  // C1 controls, U+0080 to U+009F
+  if (first == 0xC2 && byte(at + 1) < 0xA0) return 0;  // C1 controls, U+0080 to U+009F
   for (std::size_t i = 1; i < length; ++i) {
     if ((byte(at + i) & 0xC0) != 0x80) return 0;
   }
@@ -72,7 +72,8 @@ std::string ResultText(const journal::WriteRecord& record) {
 // read back 27  done".
 std::string EntryLine(const journal::WriteRecord& record) {
   std::string port = NameText(record.port);
-  if (record.device && *record.device != record.port) port += " (" + Printable(*record.device) + ")";
+  if (record.device && *record.device != record.port)
+    port += " (" + Printable(*record.device) + ")";
   const std::string net = record.net ? std::to_string(*record.net) : "?";
   return Printable(record.time) + "  " + NameText(record.user) + "@" + NameText(record.host) +
          "  " + port + "  net " + net + "  " + ValueText(record.before) + " -> " +
@@ -100,9 +101,8 @@ void SayDamagedLines(const journal::Listing& listing) {
 }
 
 void SayNothingListed(const journal::Listing& listing, const std::string& journal) {
-  const std::string text = listing.records == 0
-                               ? Tr("the journal %s holds no writes", journal)
-                               : Tr("no write in the journal %s matches", journal);
+  const std::string text = listing.records == 0 ? Tr("the journal %s holds no writes", journal)
+                                                : Tr("no write in the journal %s matches", journal);
   std::fprintf(stderr, "%s\n", text.c_str());
 }
 

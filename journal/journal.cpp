@@ -56,9 +56,8 @@ bool RotateIfFull(const fs::path& journal, std::size_t lineBytes, std::uintmax_t
 }
 
 bool Passes(const WriteRecord& record, const Filter& filter) {
-  if (!filter.nets.empty() &&
-      (!record.net || std::find(filter.nets.begin(), filter.nets.end(), *record.net) ==
-                          filter.nets.end())) {
+  if (!filter.nets.empty() && (!record.net || std::find(filter.nets.begin(), filter.nets.end(),
+                                                        *record.net) == filter.nets.end())) {
     return false;
   }
   if (filter.port && record.port != *filter.port && record.device != *filter.port) return false;
@@ -67,7 +66,7 @@ bool Passes(const WriteRecord& record, const Filter& filter) {
 
 void ListLine(const fs::path& file, int number, const std::string& line, const Filter& filter,
               Listing& listing) {
-  nlohmann::json json = nlohmann::json::parse(line, nullptr, false);
+  nlohmann::ordered_json json = nlohmann::ordered_json::parse(line, nullptr, false);
   std::optional<WriteRecord> record;
   if (!json.is_discarded()) record = RecordOfJson(json);
   if (!record) {
@@ -132,10 +131,10 @@ bool Append(const fs::path& journal, const WriteRecord& record, std::string& err
   const fs::path lockFile = LockFileOf(journal);
   FileLock lock(lockFile);
   if (!WaitForLock(lock, options)) {
-    error = lock.Failed() ? lock.Error()
-                          : PathText(lockFile) + ": " +
-                                Tr("another program held it for longer than %s ms",
-                                   options.lockWaitMs);
+    error = lock.Failed()
+                ? lock.Error()
+                : PathText(lockFile) + ": " +
+                      Tr("another program held it for longer than %s ms", options.lockWaitMs);
     return false;
   }
   const std::string line = JsonLine(record) + "\n";

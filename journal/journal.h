@@ -72,7 +72,7 @@ struct Filter {
 
 struct Entry {
   WriteRecord record;
-  nlohmann::json json;  // the line as written, with fields this version does not know
+  nlohmann::ordered_json json;  // the line as written, with fields this version does not know
 };
 
 struct DamagedLine {
@@ -84,8 +84,8 @@ struct DamagedLine {
 struct Listing {
   std::vector<Entry> entries;  // as written: the older file's first
   std::vector<DamagedLine> damaged;
-  int records = 0;          // before filtering
-  std::string unreadable;   // why a file of the journal could not be read, naming it
+  int records = 0;         // before filtering
+  std::string unreadable;  // why a file of the journal could not be read, naming it
 };
 
 // The records of journal.jsonl.1, then of the journal, that pass `filter`. A

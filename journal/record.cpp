@@ -150,7 +150,8 @@ ordered_json OrNull(const std::optional<T>& value) {
 
 // `key` into `value`: true when it is a string, or when it is absent or null
 // and not `required`.
-bool ReadText(const json& object, const char* key, std::string& value, bool required = false) {
+bool ReadText(const ordered_json& object, const char* key, std::string& value,
+              bool required = false) {
   const auto field = object.find(key);
   if (field == object.end() || field->is_null()) return !required;
   if (!field->is_string()) return false;
@@ -158,7 +159,8 @@ bool ReadText(const json& object, const char* key, std::string& value, bool requ
   return true;
 }
 
-bool ReadOptionalText(const json& object, const char* key, std::optional<std::string>& value) {
+bool ReadOptionalText(const ordered_json& object, const char* key,
+                      std::optional<std::string>& value) {
   std::string text;
   const auto field = object.find(key);
   if (field == object.end() || field->is_null()) return true;
@@ -167,7 +169,7 @@ bool ReadOptionalText(const json& object, const char* key, std::optional<std::st
   return true;
 }
 
-bool ReadFlag(const json& object, const char* key, bool& value, bool required = false) {
+bool ReadFlag(const ordered_json& object, const char* key, bool& value, bool required = false) {
   const auto field = object.find(key);
   if (field == object.end()) return !required;
   if (!field->is_boolean()) return false;
@@ -175,7 +177,7 @@ bool ReadFlag(const json& object, const char* key, bool& value, bool required = 
   return true;
 }
 
-bool ReadNet(const json& object, std::optional<int>& net) {
+bool ReadNet(const ordered_json& object, std::optional<int>& net) {
   const auto field = object.find("net");
   if (field == object.end() || field->is_null()) return true;
   if (!field->is_number_integer()) return false;
@@ -186,7 +188,7 @@ bool ReadNet(const json& object, std::optional<int>& net) {
 }
 
 // "holds" present means the cells were read back; null that the read failed.
-bool ReadHolds(const json& object, WriteRecord& record) {
+bool ReadHolds(const ordered_json& object, WriteRecord& record) {
   record.readBack = object.contains("holds");
   return ReadOptionalText(object, "holds", record.holds);
 }
@@ -207,8 +209,8 @@ std::string IsoTime(const LocalTime& time) {
   std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
                 static_cast<long long>(date.year), date.month, date.day,
                 static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                static_cast<int>(seconds % 60), time.utcOffsetMinutes < 0 ? '-' : '+',
-                offset / 60, offset % 60);
+                static_cast<int>(seconds % 60), time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60,
+                offset % 60);
   return text;
 }
 
@@ -246,7 +248,7 @@ std::string JsonLine(const WriteRecord& record) {
   return RecordJson(record).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-std::optional<WriteRecord> RecordOfJson(const json& line) {
+std::optional<WriteRecord> RecordOfJson(const ordered_json& line) {
   if (!line.is_object()) return std::nullopt;
   WriteRecord record;
   const bool fine =

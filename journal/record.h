@@ -52,7 +52,7 @@ struct WriteRecord {
   bool readBack = false;              // the cells were read after the write
   std::optional<std::string> holds;   // what that read found; none when it failed
   bool ok = false;
-  std::string error;  // the error key of a failed write; empty on success
+  std::string error;     // the error key of a failed write; empty on success
   bool stopped = false;  // a stop request came during the write
   std::string version;   // the program's
 };
@@ -66,6 +66,6 @@ std::string JsonLine(const WriteRecord& record);
 // The record a journal line's JSON holds; nothing when it is no record: not an
 // object, no valid time, no value asked, no ok, or a known field of the wrong
 // type. Fields it does not know (a later version's) are ignored.
-std::optional<WriteRecord> RecordOfJson(const nlohmann::json& json);
+std::optional<WriteRecord> RecordOfJson(const nlohmann::ordered_json& json);
 
 }  // namespace zenor9::journal

@@ -85,20 +85,19 @@ TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
   const journal::TimeSource moscow = [] { return journal::LocalTime{1796666585, 180}; };
 
   EXPECT_EQ(cli::RecordWriteInJournal(invocation, facts, moscow), std::nullopt);
-  const nlohmann::ordered_json expected = {
-      {"time", "2026-12-07T21:03:05+03:00"},
-      {"host", journal::HostName()},
-      {"user", journal::UserName()},
-      {"port", "COM3"},
-      {"device", "/dev/ttyUSB1"},
-      {"net", 7},
-      {"before", nullptr},
-      {"asked", "27"},
-      {"holds", nullptr},
-      {"ok", false},
-      {"error", "verify-mismatch"},
-      {"stopped", true},
-      {"version", ZENOR9_VERSION}};
+  const nlohmann::ordered_json expected = {{"time", "2026-12-07T21:03:05+03:00"},
+                                           {"host", journal::HostName()},
+                                           {"user", journal::UserName()},
+                                           {"port", "COM3"},
+                                           {"device", "/dev/ttyUSB1"},
+                                           {"net", 7},
+                                           {"before", nullptr},
+                                           {"asked", "27"},
+                                           {"holds", nullptr},
+                                           {"ok", false},
+                                           {"error", "verify-mismatch"},
+                                           {"stopped", true},
+                                           {"version", ZENOR9_VERSION}};
   EXPECT_EQ(Text(), expected.dump() + "\n");
 
   invocation.noJournal = true;
@@ -110,8 +109,7 @@ TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
   const fs::path nowhere = journal / "journal.jsonl";  // under a file
   ::setenv("ZENOR9_JOURNAL", nowhere.c_str(), 1);
   i18n::UseLanguage(i18n::Language::Russian);
-  const std::optional<std::string> warning =
-      cli::RecordWriteInJournal(invocation, facts, moscow);
+  const std::optional<std::string> warning = cli::RecordWriteInJournal(invocation, facts, moscow);
   i18n::UseLanguage(i18n::Language::English);
   ::unsetenv("ZENOR9_JOURNAL");
   ASSERT_TRUE(warning.has_value());
@@ -122,8 +120,8 @@ TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
 TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesSaidAndSkipped) {
   // The older file, then the journal with a line a crashed run cut short, and
   // a host name that would clear a terminal.
-  nlohmann::ordered_json older = journal::RecordJson(
-      Record("2026-12-06T10:00:00+03:00", "COM2", "/dev/ttyUSB0", 7));
+  nlohmann::ordered_json older =
+      journal::RecordJson(Record("2026-12-06T10:00:00+03:00", "COM2", "/dev/ttyUSB0", 7));
   older["shift"] = "night";  // a later version's field, kept in --json
   Write(journal::OlderFile(journal), older.dump() + "\n");
   journal::WriteRecord off = Record("2026-12-07T22:00:00+03:00", "COM1", "/dev/ttyUSB0", 3);
@@ -131,7 +129,8 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
   off.asked = "off";
   off.readBack = false;
   off.holds.reset();
-  journal::WriteRecord mismatch = Record("2026-12-07T15:00:00-05:00", "/dev/ttyS4", "/dev/ttyS4", 7);
+  journal::WriteRecord mismatch =
+      Record("2026-12-07T15:00:00-05:00", "/dev/ttyS4", "/dev/ttyS4", 7);
   mismatch.user = "petr";
   mismatch.host = "kassa\x1B[2J";
   mismatch.asked = "27";
@@ -163,9 +162,9 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
   // A script's view: the records as kept, through the device a COMn stood for.
   const ChildResult json = Run({"--json", "journal", "--port", "/dev/ttyUSB0"});
   EXPECT_EQ(json.exitCode, 0);
-  const nlohmann::json records = nlohmann::json::parse(json.out);
+  const nlohmann::ordered_json records = nlohmann::ordered_json::parse(json.out);
   ASSERT_EQ(records.size(), 2u) << json.out;
-  EXPECT_EQ(records[0], nlohmann::json(older));
+  EXPECT_EQ(records[0], older);
   EXPECT_EQ(records[1].dump(), journal::JsonLine(off));
   EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 4) << json.out;  // a record a line
 
@@ -190,7 +189,8 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
   for (const char* wrong : {"2026-02-30", "yesterday", "07.12.2026"}) {
     const ChildResult refused = Run({"journal", "--since", wrong});
     EXPECT_EQ(refused.exitCode, 2) << wrong;
-    EXPECT_NE(refused.err.find(std::string("ГГГГ-ММ-ДД, или ГГГГ-ММ-ДДTЧЧ:ММ[:СС] со временем, а не ") + wrong),
+    EXPECT_NE(refused.err.find(
+                  std::string("ГГГГ-ММ-ДД, или ГГГГ-ММ-ДДTЧЧ:ММ[:СС] со временем, а не ") + wrong),
               std::string::npos)
         << refused.err;
   }
@@ -207,8 +207,8 @@ TEST_F(JournalCommandTest, AnEmptyOrUnreadableJournalIsSaidAndWhatCanBeReadIsLis
 
   // The older file is a folder: the journal's own lines still come.
   fs::create_directories(journal::OlderFile(journal));
-  Write(journal, journal::JsonLine(Record("2026-12-07T22:00:00+03:00", "COM1", "/dev/ttyS0", 3)) +
-                     "\n");
+  Write(journal,
+        journal::JsonLine(Record("2026-12-07T22:00:00+03:00", "COM1", "/dev/ttyS0", 3)) + "\n");
   const ChildResult partial = Run({"journal"});
   EXPECT_EQ(partial.exitCode, 1);
   EXPECT_EQ(partial.out.rfind("2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1", 0), 0u)

@@ -40,7 +40,8 @@ std::vector<std::string> ChildEnvironment(const Environment& extra) {
   // writes: the tests' writes share one (rotated) journal of their own.
   merged["XDG_CONFIG_HOME"] = "/nonexistent/zenor9-test-config";
   merged.erase("ZENOR9_JOURNAL");
-  merged["XDG_STATE_HOME"] = (std::filesystem::temp_directory_path() / "zenor9-test-state").string();
+  merged["XDG_STATE_HOME"] =
+      (std::filesystem::temp_directory_path() / "zenor9-test-state").string();
   for (const auto& [name, value] : extra) merged[name] = value;
   std::vector<std::string> flat;
   for (const auto& [name, value] : merged) flat.push_back(name + "=" + value);

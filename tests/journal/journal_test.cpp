@@ -90,19 +90,17 @@ TEST(JournalTimeTest, TimesKeepTheirOffsetAndSinceTakesDatesOrDateTimes) {
   {
     const ScopedVariable zone("TZ", "MSK-3");
     ::tzset();
-  const std::vector<std::pair<std::string, std::int64_t>> since = {
-      {"2026-12-07", 1796666585 - 21 * 3600 - 185},  // Moscow's midnight: 21:00 UTC
-      {"2026-12-07T21:03", 1796666585 - 5},
-      {"2026-12-07 21:03:05", 1796666585},
-      {"2026-12-07T18:03:05Z", 1796666585},
-      {"2026-12-07T12:33:05-05:30", 1796666585},
-  };
+    const std::vector<std::pair<std::string, std::int64_t>> since = {
+        {"2026-12-07", 1796666585 - 21 * 3600 - 185},  // Moscow's midnight: 21:00 UTC
+        {"2026-12-07T21:03", 1796666585 - 5},         {"2026-12-07 21:03:05", 1796666585},
+        {"2026-12-07T18:03:05Z", 1796666585},         {"2026-12-07T12:33:05-05:30", 1796666585},
+    };
     for (const auto& [text, instant] : since) EXPECT_EQ(ParseSince(text), instant) << text;
   }
   ::tzset();
-  for (const char* wrong : {"yesterday", "2026-02-30", "2026-13-01", "2026-12-7", "2026-12-07T24:00",
-                            "2026-12-07T21", "2026-12-07Z", "2026-12-07T21:03+3:00", " 2026-12-07",
-                            "2026-12-07T21:03:05+03:00 ", ""}) {
+  for (const char* wrong :
+       {"yesterday", "2026-02-30", "2026-13-01", "2026-12-7", "2026-12-07T24:00", "2026-12-07T21",
+        "2026-12-07Z", "2026-12-07T21:03+3:00", " 2026-12-07", "2026-12-07T21:03:05+03:00 ", ""}) {
     EXPECT_EQ(ParseSince(wrong), std::nullopt) << wrong;
   }
   // A record's time needs its offset: local times of unknown zones do not compare.
@@ -178,7 +176,9 @@ TEST_F(JournalTest, ConcurrentAppendsFromSeveralProcessesNeverMixOrLoseALineAcro
   for (const Entry& entry : listing.entries) {
     const int number = std::stoi(entry.record.version);
     const auto before = last.find(entry.record.user);
-    if (before != last.end()) EXPECT_EQ(number, before->second + 1) << entry.record.user;
+    if (before != last.end()) {
+      EXPECT_EQ(number, before->second + 1) << entry.record.user;
+    }
     last[entry.record.user] = number;
   }
   for (const auto& [writer, number] : last) EXPECT_EQ(number, kRecordsEach - 1) << writer;
@@ -212,9 +212,10 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenGivesFalseWithAReasonThatNamesIt)
     options.clock = &clock;
     std::string error;
     bool appended = true;
-    EXPECT_NO_THROW(appended = Append(c.journal, Record("2026-12-07T21:03:05+03:00", "COM1",
-                                                        nullptr, std::nullopt),
-                                      error, options));
+    EXPECT_NO_THROW(appended =
+                        Append(c.journal,
+                               Record("2026-12-07T21:03:05+03:00", "COM1", nullptr, std::nullopt),
+                               error, options));
     EXPECT_FALSE(appended) << c.journal;
     EXPECT_NE(error.find(PathText(c.journal)), std::string::npos) << error;
   }
