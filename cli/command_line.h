@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/virtual_register.h"
+#include "journal/journal.h"
 #include "operations/port_choice.h"
 
 namespace zenor9::cli {
@@ -22,6 +23,8 @@ struct Invocation {
   std::string mapEntry;   // ports --map: "COM1=/dev/ttyUSB0"
   std::string unmapName;  // ports --unmap: "COM1"
   SimOptions sim;
+  bool noJournal = false;         // write --no-journal: this run writes no journal line
+  journal::Filter journalFilter;  // journal: which writes to list
 };
 
 // Fills `invocation` and returns true when the program has work to do. Otherwise

@@ -7,6 +7,7 @@
 #include "cli/connection.h"
 #include "cli/console.h"
 #include "cli/doctor_command.h"
+#include "cli/journal_command.h"
 #include "cli/live_output.h"
 #include "cli/next_step.h"
 #include "cli/platform.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;
   if (invocation.command == "sim") return RunVirtualRegister(invocation.sim);
+  if (invocation.command == "journal") return JournalCommand(invocation);
 
   CatchStopRequests();
   // The trace writes whole lines on stderr: a progress line would garble it.

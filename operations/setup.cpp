@@ -25,9 +25,9 @@ SetupOutcome OutcomeOfIdentify(IdentifyAnswer answer, int32_t versionCode) {
                                          : SetupOutcome::UnsupportedVersion;
 }
 
-// A scan that found nothing, and the stray byte that ended it if one did.
-SetupResult ScanFailed(std::optional<ProbeReport> stray) {
-  return {SetupOutcome::NoAnswerToScan, stray};
+SetupResult EndedWith(SetupOutcome outcome, std::optional<ProbeReport> stray = std::nullopt,
+                      int retries = 0) {
+  return {outcome, stray, retries};
 }
 
 }  // namespace
@@ -36,15 +36,15 @@ SetupResult SetUpInterface(Session& session, const SetupRequest& request) {
   CloseChannel(session.channel);
   session.identified.reset();
   if (!request.port.HasDevice() || !OpenChannelDevice(request.port.Device(), session.channel)) {
-    return {SetupOutcome::PortUnavailable};
+    return EndedWith(SetupOutcome::PortUnavailable);
   }
   if (request.autoDetect) {
     std::optional<ProbeReport> stray;
     const bool found = DetectAddressByte(session.channel, session.addressByte, request.onProbe,
                                          [&stray](const ProbeReport& report) { stray = report; });
     // A scan whose waits a stop cut short may have missed its register.
-    if (StopRequested(session.channel)) return {SetupOutcome::Stopped};
-    if (!found) return ScanFailed(stray);
+    if (StopRequested(session.channel)) return EndedWith(SetupOutcome::Stopped);
+    if (!found) return EndedWith(SetupOutcome::NoAnswerToScan, stray);
   }
   return IdentifyRegisterAt(session, session.addressByte, request.policy);
 }
@@ -61,7 +61,7 @@ SetupResult IdentifyRegisterAt(Session& session, uint8_t addressByte,
     return answer == IdentifyAnswer::Version;
   });
   // An identify that overlapped a stop is no answer, whatever it got.
-  if (StopRequested(session.channel)) return {SetupOutcome::Stopped, {}, result.retries};
+  if (StopRequested(session.channel)) return EndedWith(SetupOutcome::Stopped, std::nullopt, result.retries);
   if (answer != IdentifyAnswer::None) session.versionCode = versionCode;
   result.outcome = OutcomeOfIdentify(answer, versionCode);
   if (result.Connected()) {
