@@ -61,7 +61,8 @@ SetupResult IdentifyRegisterAt(Session& session, uint8_t addressByte,
     return answer == IdentifyAnswer::Version;
   });
   // An identify that overlapped a stop is no answer, whatever it got.
-  if (StopRequested(session.channel)) return EndedWith(SetupOutcome::Stopped, std::nullopt, result.retries);
+  if (StopRequested(session.channel))
+    return EndedWith(SetupOutcome::Stopped, std::nullopt, result.retries);
   if (answer != IdentifyAnswer::None) session.versionCode = versionCode;
   result.outcome = OutcomeOfIdentify(answer, versionCode);
   if (result.Connected()) {
