@@ -1,7 +1,6 @@
 #include "link/channel.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace zenor9 {
 
@@ -29,31 +28,11 @@ bool StopRequested(const SerialChannel& channel) {
   return channel.stopRequested && channel.stopRequested();
 }
 
-std::string ComPortDevice(uint8_t portNumber) {
-  if (portNumber < 1 || portNumber > 4) return {};
-  const std::string variable = "ZENOR9_COM" + std::to_string(portNumber);
-  if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0') {
-    return device;
-  }
-  return DefaultComDevice(portNumber);
-}
-
-bool OpenChannel(uint8_t portNumber, SerialChannel& channel) {
-  const std::string device = ComPortDevice(portNumber);
-  if (device.empty()) {
-    channel.port.reset();
-    channel.openFailure = PortFailure::Missing;
-    channel.openFailureDetail = {PortDetail::NoDeviceNamed};
-    return false;
-  }
-  return OpenChannelDevice(device, channel);
-}
-
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel) {
   PortOpenResult opened = channel.opener ? channel.opener(device) : PortOpenResult();
   channel.port = std::move(opened.port);
   channel.openFailure = opened.failure;
-  channel.openFailureDetail = opened.detail;
+  channel.openFailureDetail = std::move(opened.detail);
   if (!channel.port) return false;
   channel.port->SetParity(ParityMode::Mark);
   channel.port->Purge(kPurgeBothQueues);

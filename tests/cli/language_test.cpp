@@ -57,11 +57,17 @@ std::set<std::string> ForeignWords(const std::string& text,
       "Ctrl",         "FTDI",        "USB",         "MARK",    "SPACE",    "HHHH",    "MIT",
       "holds",        "UART",        "UTF",         "flock",   "TIOCEXCL", "brltty",  "gpsd",
       "ModemManager", "low_latency", "dmesg",       "pid"};
+  // The journal's command, option, file and variable names.
+  static const std::set<std::string> kJournalNames = {
+      "journal", "jsonl", "since",          "local",        "state",
+      "Windows", "UTC",   "XDG_STATE_HOME", "LOCALAPPDATA", "ZENOR9_JOURNAL"};
   static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
   std::set<std::string> foreign;
   for (std::sregex_iterator match(text.begin(), text.end(), word), end; match != end; ++match) {
     static const std::regex comName("(ZENOR9_)?COM[0-9]+");
-    if (kNames.count(match->str()) == 0 && moreNames.count(match->str()) == 0 &&
+    if (kNames.count(match->str()) + kJournalNames.count(match->str()) +
+                moreNames.count(match->str()) ==
+            0 &&
         !std::regex_match(match->str(), comName)) {
       foreign.insert(match->str());
     }
@@ -81,7 +87,7 @@ bool HasCyrillicBeyondTheName(std::string text) {
 
 const std::vector<std::vector<std::string>> kHelps = {
     {"--help"},           {"identify", "--help"}, {"scan", "--help"}, {"write", "--help"},
-    {"doctor", "--help"}, {"ports", "--help"},    {"sim", "--help"}};
+    {"doctor", "--help"}, {"ports", "--help"},    {"sim", "--help"},  {"journal", "--help"}};
 
 TEST(LanguageTest, HelpIsRussianAloneUnlessTheLocaleAsksForEnglish) {
   for (const std::vector<std::string>& args : kHelps) {
@@ -124,9 +130,9 @@ TEST(LanguageTest, UsageErrorsNameTheMistakeAndTheHelpToRead) {
   const std::vector<Case> cases = {
       {{"doctr"},
        "неизвестная команда doctr: может быть, doctor? Команды: identify, detect, scan, read, "
-       "write, doctor, ports и sim",
+       "write, doctor, ports, journal и sim",
        "unknown command doctr: did you mean doctor? The commands are identify, detect, scan, "
-       "read, write, doctor, ports and sim",
+       "read, write, doctor, ports, journal and sim",
        "zenor9 --help"},
       {{"READ"}, "может быть, read?", "did you mean read?", "zenor9 --help"},
       {{"frobnicate"},
@@ -407,7 +413,7 @@ TEST(NextStepTest, ALateEchoGivesTheCommandAgainWithItsNetNumber) {
   const auto nextStep = [](const std::string& command, const std::string& port, bool stopped) {
     cli::Invocation invocation;
     invocation.command = command;
-    invocation.port = port;
+    invocation.port.name = port;
     invocation.writeValue = "21";
     cli::Outcome outcome;
     cli::Fail(outcome, cli::kExitFailed, "no-link", "No link with the register");
