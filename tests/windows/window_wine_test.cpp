@@ -7,6 +7,7 @@
 // (window-tests/).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -47,6 +48,13 @@ constexpr Point kAtButton1{120, 60};
 constexpr Point kAtButton3{232, 60};
 constexpr Point kAtCom2{103, 24};
 constexpr Point kAtCom3{183, 24};
+// The spin buttons (15 by 21, at x 34 of both fields): each half of the
+// diagonal split, two or three pixels from the diagonal, on the side where the
+// top and bottom halves of a plain up-down control would step the other way.
+constexpr Point kAtPrefixUpHalf{36, 150};
+constexpr Point kAtPrefixDownHalf{47, 143};
+constexpr Point kAtNetNumUpHalf{36, 66};
+constexpr Point kAtNetNumDownHalf{47, 59};
 
 // Icons of the message boxes, told apart by their colour: the error icon is
 // red, the warning icon yellow, the information icon blue.
@@ -166,6 +174,21 @@ class WindowTest : public ::testing::Test {
     Click(window, field);
     desktop_->Key(window, "End BackSpace BackSpace BackSpace BackSpace");
     desktop_->Type(window, text);
+  }
+
+  // The main window once the text of control `id` has stayed the same for
+  // longer than a spin button's repeat.
+  WindowState Settled(int id) {
+    std::string last;
+    auto since = std::chrono::steady_clock::now();
+    return Await(kMainTitle, "held its text still", [&](const WindowState& w) {
+      const auto now = std::chrono::steady_clock::now();
+      if (w.Control(id).text != last) {
+        last = w.Control(id).text;
+        since = now;
+      }
+      return now - since > std::chrono::milliseconds(250);
+    });
   }
 
   void ExpectProgramEnded() {
@@ -374,6 +397,59 @@ TEST_F(WindowTest, TypedNetNumberMeetsOldFirmwareAMissingPortAndNoRegisterThenTh
   }
   ExpectProgramEnded();
   emptyHost.Stop();
+}
+
+// The spin buttons under the mouse: a click on either side of the diagonal,
+// from another control (the focus comes into the field with its whole text
+// selected), a step at a limit, the disabled field's button, and holding a half
+// down, which steps at once, after 400 ms, then every 100 ms (about 13 steps in
+// 1.5 s and 23 in 2.5 s, where a plain up-down control makes 22 and 42) and
+// stops at the limit.
+TEST_F(WindowTest, SpinButtonsStepByTheirDiagonalHalvesAndRepeatWhileHeld) {
+  WindowState main = Start();
+  EXPECT_FALSE(main.Control(kNetNumSpinEdit + kSpinButtonIdOffset).enabled);
+  desktop_->Key(main, "Tab");
+  Await(kMainTitle, "moved the focus on",
+        [](const WindowState& w) { return w.focus == kUseCheckBox; });
+  Click(main, kAtPrefixUpHalf);
+  main = Await(kMainTitle, "stepped up into the focused field", [](const WindowState& w) {
+    return w.focus == kVelmorSpinEdit && w.Control(kVelmorSpinEdit).text == "21";
+  });
+  EXPECT_EQ(main.Control(kVelmorSpinEdit).selection, "2,2")
+      << "a click into the field selects nothing";
+  desktop_->Shot("prefix-stepped-up");
+  Click(main, kAtPrefixDownHalf);
+  Showing(kMainTitle, kVelmorSpinEdit, "20");
+  Click(main, kAtPrefixDownHalf);  // at the minimum: stays 20
+  Click(main, kAtPrefixUpHalf);
+  Showing(kMainTitle, kVelmorSpinEdit, "21");
+  desktop_->Hold(main, kAtPrefixUpHalf.x, kAtPrefixUpHalf.y, 1500);
+  EXPECT_EQ(Settled(kVelmorSpinEdit).Control(kVelmorSpinEdit).text, "29");
+
+  Click(main, kAtAutoDetectBox);
+  main = Await(kMainTitle, "enabled the net number field and its button", [](const WindowState& w) {
+    return w.Control(kNetNumSpinEdit).enabled &&
+           w.Control(kNetNumSpinEdit + kSpinButtonIdOffset).enabled;
+  });
+  desktop_->Shot("both-fields-enabled");
+  // Each hold's steps, from the net number before and after it.
+  int netNumber = 0;
+  const auto hold = [&](Point half, int ms) {
+    desktop_->Hold(main, half.x, half.y, ms);
+    const int before = netNumber;
+    netNumber = std::atoi(Settled(kNetNumSpinEdit).Control(kNetNumSpinEdit).text.c_str());
+    std::printf("held for %d ms: %d steps\n", ms, std::abs(netNumber - before));
+    return std::abs(netNumber - before);
+  };
+  const int up = hold(kAtNetNumUpHalf, 1500);
+  EXPECT_GE(up, 6);
+  EXPECT_LE(up, 17);
+  const int longer = hold(kAtNetNumUpHalf, 2500);
+  EXPECT_GE(longer, 12);
+  EXPECT_LE(longer, 30);
+  const int down = hold(kAtNetNumDownHalf, 1000);
+  EXPECT_GE(down, 3);
+  EXPECT_LE(down, 10);
 }
 
 // At 144 dpi (Wine's LogPixels) every position and size grows by half: the
