@@ -258,6 +258,17 @@ void FillTriangle(HDC dc, const POINT (&corners)[3], HBRUSH brush) {
   SelectObject(dc, oldBrush);
 }
 
+// A solid arrow around `centre`, its tip up or down: size + 1 rows of 1, 3,
+// 5... pixels.
+void FillArrow(HDC dc, POINT centre, LONG size, bool up, HBRUSH brush) {
+  const LONG top = centre.y - size / 2;
+  for (LONG row = 0; row <= size; ++row) {
+    const LONG half = up ? row : size - row;
+    const RECT line{centre.x - half, top + row, centre.x + half + 1, top + row + 1};
+    FillRect(dc, &line, brush);
+  }
+}
+
 // A raised button cut by its diagonal, the half held down drawn pressed in, an
 // arrow up in the upper-left corner and one down in the lower-right corner.
 void PaintSpinButton(HWND button, HDC dc) {
@@ -278,17 +289,9 @@ void PaintSpinButton(HWND button, HDC dc) {
   DeleteObject(SelectObject(dc, oldPen));
 
   HBRUSH arrow = GetSysColorBrush(IsWindowEnabled(button) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
-  const LONG s = std::max<LONG>(2, std::min(w, h) / 4);
-  const POINT up{w / 3, h / 3};
-  const POINT down{w - w / 3 - 1, h - h / 3 - 1};
-  FillTriangle(dc,
-               {{up.x - s, up.y + s / 2}, {up.x + s + 1, up.y + s / 2}, {up.x, up.y - s / 2 - 1}},
-               arrow);
-  FillTriangle(dc,
-               {{down.x - s, down.y - s / 2},
-                {down.x + s + 1, down.y - s / 2},
-                {down.x, down.y + s / 2 + 1}},
-               arrow);
+  const LONG size = std::max<LONG>(2, std::min(w, h) / 6);
+  FillArrow(dc, {w * 3 / 10, h * 3 / 10}, size, true, arrow);
+  FillArrow(dc, {w - 1 - w * 3 / 10, h - 1 - h * 3 / 10}, size, false, arrow);
 }
 
 LRESULT CALLBACK SpinButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
