@@ -320,12 +320,12 @@ TEST_F(WindowTest, SetUpWithDetectionReadsWritesRefusesLosesACellThenTbExitEndsT
   line_.ClearLog();
   TypeInto(main, kAtNetNumField, "150");
   Showing(kMainTitle, kNetNumSpinEdit, "150");
-  WindowState dialog = OpenDialog(main);
-  Click(dialog, kAtButton1);
+  const WindowState dialogFor150 = OpenDialog(main);
+  Click(dialogFor150, kAtButton1);
   ExpectBox("Предупреждение", "Сетевой номер ККМ должен быть числом от 0 до 99", Icon::Warning,
             "net-150-box");
   EXPECT_TRUE(line_.Log().empty());
-  Click(dialog, kAtButton3);
+  Click(dialogFor150, kAtButton3);
   EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
 
   main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
