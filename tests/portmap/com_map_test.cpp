@@ -174,37 +174,6 @@ TEST_F(ComMapTest, AFailedWriteSaysWhyAndLeavesTheOldFile) {
   EXPECT_EQ(ReadAll(dir / "zenor9"), "a file where the folder should be");
 }
 
-// A map with lines that are not UTF-8 (another program's encoding) cannot be
-// read; a rewrite that removes or replaces such a line goes through, so that
-// the user mends it line by line, and one that leaves as many is refused.
-TEST_F(ComMapTest, AMapWithLinesThatAreNotUtf8IsMendedLineByLine) {
-  const std::string broken = "COM1=/dev/a\nCOM2=/dev/caf\xE9\nCOM3=/dev/\xFF\n";
-  WriteMap(broken);
-  std::string error;
-  const auto rewrite = [&](const std::function<std::string(const std::string&)>& change) {
-    error.clear();
-    return RewriteMapFile(MapFilePath(), change, error);
-  };
-  const auto mapping = [](int number, const std::string& device) {
-    return [=](const std::string& text) { return WithMapping(text, number, device); };
-  };
-  EXPECT_EQ(rewrite(mapping(5, "/dev/e")), Rewrite::Failed);
-  EXPECT_NE(error.find("line 2 is not UTF-8 text"), std::string::npos) << error;
-  EXPECT_EQ(ReadAll(MapFilePath()), broken);
-
-  EXPECT_EQ(rewrite([](const std::string& text) { return WithoutMapping(text, 2); }),
-            Rewrite::Written)
-      << error;
-  EXPECT_EQ(ReadComMap(MapFilePath()).unreadable, "line 2 is not UTF-8 text");  // COM3's now
-  EXPECT_EQ(rewrite(mapping(3, "/dev/c")), Rewrite::Written) << error;
-  EXPECT_EQ(ReadAll(MapFilePath()), "COM1=/dev/a\nCOM3=/dev/c\n");
-  EXPECT_EQ(ResolveCom(3).device, "/dev/c");
-
-  // Nothing makes a readable map unreadable.
-  EXPECT_EQ(rewrite(mapping(4, "/dev/\xD0")), Rewrite::Failed);
-  EXPECT_EQ(ReadAll(MapFilePath()), "COM1=/dev/a\nCOM3=/dev/c\n");
-}
-
 TEST_F(ComMapTest, AMissingMapIsEmpty) {
   EXPECT_TRUE(ReadComMap(MapFilePath()).devices.empty());
   EXPECT_EQ(ResolveCom(1).source, Source::Default);

@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
 # Usage: windows7_imports_test.sh, from make test-windows (ZENOR9_WINDOWS_EXE set).
-# zenor9.exe and zenor9-prefix.exe start on Windows 7 SP1: Windows refuses to
-# start a program that imports a function its DLLs lack ("entry point not
-# found"). No function newer than Windows 7 may be in either import table;
-# the programs look such functions up at run time.
-#
-# Newer than Windows 7 is:
-# - what the SDK headers (MinGW-w64's) declare for Windows 10 (_WIN32_WINNT
-#   0x0A00) but not for Windows 7 (0x0601): GetDpiForWindow,
-#   AdjustWindowRectExForDpi and some 150 more;
-# - the functions below, which those headers declare for every version, with
-#   the first Windows that has them (Microsoft's documentation): the C++
-#   runtime's threads and clocks would reach for these;
-# - any import from an API set (api-ms-win-*.dll), which Windows 7 has few of.
+# Windows 7 SP1 refuses to start a program that imports a function its DLLs
+# lack: neither program may import one newer than Windows 7. Newer is what
+# MinGW-w64's headers declare for Windows 10 (_WIN32_WINNT 0x0A00) but not for
+# Windows 7 (0x0601); the functions below, which those headers declare for
+# every version (the first Windows that has them, from Microsoft's
+# documentation; the C++ runtime's threads and clocks would reach for them);
+# and any API set (api-ms-win-*.dll). The C runtime's imports (msvcrt.dll) are
+# all of Windows XP's time.
 set -euo pipefail
 bin=$(dirname "${ZENOR9_WINDOWS_EXE:?run from make test-windows}")
 unguarded_newer=(
@@ -38,8 +33,7 @@ declared 0x0A00 0x0A000000 >"$work/windows10"
   comm -13 "$work/windows7" "$work/windows10"
   printf '%s\n' "${unguarded_newer[@]}"
 } | sort -u >"$work/newer"
-# The list must know the two functions that kept the window program from
-# starting on Windows 7, or it proves nothing.
+# The two that kept the window program from starting on Windows 7 must be known.
 for known in GetDpiForWindow AdjustWindowRectExForDpi; do
   grep -qx "$known" "$work/newer" || { echo "the headers do not show $known as newer" >&2; exit 1; }
 done

@@ -1,7 +1,6 @@
-// The message loop when GetMessageW fails (-1): the message is then undefined,
-// which the stand-in for GetMessageW below makes it (filled with 0xA5). The
-// loop must end and post WM_QUIT with its own failure code, never a value read
-// from that message. Exit code 0 when it does.
+// The message loop when GetMessageW fails (-1), leaving the message undefined
+// (here 0xA5 bytes): it ends and posts WM_QUIT with its own failure code,
+// never a value from that message. Exit code 0 when it does.
 #include <windows.h>
 
 #include <cstdio>
