@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli11_texts.h"
+#include "cli/journal_command.h"
 #include "cli/outcome.h"
 #include "cli/platform.h"
 #include "cli/port_map_command.h"
@@ -24,6 +25,8 @@
 namespace zenor9::cli {
 
 namespace {
+
+using i18n::Abridged;
 
 const char* LicenceNotice() {
   return Tr("Free software under the MIT licence: you may use, copy, change and pass it on.");
@@ -101,14 +104,6 @@ const char* SimHelp() {
 one register at net number 0.)");
 }
 
-// `text` cut to at most `mostBytes` (whole UTF-8 characters), "..." marking a cut.
-std::string Abridged(const std::string& text, std::size_t mostBytes) {
-  if (text.size() <= mostBytes) return text;
-  std::size_t cut = mostBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut) + "...";
-}
-
 // Usage messages quote what the user gave, but not kilobytes of it.
 std::string Quoted(const std::string& text) {
   return Abridged(text, 40);
@@ -184,6 +179,14 @@ const CLI::Validator kPrefixCheck(
       if (lower == "off") value = lower;
       if (value == "off" || IsValidPrefixText(value)) return {};
       return Tr("the prefix must be 20 to 29 or off, not %s", Quoted(value));
+    },
+    "");
+
+const CLI::Validator kSinceCheck(
+    [](const std::string& text) -> std::string {
+      if (journal::ParseSince(text)) return {};
+      return Tr("a date is YYYY-MM-DD, or YYYY-MM-DDTHH:MM[:SS] with the time, not %s",
+                Quoted(text));
     },
     "");
 
@@ -326,18 +329,6 @@ std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable
   return help;
 }
 
-std::string CanonicalPortName(const std::string& port) {
-  const int number = portmap::ComNumberOfName(port);
-  return number != 0 ? "COM" + std::to_string(number) : port;
-}
-
-portmap::ComTarget TargetOfPort(const std::string& port) {
-  if (const int number = portmap::ComNumberOfName(port); number != 0) {
-    return portmap::ResolveCom(number);
-  }
-  return {port};  // a device path, as given
-}
-
 namespace {
 
 // The options every register command takes; each command lists them in its own
@@ -467,6 +458,7 @@ struct ParsedOptions {
   MainOptions main;
   std::string version = "0105";
   std::vector<std::string> faults;
+  std::string since;  // journal --since
 };
 
 void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -526,6 +518,8 @@ void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocati
       ->type_name("20..29|off");
   write->add_flag("--verify", invocation.verify,
                   Tr("read the cells back and compare; on a mismatch print what they hold"));
+  write->add_flag("--no-journal", invocation.noJournal,
+                  Tr("keep this run out of the journal of writes"));
 }
 
 void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -551,6 +545,37 @@ void AddPortsCommand(CLI::App& app, Invocation& invocation) {
        false},
       PortMapHelp()));
   ports->fallthrough();
+}
+
+// Its --port and --net filter the list; given before the command they filter it too.
+void AddJournalCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  CLI::App* journal =
+      app.add_subcommand("journal", Tr("list the prefix writes kept in the journal"));
+  UseUserLanguage(*journal);
+  journal
+      ->add_option("--port", options.main.port, Tr("only the writes through this port or device"))
+      ->check(kPortCheck)
+      ->type_name(Tr("COMn|PATH"));
+  AddNetListOption(*journal, options.main.commandNetLists,
+                   Tr("only the writes to these net numbers"));
+  journal
+      ->add_option("--since", options.since,
+                   Tr("only the writes from this date or date-time on, in local time unless it "
+                      "ends in Z or +HH:MM"))
+      ->check(kSinceCheck)
+      ->type_name(Tr("DATE"));
+  journal->add_flag("--json", invocation.json, Tr("print the records as a JSON array"));
+  journal->footer(
+      std::string(JournalHelp()) + "\n\n" +
+      ExitCodesHelp({{kExitOk}, {kExitFailed, N_("the journal could not be read")}, {kExitUsage}},
+                    false));
+}
+
+void FillJournalFilter(const CLI::App& app, const ParsedOptions& options, Invocation& invocation) {
+  journal::Filter& filter = invocation.journalFilter;
+  for (uint8_t net : invocation.nets) filter.nets.push_back(net);
+  if (Given(app, *app.get_subcommands().front(), "--port") > 0) filter.port = invocation.port.name;
+  if (!options.since.empty()) filter.since = journal::ParseSince(options.since);
 }
 
 void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -619,8 +644,7 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
 }
 
 void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
-  invocation.port = CanonicalPortName(options.main.port);
-  invocation.portTarget = TargetOfPort(options.main.port);
+  invocation.port = ChoosePort(options.main.port);
   for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
@@ -643,6 +667,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   AddWriteCommand(app, options, invocation);
   AddDoctorCommand(app, options, invocation);
   AddPortsCommand(app, invocation);
+  AddJournalCommand(app, options, invocation);
   AddSimCommand(app, options, invocation);
   try {
     app.parse(argc, argv);
@@ -653,6 +678,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
     return false;
   }
   FillInvocation(options, invocation);
+  if (invocation.command == "journal") FillJournalFilter(app, options, invocation);
   return true;
 }
 

@@ -7,11 +7,13 @@
 #include "cli/connection.h"
 #include "cli/console.h"
 #include "cli/doctor_command.h"
+#include "cli/journal_command.h"
 #include "cli/live_output.h"
 #include "cli/next_step.h"
 #include "cli/platform.h"
 #include "cli/port_listing.h"
 #include "cli/port_map_command.h"
+#include "cli/program.h"
 #include "cli/register_commands.h"
 #include "cli/report.h"
 #include "cli/virtual_register.h"
@@ -27,12 +29,11 @@ RegisterJob JobOf(const std::string& command) {
 }
 
 Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
-  const std::string& device = invocation.portTarget.device;
-  if (invocation.portTarget.fault != zenor9::portmap::MapFault::None &&
-      invocation.command != "ports") {
-    return PortWithoutDevice(invocation.port, invocation.portTarget);
+  const std::string& device = invocation.port.Device();
+  if (!invocation.port.HasDevice() && invocation.command != "ports") {
+    return PortWithoutDevice(invocation.port.name, invocation.port.target);
   }
-  Target target{device, std::nullopt, invocation.trace,
+  Target target{invocation.port, std::nullopt, invocation.trace,
                 [&live](const std::string& text) { live.Progress(text); }};
   if (invocation.all || invocation.nets.size() > 1) {
     const BatchRequest request{JobOf(invocation.command), invocation.nets, invocation.all,
@@ -40,7 +41,8 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
     return BatchCommand(target, request, live);
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
-  if (invocation.command == "doctor") return DoctorCommand(invocation.port, device, target.net);
+  if (invocation.command == "doctor")
+    return DoctorCommand(invocation.port.name, device, target.net);
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);
@@ -55,7 +57,9 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace zenor9::cli {
+
+int RunProgram(int argc, const char* const* argv) {
   PrepareConsole();
   zenor9::i18n::UseLanguage(zenor9::i18n::UserLanguage());
   if (ExplainedToADoubleClick(argc)) return kExitUsage;
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;
   if (invocation.command == "sim") return RunVirtualRegister(invocation.sim);
+  if (invocation.command == "journal") return JournalCommand(invocation);
 
   CatchStopRequests();
   // The trace writes whole lines on stderr: a progress line would garble it.
@@ -75,3 +80,5 @@ int main(int argc, char** argv) {
   AddNextStep(invocation, outcome);
   return Report(outcome, invocation.json);
 }
+
+}  // namespace zenor9::cli

@@ -4,6 +4,8 @@
 
 #include "cli/outcome.h"
 #include "diagnosis/port_facts.h"
+#include "i18n/system_error.h"
+#include "link/rfc2217_port.h"
 
 namespace zenor9::cli {
 
@@ -52,6 +54,68 @@ std::string HoldersText(const std::vector<diag::ProcessInfo>& holders) {
   return programs + registers;
 }
 
+// In the order of PortDetail; nullptr where DetailText words the detail from
+// what it carries (the system's error number, the resolver's code, the
+// server's text, the time waited, the parities).
+constexpr std::array<const char*, 22> kDetailTexts{{
+    nullptr,
+    N_("no device named"),
+    N_("it is a folder"),
+    N_("it is a FIFO"),
+    N_("it is a file"),
+    N_("it is a pipe or socket"),
+    N_("it is no character device"),
+    N_("it is a device, but no terminal"),
+    N_("another copy of zenor9 uses it"),
+    N_("the serial driver found no UART there"),
+    N_("no device answers to this name"),
+    nullptr,
+    N_("it is no rfc2217://HOST:PORT"),
+    N_("the host is a name or an IP address (in [ ] when it has colons)"),
+    N_("the port is a number from 1 to 65535"),
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    N_("the server refused COM-PORT-OPTION"),
+    N_("the server refused binary transmission"),
+    nullptr,
+}};
+static_assert(kDetailTexts.size() == static_cast<std::size_t>(PortDetail::ParityOtherwise) + 1);
+
+// RFC 2217's names of its parity codes, the same in every language.
+std::string ParityName(uint8_t code) {
+  static constexpr std::array<const char*, 6> kNames{{"", "NONE", "ODD", "EVEN", "MARK", "SPACE"}};
+  if (code >= 1 && code < kNames.size()) return kNames[code];
+  return Tr("code %s", static_cast<int>(code));
+}
+
+// What more is known, in words; empty when nothing is.
+std::string DetailText(const OpenFailureDetail& detail) {
+  const uint32_t negotiationSeconds = kNegotiationTimeoutMs / 1000;
+  switch (detail.what) {
+    case PortDetail::SystemError:
+      return i18n::SystemErrorText(detail.systemError);
+    case PortDetail::ResolverError:
+      return i18n::ResolverErrorText(detail.resolverError);
+    case PortDetail::ServerClosed:
+      if (detail.serverText.empty()) return Tr("the server closed the connection");
+      return Tr("the server closed the connection saying \"%s\"", detail.serverText);
+    case PortDetail::NoTelnetAnswer:
+      return Tr("no telnet answer within %s s", negotiationSeconds);
+    case PortDetail::NoParityAnswer:
+      return Tr("no answer to SET-PARITY within %s s", negotiationSeconds);
+    case PortDetail::ParityOtherwise:
+      return Tr("the server answered %s parity with %s: it cannot send the ninth bit",
+                ParityName(detail.parityAsked), ParityName(detail.parityAnswered));
+    default:
+      break;
+  }
+  const auto index = static_cast<std::size_t>(detail.what);
+  const char* text = index < kDetailTexts.size() ? kDetailTexts[index] : nullptr;
+  return text == nullptr ? std::string() : Tr(text);
+}
+
 }  // namespace
 
 const char* PortFailureText(PortFailure failure) {
@@ -67,8 +131,9 @@ const char* MapFaultKey(portmap::MapFault fault) {
 }
 
 std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
-                                const std::string& detail) {
+                                const OpenFailureDetail& detail) {
   std::string text = PortFailureText(failure);
+  const std::string more = DetailText(detail);
   switch (failure) {
     case PortFailure::Busy:
       text += HoldersText(diag::ProcessesHolding(device));
@@ -76,14 +141,19 @@ std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
     case PortFailure::PermissionDenied:
       if (const std::string hint = diag::GroupHint(device); !hint.empty()) text += "; " + hint;
       break;
-    case PortFailure::Missing:
+    case PortFailure::DeviceError:
+    case PortFailure::NoUart:
     case PortFailure::NotSerial:
-    case PortFailure::None:
+    case PortFailure::BadAddress:
+    case PortFailure::Unresolved:
+    case PortFailure::Unreachable:
+    case PortFailure::NoRfc2217:
+    case PortFailure::NoStickParity:
+      // What the system or the server said, or what the name leads to, says
+      // more than the class of the failure here.
+      if (!more.empty()) text += ": " + more;
       break;
     default:
-      // The system's or the server's own words say more than the class of the
-      // failure here.
-      if (!detail.empty()) text += ": " + detail;
       break;
   }
   return text;

@@ -99,7 +99,7 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
   Outcome outcome;
   Connection connection(target.trace);
   if (!OpenPort(target, connection, outcome)) return outcome;
-  NoteRoundTrip(connection.channel, target.device, outcome);
+  NoteRoundTrip(connection.channel, target.port.Device(), outcome);
   bool anyAnswered = false;
   outcome.registers = nlohmann::ordered_json::array();
   const auto onProbe = [&live](int probe) { live.Progress(ProbeProgress(probe)); };
@@ -107,7 +107,7 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
     if (hit.answered) {
       int32_t versionCode = 0;
       const IdentifyAnswer answer =
-          IdentifyRegisterAnswer(connection.channel, AddressByteOfNetNumber(hit.net), versionCode);
+          IdentifyRegister(connection.channel, AddressByteOfNetNumber(hit.net), versionCode);
       // An identify that overlapped a stop request says nothing of the register.
       if (UserAskedToStop()) return;
       if (answer == IdentifyAnswer::Version) hit.versionCode = versionCode;

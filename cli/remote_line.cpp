@@ -7,10 +7,12 @@
 namespace zenor9::cli {
 
 std::string RemoteAddressProblem(const std::string& device) {
-  std::string problem;
+  PortDetail problem = PortDetail::None;
   if (ParseRemoteAddress(device, problem)) return {};
-  const std::string quoted = device.size() > 40 ? device.substr(0, 40) + "..." : device;
-  return Tr("a remote line is rfc2217://HOST:PORT, PORT 1 to 65535, not %s", quoted);
+  // Cut between whole characters: a byte cut out of one would make the
+  // message no UTF-8 text.
+  return Tr("a remote line is rfc2217://HOST:PORT, PORT 1 to 65535, not %s",
+            i18n::Abridged(device, 40));
 }
 
 std::string RoundTripTraceLine(uint32_t roundTripMs) {

@@ -46,7 +46,7 @@ DriverVerdict VerdictOfDriver(const std::string& driver);
 // The words for a port that did not open, with what more is known (the holder,
 // the group): the program that reports the checks gives them.
 using OpenFailureWords = std::function<std::string(const std::string& device, PortFailure failure,
-                                                   const std::string& detail)>;
+                                                   const OpenFailureDetail& detail)>;
 
 // The platform's checks of the device itself: kind, permission, open and
 // exclusive use, services that take serial ports, stick parity, latency.
@@ -58,9 +58,10 @@ std::vector<Check> DeviceChecks(const std::string& port, const std::string& devi
 
 // The checks of a remote line (rfc2217://HOST:PORT) in place of the device's:
 // its address, the server reached, telnet with COM-PORT-OPTION spoken, MARK
-// and SPACE accepted, and the round trip. `opens` is set when the line is
-// ready for the register checks.
-std::vector<Check> RemoteLineChecks(const std::string& device, bool& opens);
+// and SPACE accepted, and the round trip, each failure in `openFailure`'s
+// words. `opens` is set when the line is ready for the register checks.
+std::vector<Check> RemoteLineChecks(const std::string& device, const OpenFailureWords& openFailure,
+                                    bool& opens);
 
 // A register on the line: identify the one at `net`, or scan for one, and
 // time the echo of its address byte over `probes` probes against the scan's

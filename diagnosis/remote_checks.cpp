@@ -11,44 +11,57 @@ namespace {
 // Above this the scan's hundred probes take long enough to be worth a word.
 constexpr uint32_t kSlowRoundTripMs = 100;
 
-Check AddressCheck(const std::string& problem) {
-  return {N_("address"), false, problem,
+// The checks word a failure as the program that reports them does.
+struct RemoteLine {
+  const std::string& device;
+  const OpenFailureWords& words;
+
+  std::string Failure(PortFailure failure, const OpenFailureDetail& detail) const {
+    return words(device, failure, detail);
+  }
+};
+
+Check AddressCheck(const RemoteLine& line, PortDetail problem) {
+  return {N_("address"), false,
+          line.Failure(PortFailure::BadAddress, OpenFailureDetail::Of(problem)),
           Tr("write the device server's address and its RFC 2217 port as rfc2217://HOST:PORT")};
 }
 
-Check ServerCheck(const RemoteAddress& address, const StreamOpenResult& connected) {
+Check ServerCheck(const RemoteLine& line, const RemoteAddress& address,
+                  const StreamOpenResult& connected) {
   const std::string where = address.host + ":" + std::to_string(address.port);
   if (connected.stream) return {N_("server"), true, Tr("%s accepts connections", where), {}};
+  const std::string failure = line.Failure(connected.failure, connected.detail);
   if (connected.failure == PortFailure::Unresolved) {
-    return {N_("server"), false,
-            Tr("the name %s does not resolve: %s", address.host, connected.detail),
+    return {N_("server"), false, address.host + ": " + failure,
             Tr("check the name, or give the device server's IP address")};
   }
-  return {N_("server"), false, Tr("nothing accepts connections at %s: %s", where, connected.detail),
+  return {N_("server"), false, where + ": " + failure,
           Tr("check that the device server is on and reachable from here, and that %s is its "
              "RFC 2217 port",
              address.port)};
 }
 
-Check TelnetCheck(const PortOpenResult& opened) {
+Check TelnetCheck(const RemoteLine& line, const PortOpenResult& opened) {
   if (opened.port || opened.failure == PortFailure::NoStickParity) {
     return {N_("telnet"), true, Tr("telnet with COM-PORT-OPTION (RFC 2217), binary both ways"), {}};
   }
+  const std::string failure = line.Failure(opened.failure, opened.detail);
   if (opened.failure == PortFailure::NoRfc2217) {
-    return {N_("telnet"), false, opened.detail,
+    return {N_("telnet"), false, failure,
             Tr("set the device server's port to RFC 2217 mode (ser2net: accepter "
                "telnet(rfc2217),tcp(nodelay),PORT); plain TCP cannot carry the ninth bit")};
   }
-  return {N_("telnet"), false, opened.detail,
+  return {N_("telnet"), false, failure,
           Tr("the server lets one program at a time use the line, or could not open its serial "
              "port: close the other program, or see the server's log")};
 }
 
-Check StickParityCheck(const PortOpenResult& opened) {
+Check StickParityCheck(const RemoteLine& line, const PortOpenResult& opened) {
   if (opened.port) {
     return {N_("stick parity"), true, Tr("the server answered MARK and SPACE as set"), {}};
   }
-  return {N_("stick parity"), false, opened.detail,
+  return {N_("stick parity"), false, line.Failure(opened.failure, opened.detail),
           Tr("use a device server that sends mark and space parity, such as ser2net 4; sredird "
              "and plain TCP cannot")};
 }
@@ -69,19 +82,21 @@ Check RoundTripCheck(uint32_t roundTripMs) {
 
 }  // namespace
 
-std::vector<Check> RemoteLineChecks(const std::string& device, bool& opens) {
+std::vector<Check> RemoteLineChecks(const std::string& device, const OpenFailureWords& openFailure,
+                                    bool& opens) {
   opens = false;
-  std::string problem;
+  const RemoteLine line{device, openFailure};
+  PortDetail problem = PortDetail::None;
   const std::optional<RemoteAddress> address = ParseRemoteAddress(device, problem);
-  if (!address) return {AddressCheck(problem)};
+  if (!address) return {AddressCheck(line, problem)};
   StreamOpenResult connected = ConnectTcp(address->host, address->port, kConnectTimeoutMs);
-  std::vector<Check> checks{ServerCheck(*address, connected)};
+  std::vector<Check> checks{ServerCheck(line, *address, connected)};
   if (!connected.stream) return checks;
   const PortOpenResult opened =
       OpenRfc2217Port(std::move(connected.stream), SystemClock::Instance());
-  checks.push_back(TelnetCheck(opened));
+  checks.push_back(TelnetCheck(line, opened));
   if (!checks.back().ok) return checks;
-  checks.push_back(StickParityCheck(opened));
+  checks.push_back(StickParityCheck(line, opened));
   if (!opened.port) return checks;
   checks.push_back(RoundTripCheck(opened.port->RoundTripMs()));
   opens = true;

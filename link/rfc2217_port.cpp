@@ -42,11 +42,6 @@ constexpr uint32_t kBaudRate = 9600;
 constexpr std::size_t kLongestSubnegotiation = 64;
 constexpr std::size_t kLongestServerText = 80;
 
-const char* ParityName(uint8_t value) {
-  static const char* const kNames[] = {"none given", "NONE", "ODD", "EVEN", "MARK", "SPACE"};
-  return value < std::size(kNames) ? kNames[value] : "an unknown parity";
-}
-
 uint8_t ParityCode(ParityMode mode) {
   return mode == ParityMode::Mark ? kParityMark : kParitySpace;
 }
@@ -307,20 +302,15 @@ class Rfc2217Port final : public SerialPort {
 
   // Why the negotiation ended without an answer: the connection closed (with
   // what the server said, if anything), or no telnet answered in time.
-  PortOpenResult NoAnswer(const char* awaited) const {
-    std::string said;
+  PortOpenResult NoAnswer(PortDetail awaited) const {
+    if (!failed_) return PortOpenResult::Failure(PortFailure::NoRfc2217, awaited);
+    PortOpenResult closed =
+        PortOpenResult::Failure(PortFailure::DeviceError, PortDetail::ServerClosed);
     for (uint8_t byte : input_) {
-      if (said.size() < kLongestServerText && byte >= 0x20 && byte < 0x7F)
-        said += static_cast<char>(byte);
+      if (closed.detail.serverText.size() < kLongestServerText && byte >= 0x20 && byte < 0x7F)
+        closed.detail.serverText += static_cast<char>(byte);
     }
-    if (failed_) {
-      return PortOpenResult::Failure(
-          PortFailure::DeviceError,
-          "the server closed the connection" + (said.empty() ? "" : ": \"" + said + "\""));
-    }
-    return PortOpenResult::Failure(PortFailure::NoRfc2217,
-                                   "no " + std::string(awaited) + " within " +
-                                       std::to_string(kNegotiationTimeoutMs / 1000) + " s");
+    return closed;
   }
 
   std::optional<PortOpenResult> NegotiateOptions() {
@@ -330,15 +320,13 @@ class Rfc2217Port final : public SerialPort {
     if (!AwaitUntil([this] {
           return here_.Settled(kBinary) && server_.Settled(kBinary) && here_.Settled(kComPort);
         })) {
-      return NoAnswer("telnet answer");
+      return NoAnswer(PortDetail::NoTelnetAnswer);
     }
     if (!here_.on[kComPort]) {
-      return PortOpenResult::Failure(PortFailure::NoRfc2217,
-                                     "the server refused COM-PORT-OPTION (RFC 2217)");
+      return PortOpenResult::Failure(PortFailure::NoRfc2217, PortDetail::ComPortRefused);
     }
     if (!here_.on[kBinary] || !server_.on[kBinary]) {
-      return PortOpenResult::Failure(PortFailure::NoRfc2217,
-                                     "the server refused binary transmission");
+      return PortOpenResult::Failure(PortFailure::NoRfc2217, PortDetail::BinaryRefused);
     }
     return std::nullopt;
   }
@@ -352,14 +340,15 @@ class Rfc2217Port final : public SerialPort {
     const uint32_t sent = clock_.NowMs();
     SendRaw(before, kNegotiationTimeoutMs);
     if (!AwaitUntil([this] { return parityAnswer_.has_value(); })) {
-      return NoAnswer("answer to SET-PARITY");
+      return NoAnswer(PortDetail::NoParityAnswer);
     }
     roundTrip = clock_.NowMs() - sent;
     if (*parityAnswer_ != ParityCode(mode)) {
-      return PortOpenResult::Failure(
-          PortFailure::NoStickParity,
-          std::string("the server answered ") + ParityName(ParityCode(mode)) + " parity with " +
-              ParityName(*parityAnswer_) + ": it cannot send the ninth bit");
+      PortOpenResult refused =
+          PortOpenResult::Failure(PortFailure::NoStickParity, PortDetail::ParityOtherwise);
+      refused.detail.parityAsked = ParityCode(mode);
+      refused.detail.parityAnswered = *parityAnswer_;
+      return refused;
     }
     onServer_ = mode;
     wanted_ = mode;
@@ -394,16 +383,13 @@ bool IsRemoteDevice(const std::string& device) {
   });
 }
 
-std::optional<RemoteAddress> ParseRemoteAddress(const std::string& device, std::string& problem) {
-  problem = "a remote line is rfc2217://HOST:PORT";
+std::optional<RemoteAddress> ParseRemoteAddress(const std::string& device, PortDetail& problem) {
+  problem = PortDetail::AddressForm;
   constexpr std::size_t kSchemeLength = 10;  // "rfc2217://"
   if (!IsRemoteDevice(device) || device.compare(8, 2, "//") != 0) return std::nullopt;
   const std::string rest = device.substr(kSchemeLength);
   const std::size_t colon = rest.rfind(':');
-  if (colon == std::string::npos) {
-    problem = "the remote line's address has no :PORT";
-    return std::nullopt;
-  }
+  if (colon == std::string::npos) return std::nullopt;
   std::string host = rest.substr(0, colon);
   const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
   if (bracketed) host = host.substr(1, host.size() - 2);
@@ -411,15 +397,15 @@ std::optional<RemoteAddress> ParseRemoteAddress(const std::string& device, std::
       !host.empty() && (bracketed ? std::all_of(host.begin(), host.end(), IsIpv6Character)
                                   : std::all_of(host.begin(), host.end(), IsHostCharacter));
   if (!hostOk) {
-    problem = "the remote line's host is a name, an IPv4 address or an IPv6 address in [ ]";
+    problem = PortDetail::AddressHost;
     return std::nullopt;
   }
   const std::optional<uint16_t> port = PortNumberOf(rest.substr(colon + 1));
   if (!port) {
-    problem = "the remote line's port is a number from 1 to 65535";
+    problem = PortDetail::AddressPort;
     return std::nullopt;
   }
-  problem.clear();
+  problem = PortDetail::None;
   return RemoteAddress{host, *port};
 }
 
@@ -430,7 +416,7 @@ PortOpenResult OpenRfc2217Port(std::unique_ptr<ByteStream> stream, Clock& clock)
 }
 
 PortOpenResult OpenRemotePort(const std::string& device) {
-  std::string problem;
+  PortDetail problem = PortDetail::None;
   const std::optional<RemoteAddress> address = ParseRemoteAddress(device, problem);
   if (!address) return PortOpenResult::Failure(PortFailure::BadAddress, problem);
   StreamOpenResult connected = ConnectTcp(address->host, address->port, kConnectTimeoutMs);

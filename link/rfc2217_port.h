@@ -30,8 +30,8 @@ bool IsRemoteDevice(const std::string& device);
 
 // The host and port of "rfc2217://HOST:PORT" (HOST a name or an IPv4 address,
 // or an IPv6 address in brackets; PORT 1 to 65535), or nothing with the reason
-// in `problem`.
-std::optional<RemoteAddress> ParseRemoteAddress(const std::string& device, std::string& problem);
+// in `problem` (AddressForm, AddressHost, AddressPort).
+std::optional<RemoteAddress> ParseRemoteAddress(const std::string& device, PortDetail& problem);
 
 // Negotiates a remote line on a connected stream: binary transmission both
 // ways, COM-PORT-OPTION, 9600 baud, 8 data bits, 1 stop bit, no flow control,

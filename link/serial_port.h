@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace zenor9 {
 
@@ -67,23 +68,88 @@ enum class PortFailure : uint8_t {
   NoStickParity,  // the server does not accept MARK and SPACE parity
 };
 
-// What an attempt to open a device gave: the port, or why there is none, with a
-// detail in plain words when one is known (the system's error text, the holder).
+// What more is known of why a device did not open, as data: the front ends
+// word it in the user's language.
+enum class PortDetail : uint8_t {
+  None,
+  NoDeviceNamed,       // the name is empty
+  Folder,              // the name leads to a folder,
+  Fifo,                // a FIFO,
+  File,                // a file,
+  PipeOrSocket,        // a pipe or a socket,
+  NotCharacterDevice,  // or something else that is no character device
+  NotTerminal,         // a character device, but no terminal
+  LockedByAnother,     // another copy of this program holds its lock
+  NoUartFound,         // the serial driver found no UART behind the name
+  NoDeviceAnswers,     // a COM name that opens but has no device behind it
+  SystemError,         // the system's error number says it
+  // A remote line's:
+  AddressForm,      // the address is no rfc2217://HOST:PORT
+  AddressHost,      // its host is no name, IPv4 address or bracketed IPv6 address
+  AddressPort,      // its port is no number from 1 to 65535
+  ResolverError,    // the resolver's code says why the name does not resolve
+  ServerClosed,     // the server closed the connection (saying serverText, if anything)
+  NoTelnetAnswer,   // no telnet answer within the negotiation's time
+  NoParityAnswer,   // no answer to SET-PARITY within that time
+  ComPortRefused,   // the server refused COM-PORT-OPTION
+  BinaryRefused,    // the server refused binary transmission
+  ParityOtherwise,  // the server answered parityAsked with parityAnswered
+};
+
+struct OpenFailureDetail {
+  PortDetail what = PortDetail::None;
+  unsigned long systemError = 0;  // with SystemError: errno on POSIX, GetLastError on Windows
+  // With ResolverError: getaddrinfo's code (EAI_* on POSIX, a Winsock error on
+  // Windows), which is no errno.
+  int resolverError = 0;
+  // With ParityOtherwise: RFC 2217's parity codes (1 NONE, 2 ODD, 3 EVEN, 4
+  // MARK, 5 SPACE) of the setting asked for and of the server's answer.
+  uint8_t parityAsked = 0;
+  uint8_t parityAnswered = 0;
+  // With ServerClosed: the printable text the server sent before it closed
+  // (ser2net's "Port already in use"), quoted as it is; empty when none.
+  std::string serverText;
+
+  static OpenFailureDetail Of(PortDetail what) {
+    OpenFailureDetail detail;
+    detail.what = what;
+    return detail;
+  }
+  static OpenFailureDetail SystemErrorOf(unsigned long error) {
+    OpenFailureDetail detail = Of(PortDetail::SystemError);
+    detail.systemError = error;
+    return detail;
+  }
+  static OpenFailureDetail ResolverErrorOf(int code) {
+    OpenFailureDetail detail = Of(PortDetail::ResolverError);
+    detail.resolverError = code;
+    return detail;
+  }
+};
+
+// What an attempt to open a device gave: the port, or why there is none, with
+// what more is known (the system's error number, what the name leads to).
 struct PortOpenResult {
   // Openers that have no reason to give return the port alone; an empty one is
   // then a device error.
   PortOpenResult(std::unique_ptr<SerialPort> opened = nullptr)  // NOLINT: implicit on purpose
       : port(std::move(opened)), failure(port ? PortFailure::None : PortFailure::DeviceError) {}
-  static PortOpenResult Failure(PortFailure why, std::string detail = {}) {
+  static PortOpenResult Failure(PortFailure why, OpenFailureDetail detail) {
     PortOpenResult result;
     result.failure = why;
     result.detail = std::move(detail);
     return result;
   }
+  static PortOpenResult Failure(PortFailure why, PortDetail what = PortDetail::None) {
+    return Failure(why, OpenFailureDetail::Of(what));
+  }
+  static PortOpenResult SystemFailure(PortFailure why, unsigned long error) {
+    return Failure(why, OpenFailureDetail::SystemErrorOf(error));
+  }
 
   std::unique_ptr<SerialPort> port;
   PortFailure failure;
-  std::string detail;
+  OpenFailureDetail detail;
 };
 
 // Opens a device by name, or says why it could not.

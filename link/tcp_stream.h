@@ -27,12 +27,12 @@ class ByteStream {
   virtual void WaitReadable(uint32_t maxMs) = 0;
 };
 
-// What connecting gave: the stream, or why there is none (Unresolved,
-// Unreachable) with the system's words.
+// What connecting gave: the stream, or why there is none (Unresolved with the
+// resolver's code, Unreachable with the system's error number).
 struct StreamOpenResult {
   std::unique_ptr<ByteStream> stream;
   PortFailure failure = PortFailure::None;
-  std::string detail;
+  OpenFailureDetail detail;
 };
 
 // Resolves `host` and connects to `port`, giving up after timeoutMs. The

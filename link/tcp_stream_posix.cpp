@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "link/tcp_stream.h"
 
@@ -117,7 +116,10 @@ StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t tim
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
   if (const int error = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); error != 0) {
-    return {nullptr, PortFailure::Unresolved, ::gai_strerror(error)};
+    // EAI_SYSTEM leaves the reason in errno.
+    const OpenFailureDetail why = error == EAI_SYSTEM ? OpenFailureDetail::SystemErrorOf(errno)
+                                                      : OpenFailureDetail::ResolverErrorOf(error);
+    return {nullptr, PortFailure::Unresolved, why};
   }
   int fd = -1;
   int lastError = ETIMEDOUT;
@@ -126,7 +128,10 @@ StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t tim
     if (fd < 0) lastError = errno;
   }
   ::freeaddrinfo(found);
-  if (fd < 0) return {nullptr, PortFailure::Unreachable, std::strerror(lastError)};
+  if (fd < 0) {
+    return {nullptr, PortFailure::Unreachable,
+            OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(lastError))};
+  }
   SetOption(fd, IPPROTO_TCP, TCP_NODELAY);
   RearmQuickAck(fd);
   return {std::make_unique<PosixStream>(fd), PortFailure::None, {}};

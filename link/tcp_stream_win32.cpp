@@ -9,7 +9,6 @@
 
 #include "link/tcp_stream.h"
 #include "link/win32_fine_timer.h"
-#include "link/win32_names.h"
 
 namespace zenor9 {
 
@@ -35,13 +34,14 @@ bool WaitFor(SOCKET fd, bool writable, int64_t ms) {
   return ready > 0 && FD_ISSET(fd, &set);
 }
 
-// Winsock is started once for the process and left running to its end.
-bool StartWinsock() {
-  static const bool started = [] {
+// Winsock is started once for the process and left running to its end: 0, or
+// why it did not start.
+int StartWinsock() {
+  static const int error = [] {
     WSADATA data{};
-    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    return ::WSAStartup(MAKEWORD(2, 2), &data);
   }();
-  return started;
+  return error;
 }
 
 class WinsockStream final : public ByteStream {
@@ -119,7 +119,10 @@ SOCKET ConnectOne(const addrinfo& address, SteadyClock::time_point deadline, int
 }  // namespace
 
 StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t timeoutMs) {
-  if (!StartWinsock()) return {nullptr, PortFailure::DeviceError, "Winsock did not start"};
+  if (const int error = StartWinsock(); error != 0) {
+    return {nullptr, PortFailure::DeviceError,
+            OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(error))};
+  }
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -127,8 +130,10 @@ StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t tim
   hints.ai_protocol = IPPROTO_TCP;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-    return {nullptr, PortFailure::Unresolved, SystemErrorText(::WSAGetLastError())};
+  // The host is ASCII (ParseRemoteAddress allows nothing else), so the narrow
+  // call loses nothing; its code is a Winsock error (WSAHOST_NOT_FOUND, ...).
+  if (const int error = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); error != 0) {
+    return {nullptr, PortFailure::Unresolved, OpenFailureDetail::ResolverErrorOf(error)};
   }
   SOCKET fd = INVALID_SOCKET;
   int lastError = WSAETIMEDOUT;
@@ -138,7 +143,8 @@ StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t tim
   }
   ::freeaddrinfo(found);
   if (fd == INVALID_SOCKET) {
-    return {nullptr, PortFailure::Unreachable, SystemErrorText(static_cast<DWORD>(lastError))};
+    return {nullptr, PortFailure::Unreachable,
+            OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(lastError))};
   }
   const BOOL on = TRUE;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);

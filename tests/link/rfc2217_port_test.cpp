@@ -28,7 +28,9 @@ constexpr uint8_t kComPort = 44;
 struct ServerHabits {
   bool speaksTelnet = true;
   bool comPort = true;
-  uint8_t parityAnswer = 0;  // 0: the parity asked for; else this value (1 is NONE)
+  bool binary = true;
+  std::string farewell = {};  // when not empty: said at once, and then the connection ends
+  uint8_t parityAnswer = 0;   // 0: the parity asked for; else this value (1 is NONE)
   uint32_t roundTripMs = 20;
 };
 
@@ -39,6 +41,7 @@ class ScriptedServer final : public ByteStream {
     // Unasked, as ser2net does: an offer to echo (which must be refused) and a
     // modem state notification.
     if (habits_.speaksTelnet) Answer({kIac, kWill, kEcho, kIac, kSb, kComPort, 107, 0, kIac, kSe});
+    Answer({habits_.farewell.begin(), habits_.farewell.end()});
   }
 
   bool Send(const uint8_t* data, std::size_t count, uint32_t /*timeoutMs*/) override {
@@ -60,7 +63,8 @@ class ScriptedServer final : public ByteStream {
       if (!byte) break;
       buffer[taken++] = *byte;
     }
-    if (taken == 0 && closed_) return -1;
+    const bool saidFarewell = !habits_.farewell.empty() && !toClient_.MsUntilNext(clock_.NowMs());
+    if (taken == 0 && (closed_ || saidFarewell)) return -1;
     return static_cast<int>(taken);
   }
   void WaitReadable(uint32_t maxMs) override {
@@ -119,9 +123,9 @@ class ScriptedServer final : public ByteStream {
       refused_.push_back(option);
       return;
     }
-    const bool agree = option != kComPort || habits_.comPort;
+    const bool agree = option == kComPort ? habits_.comPort : option != 0 || habits_.binary;
     if (verb == kWill) Answer({kIac, static_cast<uint8_t>(agree ? kDo : kDont), option});
-    if (verb == kDo) Answer({kIac, kWill, option});
+    if (verb == kDo) Answer({kIac, static_cast<uint8_t>(agree ? kWill : kWont), option});
   }
 
   void OnComPort(uint8_t command, uint8_t value, bool afterData) {
@@ -180,7 +184,7 @@ TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTrip) {
   remote.line.AddRegister(1);
   remote.line.AddRegister(12);
   SerialChannel& channel = remote.channel;
-  ASSERT_TRUE(channel.IsOpen()) << remote.opened.detail;
+  ASSERT_TRUE(channel.IsOpen()) << int(remote.opened.failure);
   EXPECT_EQ(RoundTripMs(channel), 20u);
   EXPECT_EQ(remote.server->Refused(), std::vector<uint8_t>{kEcho});
 
@@ -193,7 +197,7 @@ TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTrip) {
   EXPECT_EQ(found, (std::vector<uint8_t>{0, 1, 12}));
 
   int32_t version = 0;
-  EXPECT_EQ(IdentifyRegisterAnswer(channel, 0xFF, version), IdentifyAnswer::Version);
+  EXPECT_EQ(IdentifyRegister(channel, 0xFF, version), IdentifyAnswer::Version);
   EXPECT_EQ(version, 105);
   EXPECT_TRUE(WriteRegisterByte(channel, 0xFF, emu::kEmulatedPrefixTensCell, 0xFF));
   EXPECT_EQ(first.ReadRam(emu::kEmulatedPrefixTensCell), 0xFF);
@@ -237,19 +241,41 @@ TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) 
     const char* what;
     ServerHabits habits;
     PortFailure failure;
-    std::string detail;
+    PortDetail detail;
   };
   for (const Case& each : std::vector<Case>{
-           {"sredird's answer", {.parityAnswer = 1}, PortFailure::NoStickParity, "NONE"},
-           {"no COM-PORT-OPTION", {.comPort = false}, PortFailure::NoRfc2217, "COM-PORT-OPTION"},
-           {"no telnet at all", {.speaksTelnet = false}, PortFailure::NoRfc2217, "within 3 s"},
+           {"sredird's answer",
+            {.parityAnswer = 1},
+            PortFailure::NoStickParity,
+            PortDetail::ParityOtherwise},
+           {"no COM-PORT-OPTION",
+            {.comPort = false},
+            PortFailure::NoRfc2217,
+            PortDetail::ComPortRefused},
+           {"no binary", {.binary = false}, PortFailure::NoRfc2217, PortDetail::BinaryRefused},
+           {"no telnet at all",
+            {.speaksTelnet = false},
+            PortFailure::NoRfc2217,
+            PortDetail::NoTelnetAnswer},
+           {"the line in use",
+            {.speaksTelnet = false, .farewell = "Port already in use\r\n\x01"},
+            PortFailure::DeviceError,
+            PortDetail::ServerClosed},
        }) {
     SCOPED_TRACE(each.what);
     RemoteLine remote(each.habits);
     EXPECT_FALSE(remote.channel.IsOpen());
     EXPECT_EQ(remote.opened.failure, each.failure);
-    EXPECT_NE(remote.opened.detail.find(each.detail), std::string::npos) << remote.opened.detail;
+    EXPECT_EQ(remote.opened.detail.what, each.detail);
     EXPECT_LE(remote.clock.NowMs() - 1000, kNegotiationTimeoutMs + 1);
+    if (each.detail == PortDetail::ParityOtherwise) {
+      EXPECT_EQ(remote.opened.detail.parityAsked, 4);  // MARK
+      EXPECT_EQ(remote.opened.detail.parityAnswered, 1);
+    }
+    // What the server said, printable characters alone.
+    if (each.detail == PortDetail::ServerClosed) {
+      EXPECT_EQ(remote.opened.detail.serverText, "Port already in use");
+    }
   }
 }
 
@@ -266,22 +292,33 @@ TEST(Rfc2217PortTest, AConnectionLostMidExchangeFailsThePortAtOnce) {
 }
 
 TEST(Rfc2217PortTest, AddressesAreRfc2217HostAndPortAndNothingElse) {
-  std::string problem;
+  PortDetail problem = PortDetail::None;
   const std::optional<RemoteAddress> name =
       ParseRemoteAddress("RFC2217://shop-12-nport:4001", problem);
-  ASSERT_TRUE(name) << problem;
+  ASSERT_TRUE(name) << int(problem);
   EXPECT_EQ(name->host, "shop-12-nport");
   EXPECT_EQ(name->port, 4001);
   const std::optional<RemoteAddress> v6 = ParseRemoteAddress("rfc2217://[::1]:65535", problem);
-  ASSERT_TRUE(v6) << problem;
+  ASSERT_TRUE(v6) << int(problem);
   EXPECT_EQ(v6->host, "::1");
-  for (const char* bad :
-       {"rfc2217://host", "rfc2217://:4001", "rfc2217:/host:4001", "rfc2217://host:0",
-        "rfc2217://host:65536", "rfc2217://host:40x", "rfc2217://ho st:4001",
-        "rfc2217://user@host:4001", "rfc2217://::1:4001", "rfc2217://host:4001/"}) {
+  const PortDetail form = PortDetail::AddressForm;
+  const PortDetail host = PortDetail::AddressHost;
+  const PortDetail port = PortDetail::AddressPort;
+  for (const auto& [bad, why] : std::vector<std::pair<const char*, PortDetail>>{
+           {"rfc2217://host", form},
+           {"rfc2217:/host:4001", form},
+           {"rfc2217://:4001", host},
+           {"rfc2217://ho st:4001", host},
+           {"rfc2217://user@host:4001", host},
+           {"rfc2217://::1:4001", host},
+           {"rfc2217://host:0", port},
+           {"rfc2217://host:65536", port},
+           {"rfc2217://host:40x", port},
+           {"rfc2217://host:4001/", port},
+       }) {
     EXPECT_TRUE(IsRemoteDevice(bad)) << bad;
     EXPECT_FALSE(ParseRemoteAddress(bad, problem)) << bad;
-    EXPECT_FALSE(problem.empty()) << bad;
+    EXPECT_EQ(problem, why) << bad;
   }
   EXPECT_FALSE(IsRemoteDevice("/dev/ttyUSB0"));
   EXPECT_FALSE(IsRemoteDevice("COM1"));
