@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 
+#include <climits>
 #include <utility>
 
 #include "handlers/spin_field.h"
 #include "resource_ids.h"  // the application icon
 #include "win32/controls.h"
 #include "win32/image_ids.h"
+#include "win32/text_fit.h"
 
 namespace zenor9::win32 {
 
@@ -79,6 +81,7 @@ Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DW
   fonts_ = std::make_unique<Fonts>(dpi_);
   CreateControls();
   Layout();
+  FitFormFont();
   SizeWindow(nullptr);
 }
 
@@ -139,6 +142,9 @@ void Form::SetToolTip(int id, const std::wstring& text) {
   if (toolTip_ == nullptr) {
     toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
                                0, 0, 0, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // A tool tip shows its text on one line unless it has a width to wrap at;
+    // with one, it also breaks the lines where the text does.
+    SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, SHRT_MAX);
   }
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
@@ -216,6 +222,7 @@ LRESULT Form::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       // The old fonts go only once every control has the new ones.
       const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_));
       Layout();
+      FitFormFont();
       SizeWindow(reinterpret_cast<const RECT*>(lParam));
       return 0;
     }
@@ -323,6 +330,18 @@ void Form::Layout() {
         item.kind == Kind::ShadowLabel ? TextSize(control, font) : SIZE{place.width, place.height};
     MoveWindow(control, place.left, place.top, size.cx, size.cy, TRUE);
   }
+}
+
+// The layouts are drawn for "MS Sans Serif"; a face standing in for it is
+// often wider, and would cut the texts at their controls' edges. The controls
+// keep their places; the font gets smaller until every text fits.
+void Form::FitFormFont() {
+  if (LayoutFaceInstalled()) return;
+  const int pixels = LargestFittingPixels(window_, layout_, dpi_, Scale(kFormPixels, dpi_),
+                                          Scale(kSmallestFormPixels, dpi_));
+  if (pixels == fonts_->FormPixels()) return;
+  const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_, pixels));
+  Layout();
 }
 
 void Form::SizeWindow(const RECT* suggested) {

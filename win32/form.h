@@ -62,6 +62,7 @@ class Form {
   void CreateControls();
   HWND CreateControl(const ControlLayout& item, HWND parent);
   void Layout();
+  void FitFormFont();
   void SizeWindow(const RECT* suggested);
   void Activate(WPARAM state);
 

@@ -63,6 +63,44 @@ Icon IconOfColour(const std::string& colour) {
   return Icon::Unknown;
 }
 
+// The prefix's "MS Sans Serif" files (Wine's own, from fonts-wine), moved out
+// of its Fonts folder while the object lives: as in a prefix of Debian's Wine,
+// which has none, or on a Windows whose "MS Sans Serif" has no Cyrillic letters.
+class WithoutMsSansSerif {
+ public:
+  WithoutMsSansSerif() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr) return;
+    fonts_ = std::filesystem::path(prefix) / "drive_c" / "windows" / "Fonts";
+    aside_ = std::filesystem::path(prefix) / "fonts-set-aside";
+    std::filesystem::create_directories(aside_);
+    for (const auto& entry : std::filesystem::directory_iterator(fonts_)) {
+      const std::string name = entry.path().filename().string();
+      if (name == "ms_sans_serif.ttf" || name.rfind("sserif", 0) == 0 ||
+          name.rfind("ssee", 0) == 0 || name.rfind("ssef", 0) == 0) {
+        std::filesystem::rename(entry.path(), aside_ / name);
+        ++moved_;
+      }
+    }
+  }
+  ~WithoutMsSansSerif() {
+    if (aside_.empty()) return;
+    for (const auto& entry : std::filesystem::directory_iterator(aside_)) {
+      std::filesystem::rename(entry.path(), fonts_ / entry.path().filename());
+    }
+    std::filesystem::remove(aside_);
+  }
+  WithoutMsSansSerif(const WithoutMsSansSerif&) = delete;
+  WithoutMsSansSerif& operator=(const WithoutMsSansSerif&) = delete;
+
+  int Moved() const { return moved_; }
+
+ private:
+  std::filesystem::path fonts_;
+  std::filesystem::path aside_;
+  int moved_ = 0;
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -351,6 +389,48 @@ TEST_F(WindowTest, TypedNetNumberMeetsOldFirmwareAMissingPortAndNoRegisterThenTh
   }
   ExpectProgramEnded();
   emptyHost.Stop();
+}
+
+// Without "MS Sans Serif" the dialog font stands in, wider, and the windows
+// take the largest size of it at which every text fits its control, the
+// controls where they were: measured by window_text_fit.exe, and seen in the
+// screenshots (the main window, the set-up dialog with COM2's tool tip, the
+// box and the status line of a line with no register on it).
+TEST_F(WindowTest, WithoutMsSansSerifEveryTextShowsWholeWhereTheLayoutPutsIt) {
+  const WithoutMsSansSerif hidden;
+  ASSERT_GT(hidden.Moved(), 0);
+  desktop_.reset();  // a new Wine session, which finds the fonts gone
+  desktop_ = std::make_unique<Desktop>((std::filesystem::current_path() / "window-tests" /
+                                        (kWindowManager ? "openbox" : "no-window-manager") /
+                                        "WithoutMsSansSerif")
+                                           .string());
+  ASSERT_EQ(desktop_->Problem(), "");
+  const testing::ChildResult fit = desktop_->RunBeside("window_text_fit.exe");
+  EXPECT_EQ(fit.exitCode, 0) << fit.out << fit.err;
+  EXPECT_EQ(fit.out.find("MS Sans Serif"), std::string::npos) << fit.out;
+
+  emu::Line emptyLine;
+  host_ = std::make_unique<emu::PtyHost>(emptyLine);
+  ASSERT_TRUE(host_->Start());
+  ASSERT_TRUE(wine_.Point(1, host_->DevicePath()));
+  WindowState main = Start();
+  desktop_->Hover(main, kAtConnect.x, kAtConnect.y);
+  desktop_->WaitFor([](const WindowState& w) { return w.className == "tooltips_class32"; });
+  desktop_->Shot("main-window-tool-tip");
+  const WindowState dialog = OpenDialog(main);
+  desktop_->Hover(dialog, kAtCom2.x, kAtCom2.y);
+  EXPECT_TRUE(desktop_->WaitFor([](const WindowState& w) {
+    return w.className == "tooltips_class32" &&
+           w.title.find("zenor9 ports --map COM2=COM7") != std::string::npos;
+  })) << "COM2's tool tip gives the command that maps an adapter to it";
+  desktop_->Shot("set-up-dialog-com2-tool-tip");
+  Click(dialog, kAtButton1);
+  ExpectBox("Ошибка", "Нет связи с ККМ", Icon::Error, "no-register-box");
+  desktop_->Key(dialog, "alt+F4");
+  main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
+  desktop_->Shot("main-window-no-link");
+  desktop_->Key(main, "alt+F4");
+  ExpectProgramEnded();
 }
 
 // At 144 dpi (Wine's LogPixels) every position and size grows by half: the
