@@ -19,5 +19,11 @@ for exe in "$build/bin/zenor9.exe" "$build/bin/zenor9-prefix.exe"; do
     echo "$foreign" >&2
     exit 1
   fi
+  # Windows 7 and 8.1 have no per-window DPI functions: a program that imports
+  # one does not start there.
+  if x86_64-w64-mingw32-objdump -p "$exe" | grep -qE '^\s+[0-9a-f]+\s+[0-9]+\s+\w*(ForDpi|DpiFor|DpiAwareness)\w*$'; then
+    echo "$exe imports a DPI function that Windows 7 lacks; look it up at run time (win32/dpi.cpp)" >&2
+    exit 1
+  fi
   echo "$exe: imports only $(tr '\n' ' ' <<<"$dlls")"
 done

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "handlers/spin_field.h"
+#include "win32/dpi.h"
 #include "win32/image_ids.h"
 #include "win32/text.h"
 
@@ -234,7 +235,7 @@ HWND SpinButtonOf(HWND edit) {
 }
 
 void PlaceSpinEdit(HWND edit, const Rect& rect) {
-  const int dpi = static_cast<int>(GetDpiForWindow(edit));
+  const int dpi = DpiOf(edit);
   const int buttonWidth = Scale(kSpinButtonWidth, dpi);
   MoveWindow(edit, rect.left, rect.top, rect.width - buttonWidth, rect.height, TRUE);
   MoveWindow(SpinButtonOf(edit), rect.left + rect.width - buttonWidth, rect.top, buttonWidth,

@@ -8,6 +8,7 @@
 #include "handlers/spin_field.h"
 #include "resource_ids.h"  // the application icon
 #include "win32/controls.h"
+#include "win32/dpi.h"
 #include "win32/image_ids.h"
 #include "win32/text_fit.h"
 
@@ -77,7 +78,7 @@ Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DW
   RegisterFormClass(className, Procedure, (style & WS_SYSMENU) != 0);
   window_ = CreateWindowExW(exStyle, className, layout.caption, style, 0, 0, 0, 0, owner, nullptr,
                             GetModuleHandleW(nullptr), this);
-  dpi_ = static_cast<int>(GetDpiForWindow(window_));
+  dpi_ = DpiOf(window_);
   fonts_ = std::make_unique<Fonts>(dpi_);
   CreateControls();
   Layout();
@@ -346,7 +347,7 @@ void Form::FitFormFont() {
 
 void Form::SizeWindow(const RECT* suggested) {
   RECT frame{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
-  AdjustWindowRectExForDpi(&frame, style_, FALSE, exStyle_, static_cast<UINT>(dpi_));
+  AddFrame(frame, style_, exStyle_, dpi_);
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   int left = 0;
   int top = 0;
