@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -46,6 +47,14 @@ DWORD ButtonStyle(Kind kind) {
     default:
       return BS_PUSHBUTTON;
   }
+}
+
+// A tool tip sizes itself by GDI's extent of its text; `missing` more pixels
+// on its right keep the text whole where it is drawn wider (see MissingWidth).
+void WidenToolTip(HWND toolTip, int missing) {
+  if (toolTip == nullptr || missing <= 0) return;
+  RECT margin{0, 0, missing, 0};
+  SendMessageW(toolTip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
 }
 
 HMENU IdOf(int id) {
@@ -156,6 +165,10 @@ void Form::SetToolTip(int id, const std::wstring& text) {
   SendMessageW(toolTip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  // One tool tip shows the texts of every control: its margin is for the one
+  // that lacks most.
+  toolTipMissing_ = std::max(toolTipMissing_, MissingWidth(toolTip_, text));
+  WidenToolTip(toolTip_, toolTipMissing_);
 }
 
 void Form::RepaintNow(int id) {
@@ -237,6 +250,8 @@ LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
     auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
     if (const wchar_t* hint = ToolButtonHint(static_cast<int>(header.idFrom))) {
       info->lpszText = const_cast<wchar_t*>(hint);
+      // The tool bar's tool tip asks for each text before it sizes itself.
+      WidenToolTip(header.hwndFrom, MissingWidth(header.hwndFrom, hint));
     }
     return 0;
   }

@@ -74,7 +74,8 @@ class Form {
   std::unique_ptr<Fonts> fonts_;
   std::map<int, HWND> controls_;
   HWND toolTip_ = nullptr;
-  HWND focus_ = nullptr;  // the control that had the focus when the window was left
+  int toolTipMissing_ = 0;  // the most any of its texts lacks (see WidenToolTip)
+  HWND focus_ = nullptr;    // the control that had the focus when the window was left
 };
 
 }  // namespace zenor9::win32

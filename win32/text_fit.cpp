@@ -1,6 +1,8 @@
 #include "win32/text_fit.h"
 
 #include <algorithm>
+#include <string_view>
+#include <vector>
 
 #include "win32/fonts.h"
 
@@ -15,11 +17,53 @@ constexpr int kCheckMarkSize = 12;
 constexpr int kTextMargin = 1;
 constexpr int kPushButtonBevel = 3;
 
-SIZE TextSize(HDC dc, const std::wstring& text, UINT lines) {
-  RECT area{0, 0, 0, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
-            DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | lines);
-  return {area.right - area.left, area.bottom - area.top};
+// The advance of a line drawn without antialiasing: the sum of its glyphs'
+// advances as black-and-white bitmaps.
+int MonochromeAdvance(HDC dc, std::wstring_view line) {
+  constexpr MAT2 kIdentity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  int advance = 0;
+  for (const wchar_t c : line) {
+    GLYPHMETRICS glyph{};
+    if (GetGlyphOutlineW(dc, c, GGO_BITMAP, &glyph, 0, nullptr, &kIdentity) != GDI_ERROR)
+      advance += glyph.gmCellIncX;
+  }
+  return advance;
+}
+
+// The lines of `text`, broken at "\n" or "\r\n".
+std::vector<std::wstring_view> Lines(std::wstring_view text) {
+  std::vector<std::wstring_view> lines;
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t end = std::min(text.find(L'\n', start), text.size());
+    std::wstring_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+LONG Extent(HDC dc, std::wstring_view line) {
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, line.data(), static_cast<int>(line.size()), &extent);
+  return extent.cx;
+}
+
+// The text's extent as GDI reports it is how it is drawn with the font's own
+// smoothing. Wine draws black-and-white glyphs (no font smoothing) at their
+// bitmaps' advances, which may be wider: the larger of the two is what a line
+// may take.
+LONG LineWidth(HDC dc, std::wstring_view line) {
+  return std::max<LONG>(Extent(dc, line), MonochromeAdvance(dc, line));
+}
+
+SIZE TextSize(HDC dc, std::wstring_view text) {
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  const std::vector<std::wstring_view> lines = Lines(text);
+  LONG width = 0;
+  for (const std::wstring_view line : lines) width = std::max(width, LineWidth(dc, line));
+  return {width, static_cast<LONG>(lines.size()) * metrics.tmHeight};
 }
 
 bool Fits(const SIZE& needed, const Rect& room) {
@@ -42,18 +86,18 @@ bool ShowsFixedText(Kind kind) {
 }
 
 SIZE NeededSize(HDC dc, Kind kind, const std::wstring& text, int dpi) {
-  if (kind == Kind::Label) return TextSize(dc, text, 0);
-  const SIZE line = TextSize(dc, text, DT_SINGLELINE);
+  const SIZE size = TextSize(dc, text);
+  if (kind == Kind::Label) return size;
   const int margins = 2 * Scale(kTextMargin, dpi);
   if (kind == Kind::PushButton) {
     const int bevel = 2 * Scale(kPushButtonBevel, dpi);
-    return {line.cx + margins + bevel, line.cy + margins + bevel};
+    return {size.cx + margins + bevel, size.cy + margins + bevel};
   }
   // The gap after the mark is half a digit's width of the font.
   INT digit = 0;
   GetCharWidth32W(dc, L'0', L'0', &digit);
   const int mark = Scale(kCheckMarkSize, dpi) + 1;
-  return {mark + digit / 2 + line.cx + margins, std::max<LONG>(mark, line.cy + margins)};
+  return {mark + digit / 2 + size.cx + margins, std::max<LONG>(mark, size.cy + margins)};
 }
 
 int LargestFittingPixels(HWND window, const WindowLayout& layout, int dpi, int wanted,
@@ -70,6 +114,17 @@ int LargestFittingPixels(HWND window, const WindowLayout& layout, int dpi, int w
   }
   ReleaseDC(window, dc);
   return pixels;
+}
+
+int MissingWidth(HWND control, std::wstring_view text) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  LONG missing = 0;
+  for (const std::wstring_view line : Lines(text))
+    missing = std::max(missing, LineWidth(dc, line) - Extent(dc, line));
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return static_cast<int>(missing);
 }
 
 }  // namespace zenor9::win32

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "win32/layout.h"
 
@@ -27,5 +28,11 @@ SIZE NeededSize(HDC dc, Kind kind, const std::wstring& text, int dpi);
 // the measuring.
 int LargestFittingPixels(HWND window, const WindowLayout& layout, int dpi, int wanted,
                          int smallest);
+
+// How many pixels wider than GDI's extent `text` may be drawn in `control`'s
+// font (0 where it is drawn as measured): the room a control that sizes
+// itself by the extent, as tool tips and message boxes do, must be given on
+// top to show the text whole.
+int MissingWidth(HWND control, std::wstring_view text);
 
 }  // namespace zenor9::win32

@@ -35,7 +35,18 @@ Rect PlaceOf(HWND control) {
   return {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
 
+// The family of the face the font mapper chose, which may stand in for the
+// one asked for ("Tahoma" for "MS Shell Dlg"), or the name asked for where
+// it is no outline font.
 std::string FaceOf(HDC dc) {
+  const UINT size = GetOutlineTextMetricsW(dc, 0, nullptr);
+  if (size > 0) {
+    std::string buffer(size, '\0');
+    auto* metrics = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
+    if (GetOutlineTextMetricsW(dc, size, metrics) != 0)
+      return Utf8(reinterpret_cast<const wchar_t*>(
+          buffer.data() + reinterpret_cast<std::size_t>(metrics->otmpFamilyName)));
+  }
   wchar_t face[LF_FACESIZE] = {};
   GetTextFaceW(dc, LF_FACESIZE, face);
   return Utf8(face);
