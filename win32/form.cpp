@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -49,14 +48,6 @@ DWORD ButtonStyle(Kind kind) {
   }
 }
 
-// A tool tip sizes itself by GDI's extent of its text; `missing` more pixels
-// on its right keep the text whole where it is drawn wider (see MissingWidth).
-void WidenToolTip(HWND toolTip, int missing) {
-  if (toolTip == nullptr || missing <= 0) return;
-  RECT margin{0, 0, missing, 0};
-  SendMessageW(toolTip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
-}
-
 HMENU IdOf(int id) {
   return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
 }
@@ -97,6 +88,7 @@ Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DW
 
 Form::~Form() {
   if (IsWindow(window_)) DestroyWindow(window_);
+  if (toolTipFont_ != nullptr) DeleteObject(toolTipFont_);
 }
 
 HWND Form::ControlWindow(int id) const {
@@ -165,10 +157,23 @@ void Form::SetToolTip(int id, const std::wstring& text) {
   SendMessageW(toolTip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  // One tool tip shows the texts of every control: its margin is for the one
-  // that lacks most.
-  toolTipMissing_ = std::max(toolTipMissing_, MissingWidth(toolTip_, text));
-  WidenToolTip(toolTip_, toolTipMissing_);
+  DrawAsMeasured(toolTip_, text);
+}
+
+// A tool tip sizes itself by GDI's extent of its text and clips the text to
+// it. Where glyphs are drawn wider than that extent (Wine, which draws them
+// without smoothing), its font is made the same without smoothing, whose
+// extent is what is drawn.
+void Form::DrawAsMeasured(HWND toolTip, const std::wstring& text) {
+  if (toolTip == nullptr || MissingWidth(toolTip, text) <= 0) return;
+  if (toolTipFont_ == nullptr) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(toolTip, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    font.lfQuality = NONANTIALIASED_QUALITY;
+    toolTipFont_ = CreateFontIndirectW(&font);
+  }
+  SendMessageW(toolTip, WM_SETFONT, reinterpret_cast<WPARAM>(toolTipFont_), FALSE);
 }
 
 void Form::RepaintNow(int id) {
@@ -251,7 +256,9 @@ LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
     if (const wchar_t* hint = ToolButtonHint(static_cast<int>(header.idFrom))) {
       info->lpszText = const_cast<wchar_t*>(hint);
       // The tool bar's tool tip asks for each text before it sizes itself.
-      WidenToolTip(header.hwndFrom, MissingWidth(header.hwndFrom, hint));
+      DrawAsMeasured(
+          reinterpret_cast<HWND>(SendMessageW(ControlWindow(kToolBar), TB_GETTOOLTIPS, 0, 0)),
+          hint);
     }
     return 0;
   }

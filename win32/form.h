@@ -63,6 +63,7 @@ class Form {
   HWND CreateControl(const ControlLayout& item, HWND parent);
   void Layout();
   void FitFormFont();
+  void DrawAsMeasured(HWND toolTip, const std::wstring& text);
   void SizeWindow(const RECT* suggested);
   void Activate(WPARAM state);
 
@@ -74,8 +75,8 @@ class Form {
   std::unique_ptr<Fonts> fonts_;
   std::map<int, HWND> controls_;
   HWND toolTip_ = nullptr;
-  int toolTipMissing_ = 0;  // the most any of its texts lacks (see WidenToolTip)
-  HWND focus_ = nullptr;    // the control that had the focus when the window was left
+  HFONT toolTipFont_ = nullptr;  // see DrawAsMeasured
+  HWND focus_ = nullptr;         // the control that had the focus when the window was left
 };
 
 }  // namespace zenor9::win32
