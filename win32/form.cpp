@@ -88,7 +88,6 @@ Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DW
 
 Form::~Form() {
   if (IsWindow(window_)) DestroyWindow(window_);
-  if (toolTipFont_ != nullptr) DeleteObject(toolTipFont_);
 }
 
 HWND Form::ControlWindow(int id) const {
@@ -155,25 +154,17 @@ void Form::SetToolTip(int id, const std::wstring& text) {
   tool.uId = reinterpret_cast<UINT_PTR>(ControlWindow(id));
   // Replaced whole: the tool's text is copied in when it is added.
   SendMessageW(toolTip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  const std::wstring shown = ToolTipText(toolTip_, text);
+  tool.lpszText = const_cast<wchar_t*>(shown.c_str());
   SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  DrawAsMeasured(toolTip_, text);
 }
 
 // A tool tip sizes itself by GDI's extent of its text and clips the text to
-// it. Where glyphs are drawn wider than that extent (Wine, which draws them
-// without smoothing), its font is made the same without smoothing, whose
-// extent is what is drawn.
-void Form::DrawAsMeasured(HWND toolTip, const std::wstring& text) {
-  if (toolTip == nullptr || MissingWidth(toolTip, text) <= 0) return;
-  if (toolTipFont_ == nullptr) {
-    LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(toolTip, WM_GETFONT, 0, 0)), sizeof font,
-               &font);
-    font.lfQuality = NONANTIALIASED_QUALITY;
-    toolTipFont_ = CreateFontIndirectW(&font);
-  }
-  SendMessageW(toolTip, WM_SETFONT, reinterpret_cast<WPARAM>(toolTipFont_), FALSE);
+// it: where glyphs are drawn wider than that extent (Wine, which draws them
+// without smoothing), each line gets the room it lacks as no-break spaces at
+// its end.
+std::wstring Form::ToolTipText(HWND toolTip, const std::wstring& text) {
+  return toolTip == nullptr ? text : PaddedToDrawnWidth(toolTip, text);
 }
 
 void Form::RepaintNow(int id) {
@@ -254,11 +245,11 @@ LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
   if (header.code == TTN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
     if (const wchar_t* hint = ToolButtonHint(static_cast<int>(header.idFrom))) {
-      info->lpszText = const_cast<wchar_t*>(hint);
       // The tool bar's tool tip asks for each text before it sizes itself.
-      DrawAsMeasured(
+      shownHint_ = ToolTipText(
           reinterpret_cast<HWND>(SendMessageW(ControlWindow(kToolBar), TB_GETTOOLTIPS, 0, 0)),
           hint);
+      info->lpszText = shownHint_.data();
     }
     return 0;
   }

@@ -63,7 +63,7 @@ class Form {
   HWND CreateControl(const ControlLayout& item, HWND parent);
   void Layout();
   void FitFormFont();
-  void DrawAsMeasured(HWND toolTip, const std::wstring& text);
+  static std::wstring ToolTipText(HWND toolTip, const std::wstring& text);
   void SizeWindow(const RECT* suggested);
   void Activate(WPARAM state);
 
@@ -75,8 +75,8 @@ class Form {
   std::unique_ptr<Fonts> fonts_;
   std::map<int, HWND> controls_;
   HWND toolTip_ = nullptr;
-  HFONT toolTipFont_ = nullptr;  // see DrawAsMeasured
-  HWND focus_ = nullptr;         // the control that had the focus when the window was left
+  std::wstring shownHint_;  // the tool bar's tool tip text, kept while it shows
+  HWND focus_ = nullptr;    // the control that had the focus when the window was left
 };
 
 }  // namespace zenor9::win32

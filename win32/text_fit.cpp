@@ -127,4 +127,21 @@ int MissingWidth(HWND control, std::wstring_view text) {
   return static_cast<int>(missing);
 }
 
+std::wstring PaddedToDrawnWidth(HWND control, std::wstring_view text) {
+  constexpr wchar_t kNoBreakSpace = L'\u00A0';
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  const LONG space = std::max<LONG>(1, Extent(dc, std::wstring_view(&kNoBreakSpace, 1)));
+  std::wstring padded;
+  for (const std::wstring_view line : Lines(text)) {
+    if (!padded.empty()) padded += L'\n';
+    padded += line;
+    const LONG missing = LineWidth(dc, line) - Extent(dc, line);
+    padded.append(static_cast<std::size_t>((missing + space - 1) / space), kNoBreakSpace);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return padded;
+}
+
 }  // namespace zenor9::win32

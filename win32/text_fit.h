@@ -30,9 +30,13 @@ int LargestFittingPixels(HWND window, const WindowLayout& layout, int dpi, int w
                          int smallest);
 
 // How many pixels wider than GDI's extent `text` may be drawn in `control`'s
-// font (0 where it is drawn as measured): the room a control that sizes
-// itself by the extent, as tool tips and message boxes do, must be given on
-// top to show the text whole.
+// font: 0 where it is drawn as measured.
 int MissingWidth(HWND control, std::wstring_view text);
+
+// `text` as a control that sizes itself by GDI's extent (a tool tip) must be
+// given it to show it whole in its font: each line with as many no-break
+// spaces at its end as cover what it is drawn wider than that extent (none
+// where it is drawn as measured). Lines end in "\n".
+std::wstring PaddedToDrawnWidth(HWND control, std::wstring_view text);
 
 }  // namespace zenor9::win32
