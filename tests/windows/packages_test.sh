@@ -146,7 +146,7 @@ for out in newer rebuilt; do # a rebuild has another product code
   check "... one entry, version $newer" test "$(entries DisplayVersion)" = "$newer"
   check "... files replaced" grep -q "zenor9-prefix $newer" "$unix_dir/README.txt"
   check "... the folder on the PATH once" test "$(on_path)" = 1
-  check "... a new console finds it" grep -qx "zenor9 $newer" < <(wine cmd /c zenor9 --version 2>/dev/null | tr -d '\r')
+  check "... a new console finds it" grep -qx "zenor9 $version" < <(wine cmd /c zenor9 --version 2>/dev/null | tr -d '\r')
 done
 msiexec /i "$msi"
 check "the older version refused (1603)" test $? = $((1603 % 256))
