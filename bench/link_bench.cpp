@@ -128,7 +128,8 @@ int Run() {
   int32_t version = 0;
   uint8_t value = 0;
 
-  const Runs identify = Repeat(5, [&] { return IdentifyRegister(channel, address, version); });
+  const Runs identify = Repeat(
+      5, [&] { return IdentifyRegister(channel, address, version) != IdentifyAnswer::None; });
   const Runs read =
       Repeat(50, [&] { return ReadRegisterByte(channel, address, kTensCell, value); });
   const Runs write =

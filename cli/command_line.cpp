@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli11_texts.h"
+#include "cli/journal_command.h"
 #include "cli/outcome.h"
 #include "cli/platform.h"
 #include "cli/port_map_command.h"
@@ -184,6 +185,14 @@ const CLI::Validator kPrefixCheck(
     },
     "");
 
+const CLI::Validator kSinceCheck(
+    [](const std::string& text) -> std::string {
+      if (journal::ParseSince(text)) return {};
+      return Tr("a date is YYYY-MM-DD, or YYYY-MM-DDTHH:MM[:SS] with the time, not %s",
+                Quoted(text));
+    },
+    "");
+
 const CLI::Validator kVersionCheck(
     [](const std::string& value) -> std::string {
       uint8_t high = 0;
@@ -323,18 +332,6 @@ std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable
   return help;
 }
 
-std::string CanonicalPortName(const std::string& port) {
-  const int number = portmap::ComNumberOfName(port);
-  return number != 0 ? "COM" + std::to_string(number) : port;
-}
-
-portmap::ComTarget TargetOfPort(const std::string& port) {
-  if (const int number = portmap::ComNumberOfName(port); number != 0) {
-    return portmap::ResolveCom(number);
-  }
-  return {port};  // a device path, as given
-}
-
 namespace {
 
 // The options every register command takes; each command lists them in its own
@@ -462,6 +459,7 @@ struct ParsedOptions {
   MainOptions main;
   std::string version = "0105";
   std::vector<std::string> faults;
+  std::string since;  // journal --since
 };
 
 void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -521,6 +519,8 @@ void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocati
       ->type_name("20..29|off");
   write->add_flag("--verify", invocation.verify,
                   Tr("read the cells back and compare; on a mismatch print what they hold"));
+  write->add_flag("--no-journal", invocation.noJournal,
+                  Tr("keep this run out of the journal of writes"));
 }
 
 void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -546,6 +546,37 @@ void AddPortsCommand(CLI::App& app, Invocation& invocation) {
        false},
       PortMapHelp()));
   ports->fallthrough();
+}
+
+// Its --port and --net filter the list; given before the command they filter it too.
+void AddJournalCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
+  CLI::App* journal =
+      app.add_subcommand("journal", Tr("list the prefix writes kept in the journal"));
+  UseUserLanguage(*journal);
+  journal
+      ->add_option("--port", options.main.port, Tr("only the writes through this port or device"))
+      ->check(kPortCheck)
+      ->type_name(Tr("COMn|PATH"));
+  AddNetListOption(*journal, options.main.commandNetLists,
+                   Tr("only the writes to these net numbers"));
+  journal
+      ->add_option("--since", options.since,
+                   Tr("only the writes from this date or date-time on, in local time unless it "
+                      "ends in Z or +HH:MM"))
+      ->check(kSinceCheck)
+      ->type_name(Tr("DATE"));
+  journal->add_flag("--json", invocation.json, Tr("print the records as a JSON array"));
+  journal->footer(
+      std::string(JournalHelp()) + "\n\n" +
+      ExitCodesHelp({{kExitOk}, {kExitFailed, N_("the journal could not be read")}, {kExitUsage}},
+                    false));
+}
+
+void FillJournalFilter(const CLI::App& app, const ParsedOptions& options, Invocation& invocation) {
+  journal::Filter& filter = invocation.journalFilter;
+  for (uint8_t net : invocation.nets) filter.nets.push_back(net);
+  if (Given(app, *app.get_subcommands().front(), "--port") > 0) filter.port = invocation.port.name;
+  if (!options.since.empty()) filter.since = journal::ParseSince(options.since);
 }
 
 void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -614,8 +645,7 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
 }
 
 void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
-  invocation.port = CanonicalPortName(options.main.port);
-  invocation.portTarget = TargetOfPort(options.main.port);
+  invocation.port = ChoosePort(options.main.port);
   for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
@@ -638,6 +668,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   AddWriteCommand(app, options, invocation);
   AddDoctorCommand(app, options, invocation);
   AddPortsCommand(app, invocation);
+  AddJournalCommand(app, options, invocation);
   AddSimCommand(app, options, invocation);
   try {
     app.parse(argc, argv);
@@ -648,6 +679,7 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
     return false;
   }
   FillInvocation(options, invocation);
+  if (invocation.command == "journal") FillJournalFilter(app, options, invocation);
   return true;
 }
 

@@ -8,28 +8,24 @@
 #include "cli/port_failure_words.h"
 #include "cli/trace_port.h"
 #include "link/commands.h"
-#include "link/interface_setup.h"
 #include "memmap/prefix_cells.h"
+#include "operations/messages.h"
+#include "operations/prefix.h"
+#include "operations/setup.h"
 
 namespace zenor9::cli {
 
 namespace {
 
 void FailCommand(Outcome& outcome) {
-  Fail(outcome, kExitFailed, "command-failed", Tr(kTextCannotSetUp));
+  Fail(outcome, kExitFailed, "command-failed", Tr(kTextNoInterface));
 }
 
-// The firmware a version code stands for: its four decimal digits as
-// major.minor.patch (105 is 1.0.5); a code of more digits as itself.
-std::string FirmwareText(int32_t versionCode) {
-  if (versionCode < 0 || versionCode > 9999) return std::to_string(versionCode);
-  return std::to_string(versionCode / 100) + "." + std::to_string(versionCode / 10 % 10) + "." +
-         std::to_string(versionCode % 10);
-}
-
+// Later firmware is no better than earlier: the prefix cells are known for
+// 1.0.5 alone.
 void FailUnsupportedFirmware(Outcome& outcome, int32_t versionCode) {
-  Fail(outcome, kExitUnsupportedFirmware, "unsupported-firmware", Tr(kTextUnsupportedFirmware));
-  outcome.messageNote = Tr("(found %s)", FirmwareText(versionCode));
+  Fail(outcome, kExitUnsupportedFirmware, "unsupported-firmware",
+       Tr("Only firmware 1.0.5 is supported (found %s)", FirmwareText(versionCode)));
 }
 
 // The register answered, but what came back is no version: not firmware 0.0.0.
@@ -48,55 +44,64 @@ bool CutShortByStop(Outcome& outcome) {
   return true;
 }
 
-// How identify ended, from a set-up that got as far as identify.
-IdentifyAnswer AnswerOfSetUp(SetupOutcome result) {
-  switch (result) {
-    case SetupOutcome::NoAnswerToIdentify:
-      return IdentifyAnswer::None;
-    case SetupOutcome::BadIdentifyReply:
-      return IdentifyAnswer::BadReply;
+// What a set-up or identify ended with, into the outcome: true when the
+// register is identified with supported firmware.
+bool AcceptSetup(const SetupResult& result, Connection& connection, Outcome& outcome) {
+  switch (result.outcome) {
+    case SetupOutcome::PortUnavailable:
+      FailPortUnavailable(connection.channel, outcome);
+      return false;
+    case SetupOutcome::Stopped:
+      EndByStop(outcome);
+      return false;
+    case SetupOutcome::NoAnswerToScan:
+      // A byte that ended the scan early may be the late echo of a register's
+      // probe: its net number, given with --net, reaches it without the scan.
+      if (result.stray) {
+        if (const std::optional<uint8_t> net = LateEchoOf(*result.stray)) outcome.lateEchoOf = *net;
+      }
+      FailNoLink(outcome);
+      return false;
     default:
-      return IdentifyAnswer::Version;
+      break;
   }
-}
-
-// What identify at the connection's address byte said, into the outcome: only
-// version code 105 goes on, with the memory map of its firmware.
-bool AcceptIdentify(IdentifyAnswer answer, Connection& connection, Outcome& outcome) {
   outcome.net = NetNumberOfAddressByte(connection.addressByte);
-  if (answer == IdentifyAnswer::None) {
-    FailNoLink(outcome);
-    return false;
+  switch (result.outcome) {
+    case SetupOutcome::NoAnswerToIdentify:
+      FailNoLink(outcome);
+      return false;
+    case SetupOutcome::BadIdentifyReply:
+      FailBadReply(outcome);
+      return false;
+    case SetupOutcome::UnsupportedVersion:
+      outcome.version = connection.versionCode;
+      FailUnsupportedFirmware(outcome, connection.versionCode);
+      return false;
+    default:
+      outcome.version = connection.versionCode;
+      return true;
   }
-  if (answer == IdentifyAnswer::BadReply) {
-    FailBadReply(outcome);
-    return false;
-  }
-  outcome.version = connection.versionCode;
-  if (connection.versionCode != kSupportedVersionCode) {
-    FailUnsupportedFirmware(outcome, connection.versionCode);
-    return false;
-  }
-  connection.memoryMap.SelectMemoryMap(VersionLetter(connection.versionCode));
-  return true;
 }
 
-std::array<uint8_t, 2> CellsOfPrefix(const std::string& value) {
-  if (value == "off") return {kPrefixNotUsed, kPrefixNotUsed};
-  return {static_cast<uint8_t>(value[0]), static_cast<uint8_t>(value[1])};
+PrefixCells CellsOfValue(const std::string& value) {
+  return value == "off" ? kCellsNotUsed : *CellsOfPrefix(value);
 }
 
-std::string PrefixOfCells(const std::array<uint8_t, 2>& cells) {
-  if (PrefixCellsSayNotUsed(cells[0], cells[1])) return "off";
+std::string PrefixOfCells(const PrefixCells& cells) {
+  if (PrefixCellsSayNotUsed(cells)) return "off";
   return CellText(cells[0]) + CellText(cells[1]);
+}
+
+std::optional<PrefixCells> ReadBothCells(Connection& connection) {
+  int retried = 0;
+  return ReadBothPrefixCells(connection, {}, retried);
 }
 
 // The register has no roll-back: after a failed write its cells may hold the
 // old prefix, the new one, or half of each. Read once what they hold now.
 void NoteWhatItHolds(Connection& connection, Outcome& outcome) {
-  std::array<uint8_t, 2> cells{};
-  if (ReadBothPrefixCells(connection.Register(), cells)) {
-    outcome.holds = PrefixOfCells(cells);
+  if (const std::optional<PrefixCells> cells = ReadBothCells(connection)) {
+    outcome.holds = PrefixOfCells(*cells);
   } else {
     outcome.holds = nullptr;
   }
@@ -158,47 +163,28 @@ void EndByStop(Outcome& outcome) {
 }
 
 bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome) {
-  outcome.port = target.device;
+  outcome.port = target.port.Device();
   if (!autoDetect) connection.addressByte = AddressByteOfNetNumber(*target.net);
-  // A byte that ended the scan early may be the late echo of a register's
-  // probe: its net number, given with --net, reaches it without the scan.
-  const StrayObserver onStray = [&outcome](const ProbeReport& report) {
-    if (const std::optional<uint8_t> net = LateEchoOf(report)) outcome.lateEchoOf = *net;
-  };
-  const SetupOutcome result = SetUpInterface(
-      connection.channel, {target.device, autoDetect, ProbeProgressOf(target), onStray},
-      connection.addressByte, connection.versionCode);
+  const SetupResult result =
+      SetUpInterface(connection, {target.port, autoDetect, ProbeProgressOf(target)});
   if (target.progress) target.progress({});
-  if (result == SetupOutcome::PortUnavailable) {
-    FailPortUnavailable(connection.channel, outcome);
-    return false;
-  }
-  // A scan or an identify that overlapped a stop is no answer, whatever it got.
-  if (CutShortByStop(outcome)) return false;
-  if (result == SetupOutcome::NoAnswerToScan) {
-    FailNoLink(outcome);
-    return false;
-  }
-  return AcceptIdentify(AnswerOfSetUp(result), connection, outcome);
+  return AcceptSetup(result, connection, outcome);
 }
 
 bool OpenPort(const Target& target, Connection& connection, Outcome& outcome) {
-  outcome.port = target.device;
-  if (OpenChannelDevice(target.device, connection.channel)) return true;
+  outcome.port = target.port.Device();
+  if (OpenChannelDevice(target.port.Device(), connection.channel)) return true;
   FailPortUnavailable(connection.channel, outcome);
   return false;
 }
 
 bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome) {
-  connection.addressByte = AddressByteOfNetNumber(net);
-  const IdentifyAnswer answer =
-      IdentifyRegisterAnswer(connection.channel, connection.addressByte, connection.versionCode);
-  if (CutShortByStop(outcome)) return false;
-  return AcceptIdentify(answer, connection, outcome);
+  return AcceptSetup(IdentifyRegisterAt(connection, AddressByteOfNetNumber(net)), connection,
+                     outcome);
 }
 
 bool ReadPrefix(Connection& connection, Outcome& outcome) {
-  const PrefixReading reading = ReadPrefixCells(connection.Register());
+  const PrefixReading reading = ReadPrefixCells(connection);
   if (!reading.Succeeded()) {
     if (!CutShortByStop(outcome)) FailCommand(outcome);
     return false;
@@ -211,12 +197,12 @@ bool ReadPrefix(Connection& connection, Outcome& outcome) {
 }
 
 bool ReadBeforeWrite(Connection& connection, Outcome& outcome) {
-  std::array<uint8_t, 2> cells{};
-  if (!ReadBothPrefixCells(connection.Register(), cells)) {
+  const std::optional<PrefixCells> cells = ReadBothCells(connection);
+  if (!cells) {
     if (!CutShortByStop(outcome)) FailCommand(outcome);
     return false;
   }
-  outcome.before = PrefixOfCells(cells);
+  outcome.before = PrefixOfCells(*cells);
   return true;
 }
 
@@ -228,8 +214,8 @@ bool WritePrefix(Connection& connection, const std::string& value, bool verify, 
     EndByStop(outcome);
     return false;
   }
-  const std::array<uint8_t, 2> cells = CellsOfPrefix(value);
-  if (!WritePrefixCells(connection.Register(), cells)) {
+  const PrefixCells cells = CellsOfValue(value);
+  if (!WritePrefixCells(connection, cells).Succeeded()) {
     FailCommand(outcome);
     NoteWhatItHolds(connection, outcome);
     return false;
@@ -239,14 +225,14 @@ bool WritePrefix(Connection& connection, const std::string& value, bool verify, 
   outcome.message = Tr(kTextWriteDone);
   if (!verify) return true;
 
-  std::array<uint8_t, 2> readBack{};
-  if (!ReadBothPrefixCells(connection.Register(), readBack)) {
+  const std::optional<PrefixCells> readBack = ReadBothCells(connection);
+  if (!readBack) {
     FailCommand(outcome);
     outcome.holds = nullptr;
     return false;
   }
-  if (readBack != cells) {
-    outcome.prefix = PrefixOfCells(readBack);
+  if (*readBack != cells) {
+    outcome.prefix = PrefixOfCells(*readBack);
     outcome.text = Tr("%s (was %s)", *outcome.prefix, outcome.before.value_or("?"));
     outcome.holds = *outcome.prefix;
     Fail(outcome, kExitVerifyMismatch, "verify-mismatch", Tr(kTextVerifyMismatch));

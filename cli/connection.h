@@ -12,34 +12,23 @@
 #include "cli/outcome.h"
 #include "link/channel.h"
 #include "link/net_number.h"
-#include "memmap/ram_list.h"
-#include "portmap/com_map.h"
-#include "prefix/prefix_io.h"
+#include "operations/port_choice.h"
+#include "operations/session.h"
 
 namespace zenor9::cli {
 
 struct Target {
-  std::string device;          // the device path to open (COMn already mapped)
+  PortChoice port;             // the port and the device it stands for
   std::optional<uint8_t> net;  // fixed net number; without it the scan finds it
   bool trace = false;          // print every byte on stderr
   // Shows a progress text while the set-up scans; an empty text erases it.
   std::function<void(const std::string& text)> progress;
 };
 
-// The state the set-up dialog leaves behind for the prefix operations. Its
-// channel gives up waiting once the user asks the program to stop.
-struct Connection {
-  SerialChannel channel;
-  uint8_t addressByte = kInitialAddressByte;
-  int32_t versionCode = 0;
-  MemoryMap memoryMap;
-
+// The link with one register for one command. Its channel gives up waiting
+// once the user asks the program to stop.
+struct Connection : Session {
   explicit Connection(bool trace);
-  ~Connection() { CloseChannel(channel); }
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-
-  PrefixRegister Register() { return {channel, addressByte, memoryMap}; }
 };
 
 // While it lives, a stop request neither cuts the channel's waits short nor

@@ -7,6 +7,7 @@
 #include "cli/connection.h"
 #include "cli/console.h"
 #include "cli/doctor_command.h"
+#include "cli/journal_command.h"
 #include "cli/live_output.h"
 #include "cli/next_step.h"
 #include "cli/platform.h"
@@ -27,12 +28,11 @@ RegisterJob JobOf(const std::string& command) {
 }
 
 Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
-  const std::string& device = invocation.portTarget.device;
-  if (invocation.portTarget.fault != zenor9::portmap::MapFault::None &&
-      invocation.command != "ports") {
-    return PortWithoutDevice(invocation.port, invocation.portTarget);
+  const std::string& device = invocation.port.Device();
+  if (!invocation.port.HasDevice() && invocation.command != "ports") {
+    return PortWithoutDevice(invocation.port.name, invocation.port.target);
   }
-  Target target{device, std::nullopt, invocation.trace,
+  Target target{invocation.port, std::nullopt, invocation.trace,
                 [&live](const std::string& text) { live.Progress(text); }};
   if (invocation.all || invocation.nets.size() > 1) {
     const BatchRequest request{JobOf(invocation.command), invocation.nets, invocation.all,
@@ -40,7 +40,8 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
     return BatchCommand(target, request, live);
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
-  if (invocation.command == "doctor") return DoctorCommand(invocation.port, device, target.net);
+  if (invocation.command == "doctor")
+    return DoctorCommand(invocation.port.name, device, target.net);
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   int exitCode = kExitOk;
   if (!ParseCommandLine(argc, argv, invocation, exitCode)) return exitCode;
   if (invocation.command == "sim") return RunVirtualRegister(invocation.sim);
+  if (invocation.command == "journal") return JournalCommand(invocation);
 
   CatchStopRequests();
   // The trace writes whole lines on stderr: a progress line would garble it.

@@ -27,11 +27,11 @@ std::string CommandWithNet(const Invocation& invocation, int net) {
   const std::string command = invocation.command == "detect" ? "identify" : invocation.command;
   std::string text = "zenor9 " + command;
   if (command == "write") text += " " + invocation.writeValue;
-  return text + " --port " + invocation.port + " --net " + std::to_string(net);
+  return text + " --port " + invocation.port.name + " --net " + std::to_string(net);
 }
 
 std::string DoctorCommand(const Invocation& invocation, std::optional<int> net) {
-  std::string text = "zenor9 doctor --port " + invocation.port;
+  std::string text = "zenor9 doctor --port " + invocation.port.name;
   if (net) text += " --net " + std::to_string(*net);
   return text;
 }
@@ -47,7 +47,7 @@ void AddNextStep(const Invocation& invocation, Outcome& outcome) {
   }
   // A COM map that gives the port no device is mended in the map, which the
   // doctor cannot look into.
-  if (invocation.portTarget.fault != portmap::MapFault::None) {
+  if (invocation.port.target.fault != portmap::MapFault::None) {
     outcome.nextStep = Tr("Next: %s shows the COM map and what is wrong in it", "zenor9 ports");
     return;
   }

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "i18n/text.h"
+#include "operations/messages.h"
 
 namespace zenor9::cli {
 
@@ -30,14 +31,6 @@ inline constexpr int kExitTerminated = 143;   // SIGTERM
 // Every code a stop request can give, for the help texts.
 inline constexpr int kStopExitCodes[] = {kExitHangUp, kExitInterrupted, kExitQuit, kExitTerminated};
 
-// The program's own messages, as the window program says them; keys for Tr(),
-// which the English catalogue translates.
-inline constexpr const char* kTextNoLink = N_("Нет связи с ККМ");
-inline constexpr const char* kTextPortUnavailable = N_("Выбранный COM-порт недоступен");
-inline constexpr const char* kTextUnsupportedFirmware =
-    N_("В ККМ необходимо установить ПО версии не ниже 1.0.5");
-inline constexpr const char* kTextCannotSetUp = N_("Не удается установить интерфейс с ККМ");
-inline constexpr const char* kTextWriteDone = N_("Операция успешно завершена");
 inline constexpr const char* kTextVerifyMismatch = N_("Префикс в ККМ не совпадает с записанным");
 
 // The error key of a run that a stop request ended.

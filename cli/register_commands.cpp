@@ -105,7 +105,7 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
     if (hit.answered) {
       int32_t versionCode = 0;
       const IdentifyAnswer answer =
-          IdentifyRegisterAnswer(connection.channel, AddressByteOfNetNumber(hit.net), versionCode);
+          IdentifyRegister(connection.channel, AddressByteOfNetNumber(hit.net), versionCode);
       // An identify that overlapped a stop request says nothing of the register.
       if (UserAskedToStop()) return;
       if (answer == IdentifyAnswer::Version) hit.versionCode = versionCode;

@@ -6,8 +6,8 @@
 #include "diagnosis/doctor.h"
 #include "link/channel.h"
 #include "link/commands.h"
-#include "link/interface_setup.h"
 #include "link/net_number.h"
+#include "operations/setup.h"
 
 namespace zenor9::diag {
 
@@ -124,7 +124,7 @@ Check ScanCheck(SerialChannel& channel, uint8_t& addressByte) {
 Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte, bool& answered) {
   const std::string net = std::to_string(NetNumberOfAddressByte(addressByte));
   int32_t version = 0;
-  const IdentifyAnswer answer = IdentifyRegisterAnswer(channel, addressByte, version);
+  const IdentifyAnswer answer = IdentifyRegister(channel, addressByte, version);
   answered = answer != IdentifyAnswer::None;
   // An identify that overlapped a stop is no answer: no firmware advice for it.
   if (StopRequested(channel)) return StoppedCheck(N_("register"), N_("identify was answered"));
@@ -143,7 +143,7 @@ Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte, bool& answered)
       break;
   }
   Check check{N_("register"), true, Tr("net number %s answers, version code %s", net, version), {}};
-  if (version != kSupportedVersionCode) {
+  if (!IsSupportedVersion(version)) {
     check.ok = false;
     check.advice = Tr("the register needs firmware 1.0.5 (version code 105)");
   }

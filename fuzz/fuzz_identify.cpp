@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Session session({data, size});
   const uint8_t address = AddressByteOf(session.Input().netNumber);
   int32_t version = session.Input().versionCode;
-  const bool ok = IdentifyRegister(session.Channel(), address, version);
+  const bool ok = IdentifyRegister(session.Channel(), address, version) != IdentifyAnswer::None;
 
   const std::vector<WrittenBytes>& writes = session.Port().Writes();
   const std::vector<uint8_t> got = DeliveredValues(session.Port());

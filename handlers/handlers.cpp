@@ -10,11 +10,10 @@
 #include "handlers/unhandled_error.h"
 #include "i18n/text.h"
 #include "link/channel.h"
-#include "link/interface_setup.h"
 #include "link/net_number.h"
 #include "memmap/prefix_cells.h"
-#include "portmap/com_map.h"
-#include "prefix/prefix_io.h"
+#include "operations/prefix.h"
+#include "operations/setup.h"
 
 namespace zenor9 {
 
@@ -135,6 +134,10 @@ void Handlers::tbConnectClick() {
   if (state_.connected) {
     ButtonEnabled();
     ShowNetNumber();
+  } else if (!state_.IdentifiedInUse()) {
+    // A failed attempt closed the port of the earlier set-up: its register can
+    // no longer be read or written.
+    ButtonDisabled();
   }
 }
 
@@ -146,11 +149,20 @@ void Handlers::AutoDetectCheckBoxClick() {
 }
 
 void Handlers::NetNumSpinEditChange() {
-  // Text that is no whole number (a lone sign, too many digits) is still being
-  // typed: the address byte keeps its value, and no error is raised.
+  // Text that is no net number (a lone sign, 150 on its way to 15) is still
+  // being typed: the address byte keeps its value, and no error is raised.
+  const std::optional<uint8_t> net = TypedNetNumber();
+  if (!net) return;
+  state_.addressByte = AddressByteOfNetNumber(*net);
+  // Another register than the identified one: its firmware has not been
+  // asked, so nothing may be read from it or written to it before a set-up.
+  if (!state_.IdentifiedInUse()) ButtonDisabled();
+}
+
+std::optional<uint8_t> Handlers::TypedNetNumber() const {
   const std::optional<int> number = ParseWholeNumber(Main().Text(Control::NetNumSpinEdit));
-  if (!number) return;
-  state_.addressByte = AddressByteOfNetNumber(static_cast<uint8_t>(*number & 0xFF));
+  if (!number || *number < 0 || *number >= kNetNumberCount) return std::nullopt;
+  return static_cast<uint8_t>(*number);
 }
 
 void Handlers::UseCheckBoxClick() {
@@ -167,7 +179,7 @@ void Handlers::tbReadClick() {
   PrefixReading reading;
   {
     BusyCursor busy(application_);
-    reading = ReadPrefixCells(Register());
+    reading = ReadPrefixCells(state_);
   }
   // A character in the tens cell checks the box before the units cell counts.
   if (reading.TensRead() && reading.tens != kPrefixNotUsed) {
@@ -193,42 +205,38 @@ void Handlers::ShowPrefixNotUsed() {
 
 void Handlers::ReadFailed() {
   // The buttons stay disabled until the interface is set up again.
-  application_.ShowMessageBox(kNoInterface, kReadCaption, kIconError);
+  application_.ShowMessageBox(kTextNoInterface, kReadCaption, kIconError);
   SetStatus(kStatusNoLink);
 }
 
 void Handlers::tbWriteClick() {
   if (!Main().Checked(Control::UseCheckBox)) {
     ButtonDisabled();
-    return WriteEnded(WriteCells(kPrefixNotUsed, kPrefixNotUsed));
+    return WriteEnded(WriteCells(kCellsNotUsed));
   }
   // The tool bar leaves the focus in the field, so its text may be anything
   // the user typed; only a prefix from 20 to 29 may reach the register. A
   // refusal touches no link, so the status line and the buttons stay as they were.
-  const std::string text = Main().Text(Control::VelmorSpinEdit);
-  if (!IsValidPrefixText(text)) {
+  const std::optional<PrefixCells> cells = CellsOfPrefix(Main().Text(Control::VelmorSpinEdit));
+  if (!cells) {
     application_.ShowMessageBox(kBadPrefix, kWriteCaption, kIconWarning);
     return;
   }
   ButtonDisabled();
-  WriteEnded(WriteCells(static_cast<uint8_t>(text[0]), static_cast<uint8_t>(text[1])));
+  WriteEnded(WriteCells(*cells));
 }
 
-bool Handlers::WriteCells(uint8_t tens, uint8_t units) {
+bool Handlers::WriteCells(const PrefixCells& cells) {
   BusyCursor busy(application_);
-  return WritePrefixCells(Register(), {tens, units});
-}
-
-PrefixRegister Handlers::Register() {
-  return {state_.channel, state_.addressByte, state_.memoryMap};
+  return WritePrefixCells(state_, cells).Succeeded();
 }
 
 void Handlers::WriteEnded(bool written) {
   if (written) {
-    application_.ShowMessageBox(kWriteDone, kWriteCaption, kIconInformation);
+    application_.ShowMessageBox(kTextWriteDone, kWriteCaption, kIconInformation);
     SetStatus(kStatusWritten);
   } else {
-    application_.ShowMessageBox(kNoInterface, kWriteCaption, kIconError);
+    application_.ShowMessageBox(kTextNoInterface, kWriteCaption, kIconError);
     SetStatus(kStatusNoLink);
   }
   ButtonEnabled();
@@ -260,28 +268,30 @@ uint8_t Handlers::ChosenPort() const {
 }
 
 void Handlers::Button1Click() {
-  SetupOutcome outcome;
+  // The net number field may hold text on its way to a number, or one beyond
+  // 99 that leaving the field has not yet brought into range: such text never
+  // becomes an address, and nothing is sent or closed for it.
+  if (state_.autoDetect == 0 && !TypedNetNumber()) {
+    return application_.ShowMessageBox(kBadNetNumber, kWarningCaption, kIconWarning);
+  }
+  SetupResult result;
   {
     BusyCursor busy(application_);
-    // A port that the COM map gives no device has an empty name, which opens
-    // nothing: the attempt ends as an unavailable port.
-    outcome = SetUpInterface(state_.channel,
-                             {portmap::ResolveCom(ChosenPort()).device, state_.autoDetect != 0},
-                             state_.addressByte, state_.versionCode);
+    result = SetUpInterface(state_, {ChooseComPort(ChosenPort()), state_.autoDetect != 0});
   }
-  switch (outcome) {
+  switch (result.outcome) {
     case SetupOutcome::Connected:
-      state_.memoryMap.SelectMemoryMap(VersionLetter(state_.versionCode));
       state_.connected = 1;
       return Dialog().EndModal();
     case SetupOutcome::PortUnavailable:
-      return application_.ShowMessageBox(kPortUnavailable, kWarningCaption, kIconWarning);
+      return application_.ShowMessageBox(kTextPortUnavailable, kWarningCaption, kIconWarning);
     case SetupOutcome::NoAnswerToScan:
     case SetupOutcome::NoAnswerToIdentify:
-      return application_.ShowMessageBox(kNoLink, kErrorCaption, kIconError);
+    case SetupOutcome::Stopped:  // the window program asks for no stops
+      return application_.ShowMessageBox(kTextNoLink, kErrorCaption, kIconError);
     case SetupOutcome::UnsupportedVersion:
     case SetupOutcome::BadIdentifyReply:  // version code 0: the firmware message too
-      return application_.ShowMessageBox(kOldFirmware, kWarningCaption, kIconWarning);
+      return application_.ShowMessageBox(kTextOldFirmware, kWarningCaption, kIconWarning);
   }
 }
 

@@ -10,9 +10,11 @@
 // forwarded all the same: they do nothing.
 #pragma once
 
+#include <optional>
+
 #include "handlers/app_state.h"
 #include "handlers/view.h"
-#include "prefix/prefix_io.h"
+#include "memmap/prefix_cells.h"
 
 namespace zenor9 {
 
@@ -46,7 +48,9 @@ class Handlers {
   // handled here (for the dialog it acts as "Закрыть" and ends the modal run).
   bool CloseRequested(Window window);
 
-  // The main window's handlers (TMainForm).
+ private:
+  // The main window's handlers (TMainForm), each run by the entry points above
+  // under the unhandled-error display.
   void tbExitClick();
   void tbConnectClick();
   void ButtonEnabled();
@@ -64,7 +68,6 @@ class Handlers {
   void Button3Click();
   void FormActivate();
 
- private:
   MainWindowView& Main() const;
   SetupDialogView& Dialog() const;
   void Guarded(void (Handlers::*handler)());
@@ -72,11 +75,12 @@ class Handlers {
   void SetStatus(const char* text);
   void ShowPortDevices();
   uint8_t ChosenPort() const;
+  // The net number field's text as a net number, 0 to 99; nothing for text
+  // that is none.
+  std::optional<uint8_t> TypedNetNumber() const;
   void ShowPrefixNotUsed();
   void ReadFailed();
-  bool WriteCells(uint8_t tens, uint8_t units);
-  // The connected register, for the prefix operations.
-  PrefixRegister Register();
+  bool WriteCells(const PrefixCells& cells);
   void WriteEnded(bool written);
 
   AppState& state_;

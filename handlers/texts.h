@@ -1,6 +1,9 @@
-// Every text the handlers show: message boxes with their captions and icons,
-// and the status lines. UTF-8.
+// The window program's own texts: captions, icons, status lines and the boxes
+// only it shows. The messages it shares with the command line are in
+// operations/messages.h. UTF-8.
 #pragma once
+
+#include "operations/messages.h"
 
 namespace zenor9 {
 
@@ -15,7 +18,7 @@ inline constexpr unsigned kIconInformation = 0x40;
 
 // Status lines.
 inline constexpr const char* kStatusConnected = "Установлен интерфейс с ККМ";
-inline constexpr const char* kStatusNoLink = "Нет связи с ККМ";
+inline constexpr const char* kStatusNoLink = kTextNoLink;
 inline constexpr const char* kStatusRead = "Чтение завершено";
 inline constexpr const char* kStatusWritten = "Запись завершена";
 
@@ -25,13 +28,9 @@ inline constexpr const char* kErrorCaption = "Ошибка";
 inline constexpr const char* kReadCaption = "Чтение префикса локального ШК";
 inline constexpr const char* kWriteCaption = "Запись префикса локального ШК";
 
-// Texts of the boxes.
-inline constexpr const char* kPortUnavailable = "Выбранный COM-порт недоступен";
-inline constexpr const char* kNoLink = "Нет связи с ККМ";
-inline constexpr const char* kOldFirmware = "В ККМ необходимо установить ПО версии не ниже 1.0.5";
-inline constexpr const char* kNoInterface = "Не удается установить интерфейс с ККМ";
-inline constexpr const char* kWriteDone = "Операция успешно завершена";
+// The guards that keep text the user typed from reaching the register.
 inline constexpr const char* kBadPrefix = "Префикс должен быть числом от 20 до 29";
+inline constexpr const char* kBadNetNumber = "Сетевой номер ККМ должен быть числом от 0 до 99";
 
 // What the prefix field shows while no local barcode is used.
 inline constexpr const char* kNoPrefixShown = "20";

@@ -81,12 +81,4 @@ std::string_view MessageCatalog::Find(std::string_view key) const {
   return {};
 }
 
-std::vector<std::string_view> MessageCatalog::Keys() const {
-  std::vector<std::string_view> keys;
-  for (uint32_t i = 0; i < count_; ++i) {
-    if (!Original(i).empty()) keys.push_back(Original(i));
-  }
-  return keys;
-}
-
 }  // namespace zenor9::i18n

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace zenor9::i18n {
 
@@ -17,8 +16,6 @@ class MessageCatalog {
   // The translation of `key`; nothing when the catalogue lacks it or holds it
   // untranslated (empty).
   std::string_view Find(std::string_view key) const;
-  // Every key in the catalogue but the header (the empty key), in byte order.
-  std::vector<std::string_view> Keys() const;
 
  private:
   std::string_view Original(uint32_t index) const;

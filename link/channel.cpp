@@ -1,7 +1,6 @@
 #include "link/channel.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace zenor9 {
 
@@ -27,26 +26,6 @@ uint32_t ReadinessSlice(const SerialChannel& channel, uint32_t restMs) {
 
 bool StopRequested(const SerialChannel& channel) {
   return channel.stopRequested && channel.stopRequested();
-}
-
-std::string ComPortDevice(uint8_t portNumber) {
-  if (portNumber < 1 || portNumber > 4) return {};
-  const std::string variable = "ZENOR9_COM" + std::to_string(portNumber);
-  if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0') {
-    return device;
-  }
-  return DefaultComDevice(portNumber);
-}
-
-bool OpenChannel(uint8_t portNumber, SerialChannel& channel) {
-  const std::string device = ComPortDevice(portNumber);
-  if (device.empty()) {
-    channel.port.reset();
-    channel.openFailure = PortFailure::Missing;
-    channel.openFailureDetail = "no device for COM" + std::to_string(portNumber);
-    return false;
-  }
-  return OpenChannelDevice(device, channel);
 }
 
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel) {

@@ -43,13 +43,6 @@ struct SerialChannel {
 // True when the channel's stop check asks to give up waiting.
 bool StopRequested(const SerialChannel& channel);
 
-// The device name of COMn: the environment variable ZENOR9_COMn when it is set and
-// not empty, else the platform's default (/dev/ttyS<n-1> on POSIX). Empty for a
-// port number outside 1 to 4.
-std::string ComPortDevice(uint8_t portNumber);
-
-// Opens COM1 to COM4. On failure no port is open and `openFailure` says why.
-bool OpenChannel(uint8_t portNumber, SerialChannel& channel);
 // Opens any device by name (a path on POSIX). On failure no port is open and
 // `openFailure` says why.
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel);

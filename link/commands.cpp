@@ -58,8 +58,7 @@ int32_t VersionCodeFromBytes(uint8_t first, uint8_t second) {
   return std::stoi(digits);  // at most "15151515": always fits
 }
 
-IdentifyAnswer IdentifyRegisterAnswer(SerialChannel& channel, uint8_t addressByte,
-                                      int32_t& versionCode) {
+IdentifyAnswer IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode) {
   PurgeChannel(channel, kPurgeAll);
   const std::array<uint8_t, 1> payload{kCommandIdentify};
   const std::vector<uint8_t> frame = BuildLinkFrame(payload);
@@ -88,10 +87,6 @@ IdentifyAnswer IdentifyRegisterAnswer(SerialChannel& channel, uint8_t addressByt
   }
   versionCode = VersionCodeFromBytes(reply[6], reply[7]);
   return IdentifyAnswer::Version;
-}
-
-bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode) {
-  return IdentifyRegisterAnswer(channel, addressByte, versionCode) != IdentifyAnswer::None;
 }
 
 bool ReadRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramAddress,

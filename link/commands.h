@@ -34,17 +34,11 @@ enum class IdentifyAnswer {
   Version,   // a reply that passed the sum test
 };
 
-// Identify as IdentifyRegister runs it, telling a reply that failed its sum test
-// from one that spells version code 0. `versionCode` is set as IdentifyRegister
-// sets it: for BadReply to 0, for Version to the code; left alone for None.
-IdentifyAnswer IdentifyRegisterAnswer(SerialChannel& channel, uint8_t addressByte,
-                                      int32_t& versionCode);
-
-// True when the register echoed `addressByte` and acknowledged the identify frame.
-// `versionCode` is then the decimal number spelled by the nibbles of reply bytes 6
-// and 7 (105 for firmware 1.0.5), or 0 when the reply failed its sum test. It is
-// left alone when the result is false.
-bool IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode);
+// Identify: the register echoed `addressByte` and acknowledged the identify
+// frame unless the answer is None. `versionCode` is then the decimal number
+// spelled by the nibbles of reply bytes 6 and 7 (105 for firmware 1.0.5), or 0
+// when the reply failed its sum test (BadReply). It is left alone for None.
+IdentifyAnswer IdentifyRegister(SerialChannel& channel, uint8_t addressByte, int32_t& versionCode);
 // True when the register at `addressByte` returned the byte at `ramAddress` in a
 // reply that passed the sum test. `value` is meaningful only then.
 bool ReadRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramAddress,

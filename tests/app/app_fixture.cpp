@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "emulator/inprocess_port.h"
+#include "operations/port_choice.h"
 
 namespace zenor9::test {
 
@@ -22,7 +23,7 @@ void RecordingMessages::ShowMessageBox(const std::string& text, const std::strin
 Program::Program(uint8_t netNumber, bool realChannel) : reg(&line.AddRegister(netNumber)) {
   if (!realChannel) {
     state.channel.clock = &clock;
-    state.channel.opener = emu::InProcessOpener(line, clock, {ComPortDevice(1)});
+    state.channel.opener = emu::InProcessOpener(line, clock, {ChooseComPort(1).Device()});
   }
   form = std::make_unique<TMainForm>(handlers);
   dialog = std::make_unique<TInit_Com>(handlers);

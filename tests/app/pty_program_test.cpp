@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "emulator/pty_host.h"
+#include "operations/port_choice.h"
 #include "tests/app/app_fixture.h"
 
 namespace zenor9::test {
@@ -17,7 +18,7 @@ class PtyProgramTest : public QObject {
     emu::PtyHost host(p.line);
     QVERIFY(host.Start());
     QVERIFY(setenv("ZENOR9_COM1", host.DevicePath().c_str(), 1) == 0);
-    QCOMPARE(ComPortDevice(1), host.DevicePath());
+    QCOMPARE(ChooseComPort(1).Device(), host.DevicePath());
 
     QVERIFY(p.ConnectOk());
     QCOMPARE(p.Spin("NetNumSpinEdit")->text(), QString("7"));
@@ -36,7 +37,7 @@ class PtyProgramTest : public QObject {
     p.dialog.reset();
     p.form.reset();
     SerialChannel again;
-    QVERIFY(OpenChannel(1, again));
+    QVERIFY(OpenChannelDevice(host.DevicePath(), again));
     CloseChannel(again);
     unsetenv("ZENOR9_COM1");
     host.Stop();

@@ -113,7 +113,7 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
   EXPECT_EQ(text.out,
             "net 3 24 (было 23)\n"
             "net 9 ошибка: Нет связи с ККМ\n"
-            "net 12 ошибка: В ККМ необходимо установить ПО версии не ниже 1.0.5 (найдена 1.0.6)\n"
+            "net 12 ошибка: Поддерживается только ПО 1.0.5 (в ККМ 1.0.6)\n"
             "net 20 ошибка: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: 23\n"
             "net 31 24 (было 23)\n");
   // The first register without a link gets the doctor, on its own net number.

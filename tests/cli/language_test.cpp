@@ -43,10 +43,16 @@ std::set<std::string> ForeignWords(const std::string& text) {
       "ttyS",    "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGQUIT",     "Break",
       "SIGTERM", "SIGHUP",   "Ctrl",    "FTDI",   "USB",    "MARK",        "SPACE",       "HHHH",
       "MIT",     "holds"};
+  // The journal's command, option, file and variable names.
+  static const std::set<std::string> kJournalNames = {
+      "journal", "jsonl", "since",          "local",        "state",
+      "Windows", "UTC",   "XDG_STATE_HOME", "LOCALAPPDATA", "ZENOR9_JOURNAL"};
   static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
   std::set<std::string> foreign;
   for (std::sregex_iterator match(text.begin(), text.end(), word), end; match != end; ++match) {
-    if (kNames.count(match->str()) == 0) foreign.insert(match->str());
+    if (kNames.count(match->str()) + kJournalNames.count(match->str()) == 0) {
+      foreign.insert(match->str());
+    }
   }
   return foreign;
 }
@@ -63,7 +69,7 @@ bool HasCyrillicBeyondTheName(std::string text) {
 
 const std::vector<std::vector<std::string>> kHelps = {
     {"--help"},           {"identify", "--help"}, {"scan", "--help"}, {"write", "--help"},
-    {"doctor", "--help"}, {"ports", "--help"},    {"sim", "--help"}};
+    {"doctor", "--help"}, {"ports", "--help"},    {"sim", "--help"},  {"journal", "--help"}};
 
 TEST(LanguageTest, HelpIsRussianAloneUnlessTheLocaleAsksForEnglish) {
   for (const std::vector<std::string>& args : kHelps) {
@@ -106,9 +112,9 @@ TEST(LanguageTest, UsageErrorsNameTheMistakeAndTheHelpToRead) {
   const std::vector<Case> cases = {
       {{"doctr"},
        "неизвестная команда doctr: может быть, doctor? Команды: identify, detect, scan, read, "
-       "write, doctor, ports и sim",
+       "write, doctor, ports, journal и sim",
        "unknown command doctr: did you mean doctor? The commands are identify, detect, scan, "
-       "read, write, doctor, ports and sim",
+       "read, write, doctor, ports, journal and sim",
        "zenor9 --help"},
       {{"READ"}, "может быть, read?", "did you mean read?", "zenor9 --help"},
       {{"frobnicate"},
@@ -240,7 +246,7 @@ TEST(NextStepTest, ALateEchoGivesTheCommandAgainWithItsNetNumber) {
   const auto nextStep = [](const std::string& command, const std::string& port, bool stopped) {
     cli::Invocation invocation;
     invocation.command = command;
-    invocation.port = port;
+    invocation.port.name = port;
     invocation.writeValue = "21";
     cli::Outcome outcome;
     cli::Fail(outcome, cli::kExitFailed, "no-link", "No link with the register");

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 
@@ -35,8 +36,12 @@ std::vector<std::string> ChildEnvironment(const Environment& extra) {
   for (int n = 1; n <= 4; ++n) {
     merged["ZENOR9_COM" + std::to_string(n)] = "/nonexistent/zenor9-test-com" + std::to_string(n);
   }
-  // No test reads or writes the user's own COM map.
+  // No test reads or writes the user's own COM map, nor the user's journal of
+  // writes: the tests' writes share one (rotated) journal of their own.
   merged["XDG_CONFIG_HOME"] = "/nonexistent/zenor9-test-config";
+  merged.erase("ZENOR9_JOURNAL");
+  merged["XDG_STATE_HOME"] =
+      (std::filesystem::temp_directory_path() / "zenor9-test-state").string();
   for (const auto& [name, value] : extra) merged[name] = value;
   std::vector<std::string> flat;
   for (const auto& [name, value] : merged) flat.push_back(name + "=" + value);

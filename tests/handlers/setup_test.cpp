@@ -120,10 +120,11 @@ TEST(SetupTest, EachFailedAttemptShowsItsBoxAndLeavesTheDialogOpen) {
   }
 }
 
-TEST(SetupTest, AfterAnEarlierSuccessFailuresKeepTheOperationsEnabled) {
+// Only "Закрыть" on its own keeps an earlier connection in use: any attempt
+// closes its port first, and a failed one leaves no register to read or write.
+TEST(SetupTest, AfterAnEarlierSuccessOnlyClosingKeepsTheOperationsEnabled) {
   Bench b(9);
   ASSERT_TRUE(b.ConnectOk());
-  // "Закрыть" at once: the earlier port and memory map stay in use.
   b.Connect([] {});
   EXPECT_EQ(b.state.connected, 0);
   EXPECT_EQ(b.Status(), "Нет связи с ККМ");
@@ -132,7 +133,7 @@ TEST(SetupTest, AfterAnEarlierSuccessFailuresKeepTheOperationsEnabled) {
   EXPECT_EQ(b.state.memoryMap.PrefixTensCell(), 11887);
 
   // A failed open closes the earlier port; the choice of COM4 stays for the
-  // next run; a read then fails with its own box.
+  // next run.
   bool com4Kept = false;
   b.Connect([&] {
     b.dialog.SetChecked(Control::RadioButton4, true);
@@ -141,11 +142,7 @@ TEST(SetupTest, AfterAnEarlierSuccessFailuresKeepTheOperationsEnabled) {
   b.Connect([&] { com4Kept = b.dialog.Checked(Control::RadioButton4); });
   EXPECT_TRUE(com4Kept);
   EXPECT_FALSE(b.state.channel.IsOpen());
-  EXPECT_TRUE(b.ButtonsEnabled());
-  b.main.Press(Control::tbRead);
-  ASSERT_EQ(b.app.boxes.size(), 2u);
-  EXPECT_EQ(b.app.boxes[1].text, "Не удается установить интерфейс с ККМ");
-  EXPECT_EQ(b.app.boxes[1].caption, "Чтение префикса локального ШК");
+  EXPECT_TRUE(b.ButtonsDisabled());
 
   // Two attempts in one run: the first fails, the second connects.
   b.Connect([&] {
@@ -153,9 +150,53 @@ TEST(SetupTest, AfterAnEarlierSuccessFailuresKeepTheOperationsEnabled) {
     b.dialog.SetChecked(Control::RadioButton1, true);
     b.dialog.Press(Control::Button1);
   });
-  EXPECT_EQ(b.app.boxes.size(), 3u);
+  EXPECT_EQ(b.app.boxes.size(), 2u);
   EXPECT_EQ(b.Status(), "Установлен интерфейс с ККМ");
   EXPECT_TRUE(b.ButtonsEnabled());
+}
+
+// Nets 1 (1.0.5), 2 (1.0.4) and 15 (1.0.5) on one line. Whatever the user does
+// to the net number, no command reaches a register whose firmware the last
+// successful set-up did not accept.
+TEST(SetupTest, NoRegisterIsReadOrWrittenThatTheSetUpDidNotIdentify) {
+  Bench b(1);
+  b.line.AddRegister(2, 0x01, 0x04);
+  emu::Register& net15 = b.line.AddRegister(15);
+  net15.SetPrefix("23");
+  ASSERT_TRUE(b.ConnectOk());
+  EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "1");
+  b.main.Toggle(Control::AutoDetectCheckBox);
+  EXPECT_TRUE(b.ButtonsEnabled());  // showing the same number changes nothing
+  b.main.Type(Control::NetNumSpinEdit, "2");
+  EXPECT_TRUE(b.ButtonsDisabled());
+  b.main.Type(Control::NetNumSpinEdit, "1");
+  EXPECT_TRUE(b.ButtonsDisabled());  // until a set-up says which register it is
+
+  b.main.Type(Control::NetNumSpinEdit, "2");
+  b.Connect([&] { b.dialog.Press(Control::Button1); });
+  ASSERT_EQ(b.app.boxes.size(), 1u);
+  EXPECT_EQ(b.app.boxes[0].text, "В ККМ необходимо установить ПО версии не ниже 1.0.5");
+  EXPECT_TRUE(b.ButtonsDisabled());
+
+  // 150 on its way to 15 is no net number: the set-up sends nothing for it.
+  b.line.ClearLog();
+  b.main.Type(Control::NetNumSpinEdit, "150");
+  b.Connect([&] { b.dialog.Press(Control::Button1); });
+  ASSERT_EQ(b.app.boxes.size(), 2u);
+  EXPECT_EQ(b.app.boxes[1].text, "Сетевой номер ККМ должен быть числом от 0 до 99");
+  EXPECT_EQ(b.app.boxes[1].caption, "Предупреждение");
+  EXPECT_EQ(b.app.boxes[1].flags, 0x30u);
+  EXPECT_TRUE(b.line.Log().empty());
+
+  b.main.Type(Control::NetNumSpinEdit, "15");
+  ASSERT_TRUE(b.ConnectOk());
+  b.main.Press(Control::tbWrite);
+  for (const emu::WireByte& byte : b.line.Log()) {
+    if (byte.toRegister && byte.parity == ParityMode::Mark) {
+      EXPECT_EQ(byte.value, AddressByteOfNetNumber(15));
+    }
+  }
+  EXPECT_EQ(net15.Prefix(), "20");
 }
 
 TEST(NetNumberTest, TheBoxShowsTheNumberInUseAndSwitchesTheField) {
@@ -173,12 +214,12 @@ TEST(NetNumberTest, TheBoxShowsTheNumberInUseAndSwitchesTheField) {
 }
 
 // The handler sees the text as it is typed, before the field brings it into
-// range; text that is no whole number leaves the address byte alone.
+// range; text that is no net number leaves the address byte alone.
 TEST(NetNumberTest, TypedTextBecomesTheAddressByteTheSetUpUses) {
   Bench b(5);
   b.main.Toggle(Control::AutoDetectCheckBox);
   b.main.Type(Control::NetNumSpinEdit, "150");
-  EXPECT_EQ(b.state.addressByte, AddressByteOfNetNumber(150));
+  EXPECT_EQ(b.state.addressByte, kInitialAddressByte);
   b.main.Leave(Control::NetNumSpinEdit);
   EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "99");
   EXPECT_EQ(b.state.addressByte, 0x66);
@@ -236,7 +277,7 @@ TEST(SetupTest, APortHeldElsewhereIsUnavailableUntilReleased) {
   CloseChannel(holder);
   EXPECT_TRUE(b.ConnectOk());
   EXPECT_EQ(b.main.Text(Control::NetNumSpinEdit), "7");
-  b.handlers.FormDestroy();
+  CloseChannel(b.state.channel);  // the port goes before its host does
   ::setenv("ZENOR9_COM1", TestDevice(1).c_str(), 1);
   host.Stop();
 }

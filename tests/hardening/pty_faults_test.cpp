@@ -10,8 +10,8 @@
 
 #include "emulator/pty_host.h"
 #include "link/commands.h"
-#include "link/interface_setup.h"
 #include "link/net_number.h"
+#include "operations/setup.h"
 #include "tests/hardening/cost_meter.h"
 
 namespace zenor9 {
@@ -48,7 +48,7 @@ class PtyFaultsTest : public ::testing::Test {
   bool Write(uint8_t value) { return WriteRegisterByte(channel, kAddress, kTensCell, value); }
   bool Identify() {
     int32_t version = 0;
-    return IdentifyRegister(channel, kAddress, version);
+    return IdentifyRegister(channel, kAddress, version) != IdentifyAnswer::None;
   }
 
   // Waiting must not cost a core: a tenth of the wall time at most, plus a couple
@@ -65,19 +65,18 @@ class PtyFaultsTest : public ::testing::Test {
     freshLine.AddRegister(12);
     emu::PtyHost freshHost(freshLine);
     ASSERT_TRUE(freshHost.Start());
-    uint8_t address = kInitialAddressByte;
-    int32_t version = 0;
-    EXPECT_EQ(SetUpInterface(channel, {freshHost.DevicePath(), true}, address, version),
-              SetupOutcome::Connected);
-    EXPECT_EQ(address, 0xED);
-    EXPECT_EQ(version, 105);
+    session.addressByte = kInitialAddressByte;
+    EXPECT_TRUE(SetUpInterface(session, {ChoosePort(freshHost.DevicePath()), true}).Connected());
+    EXPECT_EQ(session.addressByte, 0xED);
+    EXPECT_EQ(session.versionCode, 105);
     CloseChannel(channel);
   }
 
   emu::Line line;
   emu::Register* reg = nullptr;
   emu::PtyHost host{line};
-  SerialChannel channel;
+  Session session;
+  SerialChannel& channel = session.channel;
 };
 
 TEST_F(PtyFaultsTest, RegisterVanishesWhileAReadWaitsForItsAcknowledgement) {
@@ -206,14 +205,13 @@ TEST_F(PtyFaultsTest, TwoDevicesAnsweringAtOnceGarbleTheAnswers) {
   const Outcome read = Measure([&] { return Read(value); });
   EXPECT_FALSE(read.result);
   EXPECT_LT(read.wallMs, 100);
-  uint8_t address = 0x42;
-  int32_t version = -1;
+  session.addressByte = 0x42;
   const Outcome setUp = Measure([&] {
-    return SetUpInterface(channel, {host.DevicePath(), true}, address, version) ==
+    return SetUpInterface(session, {ChoosePort(host.DevicePath()), true}).outcome ==
            SetupOutcome::NoAnswerToScan;
   });
   EXPECT_TRUE(setUp.result);
-  EXPECT_EQ(address, 0x42);
+  EXPECT_EQ(session.addressByte, 0x42);
   EXPECT_LT(setUp.wallMs, 8 * 11 + kLateToleranceMs);
   ExpectNextSetUpWorks();
 }
@@ -237,12 +235,12 @@ TEST_F(PtyFaultsTest, TwoRegistersWithTheSameNetNumberTakeTheSecondEchoForTheAns
   EXPECT_EQ(twin.Prefix(), "53");
 
   // The scan finds the net number (both echo the same byte), identify does not pass.
-  uint8_t address = 0x42;
-  int32_t version = -1;
-  EXPECT_EQ(SetUpInterface(channel, {host.DevicePath(), true}, address, version),
+  session.addressByte = 0x42;
+  session.versionCode = -1;
+  EXPECT_EQ(SetUpInterface(session, {ChoosePort(host.DevicePath()), true}).outcome,
             SetupOutcome::NoAnswerToIdentify);
-  EXPECT_EQ(address, kAddress);
-  EXPECT_EQ(version, -1);
+  EXPECT_EQ(session.addressByte, kAddress);
+  EXPECT_EQ(session.versionCode, -1);
   ExpectNextSetUpWorks();
 }
 

@@ -7,6 +7,7 @@
 
 #include "i18n/compiled_catalogs.h"
 #include "i18n/text.h"
+#include "tests/i18n/mo_keys.h"
 
 namespace zenor9::i18n {
 namespace {
@@ -72,7 +73,7 @@ TEST(CatalogTest, ADamagedImageIsEmptyNotARiskyRead) {
   const std::string image(CompiledCatalog(Language::English));
   const MessageCatalog whole(image);
   ASSERT_FALSE(whole.Empty());
-  const std::string key(whole.Keys().back());
+  const std::string key(KeysOfMo(image).back());
   for (std::size_t size = 0; size < image.size(); size += size < 64 ? 1 : 97) {
     EXPECT_TRUE(MessageCatalog(std::string_view(image).substr(0, size)).Empty()) << size;
   }

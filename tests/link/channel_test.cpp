@@ -262,46 +262,6 @@ TEST(OpenChannelTest, OpeningSetsMarkAndDropsWhatWasQueued) {
   EXPECT_EQ(InputQueueCount(channel), 0u);
 }
 
-class ComPortNameTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (int n = 1; n <= 4; ++n) ::unsetenv(Variable(n).c_str());
-  }
-  void TearDown() override { SetUp(); }
-  static std::string Variable(int n) { return "ZENOR9_COM" + std::to_string(n); }
-};
-
-TEST_F(ComPortNameTest, ComNIsItsVariableWhenSetElseTtySOfNMinusOne) {
-  EXPECT_EQ(ComPortDevice(1), "/dev/ttyS0");  // default names only: nothing is opened
-  EXPECT_EQ(ComPortDevice(4), "/dev/ttyS3");  // default
-  ::setenv("ZENOR9_COM3", "/dev/pts/77", 1);
-  EXPECT_EQ(ComPortDevice(3), "/dev/pts/77");
-  EXPECT_EQ(ComPortDevice(2), "/dev/ttyS1");  // default
-  ::setenv("ZENOR9_COM2", "", 1);             // set but empty: the default
-  EXPECT_EQ(ComPortDevice(2), "/dev/ttyS1");  // default
-  EXPECT_EQ(ComPortDevice(0), "");
-  EXPECT_EQ(ComPortDevice(5), "");
-}
-
-TEST_F(ComPortNameTest, OpenChannelOpensTheDeviceOfItsPortNumberOnly) {
-  VirtualClock clock;
-  SerialChannel channel;
-  channel.clock = &clock;
-  std::vector<std::string> asked;
-  channel.opener = [&](const std::string& device) -> std::unique_ptr<SerialPort> {
-    asked.push_back(device);
-    return std::make_unique<ScriptedPort>(clock);
-  };
-  ::setenv("ZENOR9_COM3", "/dev/pts/77", 1);
-  EXPECT_TRUE(OpenChannel(3, channel));
-  EXPECT_TRUE(OpenChannel(2, channel));  // only the name: this opener touches no device
-  EXPECT_FALSE(OpenChannel(0, channel));
-  EXPECT_FALSE(channel.IsOpen());
-  EXPECT_FALSE(OpenChannel(5, channel));
-  // COM2 asked for its default name, which the fake opener never opens.
-  EXPECT_EQ(asked, (std::vector<std::string>{"/dev/pts/77", "/dev/ttyS1"}));  // default
-}
-
 // An adapter pulled out mid-use: everything fails at once instead of waiting out
 // its time-out.
 TEST_F(ChannelTest, AGoneAdapterFailsEveryOperationPromptly) {

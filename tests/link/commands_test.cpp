@@ -38,7 +38,7 @@ using P = ParityMode;
 
 TEST_F(CommandsTest, IdentifySendsAddressInMarkThenFrameInSpace) {
   int32_t version = -1;
-  ASSERT_TRUE(IdentifyRegister(channel, address, version));
+  ASSERT_NE(IdentifyRegister(channel, address, version), IdentifyAnswer::None);
   EXPECT_EQ(version, 105);
   const std::vector<std::pair<uint8_t, ParityMode>> expected{
       {0xC8, P::Mark}, {0x01, P::Space}, {0x14, P::Space}, {0xEA, P::Space}};
@@ -89,7 +89,7 @@ TEST_F(CommandsTest, IdentifyReportsTheVersionBytesOfTheRegister) {
   for (const auto& [bytes, code] : cases) {
     reg.SetVersion(bytes.first, bytes.second);
     int32_t version = -1;
-    ASSERT_TRUE(IdentifyRegister(channel, address, version));
+    ASSERT_NE(IdentifyRegister(channel, address, version), IdentifyAnswer::None);
     EXPECT_EQ(version, code);
   }
 }
@@ -97,7 +97,7 @@ TEST_F(CommandsTest, IdentifyReportsTheVersionBytesOfTheRegister) {
 TEST_F(CommandsTest, IdentifyTakesItsTwoFixedDelays) {
   const uint32_t start = clock.NowMs();
   int32_t version = 0;
-  ASSERT_TRUE(IdentifyRegister(channel, address, version));
+  ASSERT_NE(IdentifyRegister(channel, address, version), IdentifyAnswer::None);
   EXPECT_GT(Elapsed(start), 440u);
   EXPECT_LE(Elapsed(start), 450u);
 }
@@ -205,7 +205,8 @@ TEST_F(CommandsTest, IdentifyFailsWithoutAGoodEchoAndLeavesTheVersionCodeAlone) 
     reg.ClearFaults();
     reg.SetFault(fault);
     int32_t version = 777;
-    EXPECT_FALSE(IdentifyRegister(channel, address, version)) << emu::FaultName(fault);
+    EXPECT_EQ(IdentifyRegister(channel, address, version), IdentifyAnswer::None)
+        << emu::FaultName(fault);
     EXPECT_EQ(version, 777) << emu::FaultName(fault);
   }
 }
@@ -214,7 +215,7 @@ TEST_F(CommandsTest, IdentifyWithoutAcknowledgementFailsAfterItsDelayAndOneReadT
   reg.SetFault(Fault::NoAck);
   const uint32_t start = clock.NowMs();
   int32_t version = 777;
-  EXPECT_FALSE(IdentifyRegister(channel, address, version));
+  EXPECT_EQ(IdentifyRegister(channel, address, version), IdentifyAnswer::None);
   EXPECT_EQ(version, 777);
   // 40 ms for the echo, 400 ms for the acknowledgement, then a 120 ms read time-out.
   EXPECT_GT(Elapsed(start), 560u);
@@ -226,7 +227,8 @@ TEST_F(CommandsTest, IdentifyWithABadOrShortReplyStillSucceedsWithVersionCodeZer
     reg.ClearFaults();
     reg.SetFault(fault);
     int32_t version = 777;
-    EXPECT_TRUE(IdentifyRegister(channel, address, version)) << emu::FaultName(fault);
+    EXPECT_NE(IdentifyRegister(channel, address, version), IdentifyAnswer::None)
+        << emu::FaultName(fault);
     EXPECT_EQ(version, 0) << emu::FaultName(fault);
   }
 }
@@ -234,7 +236,7 @@ TEST_F(CommandsTest, IdentifyWithABadOrShortReplyStillSucceedsWithVersionCodeZer
 TEST_F(CommandsTest, CommandsWorkAcrossAWrapOfTheTickCounter) {
   clock.Advance(0xFFFF'FFFFu - 300 - clock.NowMs());
   int32_t version = 0;
-  ASSERT_TRUE(IdentifyRegister(channel, address, version));  // 440 ms: wraps
+  ASSERT_NE(IdentifyRegister(channel, address, version), IdentifyAnswer::None);  // 440 ms: wraps
   EXPECT_EQ(version, 105);
   clock.Advance(0xFFFF'FFFFu - 300 - clock.NowMs());
   reg.SetFault(Fault::Silent);
@@ -254,7 +256,7 @@ TEST_F(CommandsTest, CommandsOnAnUnpluggedAdapterFailPromptly) {
   EXPECT_LT(Elapsed(start), 10u);
   start = clock.NowMs();
   int32_t version = 777;
-  EXPECT_FALSE(IdentifyRegister(channel, address, version));
+  EXPECT_EQ(IdentifyRegister(channel, address, version), IdentifyAnswer::None);
   EXPECT_EQ(version, 777);
   EXPECT_LT(Elapsed(start), 100u);
   EXPECT_TRUE(line.SentBytes().empty());
@@ -283,7 +285,7 @@ TEST_F(ScriptedCommandsTest, IdentifyWithNoReplyAfterAGoodAcknowledgementGivesVe
   port.AnswerNextWrite(1, {0xEA});
   const uint32_t start = clock.NowMs();
   int32_t version = 777;
-  ASSERT_TRUE(IdentifyRegister(channel, 0xC8, version));
+  ASSERT_NE(IdentifyRegister(channel, 0xC8, version), IdentifyAnswer::None);
   EXPECT_EQ(version, 0);
   // The delays, then read time-outs of 120 and 300 ms: about 0.9 s.
   EXPECT_GT(Elapsed(start), 860u);
@@ -298,7 +300,7 @@ TEST_F(ScriptedCommandsTest, IdentifyCountsMissingReplyBytesAsZero) {
   port.AnswerNextWrite(1, {0xC8});
   port.AnswerNextWrite(1, answer);
   int32_t version = 0;
-  ASSERT_TRUE(IdentifyRegister(channel, 0xC8, version));
+  ASSERT_NE(IdentifyRegister(channel, 0xC8, version), IdentifyAnswer::None);
   EXPECT_EQ(version, 1023);
 }
 

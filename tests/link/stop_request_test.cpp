@@ -73,7 +73,7 @@ TEST(StopRequestCommandsTest, CommandsFailAtTheirFirstWaitWithoutWaitingItOut) {
   channel.stopRequested = [] { return true; };
 
   int32_t version = 7;
-  EXPECT_FALSE(IdentifyRegister(channel, AddressByteOfNetNumber(37), version));
+  EXPECT_EQ(IdentifyRegister(channel, AddressByteOfNetNumber(37), version), IdentifyAnswer::None);
   EXPECT_EQ(version, 7);
   uint8_t value = 0;
   EXPECT_FALSE(ReadRegisterByte(channel, AddressByteOfNetNumber(37), 0x2E6F, value));

@@ -83,17 +83,19 @@ TEST(MemoryMapTest, TheVersionLetterIsTheCharacterOfTheLowByte) {
 
 TEST(PrefixCellsTest, PrefixTextIsTwoDigitsFrom20To29) {
   for (const char* text : {"20", "25", "29"}) EXPECT_TRUE(IsValidPrefixText(text)) << text;
+  EXPECT_EQ(CellsOfPrefix("27"), (PrefixCells{0x32, 0x37}));
+  EXPECT_FALSE(CellsOfPrefix("2"));
   for (const char* text : {"19", "30", "2", "200", "", "2a", " 2", "-2", "2 "}) {
     EXPECT_FALSE(IsValidPrefixText(text)) << text;
   }
 }
 
 TEST(PrefixCellsTest, FFInEitherCellMeansNotUsed) {
-  EXPECT_TRUE(PrefixCellsSayNotUsed(0xFF, 0xFF));
-  EXPECT_TRUE(PrefixCellsSayNotUsed(0xFF, '5'));
-  EXPECT_TRUE(PrefixCellsSayNotUsed('2', 0xFF));
-  EXPECT_FALSE(PrefixCellsSayNotUsed('2', '5'));
-  EXPECT_FALSE(PrefixCellsSayNotUsed(0x00, 0x00));
+  EXPECT_TRUE(PrefixCellsSayNotUsed({0xFF, 0xFF}));
+  EXPECT_TRUE(PrefixCellsSayNotUsed({0xFF, '5'}));
+  EXPECT_TRUE(PrefixCellsSayNotUsed({'2', 0xFF}));
+  EXPECT_FALSE(PrefixCellsSayNotUsed({'2', '5'}));
+  EXPECT_FALSE(PrefixCellsSayNotUsed({0x00, 0x00}));
 }
 
 }  // namespace

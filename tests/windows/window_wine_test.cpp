@@ -345,7 +345,30 @@ TEST_F(WindowTest, SetUpWithDetectionReadsWritesRefusesLosesACellThenTbExitEndsT
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), 0xFF);
   EXPECT_TRUE(main.toolButtons[kTbRead] && main.toolButtons[kTbWrite]);
   line_.SetObserver(nullptr);
+  reg.ClearFaults();
 
+  // Another net number than the identified register's takes Read and Write
+  // away; 150, on its way to 15, is refused before anything is sent.
+  Click(main, kAtAutoDetectBox);
+  main = Await(kMainTitle, "enabled the net number field",
+               [](const WindowState& w) { return w.Control(kNetNumSpinEdit).enabled; });
+  EXPECT_TRUE(main.toolButtons[kTbRead] && main.toolButtons[kTbWrite]);
+  TypeInto(main, kAtNetNumField, "8");
+  main = Await(kMainTitle, "took Read and Write away", [](const WindowState& w) {
+    return !w.toolButtons.at(kTbRead) && !w.toolButtons.at(kTbWrite);
+  });
+  line_.ClearLog();
+  TypeInto(main, kAtNetNumField, "150");
+  Showing(kMainTitle, kNetNumSpinEdit, "150");
+  WindowState dialog = OpenDialog(main);
+  Click(dialog, kAtButton1);
+  ExpectBox("Предупреждение", "Сетевой номер ККМ должен быть числом от 0 до 99", Icon::Warning,
+            "net-150-box");
+  EXPECT_TRUE(line_.Log().empty());
+  Click(dialog, kAtButton3);
+  EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
+
+  main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
   Click(main, kAtExit);
   ExpectProgramEnded();
 }

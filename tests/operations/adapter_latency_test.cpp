@@ -8,8 +8,8 @@
 
 #include "emulator/inprocess_port.h"
 #include "link/commands.h"
-#include "link/interface_setup.h"
 #include "link/net_number.h"
+#include "operations/setup.h"
 
 namespace zenor9 {
 namespace {
@@ -26,35 +26,30 @@ TEST_P(AdapterLatencyTest, TheScanMissesEchoesHeldPastItsProbeWait) {
   VirtualClock clock{10};
   line.AddRegister(7);
   line.SetAdapterLatency(GetParam().latencyMs);
-  SerialChannel channel;
-  channel.clock = &clock;
-  channel.opener = emu::InProcessOpener(line, clock);
+  Session session;
+  session.channel.clock = &clock;
+  session.channel.opener = emu::InProcessOpener(line, clock);
 
-  uint8_t address = 0xFF;
-  int32_t version = 0;
-  std::optional<uint8_t> lateEchoOf;
-  const StrayObserver onStray = [&lateEchoOf](const ProbeReport& report) {
-    lateEchoOf = LateEchoOf(report);
-  };
-  EXPECT_EQ(SetUpInterface(channel, {"adapter", true, {}, onStray}, address, version),
-            GetParam().withScan);
+  const SetupResult scanned = SetUpInterface(session, {ChoosePort("adapter"), true});
+  EXPECT_EQ(scanned.outcome, GetParam().withScan);
   if (GetParam().withScan != SetupOutcome::Connected) {
     // The echo of probe 7 came back during probe 8's wait: the scan stopped
     // there, and the stray byte is told as the late echo of net number 7.
     const std::vector<uint8_t> sent = line.SentBytes();
     EXPECT_EQ(sent.back(), AddressByteOfNetNumber(8));
-    EXPECT_EQ(address, 0xFF);  // unchanged
-    EXPECT_EQ(lateEchoOf, std::optional<uint8_t>(7));
+    EXPECT_EQ(session.addressByte, 0xFF);  // unchanged
+    ASSERT_TRUE(scanned.stray);
+    EXPECT_EQ(LateEchoOf(*scanned.stray), std::optional<uint8_t>(7));
   } else {
-    EXPECT_FALSE(lateEchoOf);
+    EXPECT_FALSE(scanned.stray);
   }
   // A stray byte that is no earlier probe's address byte is noise.
   EXPECT_FALSE(LateEchoOf({8, ProbeCandidate(8), ProbeResult::Other, 0x5A}));
   EXPECT_FALSE(LateEchoOf({8, ProbeCandidate(8), ProbeResult::Other, ProbeCandidate(9)}));
   // With the net number given, identify waits long enough for the held bytes.
-  address = AddressByteOfNetNumber(7);
-  EXPECT_EQ(SetUpInterface(channel, {"adapter", false}, address, version), SetupOutcome::Connected);
-  EXPECT_EQ(version, 105);
+  session.addressByte = AddressByteOfNetNumber(7);
+  EXPECT_TRUE(SetUpInterface(session, {ChoosePort("adapter"), false}).Connected());
+  EXPECT_EQ(session.versionCode, 105);
 }
 
 INSTANTIATE_TEST_SUITE_P(Timers, AdapterLatencyTest,

@@ -6,7 +6,7 @@
 
 #include "emulator/inprocess_port.h"
 #include "emulator/pty_host.h"
-#include "link/interface_setup.h"
+#include "operations/setup.h"
 
 namespace zenor9 {
 namespace {
@@ -14,19 +14,21 @@ namespace {
 class InterfaceSetupTest : public ::testing::Test {
  protected:
   InterfaceSetupTest() {
-    channel.clock = &clock;
-    channel.opener = emu::InProcessOpener(line, clock, {"COM-A"});
+    session.channel.clock = &clock;
+    session.channel.opener = emu::InProcessOpener(line, clock, {"COM-A"});
+    session.versionCode = -1;
   }
 
   SetupOutcome Attempt(const std::string& device, bool autoDetect) {
-    return SetUpInterface(channel, {device, autoDetect}, address, version);
+    return SetUpInterface(session, {ChoosePort(device), autoDetect}).outcome;
   }
 
   emu::Line line;
   VirtualClock clock{10};
-  SerialChannel channel;
-  uint8_t address = 0xFF;
-  int32_t version = -1;
+  Session session;
+  SerialChannel& channel = session.channel;
+  uint8_t& address = session.addressByte;
+  int32_t& version = session.versionCode;
 };
 
 TEST_F(InterfaceSetupTest, AScanThatFindsARegisterOfVersion105Connects) {
@@ -76,15 +78,13 @@ TEST(InterfaceSetupPtyTest, ANewAttemptReleasesThePortOfTheFailedOneFirst) {
   emu::Register& reg = line.AddRegister(0, 0x01, 0x04);
   emu::PtyHost host{line};
   ASSERT_TRUE(host.Start());
-  SerialChannel channel;
-  uint8_t address = 0xFF;
-  int32_t version = 0;
-  const SetupRequest request{host.DevicePath(), false};
-  EXPECT_EQ(SetUpInterface(channel, request, address, version), SetupOutcome::UnsupportedVersion);
+  Session session;
+  const SetupRequest request{ChoosePort(host.DevicePath()), false};
+  EXPECT_EQ(SetUpInterface(session, request).outcome, SetupOutcome::UnsupportedVersion);
   SerialChannel other;
   EXPECT_FALSE(OpenChannelDevice(host.DevicePath(), other));
   reg.SetVersion(0x01, 0x05);
-  EXPECT_EQ(SetUpInterface(channel, request, address, version), SetupOutcome::Connected);
+  EXPECT_TRUE(SetUpInterface(session, request).Connected());
 }
 
 }  // namespace

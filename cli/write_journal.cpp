@@ -1,0 +1,36 @@
+#include "cli/write_journal.h"
+
+#include "cli/outcome.h"
+#include "journal/journal.h"
+
+namespace zenor9::cli {
+
+std::optional<std::string> RecordWriteInJournal(const Invocation& invocation,
+                                                const JournalFacts& facts,
+                                                const journal::TimeSource& now) {
+  if (invocation.noJournal) return std::nullopt;
+  journal::WriteRecord record;
+  record.time = journal::IsoTime(now());
+  record.host = journal::HostName();
+  record.user = journal::UserName();
+  record.port = invocation.port.name;
+  if (!invocation.port.Device().empty()) record.device = invocation.port.Device();
+  record.net = facts.net;
+  record.before = facts.before;
+  record.asked = invocation.writeValue;
+  record.readBack = facts.readBack;
+  record.holds = facts.holds;
+  record.ok = facts.ok;
+  record.error = facts.error;
+  record.stopped = facts.stopped;
+  record.version = ZENOR9_VERSION;
+
+  const journal::Location location = journal::JournalLocation();
+  journal::AppendOptions options;
+  options.createFolder = location.createFolder;
+  std::string error;
+  if (journal::Append(location.file, record, error, options)) return std::nullopt;
+  return Tr("the write was not recorded in the journal: %s", error);
+}
+
+}  // namespace zenor9::cli

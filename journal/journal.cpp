@@ -1,0 +1,159 @@
+#include "journal/journal.h"
+
+#include <algorithm>
+
+#include "i18n/text.h"
+#include "journal/journal_file.h"
+#include "portmap/map_file.h"
+
+namespace zenor9::journal {
+
+namespace fs = std::filesystem;
+using i18n::Tr;
+
+namespace {
+
+constexpr std::uint32_t kLockPollMs = 10;
+// A journal file larger than this is no journal this program wrote (it rotates
+// at kRotationBytes): it is refused unread.
+constexpr std::uintmax_t kLargestFile = 16 * kRotationBytes;
+constexpr std::size_t kDamagedTextBytes = 80;
+
+fs::path LockFileOf(const fs::path& journal) {
+  fs::path lockFile = journal;
+  lockFile += ".lock";
+  return lockFile;
+}
+
+// Waits for the lock while another run holds it, up to the options' wait.
+bool WaitForLock(FileLock& lock, const AppendOptions& options) {
+  Clock& clock = options.clock != nullptr ? *options.clock : SystemClock::Instance();
+  const std::uint32_t start = clock.NowMs();
+  while (!lock.TryLock()) {
+    if (lock.Failed() || clock.NowMs() - start >= options.lockWaitMs) return false;
+    clock.SleepMs(kLockPollMs);
+  }
+  return true;
+}
+
+bool MakeFolder(const fs::path& journal, std::string& error) {
+  if (!journal.has_parent_path()) return true;
+  std::error_code code;
+  fs::create_directories(journal.parent_path(), code);
+  if (!code) return true;
+  error = PathText(journal) + ": " + code.message();
+  return false;
+}
+
+// Under the lock: a line that would take the journal over the size moves the
+// journal to the older file first.
+bool RotateIfFull(const fs::path& journal, std::size_t lineBytes, std::uintmax_t rotationBytes,
+                  std::string& error) {
+  std::error_code code;
+  const std::uintmax_t size = fs::file_size(journal, code);
+  if (code || size == 0 || size + lineBytes <= rotationBytes) return true;
+  return RenameDurably(journal, OlderFile(journal), error);
+}
+
+bool Passes(const WriteRecord& record, const Filter& filter) {
+  if (!filter.nets.empty() && (!record.net || std::find(filter.nets.begin(), filter.nets.end(),
+                                                        *record.net) == filter.nets.end())) {
+    return false;
+  }
+  if (filter.port && record.port != *filter.port && record.device != *filter.port) return false;
+  return !filter.since || InstantOfIsoTime(record.time).value_or(0) >= *filter.since;
+}
+
+void ListLine(const fs::path& file, int number, const std::string& line, const Filter& filter,
+              Listing& listing) {
+  nlohmann::ordered_json json = nlohmann::ordered_json::parse(line, nullptr, false);
+  std::optional<WriteRecord> record;
+  if (!json.is_discarded()) record = RecordOfJson(json);
+  if (!record) {
+    listing.damaged.push_back({file, number, line.substr(0, kDamagedTextBytes)});
+    return;
+  }
+  ++listing.records;
+  if (Passes(*record, filter)) listing.entries.push_back({std::move(*record), std::move(json)});
+}
+
+void ListFile(const fs::path& file, const Filter& filter, Listing& listing) {
+  const portmap::FileText read = portmap::ReadWholeFile(file, kLargestFile);
+  if (read.state == portmap::FileText::State::Unreadable) {
+    if (!listing.unreadable.empty()) listing.unreadable += "; ";
+    listing.unreadable += PathText(file) + ": " + read.error;
+    return;
+  }
+  int number = 0;
+  for (std::size_t from = 0; from < read.text.size(); ++number) {
+    std::size_t end = read.text.find('\n', from);
+    if (end == std::string::npos) end = read.text.size();
+    std::string line = read.text.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) ListLine(file, number + 1, line, filter, listing);
+    from = end + 1;
+  }
+}
+
+bool Exists(const fs::path& file) {
+  std::error_code code;
+  return fs::exists(fs::symlink_status(file, code));
+}
+
+}  // namespace
+
+Location JournalLocation() {
+  fs::path moved = EnvironmentPath("ZENOR9_JOURNAL");
+  if (moved.empty()) return {DefaultJournalFile(), true};
+  std::error_code code;
+  if (fs::is_directory(moved, code)) moved /= "journal.jsonl";
+  return {moved, false};
+}
+
+fs::path OlderFile(const fs::path& journal) {
+  fs::path older = journal;
+  older += ".1";
+  return older;
+}
+
+std::string PathText(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+bool Append(const fs::path& journal, const WriteRecord& record, std::string& error,
+            const AppendOptions& options) {
+  if (journal.empty()) {
+    error = Tr("no home folder to keep the journal in");
+    return false;
+  }
+  if (options.createFolder && !MakeFolder(journal, error)) return false;
+  const fs::path lockFile = LockFileOf(journal);
+  FileLock lock(lockFile);
+  if (!WaitForLock(lock, options)) {
+    error = lock.Failed()
+                ? lock.Error()
+                : PathText(lockFile) + ": " +
+                      Tr("another program held it for longer than %s ms", options.lockWaitMs);
+    return false;
+  }
+  const std::string line = JsonLine(record) + "\n";
+  return RotateIfFull(journal, line.size(), options.rotationBytes, error) &&
+         AppendDurably(journal, line, error);
+}
+
+Listing ReadJournal(const fs::path& journal, const Filter& filter) {
+  Listing listing;
+  const fs::path older = OlderFile(journal);
+  if (!Exists(journal) && !Exists(older)) return listing;
+  // Without the lock (a folder this user may only read) the files are read
+  // all the same; a rotation in between could then hide the older lines.
+  FileLock lock(LockFileOf(journal));
+  WaitForLock(lock, {});
+  for (const fs::path& file : {older, journal}) {
+    if (Exists(file)) ListFile(file, filter, listing);
+  }
+  return listing;
+}
+
+}  // namespace zenor9::journal

@@ -1,0 +1,166 @@
+// The journal of writes on the command line: the line RecordWriteInJournal
+// writes for the write paths, and `zenor9 journal` listing a journal seeded
+// through ZENOR9_JOURNAL in the documented format, as a technician and a
+// chain's script read it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/write_journal.h"
+#include "i18n/text.h"
+#include "journal/journal.h"
+#include "subprocess.h"
+
+namespace zenor9 {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ChildResult;
+
+// Three records as the journal keeps them, oldest first: one from a later
+// version (an unknown key), one not read back, one whose host would clear a
+// terminal.
+const std::string kOlder =
+    R"({"time":"2026-12-06T10:00:00+03:00","host":"kassa-1","user":"ivan","port":"COM2","device":"/dev/ttyUSB0","net":7,"before":"23","asked":"25","holds":"25","ok":true,"error":null,"stopped":false,"version":"1.0.0","shift":"night"})";
+const std::string kOff =
+    R"({"time":"2026-12-07T22:00:00+03:00","host":"kassa-1","user":"ivan","port":"COM1","device":"/dev/ttyUSB0","net":3,"before":null,"asked":"off","ok":true,"error":null,"stopped":false,"version":"1.0.0"})";
+const std::string kMismatch =
+    R"({"time":"2026-12-07T15:00:00-05:00","host":"kassa\u001b[2J","user":"petr","port":"/dev/ttyS4","device":"/dev/ttyS4","net":7,"before":"23","asked":"27","holds":"23","ok":false,"error":"verify-mismatch","stopped":true,"version":"1.0.0"})";
+
+class JournalCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() /
+             ("zenor9-cli-journal-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    journal = folder / "shop.jsonl";
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  ChildResult Run(const std::vector<std::string>& args, testing::Environment extra = {}) const {
+    extra["ZENOR9_JOURNAL"] = journal.string();
+    extra["TZ"] = "MSK-3";
+    return testing::RunZenor9(args, extra);
+  }
+  static void Write(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+  }
+  std::string Text() const {
+    std::ifstream in(journal, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path folder;
+  fs::path journal;
+};
+
+TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
+  ::setenv("ZENOR9_JOURNAL", journal.c_str(), 1);
+  cli::Invocation invocation;
+  invocation.port.name = "COM3";
+  invocation.port.target.device = "/dev/ttyUSB1";
+  invocation.writeValue = "27";
+  cli::JournalFacts facts;
+  facts.net = 7;
+  facts.readBack = true;  // the read-back found nothing readable
+  facts.error = "verify-mismatch";
+  facts.stopped = true;
+  const journal::TimeSource moscow = [] { return journal::LocalTime{1796666585, 180}; };
+
+  EXPECT_EQ(cli::RecordWriteInJournal(invocation, facts, moscow), std::nullopt);
+  const std::string line =
+      R"({"time":"2026-12-07T21:03:05+03:00","host":")" + journal::HostName() + R"(","user":")" +
+      journal::UserName() +
+      R"(","port":"COM3","device":"/dev/ttyUSB1","net":7,"before":null,"asked":"27","holds":null,"ok":false,"error":"verify-mismatch","stopped":true,"version":")" ZENOR9_VERSION
+      "\"}\n";
+  EXPECT_EQ(Text(), line);
+  invocation.noJournal = true;
+  EXPECT_EQ(cli::RecordWriteInJournal(invocation, facts, moscow), std::nullopt);
+  EXPECT_EQ(Text(), line);
+
+  // A journal that cannot be written: the warning names it, in the user's language.
+  invocation.noJournal = false;
+  const fs::path nowhere = journal / "journal.jsonl";  // under a file
+  ::setenv("ZENOR9_JOURNAL", nowhere.c_str(), 1);
+  i18n::UseLanguage(i18n::Language::Russian);
+  const std::optional<std::string> warning = cli::RecordWriteInJournal(invocation, facts, moscow);
+  i18n::UseLanguage(i18n::Language::English);
+  ::unsetenv("ZENOR9_JOURNAL");
+  ASSERT_TRUE(warning.has_value());
+  EXPECT_EQ(warning->rfind("запись не внесена в журнал: " + nowhere.string() + ".lock: ", 0), 0u)
+      << *warning;
+}
+
+TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesSaidAndSkipped) {
+  Write(journal::OlderFile(journal), kOlder + "\n");
+  Write(journal, kOff + "\n{\"time\":\"2026-12-07T2\n" + kMismatch + "\n");
+
+  const ChildResult all = Run({"journal"});
+  EXPECT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_EQ(all.out,
+            "2026-12-06T10:00:00+03:00  ivan@kassa-1  COM2 (/dev/ttyUSB0)  net 7  23 -> 25  "
+            "в ККМ 25  успешно\n"
+            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  net 3  ? -> off  "
+            "без проверки  успешно\n"
+            "2026-12-07T15:00:00-05:00  petr@kassa\\x1B[2J  /dev/ttyS4  net 7  23 -> 27  "
+            "в ККМ 23  ошибка: verify-mismatch, остановлено\n");
+  EXPECT_EQ(all.err,
+            journal.string() + ":2: повреждённая строка пропущена: {\"time\":\"2026-12-07T2\n");
+
+  const ChildResult english = Run({"journal", "--net", "3"}, {{"LANG", "en_US.UTF-8"}});
+  EXPECT_EQ(english.out,
+            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  net 3  ? -> off  "
+            "not read back  done\n");
+  EXPECT_EQ(english.err, journal.string() + ":2: damaged line skipped: {\"time\":\"2026-12-07T2\n");
+
+  // A script's view: the records as kept, a record a line, through the device
+  // a COMn stood for.
+  const ChildResult json = Run({"--json", "journal", "--port", "/dev/ttyUSB0"});
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.out, "[\n" + kOlder + ",\n" + kOff + "\n]\n");
+
+  // A date alone is the local midnight (Moscow's, by TZ): 21:00 UTC on the 6th,
+  // after the older record's 07:00 UTC; --net before the command filters too.
+  const ChildResult since = Run({"--net", "7", "journal", "--since", "2026-12-07"});
+  EXPECT_EQ(since.exitCode, 0) << since.err;
+  EXPECT_EQ(since.out.rfind("2026-12-07T15:00:00-05:00  petr@", 0), 0u) << since.out;
+  EXPECT_EQ(std::count(since.out.begin(), since.out.end(), '\n'), 1) << since.out;
+
+  for (const char* wrong : {"2026-02-30", "yesterday", "07.12.2026"}) {
+    const ChildResult refused = Run({"journal", "--since", wrong});
+    EXPECT_EQ(refused.exitCode, 2) << wrong;
+    EXPECT_NE(refused.err.find(std::string("ГГГГ-ММ-ДД, или ГГГГ-ММ-ДДTЧЧ:ММ[:СС] со временем, "
+                                           "а не ") +
+                               wrong),
+              std::string::npos)
+        << refused.err;
+  }
+  EXPECT_EQ(Run({"--all", "journal"}).exitCode, 2);
+}
+
+TEST_F(JournalCommandTest, AnEmptyOrUnreadableJournalIsSaidAndWhatCanBeReadIsListed) {
+  const ChildResult empty = Run({"--json", "journal"});
+  EXPECT_EQ(empty.exitCode, 0);
+  EXPECT_EQ(empty.out, "[]\n");
+  EXPECT_EQ(Run({"journal"}).err, "в журнале " + journal.string() + " нет записей\n");
+
+  // The older file is a folder: the journal's own lines still come.
+  fs::create_directories(journal::OlderFile(journal));
+  Write(journal, kOff + "\n");
+  const ChildResult partial = Run({"journal", "--port", "COM9"});
+  EXPECT_EQ(partial.exitCode, 1);
+  EXPECT_EQ(partial.err, "журнал не читается: " + journal.string() + ".1: это папка\n");
+  const ChildResult listed = Run({"journal", "--port", "com1"});
+  EXPECT_EQ(listed.out.rfind("2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1", 0), 0u) << listed.out;
+}
+
+}  // namespace
+}  // namespace zenor9

@@ -1,0 +1,108 @@
+// The prefix read and write of the core: never on a register that no set-up
+// identified, and, where the policy asks for it, tried again after a failure
+// without letting a late answer pass for the next try's.
+#include <gtest/gtest.h>
+
+#include "operations/prefix.h"
+#include "tests/link/scripted_port.h"
+
+namespace zenor9 {
+namespace {
+
+constexpr uint8_t kNet7 = 0xF8;
+constexpr uint8_t kTensAck = 0x57;   // check byte of the read of 0x2E6F
+constexpr uint8_t kUnitsAck = 0x56;  // check byte of the read of 0x2E70
+
+// A read reply carrying `value`, its bytes adding up to 0xFF.
+std::vector<uint8_t> ReplyOf(uint8_t ack, uint8_t value) {
+  return {ack, 0x01, value, static_cast<uint8_t>(0xFE - value)};
+}
+
+class CorePrefixTest : public ::testing::Test {
+ protected:
+  CorePrefixTest() {
+    session.memoryMap.SelectMemoryMap('i');
+    session.addressByte = kNet7;
+    session.identified = kNet7;
+  }
+
+  int FramesWritten() const {
+    int frames = 0;
+    for (const auto& [byte, parity] : port.Written()) frames += byte == kNet7 ? 1 : 0;
+    return frames;
+  }
+
+  VirtualClock clock{5000};
+  Session session;
+  test::ScriptedPort& port = test::AttachScripted(session.channel, clock);
+  ExchangePolicy retrying{3, {}};
+};
+
+TEST_F(CorePrefixTest, NothingIsSentToAnAddressThatNoSetUpIdentified) {
+  for (auto [identified, inUse] :
+       {std::pair<std::optional<uint8_t>, uint8_t>{std::nullopt, kNet7}, {kNet7, 0xFD}}) {
+    session.identified = identified;
+    session.addressByte = inUse;
+    EXPECT_FALSE(WritePrefixCells(session, {'2', '7'}, retrying).Succeeded());
+    EXPECT_FALSE(ReadPrefixCells(session, retrying).Succeeded());
+  }
+  EXPECT_TRUE(port.Written().empty());
+}
+
+TEST_F(CorePrefixTest, AWriteAcknowledgedOnlyOnItsSecondTryIsRetriedAndCounted) {
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, {});  // the tens cell's frame goes unacknowledged
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, {0x25});  // 05 05 6F 2E 01 32: check 0x25
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, {0x1F});
+  const PrefixWriting writing = WritePrefixCells(session, {'2', '7'}, retrying);
+  EXPECT_TRUE(writing.Succeeded());
+  EXPECT_EQ(writing.retries, 1);
+  EXPECT_EQ(FramesWritten(), 3);
+}
+
+TEST_F(CorePrefixTest, ASingleTryPolicyStopsAtTheFirstFailure) {
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, {});
+  const PrefixWriting writing = WritePrefixCells(session, {'2', '7'});
+  EXPECT_EQ(writing.failedCell, PrefixCell::Tens);
+  EXPECT_EQ(FramesWritten(), 1);
+}
+
+// The first try's acknowledgement and reply come after its 700 ms wait, while
+// the retry waits for its echo: they are dropped as a wrong echo, and the third
+// try reads the cell. The late reply's byte is never taken for the value.
+TEST_F(CorePrefixTest, ALateReplyNeverPassesForTheRetrysAnswer) {
+  std::vector<RetryNote> notes;
+  retrying.onRetry = [&notes](const RetryNote& note) { notes.push_back(note); };
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(750, ReplyOf(kTensAck, '9'));
+  port.AnswerNextWrite(1, {});  // the retry's echo: the late bytes come instead
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, ReplyOf(kTensAck, '2'));
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, ReplyOf(kUnitsAck, '5'));
+  const PrefixReading reading = ReadPrefixCells(session, retrying);
+  ASSERT_TRUE(reading.Succeeded());
+  EXPECT_EQ(reading.tens, '2');
+  EXPECT_EQ(reading.units, '5');
+  EXPECT_EQ(reading.retries, 2);
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[1].exchange, Exchange::ReadCell);
+  EXPECT_EQ(notes[1].attempt, 3);
+}
+
+TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
+  const uint32_t start = clock.NowMs();
+  const PrefixReading reading = ReadPrefixCells(session, retrying);
+  EXPECT_EQ(reading.failedCell, PrefixCell::Tens);
+  EXPECT_EQ(reading.retries, 3);
+  EXPECT_EQ(FramesWritten(), 4);
+  // Four echo waits of 500 ms, each retry after 20 ms of quiet.
+  EXPECT_GE(clock.NowMs() - start, 4 * 500u + 3 * 20u);
+  EXPECT_LT(clock.NowMs() - start, 4 * 500u + 3 * 20u + 50u);
+}
+
+}  // namespace
+}  // namespace zenor9
