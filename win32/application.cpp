@@ -84,8 +84,8 @@ void Application::EndBusyCursor() {
 }
 
 int Application::Run() {
-  INITCOMMONCONTROLSEX controls{
-      sizeof controls, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterControlClasses(GetModuleHandleW(nullptr));
 

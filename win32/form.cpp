@@ -251,17 +251,6 @@ LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
           hint);
       info->lpszText = shownHint_.data();
     }
-    return 0;
-  }
-  if (header.code == UDN_DELTAPOS) {
-    // A click on the spin button: the focus goes into the field, which steps
-    // its own text; the up-down's position never moves.
-    HWND edit = ControlWindow(static_cast<int>(header.idFrom) - kSpinButtonIdOffset);
-    if (edit != nullptr && IsWindowEnabled(edit)) {
-      if (GetFocus() != edit) SetFocus(edit);
-      StepSpinEdit(edit, reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta > 0 ? 1 : -1);
-    }
-    return 1;
   }
   return 0;
 }
@@ -304,7 +293,7 @@ HWND Form::CreateControl(const ControlLayout& item, HWND parent) {
       control = CreateToolBar(parent, item.id, ToolButtons(), dpi_);
       break;
     case Kind::SpinEdit:
-      // The up-down gets the next identifier range (see kSpinButtonIdOffset).
+      // Its spin button gets the next identifier range (see kSpinButtonIdOffset).
       control = CreateSpinEdit(parent, item.id, Scale(item.rect, dpi_), item.text, RangeOf(item.id),
                                style);
       break;
