@@ -15,7 +15,14 @@ std::string ComPortSummary(int number) {
   if (IsRemoteDevice(target.device)) {
     return summary + " (" + i18n::Tr("remote line, RFC 2217") + ")";
   }
-  if (!DevicePresent(target.device)) return summary + " (" + i18n::Tr("no such device") + ")";
+  if (!DevicePresent(target.device)) {
+    // The set-up dialog offers COM1 to COM4 only: an adapter elsewhere is
+    // reached through the COM map.
+    const std::string com = "COM" + std::to_string(number);
+    return summary + " (" + i18n::Tr("no such device") + ")\n" +
+           i18n::Tr("An adapter on another port becomes %s with: %s", com,
+                    "zenor9 ports --map " + com + "=" + TypicalAdapterDevice());
+  }
   const std::string driver = DriverOf(target.device);
   return driver.empty() ? summary : summary + " (" + driver + ")";
 }
