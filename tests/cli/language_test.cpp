@@ -23,6 +23,7 @@
 #include "emulator/pty_host.h"
 #include "i18n/system_error.h"
 #include "i18n/text.h"
+#include "remote_line_support.h"
 #include "subprocess.h"
 
 namespace zenor9 {
@@ -265,9 +266,9 @@ std::string WithoutPaths(const std::string& text) {
 }
 
 // Every failure the program reports to a person, run as a user meets it under
-// a Russian locale: the port open failures of each kind, the faults of the COM
-// map, its rewrites and doctor. No Latin word is left but names, paths and
-// commands: no text of the system (strerror) and no English detail.
+// a Russian locale: the port open failures of each kind (a remote line's
+// among them), the faults of the COM map, its rewrites and doctor. No Latin word is left but names,
+// paths and commands: no text of the system (strerror) and no English detail.
 TEST(LanguageTest, EveryFailureIsWordedInRussian) {
   namespace fs = std::filesystem;
   emu::Line line;
@@ -291,6 +292,8 @@ TEST(LanguageTest, EveryFailureIsWordedInRussian) {
     return [content](const fs::path& file) { std::ofstream(file, std::ios::binary) << content; };
   };
   const Environment noMap = withMap([](const fs::path&) {});
+  // A remote line where nothing listens.
+  const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(testing::FreeLoopbackPort());
   struct Case {
     std::vector<std::string> args;
     Environment environment;
@@ -317,6 +320,8 @@ TEST(LanguageTest, EveryFailureIsWordedInRussian) {
       {{"ports", "--map", "COM4=" + (dir / "folder").string()}, noMap, ""},
       {{"doctor", "--port", "/dev/null"}, {}, ""},
       {{"doctor", "--port", host.DevicePath(), "--net", "7"}, {}, ""},
+      {{"--port", refused, "read"}, {}, "сервер не отвечает: в соединении отказано"},
+      {{"doctor", "--port", refused}, {}, "в соединении отказано"},
   };
   for (const Case& c : cases) {
     const std::string name = ::testing::PrintToString(c.args);
