@@ -25,6 +25,7 @@
 
 namespace {
 
+using namespace zenor9;
 using namespace zenor9::win32;
 
 // The control's rectangle in its parent's client area.
