@@ -408,9 +408,12 @@ TEST_F(WindowTest, AComMapEntryForARemoteLineIsSetUpReadAndWritten) {
   ASSERT_TRUE(host.Start());
   testing::Ser2net server(host.DevicePath());
   ASSERT_EQ(server.Problem(), "");
+  // Mapped once the program has started the session on the display (a
+  // headless zenor9.exe first would start it off any display); the set-up
+  // dialog reads the map when it opens.
+  WindowState main = Start();
   const Mapped remote(wine_, 2, server.Address());
   ASSERT_TRUE(remote.Done());
-  WindowState main = Start();
   const WindowState dialog = OpenDialog(main);
   desktop_->Hover(dialog, kAtCom2.x, kAtCom2.y);
   EXPECT_TRUE(desktop_->WaitFor([&](const WindowState& w) {
