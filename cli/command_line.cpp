@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -121,22 +122,41 @@ address probes and identify go to the register.)",
             CheckMark(true), CheckMark(false));
 }
 
+// Names joined by commas, on indented lines of at most 80 characters.
+std::string IndentedList(const std::vector<std::string>& names) {
+  std::string text = "  ";
+  std::size_t lineLength = 2;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string item = names[i] + (i + 1 < names.size() ? "," : ".");
+    if (i > 0 && lineLength + 1 + item.size() > 80) {
+      text += "\n  ";
+      lineLength = 2;
+    } else if (i > 0) {
+      text += " ";
+      ++lineLength;
+    }
+    text += item;
+    lineLength += item.size();
+  }
+  return text;
+}
+
+std::string FaultNames(const std::vector<emu::Fault>& faults) {
+  std::vector<std::string> names;
+  for (emu::Fault fault : faults) names.push_back(emu::FaultName(fault));
+  return IndentedList(names);
+}
+
 std::string SimHelp() {
-  std::string faults;
-  for (emu::Fault fault : emu::AllFaults()) {
-    faults += (faults.empty() ? "" : ", ") + emu::FaultName(fault);
-  }
-  std::string spoiling;
-  for (emu::Fault fault : emu::SpoiledAnswerFaults()) {
-    spoiling += (spoiling.empty() ? "" : ", ") + emu::FaultName(fault);
-  }
   return Tr(R"(Prints the device path as its first line on stdout. Without --net it serves
 one register at net number 0.
 
-Faults (--fault, on for every exchange): %s.
---random-faults P spoils P per cent of the exchanges, each with one of %s,
-drawn from --seed (the same seed, the same draw).)",
-            faults, spoiling);
+--fault switches a fault on for every exchange:
+%s
+--random-faults P spoils P per cent of the exchanges, each with one of
+%s
+The draw comes from --seed (the same seed, the same draw).)",
+            FaultNames(emu::AllFaults()), FaultNames(emu::SpoiledAnswerFaults()));
 }
 
 // `text` cut to at most `mostBytes` (whole UTF-8 characters), "..." marking a cut.
@@ -396,16 +416,21 @@ std::vector<std::string> OptionNames(const CLI::App& app) {
 // CLI11 takes an unknown option for an argument that is not expected: name it
 // as an option and suggest the nearest one ("--verfy": --verify).
 std::optional<std::string> UnknownOption(const CLI::App& app, const CLI::ParseError& error) {
-  if (error.get_name() != "ExtrasError") return std::nullopt;
-  static const std::regex unexpected(
-      "The following arguments? (?:was|were) not expected: (-\\S*).*");
-  std::smatch match;
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) == nullptr) return std::nullopt;
   const std::string message = error.what();
-  if (!std::regex_match(message, match, unexpected)) return std::nullopt;
-  const std::string given = match[1].str();
-  const std::string nearest = Nearest(given.substr(0, given.find('=')), OptionNames(app));
-  if (nearest.empty()) return Tr("unknown option %s", Quoted(given));
-  return Tr("unknown option %s: did you mean %s?", Quoted(given), nearest);
+  const std::size_t colon = message.find(": ");
+  if (colon == std::string::npos) return std::nullopt;
+  // CLI11 lists the arguments last first.
+  std::vector<std::string> extras;
+  std::istringstream words(message.substr(colon + 2));
+  for (std::string word; words >> word;) extras.insert(extras.begin(), word);
+  const auto option = std::find_if(extras.begin(), extras.end(), [](const std::string& word) {
+    return word.size() > 1 && word[0] == '-';
+  });
+  if (option == extras.end()) return std::nullopt;
+  const std::string nearest = Nearest(option->substr(0, option->find('=')), OptionNames(app));
+  if (nearest.empty()) return Tr("unknown option %s", Quoted(*option));
+  return Tr("unknown option %s: did you mean %s?", Quoted(*option), nearest);
 }
 
 // Options that the virtual register does not take from the main command line.
@@ -661,8 +686,8 @@ void AddRegisterCommands(CLI::App& app, ParsedOptions& options, Invocation& invo
         {kExitPortUnavailable},
         {kExitUnsupportedFirmware}}},
       options.main, invocation);
-  read->footer(std::string(ReadHelp()) + "\n\n" + read->get_footer());
   TakeRetries(*read, options.main);
+  read->footer(std::string(ReadHelp()) + "\n\n" + read->get_footer());
 }
 
 void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -676,8 +701,8 @@ void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocati
         {kExitUnsupportedFirmware},
         {kExitVerifyMismatch}}},
       options.main, invocation);
-  write->footer(std::string(WriteHelp()) + "\n\n" + write->get_footer());
   TakeRetries(*write, options.main);
+  write->footer(std::string(WriteHelp()) + "\n\n" + write->get_footer());
   write->add_option(Tr("VALUE"), invocation.writeValue, Tr("20 to 29, or off (any case)"))
       ->required()
       ->transform(kPrefixCheck)

@@ -42,7 +42,11 @@ std::set<std::string> ForeignWords(const std::string& text) {
       "COM",     "COMn",     "COM1",    "COM4",   "COM255", "ZENOR9_COMn", "ZENOR9_COM1", "dev",
       "ttyS",    "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGQUIT",     "Break",
       "SIGTERM", "SIGHUP",   "Ctrl",    "FTDI",   "USB",    "MARK",        "SPACE",       "HHHH",
-      "MIT",     "holds"};
+      "MIT",     "holds",    "retries", "seed"};
+  // The virtual register's fault names, as --fault takes them.
+  static const std::set<std::string> kFaultWords = {
+      "silent", "echo",   "wrong", "ack",    "bad",     "reply",  "check", "short",
+      "late",   "noise",  "byte",  "two",    "devices", "ignore", "writes", "random", "faults"};
   // The journal's command, option, file and variable names.
   static const std::set<std::string> kJournalNames = {
       "journal", "jsonl", "since",          "local",        "state",
@@ -50,7 +54,9 @@ std::set<std::string> ForeignWords(const std::string& text) {
   static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
   std::set<std::string> foreign;
   for (std::sregex_iterator match(text.begin(), text.end(), word), end; match != end; ++match) {
-    if (kNames.count(match->str()) + kJournalNames.count(match->str()) == 0) {
+    if (kNames.count(match->str()) + kJournalNames.count(match->str()) +
+            kFaultWords.count(match->str()) ==
+        0) {
       foreign.insert(match->str());
     }
   }
@@ -92,7 +98,8 @@ TEST(LanguageTest, HelpIsRussianAloneUnlessTheLocaleAsksForEnglish) {
   // The columns line up in characters: every option's text starts in the same
   // column whatever the width of its name in bytes.
   const ChildResult write = RunZenor9({"write", "--help"});
-  const std::string aligned = "  --port COMn|ПУТЬ=COM1       COM1";
+  const std::string aligned = "  --port COMn|ПУТЬ            COM1 – COM255 или путь к устройству; по "
+                              "умолчанию COM1";
   EXPECT_NE(write.out.find(aligned), std::string::npos) << write.out;
 }
 
@@ -143,6 +150,18 @@ TEST(LanguageTest, UsageErrorsNameTheMistakeAndTheHelpToRead) {
        "--map нельзя вместе с --unmap",
        "--map cannot go with --unmap",
        "zenor9 ports --help"},
+      {{"--net", "7", "write", "25", "--verfy"},
+       "неизвестный параметр --verfy: может быть, --verify?",
+       "unknown option --verfy: did you mean --verify?",
+       "zenor9 write --help"},
+      {{"--prot", "COM3", "read"},
+       "неизвестный параметр --prot: может быть, --port?",
+       "unknown option --prot: did you mean --port?",
+       "zenor9 read --help"},
+      {{"--port", "1", "read"},
+       "1 — не порт: может быть, COM1?",
+       "1 is no port: did you mean COM1?",
+       "zenor9 read --help"},
       {{"sim", "--latency", "2000"},
        "задержка — от 0 до 1000 мс, а не 2000",
        "the latency is 0 to 1000 ms, not 2000",
