@@ -72,8 +72,9 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
 
   const ChildResult identify = Run({"identify", "--all"});
   EXPECT_EQ(identify.exitCode, 0) << identify.err;
-  EXPECT_EQ(identify.out,
-            "ККМ 3: версия 1.0.5\nККМ 7: версия 1.0.5\nККМ 12: версия 1.0.5\nККМ 40: версия 1.0.5\n");
+  EXPECT_EQ(
+      identify.out,
+      "ККМ 3: версия 1.0.5\nККМ 7: версия 1.0.5\nККМ 12: версия 1.0.5\nККМ 40: версия 1.0.5\n");
 
   const ChildResult write = Run({"write", "26", "--all"});
   EXPECT_EQ(write.exitCode, 0) << write.err;
@@ -91,8 +92,9 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   EXPECT_EQ(object["ok"], true);
   EXPECT_EQ(object["port"], host.DevicePath());
   ASSERT_EQ(object["registers"].size(), 4u);
-  EXPECT_EQ(object["registers"][1],
-            nlohmann::json::parse(R"({"net":7,"ok":true,"version":105,"prefix":"26","retries":0})"));
+  EXPECT_EQ(
+      object["registers"][1],
+      nlohmann::json::parse(R"({"net":7,"ok":true,"version":105,"prefix":"26","retries":0})"));
 
   const nlohmann::json written =
       JsonOf(Run({"--json", "--net", "7", "--net", "12", "write", "off"}).out);
@@ -139,10 +141,9 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
                               R"({"net":3,"ok":true,"version":105,"prefix":"22","before":"25",
                                   "asked":"22","holds":"22","verified":true,"retries":0})"));
   // Its identify tried four times.
-  EXPECT_EQ(registers[1],
-            nlohmann::json::parse(R"({"net":9,"ok":false,"asked":"22","retries":3,)"
-                                  R"("error":"no-link","message":")" +
-                                  std::string(kNoLink) + R"("})"));
+  EXPECT_EQ(registers[1], nlohmann::json::parse(R"({"net":9,"ok":false,"asked":"22","retries":3,)"
+                                                R"("error":"no-link","message":")" +
+                                                std::string(kNoLink) + R"("})"));
   EXPECT_EQ(registers[2]["error"], "unsupported-firmware");
   EXPECT_EQ(registers[2]["version"], 106);
   EXPECT_EQ(registers[3]["error"], "verify-mismatch");
@@ -380,10 +381,9 @@ TEST(CommandHelpTest, EachCommandListsItsOptionsAndOnlyItsExitCodes) {
   const testing::Environment english = {{"LANG", "en_US.UTF-8"}};
   const ChildResult write = RunZenor9({"write", "--help"}, english);
   EXPECT_EQ(write.exitCode, 0);
-  for (const char* text :
-       {"--port", "--net", "--all", "--json", "--trace", "--retries", "--verify", "--no-verify",
-        "--no-journal", "5  write read back", "130  stopped by SIGINT", "143  stopped by SIGTERM",
-        "default COM1"}) {
+  for (const char* text : {"--port", "--net", "--all", "--json", "--trace", "--retries", "--verify",
+                           "--no-verify", "--no-journal", "5  write read back",
+                           "130  stopped by SIGINT", "143  stopped by SIGTERM", "default COM1"}) {
     EXPECT_NE(write.out.find(text), std::string::npos) << text;
   }
   const ChildResult scan = RunZenor9({"scan", "--help"}, english);

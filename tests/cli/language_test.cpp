@@ -45,8 +45,8 @@ std::set<std::string> ForeignWords(const std::string& text) {
       "MIT",     "holds",    "retries", "seed"};
   // The virtual register's fault names, as --fault takes them.
   static const std::set<std::string> kFaultWords = {
-      "silent", "echo",   "wrong", "ack",    "bad",     "reply",  "check", "short",
-      "late",   "noise",  "byte",  "two",    "devices", "ignore", "writes", "random", "faults"};
+      "silent", "echo", "wrong", "ack",     "bad",    "reply",  "check",  "short", "late",
+      "noise",  "byte", "two",   "devices", "ignore", "writes", "random", "faults"};
   // The journal's command, option, file and variable names.
   static const std::set<std::string> kJournalNames = {
       "journal", "jsonl", "since",          "local",        "state",
@@ -98,8 +98,9 @@ TEST(LanguageTest, HelpIsRussianAloneUnlessTheLocaleAsksForEnglish) {
   // The columns line up in characters: every option's text starts in the same
   // column whatever the width of its name in bytes.
   const ChildResult write = RunZenor9({"write", "--help"});
-  const std::string aligned = "  --port COMn|ПУТЬ            COM1 – COM255 или путь к устройству; по "
-                              "умолчанию COM1";
+  const std::string aligned =
+      "  --port COMn|ПУТЬ            COM1 – COM255 или путь к устройству; по "
+      "умолчанию COM1";
   EXPECT_NE(write.out.find(aligned), std::string::npos) << write.out;
 }
 
