@@ -466,6 +466,15 @@ TEST_F(WindowsTest, HelpNamesWindowsDevicesInTheUsersLanguageAndSimIsNotAvailabl
   EXPECT_NE(help.out.find(R"(\\.\COMn)"), std::string::npos) << help.out;
   EXPECT_EQ(help.out.find("/dev/tty"), std::string::npos) << help.out;
   EXPECT_NE(help.out.find("3  порт недоступен"), std::string::npos) << help.out;
+  // What Windows has, and nothing it lacks: no virtual register, no signals.
+  EXPECT_NE(help.out.find("130  остановлено по Ctrl-C или Ctrl-Break"), std::string::npos)
+      << help.out;
+  for (const char* absent : {"  sim ", "SIGHUP", "SIGQUIT", "SIGINT", "Ctrl-\\", "псевдотерминал"}) {
+    EXPECT_EQ(help.out.find(absent), std::string::npos) << absent;
+  }
+  EXPECT_NE(wine.Run({"doctor", "--help"}).out.find("(ОК или ОШИБКА,"), std::string::npos);
+  const ChildResult unknown = wine.Run({"frobnicate"});
+  EXPECT_EQ(unknown.err.find("sim"), std::string::npos) << unknown.err;
 
   const ChildResult sim = wine.Run({"sim", "--net", "7"});
   EXPECT_EQ(sim.exitCode, 2);
