@@ -112,8 +112,12 @@ void SpinButton::paintEvent(QPaintEvent* /*event*/) {
 
 IntegerSpinEdit::IntegerSpinEdit(QWidget* parent)
     : QLineEdit(parent), button_(new SpinButton(this)) {
+  // The spin button lies inside the field: a click on it is a click into the
+  // field, whose focus selects nothing (the step that follows rewrites the
+  // text, leaving the cursor at its end). Qt has mostly given the field the
+  // focus already, as the press's nearest parent that takes a click's focus.
   connect(button_, &SpinButton::pressed, this, [this] {
-    if (!hasFocus()) setFocus(Qt::OtherFocusReason);
+    if (!hasFocus()) setFocus(Qt::MouseFocusReason);
   });
   connect(button_, &SpinButton::stepped, this, &IntegerSpinEdit::stepBy);
   setTextMargins(0, 0, kButtonWidth, 0);

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <regex>
+#include <utility>
 #include <vector>
 
 #include "cli/outcome.h"
@@ -23,11 +24,24 @@ struct MessageShape {
 const std::vector<MessageShape>& MessageShapes() {
   static const std::vector<MessageShape> shapes = {
       {"A subcommand is required", N_("no command given"), {}},
+      {"Exactly [0-9]+ options? from \\[(.+)\\] is required and .*",
+       N_("only one of %s may be given"),
+       {1}},
+      {"(?:Exactly|At least) [0-9]+ options? from \\[(.+)\\].*", N_("one of %s is needed"), {1}},
+      {"Requires at least [0-9]+ options? used.* from \\[(.+)\\]", N_("one of %s is needed"), {1}},
+      {"Requires at most [0-9]+ options? be .* from \\[(.+)\\]",
+       N_("only one of %s may be given"),
+       {1}},
       {"(.+) is required", N_("%s is missing"), {1}},
       {"The following arguments? (?:was|were) not expected: (.+)", N_("unexpected: %s"), {1}},
       {"(.+): [0-9]+ required (.+) missing", N_("%s needs a value (%s)"), {1, 2}},
       {"(.+): At Most [0-9]+ required but received [0-9]+", N_("%s is given more than once"), {1}},
-      {"Expected exactly [0-9]+ arguments to (.+), got [0-9]+", N_("%s needs a value"), {1}},
+      {"(.+): At least [0-9]+ required but received [0-9]+", N_("%s needs a value"), {1}},
+      {"Expected (?:exactly|at least) [0-9]+ arguments to (.+), got [0-9]+",
+       N_("%s needs a value"),
+       {1}},
+      {"(.+) was given a disallowed flag override", N_("%s takes no value"), {1}},
+      {"The value (.*) is not an allowed value for (.+)", N_("%s: not allowed: %s"), {2, 1}},
       {"(.+) excludes (.+)", N_("%s cannot go with %s"), {1, 2}},
       {"(.+) requires (.+)", N_("%s needs %s"), {1, 2}},
       {"Could not convert: (.+) = (.+)", N_("%s: not a number: %s"), {1, 2}},
@@ -56,6 +70,23 @@ class CharacterColumnFormatter : public CLI::Formatter {
     return text + "\n";
   }
 };
+
+// For a message of CLI11 that no shape above knows: the kind of the mistake,
+// by CLI11's name of its error, never CLI11's English words.
+const char* MistakeOfKind(const std::string& errorName) {
+  static const std::vector<std::pair<const char*, const char*>> kinds = {
+      {"ArgumentMismatch", N_("an option has too many or too few values")},
+      {"RequiredError", N_("something the command needs is missing")},
+      {"ConversionError", N_("a value cannot be read")},
+      {"ExtrasError", N_("too many arguments")},
+      {"ExcludesError", N_("options that cannot go together")},
+      {"RequiresError", N_("an option needs another one that is missing")},
+  };
+  for (const auto& [name, text] : kinds) {
+    if (errorName == name) return text;
+  }
+  return N_("the command line cannot be read");
+}
 
 }  // namespace
 
@@ -88,7 +119,7 @@ std::string UsageErrorText(const CLI::ParseError& error) {
     for (int group : shape.groups) parts.push_back(match[static_cast<std::size_t>(group)].str());
     return i18n::FormatText(Tr(shape.text), parts);
   }
-  return message;
+  return Tr(MistakeOfKind(error.get_name()));
 }
 
 }  // namespace zenor9::cli

@@ -14,9 +14,9 @@ namespace zenor9::cli {
 // usage line.
 void UseUserLanguage(CLI::App& app);
 
-// A usage error in the user's language: CLI11's own, translated; one of the
-// program's validators (already in the user's language) and any CLI11 message
-// not known here as it is.
+// A usage error in the user's language: CLI11's own, translated, or for a
+// message not known here the kind of the mistake; one of the program's
+// validators (already in the user's language) as it is.
 std::string UsageErrorText(const CLI::ParseError& error);
 
 }  // namespace zenor9::cli

@@ -27,6 +27,8 @@ namespace zenor9::cli {
 
 namespace {
 
+using i18n::Abridged;
+
 const char* LicenceNotice() {
   return Tr("Free software under the MIT licence: you may use, copy, change and pass it on.");
 }
@@ -157,14 +159,6 @@ one register at net number 0.
 %s
 The draw comes from --seed (the same seed, the same draw).)",
             FaultNames(emu::AllFaults()), FaultNames(emu::SpoiledAnswerFaults()));
-}
-
-// `text` cut to at most `mostBytes` (whole UTF-8 characters), "..." marking a cut.
-std::string Abridged(const std::string& text, std::size_t mostBytes) {
-  if (text.size() <= mostBytes) return text;
-  std::size_t cut = mostBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut) + "...";
 }
 
 // Usage messages quote what the user gave, but not kilobytes of it.

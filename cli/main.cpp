@@ -13,6 +13,7 @@
 #include "cli/platform.h"
 #include "cli/port_listing.h"
 #include "cli/port_map_command.h"
+#include "cli/program.h"
 #include "cli/register_commands.h"
 #include "cli/report.h"
 #include "cli/virtual_register.h"
@@ -75,7 +76,9 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace zenor9::cli {
+
+int RunProgram(int argc, const char* const* argv) {
   PrepareConsole();
   zenor9::i18n::UseLanguage(zenor9::i18n::UserLanguage());
   if (ExplainedToADoubleClick(argc)) return kExitUsage;
@@ -96,3 +99,5 @@ int main(int argc, char** argv) {
   AddNextStep(invocation, outcome);
   return Report(outcome, invocation.json);
 }
+
+}  // namespace zenor9::cli

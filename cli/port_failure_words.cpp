@@ -4,6 +4,7 @@
 
 #include "cli/outcome.h"
 #include "diagnosis/port_facts.h"
+#include "i18n/system_error.h"
 
 namespace zenor9::cli {
 
@@ -47,6 +48,31 @@ std::string HoldersText(const std::vector<diag::ProcessInfo>& holders) {
   return programs + registers;
 }
 
+// In the order of PortDetail; SystemError is the system's error number's.
+constexpr std::array<const char*, 12> kDetailTexts{{
+    nullptr,
+    N_("no device named"),
+    N_("it is a folder"),
+    N_("it is a FIFO"),
+    N_("it is a file"),
+    N_("it is a pipe or socket"),
+    N_("it is no character device"),
+    N_("it is a device, but no terminal"),
+    N_("another copy of zenor9 uses it"),
+    N_("the serial driver found no UART there"),
+    N_("no device answers to this name"),
+    nullptr,
+}};
+static_assert(kDetailTexts.size() == static_cast<std::size_t>(PortDetail::SystemError) + 1);
+
+// What more is known, in words; empty when nothing is.
+std::string DetailText(const OpenFailureDetail& detail) {
+  if (detail.what == PortDetail::SystemError) return i18n::SystemErrorText(detail.systemError);
+  const auto index = static_cast<std::size_t>(detail.what);
+  const char* text = index < kDetailTexts.size() ? kDetailTexts[index] : nullptr;
+  return text == nullptr ? std::string() : Tr(text);
+}
+
 }  // namespace
 
 const char* PortFailureText(PortFailure failure) {
@@ -62,8 +88,9 @@ const char* MapFaultKey(portmap::MapFault fault) {
 }
 
 std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
-                                const std::string& detail) {
+                                const OpenFailureDetail& detail) {
   std::string text = PortFailureText(failure);
+  const std::string more = DetailText(detail);
   switch (failure) {
     case PortFailure::Busy:
       text += HoldersText(diag::ProcessesHolding(device));
@@ -73,8 +100,10 @@ std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
       break;
     case PortFailure::DeviceError:
     case PortFailure::NoUart:
-      // The system's own words say more than the class of the failure here.
-      if (!detail.empty()) text += ": " + detail;
+    case PortFailure::NotSerial:
+      // What the system said, or what the name leads to, says more than the
+      // class of the failure here.
+      if (!more.empty()) text += ": " + more;
       break;
     default:
       break;

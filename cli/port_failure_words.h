@@ -19,9 +19,9 @@ const char* PortFailureKey(PortFailure failure);
 const char* MapFaultKey(portmap::MapFault fault);
 
 // "permission denied; the device belongs to group dialout, which this user is not
-// in", "held by another program: minicom (pid 4711)", "device error: Input/output
+// in", "held by another program: minicom (pid 4711)", "device error: input/output
 // error": the failure, and what more the system tells about it.
 std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
-                                const std::string& detail);
+                                const OpenFailureDetail& detail);
 
 }  // namespace zenor9::cli

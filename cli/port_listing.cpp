@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "cli/port_map_command.h"
+#include "diagnosis/folder_walk.h"
 #include "diagnosis/sysfs_tty.h"
 
 namespace zenor9::cli {
@@ -27,16 +28,15 @@ bool ParsePortName(const std::string& name, PortName& parsed) {
 }
 
 void AttachByIdNames(const fs::path& byIdDir, std::vector<SerialPortInfo>& ports) {
-  std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(byIdDir, error)) {
+  diag::ForEachEntry(byIdDir, [&](const fs::directory_entry& entry) {
     std::error_code linkError;
     const fs::path target = fs::read_symlink(entry.path(), linkError);
-    if (linkError) continue;
-    const std::string name = target.filename().string();
+    const std::string name = linkError ? std::string() : target.filename().string();
     for (SerialPortInfo& port : ports) {
-      if (port.name == name) port.byIdNames.push_back(entry.path().string());
+      if (!name.empty() && port.name == name) port.byIdNames.push_back(entry.path().string());
     }
-  }
+    return true;
+  });
   for (SerialPortInfo& port : ports) std::sort(port.byIdNames.begin(), port.byIdNames.end());
 }
 
@@ -74,16 +74,15 @@ std::string PortLine(const SerialPortInfo& port) {
 
 std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::path& byIdDir) {
   std::vector<SerialPortInfo> ports;
-  std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(classTty, error)) {
+  diag::ForEachEntry(classTty, [&](const fs::directory_entry& entry) {
     const std::string name = entry.path().filename().string();
     PortName parsed;
-    if (!ParsePortName(name, parsed)) continue;
-    if (!diag::TtyHasDriver(entry.path())) continue;
-    const std::string driver = diag::TtyDriver(entry.path());
-    if (parsed.kind == "S" && diag::TtyHasNoUart(entry.path())) continue;
-    ports.push_back({name, driver, {}});
-  }
+    if (ParsePortName(name, parsed) && diag::TtyHasDriver(entry.path()) &&
+        !(parsed.kind == "S" && diag::TtyHasNoUart(entry.path()))) {
+      ports.push_back({name, diag::TtyDriver(entry.path()), {}});
+    }
+    return true;
+  });
   AttachByIdNames(byIdDir, ports);
   std::sort(ports.begin(), ports.end(), PortOrder);
   return ports;

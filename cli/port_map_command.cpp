@@ -1,8 +1,9 @@
 #include "cli/port_map_command.h"
 
 #include <algorithm>
-#include <cstdlib>
 
+#include "cli/connection.h"
+#include "cli/console.h"
 #include "diagnosis/port_facts.h"
 #include "portmap/com_map.h"
 
@@ -19,9 +20,7 @@ constexpr int kAlwaysListed = 4;  // COM1 to COM4, as the window program offers 
 std::vector<int> ListedComNumbers(const portmap::ComMap& map) {
   std::vector<int> numbers;
   for (int n = 1; n <= portmap::kHighestComNumber; ++n) {
-    const std::string variable = "ZENOR9_COM" + std::to_string(n);
-    const char* value = std::getenv(variable.c_str());
-    const bool named = (value != nullptr && *value != '\0') || map.devices.count(n) > 0 ||
+    const bool named = !portmap::EnvironmentComDevice(n).empty() || map.devices.count(n) > 0 ||
                        std::any_of(map.problems.begin(), map.problems.end(),
                                    [n](const portmap::MapProblem& p) { return p.comNumber == n; });
     if (n <= kAlwaysListed || named) numbers.push_back(n);
@@ -44,6 +43,8 @@ std::string DeviceWarning(const std::string& device) {
   return {};
 }
 
+// A stop while the rewrite waits for another program's rewrite ends the wait:
+// the map stays as it was.
 bool RewriteMap(const std::function<std::string(const std::string&)>& change, Outcome& outcome) {
   const fs::path file = portmap::MapFilePath();
   if (file.empty()) {
@@ -52,11 +53,17 @@ bool RewriteMap(const std::function<std::string(const std::string&)>& change, Ou
   }
   outcome.mapFile = file.string();
   std::string error;
-  if (!portmap::RewriteMapFile(file, change, error)) {
-    Fail(outcome, kExitFailed, "map-not-written", Tr("the map was not written: %s", error));
-    return false;
+  switch (portmap::RewriteMapFile(file, change, error, UserAskedToStop)) {
+    case portmap::Rewrite::Written:
+      return true;
+    case portmap::Rewrite::Stopped:
+      EndByStop(outcome);
+      return false;
+    case portmap::Rewrite::Failed:
+      break;
   }
-  return true;
+  Fail(outcome, kExitFailed, "map-not-written", Tr("the map was not written: %s", error));
+  return false;
 }
 
 // The device, or null when the map gives none.
@@ -157,7 +164,7 @@ Outcome UnmapComCommand(const std::string& name) {
 
 std::string CheckComName(const std::string& name) {
   if (portmap::ComNumberOfName(name) != 0) return {};
-  return Tr("a port name is COM1 to COM255, not \"%s\"", name.substr(0, 40));
+  return Tr("a port name is COM1 to COM255, not \"%s\"", i18n::Abridged(name, 40));
 }
 
 std::string CheckMapEntry(const std::string& entry) {
@@ -166,6 +173,8 @@ std::string CheckMapEntry(const std::string& entry) {
   if (std::string problem = CheckComName(entry.substr(0, equals)); !problem.empty()) return problem;
   const std::string device = entry.substr(equals + 1);
   if (device.empty()) return Tr("the map entry names no device after '='");
+  // The map is UTF-8 text: a name in another encoding would make it unreadable.
+  if (!i18n::IsUtf8(device)) return Tr("the device path is not UTF-8 text");
   if (device.find_first_of("\n\r") != std::string::npos) return Tr("a device path is one line");
   if (device.front() == ' ' || device.back() == ' ')
     return Tr("the device path has blanks at its ends");

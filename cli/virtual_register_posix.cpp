@@ -16,6 +16,7 @@
 #include "cli/trace_port.h"
 #include "emulator/line.h"
 #include "emulator/pty_host.h"
+#include "i18n/system_error.h"
 
 namespace zenor9::cli {
 
@@ -69,7 +70,8 @@ bool MakeLink(const std::string& linkPath, const std::string& device) {
   const fs::file_status status = fs::symlink_status(linkPath, error);
   if (error && error != std::errc::no_such_file_or_directory) {
     std::fprintf(stderr, "%s\n",
-                 Tr("zenor9 sim: cannot make the link %s: %s", linkPath, error.message()).c_str());
+                 Tr("zenor9 sim: cannot make the link %s: %s", linkPath, i18n::ErrorCodeText(error))
+                     .c_str());
     return false;
   }
   if (fs::exists(status) && !fs::is_symlink(status)) {
@@ -81,7 +83,7 @@ bool MakeLink(const std::string& linkPath, const std::string& device) {
   fs::create_symlink(device, temporary, error);
   if (!error) fs::rename(temporary, linkPath, error);
   if (error) {
-    const std::string reason = error.message();
+    const std::string reason = i18n::ErrorCodeText(error);
     fs::remove(temporary, error);
     std::fprintf(stderr, "%s\n",
                  Tr("zenor9 sim: cannot make the link %s: %s", linkPath, reason).c_str());

@@ -46,7 +46,7 @@ DriverVerdict VerdictOfDriver(const std::string& driver);
 // The words for a port that did not open, with what more is known (the holder,
 // the group): the program that reports the checks gives them.
 using OpenFailureWords = std::function<std::string(const std::string& device, PortFailure failure,
-                                                   const std::string& detail)>;
+                                                   const OpenFailureDetail& detail)>;
 
 // The platform's checks of the device itself: kind, permission, open and
 // exclusive use, services that take serial ports, stick parity, latency.

@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "diagnosis/doctor.h"
+#include "diagnosis/folder_walk.h"
 #include "diagnosis/port_facts.h"
 #include "diagnosis/sysfs_tty.h"
 #include "link/posix_termios.h"
@@ -205,16 +206,29 @@ Check OpenCheck(const std::string& device, const OpenFailureWords& openFailure, 
 std::vector<std::string> RunningServices() {
   static const char* const kServices[] = {"brltty", "ModemManager", "gpsd"};
   std::vector<std::string> running;
-  std::error_code error;
-  for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+  ForEachEntry("/proc", [&](const fs::directory_entry& process) {
     const std::string name = FirstLine(process.path() / "comm");
     for (const char* service : kServices) {
       if (name == service && std::find(running.begin(), running.end(), name) == running.end()) {
         running.push_back(name);
       }
     }
-  }
+    return true;
+  });
   return running;
+}
+
+// Whether a line of the rules file names vendor and product.
+bool FileNamesAdapter(const fs::path& file, const std::string& vendor, const std::string& product) {
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    const std::string lower = Lower(line);
+    if (lower.find(vendor) != std::string::npos && lower.find(product) != std::string::npos &&
+        lower.find("idvendor") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Whether a udev rules file of the service names vendor and product on one line.
@@ -222,19 +236,14 @@ bool RulesNameAdapter(const std::string& service, const std::string& usbIds) {
   const std::string vendor = usbIds.substr(0, 4);
   const std::string product = usbIds.substr(5);
   const std::string key = service == "ModemManager" ? "mm-" : Lower(service);
-  std::error_code error;
+  bool named = false;
   for (const char* dir : {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"}) {
-    for (const fs::directory_entry& file : fs::directory_iterator(dir, error)) {
-      if (Lower(file.path().filename().string()).find(key) == std::string::npos) continue;
-      std::ifstream in(file.path());
-      for (std::string line; std::getline(in, line);) {
-        const std::string lower = Lower(line);
-        if (lower.find(vendor) != std::string::npos && lower.find(product) != std::string::npos &&
-            lower.find("idvendor") != std::string::npos) {
-          return true;
-        }
-      }
-    }
+    ForEachEntry(dir, [&](const fs::directory_entry& file) {
+      named = Lower(file.path().filename().string()).find(key) != std::string::npos &&
+              FileNamesAdapter(file.path(), vendor, product);
+      return !named;
+    });
+    if (named) return true;
   }
   return false;
 }

@@ -12,6 +12,7 @@
 #include "diagnosis/doctor.h"
 #include "link/serial_port.h"
 #include "link/win32_names.h"
+#include "link/win32_text.h"
 #include "portmap/com_map.h"
 
 namespace zenor9::diag {
@@ -178,8 +179,9 @@ std::vector<Check> DeviceChecks(const std::string& port, const std::string& devi
   }
   opened.port.reset();
   std::vector<Check> checks{{N_("open"), true, Tr("opens for this program alone"), {}}};
-  const HANDLE handle = ::CreateFileA(Win32DeviceName(device).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE handle =
+      ::CreateFileW(Wide(Win32DeviceName(device)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     checks.push_back(ParityCapabilityCheck(handle));
     checks.push_back(ParityReadBackCheck(handle));

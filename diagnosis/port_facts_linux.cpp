@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "diagnosis/folder_walk.h"
 #include "diagnosis/port_facts.h"
 #include "diagnosis/sysfs_tty.h"
 #include "i18n/text.h"
@@ -39,15 +40,14 @@ bool IsVirtualRegister(const fs::path& processDir) {
 }
 
 bool OpensDevice(const fs::path& fdDir, dev_t device) {
-  std::error_code error;
-  for (const fs::directory_entry& fd : fs::directory_iterator(fdDir, error)) {
+  bool opens = false;
+  ForEachEntry(fdDir, [&](const fs::directory_entry& fd) {
     struct stat target {};
-    if (::stat(fd.path().c_str(), &target) == 0 && S_ISCHR(target.st_mode) &&
-        target.st_rdev == device) {
-      return true;
-    }
-  }
-  return false;
+    opens = ::stat(fd.path().c_str(), &target) == 0 && S_ISCHR(target.st_mode) &&
+            target.st_rdev == device;
+    return !opens;
+  });
+  return opens;
 }
 
 bool IsNumber(const std::string& text) {
@@ -85,16 +85,16 @@ std::vector<ProcessInfo> ProcessesHolding(const std::string& device) {
   if (::stat(device.c_str(), &wanted) != 0 || !S_ISCHR(wanted.st_mode)) return {};
   std::vector<ProcessInfo> holders;
   const int self = static_cast<int>(::getpid());
-  std::error_code error;
-  for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+  ForEachEntry("/proc", [&](const fs::directory_entry& process) {
     const std::string name = process.path().filename().string();
-    if (!IsNumber(name) || std::stoi(name) == self) continue;
     // Another user's descriptors stay hidden: such a holder is not seen.
-    if (OpensDevice(process.path() / "fd", wanted.st_rdev)) {
+    if (IsNumber(name) && std::stoi(name) != self &&
+        OpensDevice(process.path() / "fd", wanted.st_rdev)) {
       holders.push_back(
           {std::stoi(name), ProcessName(process.path()), IsVirtualRegister(process.path())});
     }
-  }
+    return true;
+  });
   std::sort(holders.begin(), holders.end(),
             [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
   return holders;

@@ -4,6 +4,7 @@
 
 #include "diagnosis/port_facts.h"
 #include "link/win32_names.h"
+#include "link/win32_text.h"
 
 namespace zenor9::diag {
 
@@ -15,18 +16,23 @@ bool IsDosDevice(const std::string& device) {
   const std::string name = Win32DeviceName(device);
   const std::string prefix = "\\\\.\\";
   if (name.rfind(prefix, 0) != 0) return false;
-  char target[1024];
-  return ::QueryDosDeviceA(name.substr(prefix.size()).c_str(), target, sizeof target) != 0;
+  wchar_t target[1024];
+  return ::QueryDosDeviceW(Wide(name.substr(prefix.size())).c_str(), target, 1024) != 0;
+}
+
+// The names are UTF-8: the wide call takes every character of them.
+DWORD AttributesOf(const std::string& device) {
+  return ::GetFileAttributesW(Wide(device).c_str());
 }
 
 }  // namespace
 
 bool DevicePresent(const std::string& device) {
-  return IsDosDevice(device) || ::GetFileAttributesA(device.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return IsDosDevice(device) || AttributesOf(device) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool MayBeSerialPort(const std::string& device) {
-  return IsDosDevice(device) || ::GetFileAttributesA(device.c_str()) == INVALID_FILE_ATTRIBUTES;
+  return IsDosDevice(device) || AttributesOf(device) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<ProcessInfo> ProcessesHolding(const std::string&) {

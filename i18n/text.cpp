@@ -26,6 +26,36 @@ std::size_t PositionalArgument(std::string_view format, std::size_t at, std::siz
   return number;
 }
 
+// The length of the UTF-8 sequence that starts at `at`, 0 when none does there.
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+  };
+  const unsigned first = byte(at);
+  if (first < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;  // the bounds of the second byte
+  if (first >= 0xC2 && first <= 0xDF) {
+    length = 2;
+  } else if (first >= 0xE0 && first <= 0xEF) {
+    length = 3;
+    if (first == 0xE0) low = 0xA0;
+    if (first == 0xED) high = 0x9F;
+  } else if (first >= 0xF0 && first <= 0xF4) {
+    length = 4;
+    if (first == 0xF0) low = 0x90;
+    if (first == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
 }  // namespace
 
 const MessageCatalog& CatalogOf(Language language) {
@@ -75,6 +105,22 @@ std::size_t CharacterCount(std::string_view text) {
   std::size_t count = 0;
   for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
   return count;
+}
+
+std::size_t FirstNonUtf8Byte(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = Utf8SequenceAt(text, at);
+    if (length == 0) return at;
+    at += length;
+  }
+  return std::string_view::npos;
+}
+
+std::string Abridged(std::string_view text, std::size_t mostBytes) {
+  if (text.size() <= mostBytes) return std::string(text);
+  std::size_t cut = mostBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "...";
 }
 
 std::string JoinedWithAnd(const std::vector<std::string>& items) {

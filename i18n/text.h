@@ -52,6 +52,18 @@ std::string JoinedWithAnd(const std::vector<std::string>& items);
 // The number of characters of UTF-8 text, as a terminal shows them side by side.
 std::size_t CharacterCount(std::string_view text);
 
+// Where the first byte that starts no whole UTF-8 character is (overlong forms,
+// surrogates and anything above U+10FFFF count as none); npos when `text` is
+// UTF-8 throughout.
+std::size_t FirstNonUtf8Byte(std::string_view text);
+inline bool IsUtf8(std::string_view text) {
+  return FirstNonUtf8Byte(text) == std::string_view::npos;
+}
+
+// `text` cut to at most `mostBytes` between whole characters, "..." marking a
+// cut: a quote of what a user typed or a file holds, never kilobytes of it.
+std::string Abridged(std::string_view text, std::size_t mostBytes);
+
 // Marks a key that is kept in a table and translated where it is shown.
 constexpr const char* N_(const char* key) {
   return key;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "i18n/system_error.h"
 #include "i18n/text.h"
 #include "journal/journal_file.h"
 #include "portmap/map_file.h"
@@ -41,7 +42,7 @@ bool MakeFolder(const fs::path& journal, std::string& error) {
   std::error_code code;
   fs::create_directories(journal.parent_path(), code);
   if (!code) return true;
-  error = PathText(journal) + ": " + code.message();
+  error = PathText(journal) + ": " + i18n::ErrorCodeText(code);
   return false;
 }
 

@@ -9,10 +9,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <vector>
 
+#include "i18n/system_error.h"
 #include "i18n/text.h"
 #include "journal/journal.h"
 #include "journal/journal_file.h"
@@ -28,7 +28,7 @@ namespace {
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
 std::string Failure(const fs::path& file) {
-  return PathText(file) + ": " + std::strerror(errno);
+  return PathText(file) + ": " + i18n::ErrnoText(errno);
 }
 
 // Closes a descriptor when it goes out of scope.

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "i18n/system_error.h"
 #include "i18n/text.h"
 #include "journal/journal.h"
 #include "journal/journal_file.h"
-#include "link/win32_names.h"
 
 namespace zenor9::journal {
 
@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string Failure(const fs::path& file) {
-  return PathText(file) + ": " + SystemErrorText(::GetLastError());
+  return PathText(file) + ": " + i18n::SystemErrorText(::GetLastError());
 }
 
 std::string Utf8(const wchar_t* text, int length) {

@@ -35,7 +35,7 @@ struct SerialChannel {
   StopCheck stopRequested;
   // Why the last open failed, with its detail; None after one that succeeded.
   PortFailure openFailure = PortFailure::None;
-  std::string openFailureDetail;
+  OpenFailureDetail openFailureDetail;
 
   bool IsOpen() const { return port != nullptr; }
 };

@@ -5,16 +5,16 @@ namespace zenor9 {
 std::optional<PortOpenResult> RefusalOfHandle(HandleKind kind, const LineStateCheck& lineState) {
   switch (kind) {
     case HandleKind::Disk:
-      return PortOpenResult::Failure(PortFailure::NotSerial, "a file");
+      return PortOpenResult::Failure(PortFailure::NotSerial, PortDetail::File);
     case HandleKind::PipeOrSocket:
-      return PortOpenResult::Failure(PortFailure::NotSerial, "a pipe or socket");
+      return PortOpenResult::Failure(PortFailure::NotSerial, PortDetail::PipeOrSocket);
     case HandleKind::Character:
       return lineState();
     case HandleKind::Unknown:
       break;
   }
   if (lineState()) {
-    return PortOpenResult::Failure(PortFailure::Missing, "no device answers to this name");
+    return PortOpenResult::Failure(PortFailure::Missing, PortDetail::NoDeviceAnswers);
   }
   return std::nullopt;
 }

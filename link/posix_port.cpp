@@ -14,7 +14,6 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "link/posix_termios.h"
 #include "link/serial_port.h"
@@ -186,30 +185,32 @@ bool IsUartName(const std::string& device) {
 }
 
 PortOpenResult FailureOfOpen(const std::string& device, int error) {
-  const std::string detail = std::strerror(error);
+  const auto failure = [error](PortFailure why) {
+    return PortOpenResult::SystemFailure(why, error);
+  };
   switch (error) {
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
-      return PortOpenResult::Failure(PortFailure::Missing, detail);
+      return failure(PortFailure::Missing);
     case EISDIR:
-      return PortOpenResult::Failure(PortFailure::NotSerial, detail);
+      return failure(PortFailure::NotSerial);
     case EACCES:
     case EPERM:
     case EROFS:
-      return PortOpenResult::Failure(PortFailure::PermissionDenied, detail);
+      return failure(PortFailure::PermissionDenied);
     case EBUSY:
-      return PortOpenResult::Failure(PortFailure::Busy, detail);
+      return failure(PortFailure::Busy);
     case ENXIO:
     case ENODEV:
     case EIO:
     case EINVAL:
       // The serial core refuses to open a ttyS line whose port is not there
       // (ENXIO), and some kernels refuse one whose UART type is unknown (EINVAL).
-      if (IsUartName(device)) return PortOpenResult::Failure(PortFailure::NoUart, detail);
-      return PortOpenResult::Failure(PortFailure::DeviceError, detail);
+      if (IsUartName(device)) return failure(PortFailure::NoUart);
+      return failure(PortFailure::DeviceError);
     default:
-      return PortOpenResult::Failure(PortFailure::DeviceError, detail);
+      return failure(PortFailure::DeviceError);
   }
 }
 
@@ -221,16 +222,17 @@ bool HasNoUart(int fd, const std::string& device) {
          serial.type == PORT_UNKNOWN;
 }
 
-const char* KindOfNonDevice(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISREG(mode)) return "a file";
-  return "not a character device";
+PortDetail KindOfNonDevice(mode_t mode) {
+  if (S_ISDIR(mode)) return PortDetail::Folder;
+  if (S_ISFIFO(mode)) return PortDetail::Fifo;
+  if (S_ISREG(mode)) return PortDetail::File;
+  if (S_ISSOCK(mode)) return PortDetail::PipeOrSocket;
+  return PortDetail::NotCharacterDevice;
 }
 
-PortOpenResult CloseWithFailure(int fd, PortFailure failure, std::string detail) {
+PortOpenResult CloseWithFailure(int fd, PortFailure failure, PortDetail detail) {
   ::close(fd);
-  return PortOpenResult::Failure(failure, std::move(detail));
+  return PortOpenResult::Failure(failure, detail);
 }
 
 }  // namespace
@@ -243,7 +245,8 @@ void SetStickParity(termios& settings, ParityMode mode) {
 }
 
 PortOpenResult OpenPlatformPort(const std::string& device) {
-  if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing, "no device named");
+  if (device.empty())
+    return PortOpenResult::Failure(PortFailure::Missing, PortDetail::NoDeviceNamed);
   // Only a character device is opened: opening a FIFO may wait for its other
   // end, and a file or a folder named as a port is no business of this program.
   struct stat info {};
@@ -257,15 +260,15 @@ PortOpenResult OpenPlatformPort(const std::string& device) {
       [&] { return ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return FailureOfOpen(device, errno);
   if (!::isatty(fd)) {
-    return CloseWithFailure(fd, PortFailure::NotSerial, "not a terminal device");
+    return CloseWithFailure(fd, PortFailure::NotSerial, PortDetail::NotTerminal);
   }
   // Exclusive use: an advisory lock that every copy of this program honours (root
   // included), and TIOCEXCL for other programs.
   if (RetryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
-    return CloseWithFailure(fd, PortFailure::Busy, "another program holds a lock on it");
+    return CloseWithFailure(fd, PortFailure::Busy, PortDetail::LockedByAnother);
   }
   if (HasNoUart(fd, device)) {
-    return CloseWithFailure(fd, PortFailure::NoUart, "the serial driver found no UART there");
+    return CloseWithFailure(fd, PortFailure::NoUart, PortDetail::NoUartFound);
   }
   ::ioctl(fd, TIOCEXCL);
   RequestLowLatency(fd);

@@ -56,23 +56,50 @@ enum class PortFailure : uint8_t {
   DeviceError,       // the device refused for another reason
 };
 
-// What an attempt to open a device gave: the port, or why there is none, with a
-// detail in plain words when one is known (the system's error text, the holder).
+// What more is known of why a device did not open, as data: the front ends
+// word it in the user's language.
+enum class PortDetail : uint8_t {
+  None,
+  NoDeviceNamed,       // the name is empty
+  Folder,              // the name leads to a folder,
+  Fifo,                // a FIFO,
+  File,                // a file,
+  PipeOrSocket,        // a pipe or a socket,
+  NotCharacterDevice,  // or something else that is no character device
+  NotTerminal,         // a character device, but no terminal
+  LockedByAnother,     // another copy of this program holds its lock
+  NoUartFound,         // the serial driver found no UART behind the name
+  NoDeviceAnswers,     // a COM name that opens but has no device behind it
+  SystemError,         // the system's error number says it
+};
+
+struct OpenFailureDetail {
+  PortDetail what = PortDetail::None;
+  unsigned long systemError = 0;  // with SystemError: errno on POSIX, GetLastError on Windows
+};
+
+// What an attempt to open a device gave: the port, or why there is none, with
+// what more is known (the system's error number, what the name leads to).
 struct PortOpenResult {
   // Openers that have no reason to give return the port alone; an empty one is
   // then a device error.
   PortOpenResult(std::unique_ptr<SerialPort> opened = nullptr)  // NOLINT: implicit on purpose
       : port(std::move(opened)), failure(port ? PortFailure::None : PortFailure::DeviceError) {}
-  static PortOpenResult Failure(PortFailure why, std::string detail = {}) {
+  static PortOpenResult Failure(PortFailure why, PortDetail what = PortDetail::None) {
     PortOpenResult result;
     result.failure = why;
-    result.detail = std::move(detail);
+    result.detail.what = what;
+    return result;
+  }
+  static PortOpenResult SystemFailure(PortFailure why, unsigned long error) {
+    PortOpenResult result = Failure(why, PortDetail::SystemError);
+    result.detail.systemError = error;
     return result;
   }
 
   std::unique_ptr<SerialPort> port;
   PortFailure failure;
-  std::string detail;
+  OpenFailureDetail detail;
 };
 
 // Opens a device by name, or says why it could not.

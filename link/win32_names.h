@@ -1,5 +1,5 @@
-// Windows only: how the serial backend names devices and errors, for the other
-// Windows files that must name them the same way.
+// Windows only: how the serial backend names devices, for the other Windows
+// files that must name them the same way.
 #pragma once
 
 #include <string>
@@ -9,9 +9,5 @@ namespace zenor9 {
 // A bare name (COM12, CNCA0) is a device of the \\.\ namespace, which reaches
 // COM10 and up too; anything with a path separator or a drive is used as given.
 std::string Win32DeviceName(const std::string& device);
-
-// The system's own words for an error code (GetLastError), in UTF-8, with its
-// number.
-std::string SystemErrorText(unsigned long error);
 
 }  // namespace zenor9

@@ -12,6 +12,7 @@
 #include "link/handle_kind.h"
 #include "link/serial_port.h"
 #include "link/win32_names.h"
+#include "link/win32_text.h"
 
 namespace zenor9 {
 
@@ -216,7 +217,7 @@ std::optional<PortOpenResult> WhyNotSerial(HANDLE handle, DCB& dcb) {
   return RefusalOfHandle(KindOf(::GetFileType(handle)), [&]() -> std::optional<PortOpenResult> {
     if (::GetCommState(handle, &dcb)) return std::nullopt;
     const DWORD error = ::GetLastError();
-    return PortOpenResult::Failure(StateFailureOf(error), SystemErrorText(error));
+    return PortOpenResult::SystemFailure(StateFailureOf(error), error);
   });
 }
 
@@ -227,35 +228,17 @@ std::string Win32DeviceName(const std::string& device) {
   return "\\\\.\\" + device;
 }
 
-std::string SystemErrorText(unsigned long error) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string utf8;
-  if (length > 0) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                           nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(size));
-    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
-                          nullptr);
-  }
-  ::LocalFree(text);
-  while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ')) {
-    utf8.pop_back();
-  }
-  return utf8 + (utf8.empty() ? "" : " ") + "(error " + std::to_string(error) + ")";
-}
-
 PortOpenResult OpenPlatformPort(const std::string& device) {
-  if (device.empty()) return PortOpenResult::Failure(PortFailure::Missing);
+  if (device.empty())
+    return PortOpenResult::Failure(PortFailure::Missing, PortDetail::NoDeviceNamed);
   const std::string name = Win32DeviceName(device);
-  // Share mode 0 opens the port exclusively.
-  const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  // Share mode 0 opens the port exclusively. The name is UTF-8 (a COM map's
+  // line, the command line): the wide call takes every character of it.
+  const HANDLE handle = ::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
-    return PortOpenResult::Failure(OpenFailureOf(error, name), SystemErrorText(error));
+    return PortOpenResult::SystemFailure(OpenFailureOf(error, name), error);
   }
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;

@@ -1,11 +1,14 @@
 #include "portmap/com_map.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <utility>
 
+#include "i18n/system_error.h"
 #include "i18n/text.h"
+#include "link/clock.h"
 #include "link/serial_port.h"
 
 namespace zenor9::portmap {
@@ -39,55 +42,36 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-// The length of the UTF-8 sequence that starts at `at`, 0 when none does there:
-// no overlong forms, no surrogates, nothing above U+10FFFF.
-std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
-  const auto byte = [&](std::size_t i) {
-    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
-  };
-  const unsigned first = byte(at);
-  if (first < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned low = 0x80;
-  unsigned high = 0xBF;  // the bounds of the second byte
-  if (first >= 0xC2 && first <= 0xDF) {
-    length = 2;
-  } else if (first >= 0xE0 && first <= 0xEF) {
-    length = 3;
-    if (first == 0xE0) low = 0xA0;
-    if (first == 0xED) high = 0x9F;
-  } else if (first >= 0xF0 && first <= 0xF4) {
-    length = 4;
-    if (first == 0xF0) low = 0x90;
-    if (first == 0xF4) high = 0x8F;
-  } else {
-    return 0;
+// The number of lines of `text` that are not UTF-8 text, and the first of them
+// (0 when every line is).
+struct LinesNotUtf8 {
+  int count = 0;
+  int first = 0;
+};
+
+LinesNotUtf8 LinesNotUtf8Of(const std::string& text) {
+  LinesNotUtf8 found;
+  int number = 1;
+  for (std::size_t start = 0; start < text.size(); ++number) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    if (!i18n::IsUtf8(std::string_view(text).substr(start, end - start))) {
+      if (found.count++ == 0) found.first = number;
+    }
+    start = end + 1;
   }
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-  }
-  return length;
+  return found;
 }
 
-// The number of the first line that is not UTF-8 text, 0 when every line is.
-int FirstLineNotUtf8(const std::string& text) {
-  int line = 1;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = Utf8SequenceAt(text, at);
-    if (length == 0) return line;
-    if (text[at] == '\n') ++line;
-    at += length;
-  }
-  return 0;
+std::string NotUtf8Problem(const LinesNotUtf8& lines) {
+  return Tr("line %s is not UTF-8 text", lines.first);
 }
 
 // The map file's text, refused as a whole when it is not UTF-8.
 FileText ReadMapText(const fs::path& file) {
   FileText read = ReadWholeFile(file, kLargestMapFile);
   if (read.state != FileText::State::Read) return read;
-  if (const int line = FirstLineNotUtf8(read.text); line != 0) {
-    return {FileText::State::Unreadable, {}, Tr("line %s is not UTF-8 text", line)};
+  if (const LinesNotUtf8 lines = LinesNotUtf8Of(read.text); lines.count > 0) {
+    return {FileText::State::Unreadable, {}, NotUtf8Problem(lines)};
   }
   return read;
 }
@@ -129,7 +113,9 @@ LineParts PartsOf(const std::string& line) {
 
 // Problems quote what the file holds, but not a whole overlong line.
 std::string Quoted(const std::string& text) {
-  return "\"" + (text.size() > 40 ? text.substr(0, 40) + "..." : text) + "\"";
+  std::string quoted = "\"";
+  quoted += i18n::Abridged(text, 40);
+  return quoted += '"';
 }
 
 // Why a line is ignored, empty when it maps its COMn. `lineOf` holds the lines
@@ -172,8 +158,22 @@ fs::path WhereKept(const fs::path& file, std::string& error) {
   std::error_code code;
   fs::path target = file;
   if (fs::is_symlink(fs::symlink_status(file, code))) target = fs::weakly_canonical(file, code);
-  if (target.empty()) error = file.string() + ": " + code.message();
+  if (target.empty()) error = file.string() + ": " + i18n::ErrorCodeText(code);
   return target;
+}
+
+// How often a rewrite that waits for the lock looks again, and whether to stop.
+constexpr uint32_t kLockPollMs = 10;
+
+// Waits for the lock while another process holds it. Nothing once it is held;
+// otherwise how the rewrite ends without it.
+std::optional<Rewrite> WaitForLock(FileLock& lock, const std::function<bool()>& stopRequested) {
+  for (;;) {
+    if (stopRequested && stopRequested()) return Rewrite::Stopped;
+    if (lock.TryLock()) return std::nullopt;
+    if (!lock.Error().empty()) return Rewrite::Failed;
+    SystemClock::Instance().SleepMs(kLockPollMs);
+  }
 }
 
 }  // namespace
@@ -233,9 +233,8 @@ ComMap ReadComMap(const fs::path& file) {
 
 ComTarget ResolveCom(int number, const ComMap& map) {
   if (number < 1 || number > kHighestComNumber) return {};
-  const std::string variable = "ZENOR9_COM" + std::to_string(number);
-  if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0') {
-    return {device, Source::Environment};
+  if (std::string device = EnvironmentComDevice(number); !device.empty()) {
+    return {std::move(device), Source::Environment};
   }
   if (!map.unreadable.empty()) {
     return {{},
@@ -284,32 +283,39 @@ std::string WithoutMapping(const std::string& text, int number) {
   return mark + JoinedLines(lines);
 }
 
-bool RewriteMapFile(const fs::path& file,
-                    const std::function<std::string(const std::string& text)>& change,
-                    std::string& error) {
+Rewrite RewriteMapFile(const fs::path& file,
+                       const std::function<std::string(const std::string& text)>& change,
+                       std::string& error, const std::function<bool()>& stopRequested) {
   const fs::path target = WhereKept(file, error);
-  if (target.empty()) return false;
+  if (target.empty()) return Rewrite::Failed;
   std::error_code code;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), code);
   if (code) {
-    error = target.parent_path().string() + ": " + code.message();
-    return false;
+    error = target.parent_path().string() + ": " + i18n::ErrorCodeText(code);
+    return Rewrite::Failed;
   }
   // The lock lives beside the name the user's programs use, where this user
   // may write, whatever a link leads to.
   fs::path lockFile = file;
   lockFile += ".lock";
-  const FileLock lock(lockFile);
-  if (!lock.Held()) {
-    error = lock.Error();
-    return false;
+  FileLock lock(lockFile);
+  if (const std::optional<Rewrite> unlocked = WaitForLock(lock, stopRequested)) {
+    if (*unlocked == Rewrite::Failed) error = lockFile.string() + ": " + lock.Error();
+    return *unlocked;
   }
-  const FileText old = ReadMapText(target);
+  const FileText old = ReadWholeFile(target, kLargestMapFile);
   if (old.state == FileText::State::Unreadable) {
     error = Tr("%s cannot be read: %s", target.string(), old.error);
-    return false;
+    return Rewrite::Failed;
   }
-  return ReplaceDurably(target, change(old.text), error);
+  const std::string text = change(old.text);
+  const LinesNotUtf8 before = LinesNotUtf8Of(old.text);
+  if (const LinesNotUtf8 after = LinesNotUtf8Of(text);
+      after.count > 0 && after.count >= before.count) {
+    error = Tr("%s cannot be read: %s", target.string(), NotUtf8Problem(after));
+    return Rewrite::Failed;
+  }
+  return ReplaceDurably(target, text, error) ? Rewrite::Written : Rewrite::Failed;
 }
 
 }  // namespace zenor9::portmap

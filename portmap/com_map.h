@@ -73,13 +73,21 @@ std::string WithMapping(const std::string& text, int number, const std::string& 
 // The text without any line for COMn, ignored ones included.
 std::string WithoutMapping(const std::string& text, int number);
 
+// How a rewrite of the map file ended.
+enum class Rewrite { Written, Failed, Stopped };
+
 // Rewrites the map file as `change` makes its text, in one step and under a
 // lock held from the read to the rename, so that rewrites at the same time all
 // count; creates its folder. A map that is a link to one kept elsewhere stays a
-// link. False, with the reason, when the old map exists but cannot be read or
-// the new one cannot be written; the map is then as it was.
-bool RewriteMapFile(const std::filesystem::path& file,
-                    const std::function<std::string(const std::string& text)>& change,
-                    std::string& error);
+// link. While another process holds the lock the rewrite waits for it, until
+// `stopRequested` (when given) says to give up: Stopped, nothing written.
+// Failed, with the reason, when the old map exists but cannot be read or the
+// new one cannot be written; the map is then as it was. A map whose only fault
+// is lines that are not UTF-8 text is rewritten when the change leaves fewer
+// of them (removes or replaces one), so that a user can mend it line by line;
+// a change that leaves as many, or adds one, is refused.
+Rewrite RewriteMapFile(const std::filesystem::path& file,
+                       const std::function<std::string(const std::string& text)>& change,
+                       std::string& error, const std::function<bool()>& stopRequested = {});
 
 }  // namespace zenor9::portmap

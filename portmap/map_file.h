@@ -19,6 +19,11 @@ std::filesystem::path MapFilePath();
 // on Windows a bare name (COM12) is a device name already and stays as it is.
 std::string MappedDevice(const std::string& path);
 
+// The device that the environment variable ZENOR9_COMn names, in UTF-8 (on
+// Windows read as UTF-16, whatever the ANSI code page); empty when it is unset
+// or empty.
+std::string EnvironmentComDevice(int number);
+
 struct FileText {
   enum class State { Read, Absent, Unreadable };
   State state = State::Absent;
@@ -31,8 +36,8 @@ struct FileText {
 // "no such file" counts as Absent.
 FileText ReadWholeFile(const std::filesystem::path& file, std::uintmax_t limit);
 
-// An exclusive lock on `lockFile` (created when missing), waited for while
-// another process holds it, and released when this object goes.
+// An exclusive lock on `lockFile` (created when missing), taken without
+// waiting and released when this object goes.
 class FileLock {
  public:
   explicit FileLock(const std::filesystem::path& lockFile);
@@ -40,8 +45,9 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  bool Held() const { return error_.empty(); }
-  // Why the lock could not be had.
+  // True once the lock is held. False while another process holds it, or,
+  // with Error() saying why (without the file's name), when it cannot be had.
+  bool TryLock();
   const std::string& Error() const { return error_; }
 
  private:

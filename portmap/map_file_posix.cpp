@@ -8,8 +8,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
+#include "i18n/system_error.h"
 #include "i18n/text.h"
 #include "portmap/map_file.h"
 
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string ErrorText(int error) {
-  return std::strerror(error);
+  return i18n::ErrnoText(error);
 }
 
 FileText Unreadable(std::string why) {
@@ -102,6 +102,11 @@ fs::path MapFilePath() {
   return {};
 }
 
+std::string EnvironmentComDevice(int number) {
+  const char* device = std::getenv(("ZENOR9_COM" + std::to_string(number)).c_str());
+  return device != nullptr ? device : "";
+}
+
 std::string MappedDevice(const std::string& path) {
   return path.empty() || path.front() == '/' ? path : "/dev/" + path;
 }
@@ -133,15 +138,17 @@ FileText ReadWholeFile(const fs::path& file, std::uintmax_t limit) {
 
 FileLock::FileLock(const fs::path& lockFile)
     : handle_(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
-  if (handle_ < 0) {
-    error_ = lockFile.string() + ": " + ErrorText(errno);
-    return;
-  }
-  while (::flock(static_cast<int>(handle_), LOCK_EX) != 0) {
+  if (handle_ < 0) error_ = ErrorText(errno);
+}
+
+bool FileLock::TryLock() {
+  if (handle_ < 0) return false;
+  while (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
-    error_ = lockFile.string() + ": " + ErrorText(errno);
-    return;
+    if (errno != EWOULDBLOCK) error_ = ErrorText(errno);
+    return false;
   }
+  return true;
 }
 
 FileLock::~FileLock() {

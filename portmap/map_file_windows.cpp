@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "i18n/system_error.h"
 #include "i18n/text.h"
-#include "link/win32_names.h"
+#include "link/win32_text.h"
 #include "portmap/map_file.h"
 
 namespace zenor9::portmap {
@@ -21,7 +22,7 @@ FileText Unreadable(std::string why) {
 }
 
 std::string LastErrorText() {
-  return SystemErrorText(::GetLastError());
+  return i18n::SystemErrorText(::GetLastError());
 }
 
 // Closes a handle when it goes out of scope.
@@ -84,6 +85,11 @@ fs::path MapFilePath() {
   return {};
 }
 
+std::string EnvironmentComDevice(int number) {
+  const wchar_t* device = ::_wgetenv((L"ZENOR9_COM" + std::to_wstring(number)).c_str());
+  return device != nullptr ? Utf8(device) : "";
+}
+
 std::string MappedDevice(const std::string& path) {
   return path;
 }
@@ -93,7 +99,7 @@ FileText ReadWholeFile(const fs::path& file, std::uintmax_t limit) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
-    return Unreadable(SystemErrorText(error));
+    return Unreadable(i18n::SystemErrorText(error));
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Unreadable(i18n::Tr("it is a folder"));
   Handle handle(::CreateFileW(file.c_str(), GENERIC_READ,
@@ -123,12 +129,23 @@ FileLock::FileLock(const fs::path& lockFile)
           ::CreateFileW(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {
-  const auto handle = reinterpret_cast<HANDLE>(handle_);
-  OVERLAPPED whole{};
-  if (handle == INVALID_HANDLE_VALUE ||
-      !::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-    error_ = lockFile.string() + ": " + LastErrorText();
+  if (reinterpret_cast<HANDLE>(handle_) == INVALID_HANDLE_VALUE) {
+    error_ = LastErrorText();
   }
+}
+
+bool FileLock::TryLock() {
+  const auto handle = reinterpret_cast<HANDLE>(handle_);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  OVERLAPPED whole{};
+  if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                   MAXDWORD, &whole)) {
+    return true;
+  }
+  if (const DWORD error = ::GetLastError(); error != ERROR_LOCK_VIOLATION) {
+    error_ = i18n::SystemErrorText(error);
+  }
+  return false;
 }
 
 FileLock::~FileLock() {

@@ -86,10 +86,12 @@ msi_sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\
 printf '\r\n\r\n1251\t_ForceCodepage\r\n' >"$stage/_ForceCodepage.idt"
 msibuild "$msi" -i "$stage/_ForceCodepage.idt" || fail "$msi: no code page"
 rm "$stage/_ForceCodepage.idt"
+wxs_define() { sed -n "s/^<?define $1 = \"\\(.*\\)\"?>\$/\\1/p" "$root/packaging/windows/zenor9-prefix.wxs"; }
 if [[ " ${programs[*]} " == *" zenor9-prefix.exe "* ]]; then
-  start_menu_name=$(sed -n 's/^<?define StartMenuName = "\(.*\)"?>$/\1/p' "$root/packaging/windows/zenor9-prefix.wxs")
-  msi_sql "UPDATE \`Shortcut\` SET \`Name\` = '$start_menu_name' WHERE \`Shortcut\` = 'StartMenuShortcut'"
+  msi_sql "UPDATE \`Shortcut\` SET \`Name\` = '$(wxs_define StartMenuName)' WHERE \`Shortcut\` = 'StartMenuShortcut'"
 fi
+msi_sql "INSERT INTO \`LaunchCondition\` (\`Condition\`, \`Description\`)
+  VALUES ('$(wxs_define MinimumWindows)', '$(wxs_define MinimumWindowsMessage)')"
 sign "$msi"
 
 zip=$out/$name-win64.zip

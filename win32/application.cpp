@@ -4,11 +4,11 @@
 
 #include "handlers/app_state.h"
 #include "handlers/handlers.h"
+#include "link/win32_text.h"
 #include "win32/controls.h"
 #include "win32/main_window.h"
 #include "win32/message_loop.h"
 #include "win32/setup_dialog.h"
-#include "win32/text.h"
 
 namespace zenor9::win32 {
 
@@ -34,8 +34,8 @@ void Application::EndBusyCursor() {
 }
 
 int Application::Run() {
-  INITCOMMONCONTROLSEX controls{
-      sizeof controls, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterControlClasses(GetModuleHandleW(nullptr));
 

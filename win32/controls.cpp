@@ -1,10 +1,13 @@
 #include "win32/controls.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
 
 #include "handlers/spin_field.h"
+#include "link/win32_text.h"
 #include "win32/image_ids.h"
-#include "win32/text.h"
 
 namespace zenor9::win32 {
 
@@ -180,6 +183,153 @@ LRESULT CALLBACK SpinEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPa
   return DefSubclassProc(edit, message, wParam, lParam);
 }
 
+// The spin button's window extra bytes: its edit, then the step of the half
+// held down (0 while none is).
+constexpr int kButtonEditSlot = 0;
+constexpr int kButtonHeldSlot = sizeof(LONG_PTR);
+// Its two timers: the first repeat, then the ones after it.
+constexpr UINT_PTR kFirstRepeatTimer = 1;
+constexpr UINT_PTR kRepeatTimer = 2;
+constexpr UINT kFirstRepeatMs = 400;
+constexpr UINT kRepeatMs = 100;
+
+HWND EditOf(HWND button) {
+  return reinterpret_cast<HWND>(GetWindowLongPtrW(button, kButtonEditSlot));
+}
+
+int HeldStep(HWND button) {
+  return static_cast<int>(GetWindowLongPtrW(button, kButtonHeldSlot));
+}
+
+void SetHeldStep(HWND button, int delta) {
+  SetWindowLongPtrW(button, kButtonHeldSlot, delta);
+  InvalidateRect(button, nullptr, FALSE);
+}
+
+// Above the diagonal from the top-right corner to the bottom-left one lies the
+// upper-left half.
+bool InUpperHalf(HWND button, POINT point) {
+  RECT area;
+  GetClientRect(button, &area);
+  const LONGLONG width = area.right;
+  const LONGLONG height = area.bottom;
+  return point.x * height + point.y * width < width * height;
+}
+
+void ReleaseSpinButton(HWND button) {
+  KillTimer(button, kFirstRepeatTimer);
+  KillTimer(button, kRepeatTimer);
+  if (HeldStep(button) != 0) SetHeldStep(button, 0);
+  if (GetCapture() == button) ReleaseCapture();
+}
+
+// The button lies inside the field: a click on it is a click into the field,
+// whose focus selects nothing. Then the half under the pointer steps once, and
+// repeats while held.
+void PressSpinButton(HWND button, POINT point) {
+  HWND edit = EditOf(button);
+  if (!IsWindowEnabled(edit)) return;
+  if (GetFocus() != edit) {
+    SetFocus(edit);
+    if (GetFocus() != edit) return;  // what leaving the other control ran took the focus away
+  }
+  const int delta = InUpperHalf(button, point) ? 1 : -1;
+  // Held before the step: a message box that the step's change event shows
+  // takes the capture, which lets the button go.
+  SetHeldStep(button, delta);
+  SetCapture(button);
+  SetTimer(button, kFirstRepeatTimer, kFirstRepeatMs, nullptr);
+  StepSpinEdit(edit, delta);
+}
+
+void RepeatSpinStep(HWND button, UINT_PTR timer) {
+  if (timer == kFirstRepeatTimer) {
+    KillTimer(button, kFirstRepeatTimer);
+    SetTimer(button, kRepeatTimer, kRepeatMs, nullptr);
+  }
+  if (HeldStep(button) != 0) StepSpinEdit(EditOf(button), HeldStep(button));
+}
+
+void FillTriangle(HDC dc, const POINT (&corners)[3], HBRUSH brush) {
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  Polygon(dc, corners, 3);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+}
+
+// A solid arrow around `centre`, its tip up or down: size + 1 rows of 1, 3,
+// 5... pixels.
+void FillArrow(HDC dc, POINT centre, LONG size, bool up, HBRUSH brush) {
+  const LONG top = centre.y - size / 2;
+  for (LONG row = 0; row <= size; ++row) {
+    const LONG half = up ? row : size - row;
+    const RECT line{centre.x - half, top + row, centre.x + half + 1, top + row + 1};
+    FillRect(dc, &line, brush);
+  }
+}
+
+// A raised button cut by its diagonal, the half held down drawn pressed in, an
+// arrow up in the upper-left corner and one down in the lower-right corner.
+void PaintSpinButton(HWND button, HDC dc) {
+  RECT area;
+  GetClientRect(button, &area);
+  const LONG w = area.right;
+  const LONG h = area.bottom;
+  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+  if (const int held = HeldStep(button); held != 0) {
+    const POINT upper[3] = {{0, 0}, {w, 0}, {0, h}};
+    const POINT lower[3] = {{w, 0}, {w, h}, {0, h}};
+    FillTriangle(dc, held > 0 ? upper : lower, GetSysColorBrush(COLOR_BTNSHADOW));
+  }
+  DrawEdge(dc, &area, EDGE_RAISED, BF_RECT);
+  HGDIOBJ oldPen = SelectObject(dc, CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
+  MoveToEx(dc, w - 1, 0, nullptr);
+  LineTo(dc, 0, h);
+  DeleteObject(SelectObject(dc, oldPen));
+
+  HBRUSH arrow = GetSysColorBrush(IsWindowEnabled(button) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+  const LONG size = std::max<LONG>(2, std::min(w, h) / 6);
+  FillArrow(dc, {w * 3 / 10, h * 3 / 10}, size, true, arrow);
+  FillArrow(dc, {w - 1 - w * 3 / 10, h - 1 - h * 3 / 10}, size, false, arrow);
+}
+
+LRESULT CALLBACK SpinButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      PressSpinButton(button, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return 0;
+    case WM_TIMER:
+      RepeatSpinStep(button, wParam);
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_CANCELMODE:
+      ReleaseSpinButton(button);
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lParam) != button) ReleaseSpinButton(button);
+      return 0;
+    case WM_ENABLE:
+      if (wParam == FALSE) ReleaseSpinButton(button);
+      InvalidateRect(button, nullptr, FALSE);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT fills the whole button
+    case WM_PAINT: {
+      PAINTSTRUCT paintStruct;
+      HDC dc = BeginPaint(button, &paintStruct);
+      PaintSpinButton(button, dc);
+      EndPaint(button, &paintStruct);
+      return 0;
+    }
+    case WM_DESTROY:
+      ReleaseSpinButton(button);
+      return 0;
+    default:
+      return DefWindowProcW(button, message, wParam, lParam);
+  }
+}
+
 // The largest strip whose images are no larger than `size` (at least the 32
 // pixel one): images are drawn centred on buttons that may be a little larger.
 struct ImageStrip {
@@ -200,6 +350,7 @@ ImageStrip StripFor(int size) {
 void RegisterControlClasses(HINSTANCE instance) {
   RegisterClass(instance, kPanelClass, PanelProc, 2 * sizeof(LONG_PTR));
   RegisterClass(instance, kShadowLabelClass, ShadowLabelProc, 2 * sizeof(LONG_PTR));
+  RegisterClass(instance, kSpinButtonClass, SpinButtonProc, 2 * sizeof(LONG_PTR));
 }
 
 void SetPanelTextColor(HWND panel, COLORREF color) {
@@ -208,24 +359,20 @@ void SetPanelTextColor(HWND panel, COLORREF color) {
 }
 
 HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
-                    DWORD style) {
+                    DWORD style, int dpi) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HWND edit = CreateWindowExW(
       WS_EX_CLIENTEDGE, L"EDIT", text, WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | style, 0,
       0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-  // The up-down only reports clicks (UDN_DELTAPOS, which the window refuses
-  // after stepping the text itself); it never writes the edit's text.
   HWND button = CreateWindowExW(
-      0, UPDOWN_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+      0, kSpinButtonClass, L"", WS_CHILD | WS_VISIBLE | (style & WS_DISABLED), 0, 0, 0, 0, parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id + kSpinButtonIdOffset)), instance, nullptr);
-  SendMessageW(button, UDM_SETRANGE32, 0, 100);
-  SendMessageW(button, UDM_SETPOS32, 0, 50);
+  SetWindowLongPtrW(button, kButtonEditSlot, reinterpret_cast<LONG_PTR>(edit));
   SetPropW(edit, kRangeMinProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(range.min)));
   SetPropW(edit, kRangeMaxProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(range.max)));
   SetPropW(edit, kSpinButtonProperty, button);
   SetWindowSubclass(edit, SpinEditProc, kSpinSubclassId, 0);
-  PlaceSpinEdit(edit, rect);
-  if ((style & WS_DISABLED) != 0) EnableWindow(button, FALSE);
+  PlaceSpinEdit(edit, rect, dpi);
   return edit;
 }
 
@@ -233,8 +380,7 @@ HWND SpinButtonOf(HWND edit) {
   return static_cast<HWND>(GetPropW(edit, kSpinButtonProperty));
 }
 
-void PlaceSpinEdit(HWND edit, const Rect& rect) {
-  const int dpi = static_cast<int>(GetDpiForWindow(edit));
+void PlaceSpinEdit(HWND edit, const Rect& rect, int dpi) {
   const int buttonWidth = Scale(kSpinButtonWidth, dpi);
   MoveWindow(edit, rect.left, rect.top, rect.width - buttonWidth, rect.height, TRUE);
   MoveWindow(SpinButtonOf(edit), rect.left + rect.width - buttonWidth, rect.top, buttonWidth,
@@ -246,9 +392,13 @@ void SetSpinEditText(HWND edit, const std::wstring& text) {
 }
 
 void StepSpinEdit(HWND edit, int delta) {
-  if (IsWindowEnabled(edit)) {
-    SetSpinEditText(edit, Wide(SteppedText(Utf8(WindowText(edit)), delta, RangeOf(edit))));
-  }
+  if (!IsWindowEnabled(edit)) return;
+  const std::wstring stepped = Wide(SteppedText(Utf8(WindowText(edit)), delta, RangeOf(edit)));
+  SetSpinEditText(edit, stepped);  // at a limit, nothing is written
+  // The caret at the end of the text, nothing selected, wherever the edit
+  // control leaves it after a new text.
+  const auto length = static_cast<LPARAM>(stepped.size());
+  SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
 }
 
 HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonInfo> buttons, int dpi) {

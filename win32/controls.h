@@ -27,23 +27,29 @@ void SetPanelTextColor(HWND panel, COLORREF color);
 // left, then in white in its place.
 inline constexpr wchar_t kShadowLabelClass[] = L"Zenor9ShadowLabel";
 
-// The integer spin edit: an edit control and an up-down control at its right
-// end. The edit holds the text, which alone stores the value; the up-down only
-// reports clicks. Every change of the text reaches the parent as EN_CHANGE.
-inline constexpr int kSpinButtonIdOffset = 1000;  // the up-down's id: the edit's plus this
-// Creates both controls inside `rect`; returns the edit.
+// The integer spin edit: an edit control and a spin button at its right end.
+// The edit holds the text, which alone stores the value. The button's
+// upper-left half (split along the diagonal from its top-right corner to its
+// bottom-left one) steps up, its lower-right half down; held down, the step
+// repeats after 400 ms, then every 100 ms. A press first moves the focus into
+// the edit, as a click into it does. Every change of the text reaches the
+// parent as EN_CHANGE.
+inline constexpr wchar_t kSpinButtonClass[] = L"Zenor9SpinButton";
+// Creates both controls inside `rect` (pixels at `dpi`); returns the edit.
 HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
-                    DWORD style);
-// The up-down control that belongs to the spin edit `edit`.
+                    DWORD style, int dpi);
+// The spin button that belongs to the spin edit `edit` (its identifier is the
+// edit's plus kSpinButtonIdOffset).
 HWND SpinButtonOf(HWND edit);
 // Writes the text as it is, unless it is already there: a text that stays as
 // it was runs no change event.
 void SetSpinEditText(HWND edit, const std::wstring& text);
 // Steps the value by `delta` from the value as read, within the range; nothing
-// when disabled.
+// when disabled. The caret goes to the end of the text.
 void StepSpinEdit(HWND edit, int delta);
-// Places the edit and its up-down inside `rect`.
-void PlaceSpinEdit(HWND edit, const Rect& rect);
+// Places the edit and its spin button inside `rect`, the button as wide as at
+// `dpi`.
+void PlaceSpinEdit(HWND edit, const Rect& rect, int dpi);
 
 // The flat tool bar: buttons of 39 by 38 pixels with 32 by 32 images at 96 dpi,
 // dividers, tooltips with each button's hint. It takes no keyboard focus.

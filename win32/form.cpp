@@ -7,6 +7,7 @@
 #include "handlers/spin_field.h"
 #include "resource_ids.h"  // the application icon
 #include "win32/controls.h"
+#include "win32/dpi.h"
 #include "win32/image_ids.h"
 
 namespace zenor9::win32 {
@@ -75,7 +76,7 @@ Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DW
   RegisterFormClass(className, Procedure, (style & WS_SYSMENU) != 0);
   window_ = CreateWindowExW(exStyle, className, layout.caption, style, 0, 0, 0, 0, owner, nullptr,
                             GetModuleHandleW(nullptr), this);
-  dpi_ = static_cast<int>(GetDpiForWindow(window_));
+  dpi_ = WindowDpi(window_);
   fonts_ = std::make_unique<Fonts>(dpi_);
   CreateControls();
   Layout();
@@ -230,17 +231,6 @@ LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
     if (const wchar_t* hint = ToolButtonHint(static_cast<int>(header.idFrom))) {
       info->lpszText = const_cast<wchar_t*>(hint);
     }
-    return 0;
-  }
-  if (header.code == UDN_DELTAPOS) {
-    // A click on the spin button: the focus goes into the field, which steps
-    // its own text; the up-down's position never moves.
-    HWND edit = ControlWindow(static_cast<int>(header.idFrom) - kSpinButtonIdOffset);
-    if (edit != nullptr && IsWindowEnabled(edit)) {
-      if (GetFocus() != edit) SetFocus(edit);
-      StepSpinEdit(edit, reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta > 0 ? 1 : -1);
-    }
-    return 1;
   }
   return 0;
 }
@@ -283,9 +273,9 @@ HWND Form::CreateControl(const ControlLayout& item, HWND parent) {
       control = CreateToolBar(parent, item.id, ToolButtons(), dpi_);
       break;
     case Kind::SpinEdit:
-      // The up-down gets the next identifier range (see kSpinButtonIdOffset).
+      // Its spin button gets the next identifier range (see kSpinButtonIdOffset).
       control = CreateSpinEdit(parent, item.id, Scale(item.rect, dpi_), item.text, RangeOf(item.id),
-                               style);
+                               style, dpi_);
       break;
     case Kind::Label:
       control = CreateWindowExW(0, L"STATIC", item.text, style | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
@@ -315,7 +305,7 @@ void Form::Layout() {
     if (item.kind == Kind::ShadowLabel) font = fonts_->Notice();
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (item.kind == Kind::SpinEdit) {
-      PlaceSpinEdit(control, place);
+      PlaceSpinEdit(control, place, dpi_);
       continue;
     }
     if (item.kind == Kind::ToolBar) SizeToolBar(control, ToolButtons(), dpi_);
@@ -327,7 +317,7 @@ void Form::Layout() {
 
 void Form::SizeWindow(const RECT* suggested) {
   RECT frame{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
-  AdjustWindowRectExForDpi(&frame, style_, FALSE, exStyle_, static_cast<UINT>(dpi_));
+  AdjustFrameForDpi(frame, style_, exStyle_, dpi_);
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   int left = 0;
   int top = 0;

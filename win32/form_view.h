@@ -5,8 +5,8 @@
 
 #include "handlers/handlers.h"
 #include "handlers/view.h"
+#include "link/win32_text.h"
 #include "win32/form.h"
-#include "win32/text.h"
 
 namespace zenor9::win32 {
 

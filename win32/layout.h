@@ -17,7 +17,7 @@ enum class Kind {
   Panel,        // a raised one-pixel bevel; holds controls
   StatusPanel,  // a panel showing its text centred, in the status font
   ToolBar,
-  SpinEdit,  // an edit with an up-down control at its right end
+  SpinEdit,  // an edit with a spin button at its right end
   Label,
   ShadowLabel,  // the footer notice: white text over a black shadow
   CheckBox,
@@ -55,6 +55,8 @@ enum ControlId : int {
   kRadioButton3,
   kRadioButton4,
 };
+// A spin edit's spin button has the edit's identifier plus this.
+inline constexpr int kSpinButtonIdOffset = 1000;
 
 struct Rect {
   int left = 0;

@@ -22,11 +22,13 @@ bool HandleEnterAndEscape(const MSG& message) {
 }
 
 bool RunMessages(HWND window, const std::function<bool()>& done) {
-  MSG message;
+  MSG message{};
   while (!done()) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0 || got == -1) {
-      PostQuitMessage(static_cast<int>(message.wParam));
+      // After a failure of the queue itself (-1) the message holds nothing
+      // that was got: the loops end with an exit code of failure.
+      PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : kQueueFailedExitCode);
       return true;
     }
     if (HandleEnterAndEscape(message)) continue;

@@ -7,10 +7,13 @@
 
 namespace zenor9::win32 {
 
+// The exit code of WM_QUIT after the message queue failed.
+inline constexpr int kQueueFailedExitCode = 1;
+
 // Dispatches messages, with the dialog manager's keyboard navigation (Tab,
-// arrows among radio buttons, Space) inside `window`, until WM_QUIT (true;
-// the quit message is posted again for any outer loop) or until `done`
-// answers true after a message (false).
+// arrows among radio buttons, Space) inside `window`, until WM_QUIT or a
+// failure of the queue (true; WM_QUIT is posted again for any outer loop) or
+// until `done` answers true after a message (false).
 bool RunMessages(HWND window, const std::function<bool()>& done);
 
 // Enter clicks the push button that has the focus and does nothing elsewhere;

@@ -32,6 +32,31 @@ class SetupDialogTest : public QObject {
     QCOMPARE(p.Spin("NetNumSpinEdit")->text(), QString("37"));
   }
 
+  // Nets 1 (1.0.5), 2 (1.0.4) and 15 (1.0.5): typing another net number than
+  // the identified one takes Read and Write away until a set-up succeeds, and
+  // 150 (on its way to 15) is refused before anything is sent.
+  void ANetNumberTypedAwayFromTheIdentifiedRegisterIsNeverWritten() {
+    Program p(1);
+    p.line.AddRegister(2, 0x01, 0x04);
+    p.line.AddRegister(15);
+    QVERIFY(p.ConnectOk());
+    p.Click(p.Check("AutoDetectCheckBox"));
+    IntegerSpinEdit* net = p.Spin("NetNumSpinEdit");
+    net->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(net, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(net, "2");
+    QVERIFY(p.ButtonsDisabled());
+    p.Click(p.Tool("tbWrite"));  // a disabled button: nothing happens
+
+    QTest::keyClick(net, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(net, "150");
+    p.line.ClearLog();
+    p.Connect([&] { p.PressSetUp(); });
+    ExpectOneBox(p, "Сетевой номер ККМ должен быть числом от 0 до 99", "Предупреждение", 0x30);
+    QVERIFY(p.line.Log().empty());
+    QVERIFY(p.ButtonsDisabled());
+  }
+
   void PortThatDoesNotOpen() {
     Program p;
     p.Connect([&] {

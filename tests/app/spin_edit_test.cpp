@@ -154,6 +154,9 @@ class SpinEditTest : public QObject {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(1, height * 3 / 4));
     QVERIFY(w.spin->hasFocus());
     QCOMPARE(w.spin->text(), QString("26"));
+    // A click into the field: nothing selected, the cursor at the end.
+    QVERIFY(w.spin->selectedText().isEmpty());
+    QCOMPARE(w.spin->cursorPosition(), 2);
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(width - 2, height / 4));
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(width - 2, height / 4));
     QCOMPARE(w.spin->text(), QString("24"));

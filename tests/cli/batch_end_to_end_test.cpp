@@ -412,7 +412,7 @@ TEST(CommandHelpTest, OffIsAcceptedInAnyCaseAndSimSaysWhyItCannotLink) {
 
   const ChildResult sim = RunZenor9({"sim", "--link", "/nonexistent/zenor9/register"});
   EXPECT_EQ(sim.exitCode, 1);
-  EXPECT_NE(sim.err.find("No such file or directory"), std::string::npos) << sim.err;
+  EXPECT_NE(sim.err.find("нет такого файла или папки"), std::string::npos) << sim.err;
 }
 
 }  // namespace

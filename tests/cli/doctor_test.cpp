@@ -119,7 +119,7 @@ TEST_F(DoctorTest, PortsThatCannotBeARegistersSayWhy) {
   const Diagnosis file = Doctor({"--port", "/dev/null"});
   EXPECT_EQ(file.exitCode, 1);
   EXPECT_FALSE(file.Ok("open"));
-  EXPECT_EQ(file.Check("open")["detail"], "not a serial device");
+  EXPECT_EQ(file.Check("open")["detail"], "not a serial device: it is a device, but no terminal");
 
   // A port another program holds: the holder is named, nothing is sent.
   const std::string device = StartSim({});

@@ -4,16 +4,23 @@
 // step after a failure of the link.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 
-#include <unistd.h>
-
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "cli/cli11_texts.h"
 #include "cli/next_step.h"
+#include "cli/port_failure_words.h"
 #include "emulator/pty_host.h"
+#include "i18n/system_error.h"
 #include "i18n/text.h"
 #include "subprocess.h"
 
@@ -32,8 +39,8 @@ const std::vector<Environment> kRussianLocales = {{{"LANG", "C"}}, {{"LANG", "ru
 
 // The words of a Russian text that are not Russian: every run of three Latin
 // letters or more, but the names the user types (commands, options, COMn,
-// variables, paths), the names of things (signals, streams, chips) and the JSON
-// keys, which stay English.
+// variables, paths), the names of things (signals, streams, chips, services,
+// flags and calls of the system) and the JSON keys, which stay English.
 std::set<std::string> ForeignWords(const std::string& text) {
   static const std::set<std::string> kNames = {
       "zenor9",  "identify", "detect",  "scan",   "read",   "write",       "doctor",      "ports",
@@ -51,13 +58,20 @@ std::set<std::string> ForeignWords(const std::string& text) {
   static const std::set<std::string> kJournalNames = {
       "journal", "jsonl", "since",          "local",        "state",
       "Windows", "UTC",   "XDG_STATE_HOME", "LOCALAPPDATA", "ZENOR9_JOURNAL"};
+  // The system's: a chip, services, calls and flags, a command, the process id.
+  static const std::set<std::string> kSystemNames = {
+      "UART", "UTF",          "flock",       "TIOCEXCL", "brltty",
+      "gpsd", "ModemManager", "low_latency", "dmesg",    "pid"};
+  static const std::regex comName("(ZENOR9_)?COM[0-9]+");
   static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
   std::set<std::string> foreign;
   for (std::sregex_iterator match(text.begin(), text.end(), word), end; match != end; ++match) {
-    if (kNames.count(match->str()) + kJournalNames.count(match->str()) +
-            kFaultWords.count(match->str()) ==
-        0) {
-      foreign.insert(match->str());
+    const std::string found = match->str();
+    if (kNames.count(found) + kJournalNames.count(found) + kSystemNames.count(found) +
+                kFaultWords.count(found) ==
+            0 &&
+        !std::regex_match(found, comName)) {
+      foreign.insert(found);
     }
   }
   return foreign;
@@ -255,6 +269,112 @@ TEST(LanguageTest, ALinkFailureEndsWithTheNextStep) {
   EXPECT_NE(checks[0]["advice"].get<std::string>().find("zenor9 ports --map COM9=ПУТЬ"),
             std::string::npos)
       << doctor.out;
+}
+
+// `text` without the paths in it: the words with a slash.
+std::string WithoutPaths(const std::string& text) {
+  return std::regex_replace(text, std::regex("[^ \n]*/[^ \n]*"), "");
+}
+
+// Every failure the program reports to a person, run as a user meets it under
+// a Russian locale: the port open failures of each kind, the faults of the COM
+// map, its rewrites and doctor. No Latin word is left but names, paths and
+// commands: no text of the system (strerror) and no English detail.
+TEST(LanguageTest, EveryFailureIsWordedInRussian) {
+  namespace fs = std::filesystem;
+  emu::Line line;
+  line.AddRegister(7);
+  emu::PtyHost host(line);
+  ASSERT_TRUE(host.Start());
+  const fs::path dir = fs::temp_directory_path() / ("zenor9-words-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+
+  // A settings folder whose map file `make` makes.
+  int configs = 0;
+  const auto withMap = [&](const std::function<void(const fs::path& file)>& make) {
+    const fs::path config = dir / ("config" + std::to_string(++configs));
+    fs::create_directories(config / "zenor9");
+    make(config / "zenor9" / "ports");
+    return Environment{{"XDG_CONFIG_HOME", config.string()}};
+  };
+  const auto text = [](const std::string& content) {
+    return [content](const fs::path& file) { std::ofstream(file, std::ios::binary) << content; };
+  };
+  const Environment noMap = withMap([](const fs::path&) {});
+  struct Case {
+    std::vector<std::string> args;
+    Environment environment;
+    std::string said;  // a part of what is said, when it matters
+  };
+  const std::vector<Case> cases = {
+      {{"--port", (dir / "missing").string(), "read"}, {}, "нет устройства"},
+      {{"--port", (dir / "folder").string(), "read"}, {}, "это папка"},
+      {{"--port", (dir / "fifo").string(), "read"}, {}, "это именованный канал"},
+      {{"--port", "/dev/null", "read"}, {}, "это устройство, но не терминал"},
+      {{"--port", "COM5", "read"},
+       withMap(text("COM5=/dev/a\n#" + std::string(64 * 1024, ' '))),
+       "не читается: размер больше 64 КиБ"},
+      {{"--port", "COM5", "read"},
+       withMap([](const fs::path& f) { ::mkfifo(f.c_str(), 0600); }),
+       ""},
+      {{"--port", "COM5", "read"}, withMap(text("COM5=/dev/caf\xE9\n")), "не текст UTF-8"},
+      {{"ports", "--map", "COM1=/dev/x"},
+       withMap([&](const fs::path& f) {
+         fs::remove(f.parent_path());
+         std::ofstream(f.parent_path()) << "a file where the folder should be";
+       }),
+       "часть пути — не папка"},
+      {{"ports", "--map", "COM4=" + (dir / "folder").string()}, noMap, ""},
+      {{"doctor", "--port", "/dev/null"}, {}, ""},
+      {{"doctor", "--port", host.DevicePath(), "--net", "7"}, {}, ""},
+  };
+  for (const Case& c : cases) {
+    const std::string name = ::testing::PrintToString(c.args);
+    Environment environment = c.environment;
+    environment["LANG"] = "ru_RU.UTF-8";
+    const ChildResult run = RunZenor9(c.args, environment);
+    const std::string said = run.out + run.err;
+    EXPECT_EQ(ForeignWords(WithoutPaths(said)), std::set<std::string>()) << name << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << name << said;
+  }
+  fs::remove_all(dir);
+}
+
+// The texts no run above can reach here (as root every device opens; CLI11's
+// rarer messages), walked directly: each open failure with each detail and
+// every errno value, and CLI11's error of each kind.
+TEST(LanguageTest, EveryOpenFailureSystemErrorAndMistakeIsWordedInRussian) {
+  i18n::UseLanguage(i18n::Language::Russian);
+  for (int failure = 0; failure <= static_cast<int>(PortFailure::DeviceError); ++failure) {
+    for (int detail = 0; detail <= static_cast<int>(PortDetail::SystemError); ++detail) {
+      for (unsigned long error : {0ul, 2ul, 5ul, 9999ul}) {
+        const OpenFailureDetail more{static_cast<PortDetail>(detail), error};
+        const std::string text =
+            cli::DescribeOpenFailure("/nonexistent/port", static_cast<PortFailure>(failure), more);
+        EXPECT_EQ(ForeignWords(text), std::set<std::string>()) << failure << " " << detail << text;
+      }
+    }
+  }
+  for (int error = 0; error < 200; ++error) {
+    EXPECT_EQ(ForeignWords(i18n::ErrnoText(error)), std::set<std::string>()) << error;
+  }
+  EXPECT_EQ(i18n::ErrnoText(9999), "системная ошибка 9999");
+  const std::vector<CLI::ParseError> mistakes = {
+      CLI::ArgumentMismatch::AtLeast("--net", 1, 0),
+      CLI::ArgumentMismatch("--net", -1, 0),
+      CLI::ArgumentMismatch::FlagOverride("--json"),
+      CLI::RequiredError::Option(1, 1, 0, "--map, --unmap"),
+      CLI::RequiredError::Subcommand(2),
+      CLI::InvalidError("--net"),
+      CLI::FileError::Missing("ports"),
+  };
+  for (const CLI::ParseError& mistake : mistakes) {
+    const std::string text = cli::UsageErrorText(mistake);
+    EXPECT_EQ(ForeignWords(text), std::set<std::string>()) << mistake.what() << "\n" << text;
+  }
+  i18n::UseLanguage(i18n::Language::English);
 }
 
 // After a scan that a late echo ended (an adapter holding answers back; the

@@ -1,17 +1,23 @@
 // `zenor9 ports --map/--unmap` and COMn through the user's map file, as a user
 // with a USB adapter sets it up once: each test has a settings folder of its
 // own, and every port it opens is the emulator's pseudo-terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "emulator/pty_host.h"
+#include "i18n/text.h"
 #include "link/serial_port.h"
 #include "portmap/com_map.h"
 #include "subprocess.h"
@@ -131,9 +137,14 @@ TEST_F(PortMapTest, BadMapArgumentsAreUsageErrorsAndLeaveTheFileAlone) {
         {"ports", "--map", "COM1=/dev/ttyUSB0 #bench"},  // would read back as a comment
         {"ports", "--map", "LPT1=/dev/x"},
         {"ports", "--unmap", "COM300"},
-        {"ports", "--map", "COM1=/dev/x", "--unmap", "COM1"}}) {
+        {"ports", "--map", "COM1=/dev/x", "--unmap", "COM1"},
+        // A name that is not UTF-8 would leave the whole map unreadable.
+        {"ports", "--map", "COM1=/dev/caf\xE9"},
+        // Quoted cut between characters: its 40th byte is inside one.
+        {"ports", "--unmap", "СОМ1портномердевятьилидесять"}}) {
     const ChildResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << args.back() << result.err;
+    EXPECT_TRUE(i18n::IsUtf8(result.err)) << result.err;
   }
   EXPECT_EQ(MapText(), "COM1=/dev/keep\n");
 }
@@ -207,6 +218,59 @@ TEST_F(PortMapTest, TheMapNeverSendsAComPortToAnotherDevice) {
   EXPECT_EQ(listed.exitCode, 0);
   EXPECT_EQ(nlohmann::json::parse(listed.out)["map-unreadable"], "строка 3 — не текст UTF-8");
   EXPECT_TRUE(line.Log().empty());  // nothing reached the register
+}
+
+// A map that another program left with lines that are not UTF-8 is mended
+// line by line: --unmap drops such a line, --map replaces it.
+TEST_F(PortMapTest, ABrokenMapIsMendedLineByLine) {
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile, std::ios::binary)
+      << "COM5=/dev/keep\nCOM6=/dev/caf\xE9\nCOM7=/dev/\xFF\nCOM8=/dev/keep8\n";
+  const ChildResult unmapped = Run({"ports", "--unmap", "COM6"});
+  EXPECT_EQ(unmapped.exitCode, 0) << unmapped.err;
+  // The next bad line is named: the map is not mended yet.
+  EXPECT_NE(unmapped.out.find("строка 2 — не текст UTF-8"), std::string::npos) << unmapped.out;
+  const ChildResult replaced = Run({"ports", "--map", "COM7=" + host.DevicePath()});
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+  EXPECT_EQ(MapText(), "COM5=/dev/keep\nCOM7=" + host.DevicePath() + "\nCOM8=/dev/keep8\n");
+  const ChildResult read = Run({"--port", "COM7", "--net", "7", "read"});
+  EXPECT_EQ(read.exitCode, 0) << read.err;
+  EXPECT_EQ(read.out, "23\n");
+}
+
+// Whether process `pid` has `file` open, within `timeoutMs`.
+bool OpensWithin(pid_t pid, const fs::path& file, int timeoutMs) {
+  const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+  for (int waited = 0; waited < timeoutMs; waited += 10) {
+    std::error_code error;
+    for (fs::directory_iterator fd(fds, error), end; !error && fd != end; fd.increment(error)) {
+      std::error_code linkError;
+      if (fs::read_symlink(fd->path(), linkError) == file) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// Ctrl-C while another program's rewrite holds the map's lock ends the wait:
+// the map stays as it was and the run ends as a stop does.
+TEST_F(PortMapTest, ACtrlCWhileWaitingForTheMapsLockEndsTheWaitAndWritesNothing) {
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile) << "COM1=/dev/keep\n";
+  const fs::path lockFile = mapFile.string() + ".lock";
+  const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  testing::BackgroundZenor9 run({"--json", "ports", "--map", "COM3=/dev/x"},
+                                {{"XDG_CONFIG_HOME", config.string()}});
+  ASSERT_TRUE(OpensWithin(run.Pid(), lockFile, 10000));  // waiting for the lock
+  ::kill(run.Pid(), SIGINT);
+  // Its report comes while the lock is still held, or the lock is let go
+  // after 5 s so that a run that waits on ends too.
+  const std::string report = run.ReadLine(5000);
+  ::close(lock);
+  EXPECT_EQ(run.Stop(0).exitCode, 130);
+  EXPECT_NE(report.find("\"error\":\"interrupted\""), std::string::npos) << report;
+  EXPECT_EQ(MapText(), "COM1=/dev/keep\n");
 }
 
 }  // namespace

@@ -46,14 +46,14 @@ TEST(PortOpenTest, NothingButACharacterDeviceIsOpened) {
   fs::create_symlink(dir / "fifo", dir / "link-to-fifo");
 
   for (const auto& [name, detail] :
-       {std::pair{"fifo", "a FIFO"}, std::pair{"huge", "a file"},
-        std::pair{"link-to-fifo", "a FIFO"}, std::pair{"", "a folder"}}) {
+       {std::pair{"fifo", PortDetail::Fifo}, std::pair{"huge", PortDetail::File},
+        std::pair{"link-to-fifo", PortDetail::Fifo}, std::pair{"", PortDetail::Folder}}) {
     SCOPED_TRACE(name);
     PortOpenResult opened;
     EXPECT_EQ(OpensOf(dir / name, [&] { opened = OpenPlatformPort((dir / name).string()); }), 0);
     EXPECT_EQ(opened.port, nullptr);
     EXPECT_EQ(opened.failure, PortFailure::NotSerial);
-    EXPECT_EQ(opened.detail, detail);
+    EXPECT_EQ(opened.detail.what, detail);
   }
   // A character device is opened, then refused for being no terminal.
   EXPECT_GE(
@@ -88,7 +88,7 @@ TEST(PortOpenTest, AHandleOfUnknownTypeIsAPortWhenItHasALineState) {
         RefusalOfHandle(each.kind, [&]() -> std::optional<PortOpenResult> {
           ++asked;
           if (each.hasState) return std::nullopt;
-          return PortOpenResult::Failure(PortFailure::NotSerial, "Incorrect function. (error 1)");
+          return PortOpenResult::SystemFailure(PortFailure::NotSerial, 1);
         });
     EXPECT_EQ(refusal ? std::optional<PortFailure>(refusal->failure) : std::nullopt, each.refusal);
     EXPECT_EQ(asked, each.asked);

@@ -126,7 +126,8 @@ TEST_F(PtyEndToEndTest, OnlyTerminalsOpenAndEachRefusalSaysWhy) {
   EXPECT_EQ(other.openFailure, PortFailure::NotSerial);
   EXPECT_FALSE(OpenChannelDevice("/nonexistent/tty", other));
   EXPECT_EQ(other.openFailure, PortFailure::Missing);
-  EXPECT_EQ(other.openFailureDetail, "No such file or directory");
+  EXPECT_EQ(other.openFailureDetail.what, PortDetail::SystemError);
+  EXPECT_EQ(other.openFailureDetail.systemError, static_cast<unsigned long>(ENOENT));
   EXPECT_FALSE(OpenChannelDevice("", other));
   EXPECT_EQ(other.openFailure, PortFailure::Missing);
   EXPECT_FALSE(other.IsOpen());

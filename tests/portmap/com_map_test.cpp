@@ -12,6 +12,7 @@
 #include <iterator>
 #include <tuple>
 
+#include "i18n/text.h"
 #include "link/serial_port.h"
 #include "portmap/com_map.h"
 
@@ -89,15 +90,18 @@ TEST_F(ComMapTest, BadLinesAreReportedWithTheirNumbersAndTheRestStillCounts) {
       "COM2=\n"
       "COM1=/dev/ttyUSB9\n"
       "COM3=/dev/serial/by-id/usb-a=b#c\n" +
-      std::string(10000, 'x'));
+      std::string(39, 'x') + "ЖЖЖ\n" + std::string(10000, 'x'));
   EXPECT_EQ(map.devices.size(), 2u);
   EXPECT_EQ(map.devices.at(1), "/dev/ttyUSB0");                 // the first line for COM1
   EXPECT_EQ(map.devices.at(3), "/dev/serial/by-id/usb-a=b#c");  // '=' and '#' inside a path
   std::vector<int> lines;
   for (const MapProblem& problem : map.problems) lines.push_back(problem.line);
-  EXPECT_EQ(lines, (std::vector<int>{4, 5, 6, 7, 8, 9, 11}));
+  EXPECT_EQ(lines, (std::vector<int>{4, 5, 6, 7, 8, 9, 11, 12}));
   EXPECT_NE(map.problems[5].what.find("line 2"), std::string::npos) << map.problems[5].what;
   EXPECT_LT(map.problems.back().what.size(), 100u);  // an overlong line is quoted short
+  // ...and cut between characters, never inside one.
+  EXPECT_NE(map.problems[6].what.find("x...\""), std::string::npos) << map.problems[6].what;
+  EXPECT_TRUE(i18n::IsUtf8(map.problems[6].what)) << map.problems[6].what;
 }
 
 TEST_F(ComMapTest, ComNamesAreOneToTwoHundredFiftyFiveInAnyCase) {
@@ -133,7 +137,8 @@ std::function<std::string(const std::string&)> Becomes(const std::string& text) 
 TEST_F(ComMapTest, TheFileIsReplacedInOneStepAndALinkStaysALink) {
   std::string error;
   const fs::path file = MapFilePath();
-  ASSERT_TRUE(RewriteMapFile(file, Becomes("COM1=/dev/a\n"), error)) << error;  // makes the folder
+  ASSERT_EQ(Rewrite::Written, RewriteMapFile(file, Becomes("COM1=/dev/a\n"), error))
+      << error;  // makes the folder
   EXPECT_EQ(ReadAll(file), "COM1=/dev/a\n");
 
   // A reader that has the old file open keeps reading the old text: the new
@@ -141,7 +146,7 @@ TEST_F(ComMapTest, TheFileIsReplacedInOneStepAndALinkStaysALink) {
   std::ifstream reader(file, std::ios::binary);
   const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   fs::permissions(file, mode);
-  ASSERT_TRUE(RewriteMapFile(file, Becomes("COM1=/dev/b\n"), error)) << error;
+  ASSERT_EQ(Rewrite::Written, RewriteMapFile(file, Becomes("COM1=/dev/b\n"), error)) << error;
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "COM1=/dev/a\n");
   EXPECT_EQ(ReadAll(file), "COM1=/dev/b\n");
   EXPECT_EQ(fs::status(file).permissions(), mode);
@@ -155,7 +160,7 @@ TEST_F(ComMapTest, TheFileIsReplacedInOneStepAndALinkStaysALink) {
   const fs::path kept = dir / "kept-ports";
   fs::rename(file, kept);
   fs::create_symlink(kept, file);
-  ASSERT_TRUE(RewriteMapFile(file, Becomes("COM2=/dev/c\n"), error)) << error;
+  ASSERT_EQ(Rewrite::Written, RewriteMapFile(file, Becomes("COM2=/dev/c\n"), error)) << error;
   EXPECT_TRUE(fs::is_symlink(file));
   EXPECT_EQ(ReadAll(kept), "COM2=/dev/c\n");
 }
@@ -164,7 +169,7 @@ TEST_F(ComMapTest, AFailedWriteSaysWhyAndLeavesTheOldFile) {
   std::string error;
   fs::create_directories(dir);
   std::ofstream(dir / "zenor9") << "a file where the folder should be";
-  EXPECT_FALSE(RewriteMapFile(MapFilePath(), Becomes("COM1=/dev/a\n"), error));
+  EXPECT_EQ(Rewrite::Failed, RewriteMapFile(MapFilePath(), Becomes("COM1=/dev/a\n"), error));
   EXPECT_NE(error.find("zenor9"), std::string::npos) << error;
   EXPECT_EQ(ReadAll(dir / "zenor9"), "a file where the folder should be");
 }
@@ -205,10 +210,12 @@ TEST_F(ComMapTest, AnEditedMapIsReadAsMeantAndAnIgnoredLineLeavesItsPortWithoutD
   // A rewrite keeps the mark and replaces a line rather than adding one, an
   // ignored line too; unmapping drops a port's ignored line.
   std::string error;
-  ASSERT_TRUE(RewriteMapFile(
-      MapFilePath(),
-      [](const std::string& text) { return WithoutMapping(WithMapping(text, 4, "/dev/pts/4"), 5); },
-      error))
+  ASSERT_EQ(Rewrite::Written, RewriteMapFile(
+                                  MapFilePath(),
+                                  [](const std::string& text) {
+                                    return WithoutMapping(WithMapping(text, 4, "/dev/pts/4"), 5);
+                                  },
+                                  error))
       << error;
   EXPECT_EQ(ReadAll(MapFilePath()), kMark +
                                         "COM1=/dev/pts/3   # bench line\n"
@@ -236,7 +243,7 @@ TEST_F(ComMapTest, AMapThatCannotBeReadGivesNoPortADeviceAndStaysAsItWas) {
        "it is larger than 64 KiB"},
       {"a FIFO", [&] { ::mkfifo(file.c_str(), 0600); }, "it is not a regular file"},
       {"a device", [&] { fs::create_symlink("/dev/null", file); }, "it is not a regular file"},
-      {"no permission", unpermitted, "Permission denied"},
+      {"no permission", unpermitted, "access denied"},
   };
   for (const auto& [what, make, reason] : cases) {
     SCOPED_TRACE(what);
@@ -261,8 +268,10 @@ TEST_F(ComMapTest, AMapThatCannotBeReadGivesNoPortADeviceAndStaysAsItWas) {
     ::unsetenv("ZENOR9_COM2");
 
     std::string error;
-    EXPECT_FALSE(RewriteMapFile(
-        file, [](const std::string& text) { return WithMapping(text, 4, "/dev/pts/6"); }, error));
+    EXPECT_EQ(Rewrite::Failed,
+              RewriteMapFile(
+                  file, [](const std::string& text) { return WithMapping(text, 4, "/dev/pts/6"); },
+                  error));
     EXPECT_NE(error.find(reason), std::string::npos) << error;
     EXPECT_EQ(fs::status(file).type(), type);
     if (type == fs::file_type::regular) {

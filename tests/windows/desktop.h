@@ -39,6 +39,7 @@ struct ControlState {
   bool enabled = false;
   std::string checked;  // "1", "0", or "-" for controls without a check mark
   Box rect;
+  std::string selection;  // an edit control's "start,end", else "-"
 };
 
 // One visible top-level window; its client area in screen (X root) coordinates.
@@ -90,7 +91,7 @@ inline std::vector<WindowState> ParseInspection(const std::string& text) {
     } else if (kind == "control" && !windows.empty()) {
       windows.back().controls.push_back({std::atoi(field["id"].c_str()), field["class"],
                                          field["text"], field["enabled"] == "1", field["checked"],
-                                         box(field["rect"])});
+                                         box(field["rect"]), field["selection"]});
     } else if (kind == "button" && !windows.empty()) {
       windows.back().toolButtons[std::atoi(field["id"].c_str())] = field["enabled"] == "1";
     }
@@ -178,6 +179,12 @@ class Desktop {
     Run({"xdotool", "mousemove", "--sync",
          std::to_string(window.client.x + static_cast<int>(x * scale + 0.5)),
          std::to_string(window.client.y + static_cast<int>(y * scale + 0.5)), "click", "1"});
+  }
+  // The left button held down at (x, y) of the client area for `ms`.
+  void Hold(const WindowState& window, int x, int y, int ms) const {
+    Run({"xdotool", "mousemove", "--sync", std::to_string(window.client.x + x),
+         std::to_string(window.client.y + y), "mousedown", "1", "sleep",
+         std::to_string(ms / 1000.0), "mouseup", "1"});
   }
   void Hover(const WindowState& window, int x, int y) const {
     Run({"xdotool", "mousemove", "--sync", std::to_string(window.client.x + x),

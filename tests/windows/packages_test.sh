@@ -149,6 +149,19 @@ check "... shortcut gone" test -z "$(shortcuts)"
 check "... entry gone" test -z "$(entries DisplayName)"
 check "... PATH entry gone" test "$(on_path)" = 0
 check "... the COM map kept" grep -qF 'COM9=\\.\COM12' "$com_map"
+
+# Windows 7 SP1 is the oldest Windows the programs start on, and the MSI says
+# so: Vista is refused, Windows 7 (Wine's has Service Pack 1) installs.
+check "the launch condition asks for Windows 7 SP1" grep -qF \
+  'VersionNT = 601 AND ServicePackLevel >= 1' < <(msiinfo export "$msi" LaunchCondition)
+quietly wine winecfg -v vista
+msiexec /i "$msi"
+check "refused on Vista (1603)" test $? = $((1603 % 256))
+check "... nothing installed" test ! -e "$unix_dir"
+quietly wine winecfg -v win7
+check "installed on Windows 7 SP1" msiexec /i "$msi"
+check "... and removed" msiexec /x "$msi"
+quietly wine reg delete 'HKCU\Software\Wine' /v Version /f  # the prefix's own version again
 wine "$ZENOR9_WINDOWS_EXE" ports --unmap COM9 >/dev/null 2>&1
 
 # Signed with a throw-away certificate: both programs and the MSI verify, the

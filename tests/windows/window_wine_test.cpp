@@ -7,6 +7,7 @@
 // (window-tests/).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -47,6 +48,12 @@ constexpr Point kAtButton1{120, 60};
 constexpr Point kAtButton3{232, 60};
 constexpr Point kAtCom2{103, 24};
 constexpr Point kAtCom3{183, 24};
+// The spin buttons (15 by 21, at x 34): each half near the diagonal, where an
+// up-down control's top and bottom halves would step the other way.
+constexpr Point kAtPrefixUpHalf{36, 150};
+constexpr Point kAtPrefixDownHalf{47, 143};
+constexpr Point kAtNetNumUpHalf{36, 66};
+constexpr Point kAtNetNumDownHalf{47, 59};
 
 // Icons of the message boxes, told apart by their colour: the error icon is
 // red, the warning icon yellow, the information icon blue.
@@ -168,6 +175,18 @@ class WindowTest : public ::testing::Test {
     desktop_->Type(window, text);
   }
 
+  // The number in control `id` once it stands still longer than a repeat.
+  int SettledNumber(int id) {
+    std::string last;
+    auto since = std::chrono::steady_clock::now();
+    Await(kMainTitle, "held its text still", [&](const WindowState& w) {
+      if (w.Control(id).text != last) since = std::chrono::steady_clock::now();
+      last = w.Control(id).text;
+      return std::chrono::steady_clock::now() - since > std::chrono::milliseconds(250);
+    });
+    return std::atoi(last.c_str());
+  }
+
   void ExpectProgramEnded() {
     EXPECT_TRUE(desktop_->WaitGone(kMainTitle));
     EXPECT_EQ(testing::Wine::WaitForEnd(program_, 30000), 0);
@@ -286,7 +305,30 @@ TEST_F(WindowTest, SetUpWithDetectionReadsWritesRefusesLosesACellThenTbExitEndsT
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), 0xFF);
   EXPECT_TRUE(main.toolButtons[kTbRead] && main.toolButtons[kTbWrite]);
   line_.SetObserver(nullptr);
+  reg.ClearFaults();
 
+  // Another net number than the identified register's takes Read and Write
+  // away; 150, on its way to 15, is refused before anything is sent.
+  Click(main, kAtAutoDetectBox);
+  main = Await(kMainTitle, "enabled the net number field",
+               [](const WindowState& w) { return w.Control(kNetNumSpinEdit).enabled; });
+  EXPECT_TRUE(main.toolButtons[kTbRead] && main.toolButtons[kTbWrite]);
+  TypeInto(main, kAtNetNumField, "8");
+  main = Await(kMainTitle, "took Read and Write away", [](const WindowState& w) {
+    return !w.toolButtons.at(kTbRead) && !w.toolButtons.at(kTbWrite);
+  });
+  line_.ClearLog();
+  TypeInto(main, kAtNetNumField, "150");
+  Showing(kMainTitle, kNetNumSpinEdit, "150");
+  const WindowState dialogFor150 = OpenDialog(main);
+  Click(dialogFor150, kAtButton1);
+  ExpectBox("Предупреждение", "Сетевой номер ККМ должен быть числом от 0 до 99", Icon::Warning,
+            "net-150-box");
+  EXPECT_TRUE(line_.Log().empty());
+  Click(dialogFor150, kAtButton3);
+  EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
+
+  main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
   Click(main, kAtExit);
   ExpectProgramEnded();
 }
@@ -351,6 +393,43 @@ TEST_F(WindowTest, TypedNetNumberMeetsOldFirmwareAMissingPortAndNoRegisterThenTh
   }
   ExpectProgramEnded();
   emptyHost.Stop();
+}
+
+// Clicks on both sides of the diagonal, the first from another control; limits;
+// the disabled field's button; held halves step at once, after 400 ms, then
+// every 100 ms (about 13 steps in 1.5 s, where an up-down control makes 22).
+TEST_F(WindowTest, SpinButtonsStepByTheirDiagonalHalvesAndRepeatWhileHeld) {
+  WindowState main = Start();
+  EXPECT_FALSE(main.Control(kNetNumSpinEdit + kSpinButtonIdOffset).enabled);
+  desktop_->Key(main, "Tab");
+  Await(kMainTitle, "moved the focus on",
+        [](const WindowState& w) { return w.focus == kUseCheckBox; });
+  Click(main, kAtPrefixUpHalf);
+  main = Await(kMainTitle, "stepped up into the focused field", [](const WindowState& w) {
+    return w.focus == kVelmorSpinEdit && w.Control(kVelmorSpinEdit).text == "21";
+  });
+  EXPECT_EQ(main.Control(kVelmorSpinEdit).selection, "2,2")
+      << "a click into the field selects nothing";
+  Click(main, kAtPrefixDownHalf);
+  Showing(kMainTitle, kVelmorSpinEdit, "20");
+  Click(main, kAtPrefixDownHalf);  // at the minimum: stays 20
+  Click(main, kAtPrefixUpHalf);
+  Showing(kMainTitle, kVelmorSpinEdit, "21");
+  desktop_->Hold(main, kAtPrefixUpHalf.x, kAtPrefixUpHalf.y, 1500);
+  EXPECT_EQ(SettledNumber(kVelmorSpinEdit), 29);
+
+  Click(main, kAtAutoDetectBox);
+  main = Await(kMainTitle, "enabled the net number field and its button", [](const WindowState& w) {
+    return w.Control(kNetNumSpinEdit).enabled &&
+           w.Control(kNetNumSpinEdit + kSpinButtonIdOffset).enabled;
+  });
+  desktop_->Shot("both-fields-enabled");
+  desktop_->Hold(main, kAtNetNumUpHalf.x, kAtNetNumUpHalf.y, 1500);
+  const int up = SettledNumber(kNetNumSpinEdit);
+  EXPECT_TRUE(up >= 6 && up <= 17) << up << " steps up in 1.5 s";
+  desktop_->Hold(main, kAtNetNumDownHalf.x, kAtNetNumDownHalf.y, 1000);
+  const int down = up - SettledNumber(kNetNumSpinEdit);
+  EXPECT_TRUE(down >= 3 && down <= 10) << down << " steps down in 1 s";
 }
 
 // At 144 dpi (Wine's LogPixels) every position and size grows by half: the

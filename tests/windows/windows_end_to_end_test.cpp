@@ -323,6 +323,37 @@ TEST_F(WindowsTest, MissingPortsAndPlainFilesAreUnavailableForTheirReasonAndLeft
   fs::remove(scratch);
 }
 
+// Cyrillic on the command line arrives whole, whatever Windows' ANSI code
+// page (1251 in a Russian Wine): quoted back in a usage message, opened as a
+// path (a file here: refused as no serial port, not as missing), and written
+// into the COM map, which keeps it in UTF-8 for the next run to open.
+TEST_F(WindowsTest, CyrillicArgumentsArriveWholeAsValuesPathsAndMapEntries) {
+  const fs::path folder = fs::path(wine.Prefix()) / "drive_c" / "Тест";
+  fs::create_directories(folder);
+  std::ofstream(folder / "порт") << "a file, no port";
+  const std::string path = R"(C:\Тест\порт)";
+
+  const ChildResult value = wine.Run({"--net", "7", "write", "выкл"});
+  EXPECT_EQ(value.exitCode, 2);
+  EXPECT_NE(value.err.find("а не выкл"), std::string::npos) << value.err;
+
+  const auto openedAs = [&](const std::string& port) {
+    const ChildResult run = wine.Run({"--port", port, "--json", "read"});
+    EXPECT_EQ(run.exitCode, 3) << port;
+    const nlohmann::json object = nlohmann::json::parse(run.out, nullptr, false);
+    return object.is_object() ? object.value("reason", "") + " " + object.value("port", "")
+                              : run.out;
+  };
+  EXPECT_EQ(openedAs(path), "not-serial " + path);
+
+  const ChildResult mapped = wine.Run({"ports", "--map", "COM9=" + path});
+  EXPECT_EQ(mapped.exitCode, 0) << mapped.err;
+  EXPECT_EQ(mapped.out, "COM9 -> " + path + "\n");
+  EXPECT_EQ(openedAs("COM9"), "not-serial " + path);  // the port as the map names it
+  wine.Run({"ports", "--unmap", "COM9"});
+  fs::remove_all(folder);
+}
+
 // The bytes a traced run tried to send, in order, with the time of each (ms
 // from the run's start); sent or not, as the trace shows every attempt.
 std::vector<double> SendTimes(const std::string& trace) {

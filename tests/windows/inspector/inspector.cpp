@@ -7,8 +7,9 @@
 // control with the keyboard focus in that window's thread, or 0), then its
 // controls:
 //   control id=.. class=.. text=.. enabled=0|1 checked=0|1|- rect=X,Y,W,H
-// (rect relative to the window's client area), and for a tool bar a line per
-// button: button id=.. enabled=0|1
+//           selection=START,END|-
+// (rect relative to the window's client area; selection only for an edit
+// control), and for a tool bar a line per button: button id=.. enabled=0|1
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
@@ -70,9 +71,15 @@ BOOL CALLBACK ListControl(HWND control, LPARAM clientOrigin) {
                                 type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON);
   const char* checked = "-";
   if (checkable) checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0";
-  std::printf("control\tid=%d\tclass=%s\ttext=%s\tenabled=%d\tchecked=%s\trect=%s\n",
+  // EM_GETSEL without pointers answers in its result, so it works across processes.
+  char selection[32] = "-";
+  if (className == "Edit") {
+    const DWORD range = static_cast<DWORD>(SendMessageW(control, EM_GETSEL, 0, 0));
+    std::snprintf(selection, sizeof selection, "%u,%u", LOWORD(range), HIWORD(range));
+  }
+  std::printf("control\tid=%d\tclass=%s\ttext=%s\tenabled=%d\tchecked=%s\trect=%s\tselection=%s\n",
               GetDlgCtrlID(control), className.c_str(), TextOf(control).c_str(),
-              IsWindowEnabled(control) ? 1 : 0, checked, RectText(r).c_str());
+              IsWindowEnabled(control) ? 1 : 0, checked, RectText(r).c_str(), selection);
   if (className != "ToolbarWindow32") return TRUE;
   // TB_GETSTATE answers in its result, so it works across processes.
   for (int id = 1; id < 1000; ++id) {

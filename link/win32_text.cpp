@@ -1,8 +1,8 @@
-#include "win32/text.h"
+#include "link/win32_text.h"
 
 #include <windows.h>
 
-namespace zenor9::win32 {
+namespace zenor9 {
 
 std::wstring Wide(std::string_view utf8) {
   if (utf8.empty()) return {};
@@ -25,4 +25,4 @@ std::string Utf8(std::wstring_view wide) {
   return utf8;
 }
 
-}  // namespace zenor9::win32
+}  // namespace zenor9

@@ -1,0 +1,18 @@
+// The DPI of a window and the frame around a client area at a DPI. Windows 10
+// (1607 and later) tells each window its monitor's DPI; Windows 7, 8 and 8.1
+// lack those functions, and a program that imports them does not start there
+// at all. So they are looked up at run time, and without them the system DPI
+// counts, which is what those systems scale a DPI-aware program's windows by.
+#pragma once
+
+#include <windows.h>
+
+namespace zenor9::win32 {
+
+int WindowDpi(HWND window);
+
+// Grows `frame`, a client area, by the window's border, caption and menu at
+// `dpi`.
+void AdjustFrameForDpi(RECT& frame, DWORD style, DWORD exStyle, int dpi);
+
+}  // namespace zenor9::win32
