@@ -48,7 +48,12 @@ void FailSeveralRegisters(const std::vector<LineHit>& hits, bool writing, Outcom
 // that answered too slowly for the walk.
 void FailOnlyStray(const LineHit& hit, Outcome& outcome) {
   FailNoLink(outcome);
-  outcome.messageNote = "(" + NamedLine(hit.net, StrayText(hit)) + ")";
+  // Put in brackets a character at a time: MinGW's GCC 12 takes a string made
+  // from a short literal for an overlapping copy (-Wrestrict) once inlined.
+  std::string note = NamedLine(hit.net, StrayText(hit));
+  note.insert(note.begin(), '(');
+  note.push_back(')');
+  outcome.messageNote = std::move(note);
   outcome.registers = nlohmann::ordered_json::array({StrayJson(hit)});
   const ProbeReport report{hit.net, AddressByteOfNetNumber(hit.net), ProbeResult::Other,
                            hit.received};

@@ -114,7 +114,8 @@ class WindowsTest : public ::testing::Test {
     EXPECT_EQ(windows.result.exitCode, exitCode) << windows.result.err;
     EXPECT_EQ(windows.result.exitCode, linux.result.exitCode);
     EXPECT_EQ(windows.result.out, linux.result.out);
-    EXPECT_EQ(windows.result.err, linux.result.err);
+    // Windows has no virtual register: the commands it lists end before sim.
+    EXPECT_EQ(windows.result.err, Replaced(linux.result.err, ", journal и sim", " и journal"));
     EXPECT_EQ(windows.wire, linux.wire);
   }
 
@@ -333,9 +334,9 @@ TEST_F(WindowsTest, CyrillicArgumentsArriveWholeAsValuesPathsAndMapEntries) {
   std::ofstream(folder / "порт") << "a file, no port";
   const std::string path = R"(C:\Тест\порт)";
 
-  const ChildResult value = wine.Run({"--net", "7", "write", "выкл"});
+  const ChildResult value = wine.Run({"--net", "7", "write", "вкл"});
   EXPECT_EQ(value.exitCode, 2);
-  EXPECT_NE(value.err.find("а не выкл"), std::string::npos) << value.err;
+  EXPECT_NE(value.err.find("а не вкл"), std::string::npos) << value.err;
 
   const auto openedAs = [&](const std::string& port) {
     const ChildResult run = wine.Run({"--port", port, "--json", "read"});
@@ -500,7 +501,8 @@ TEST_F(WindowsTest, HelpNamesWindowsDevicesInTheUsersLanguageAndSimIsNotAvailabl
   // What Windows has, and nothing it lacks: no virtual register, no signals.
   EXPECT_NE(help.out.find("130  остановлено по Ctrl-C или Ctrl-Break"), std::string::npos)
       << help.out;
-  for (const char* absent : {"  sim ", "SIGHUP", "SIGQUIT", "SIGINT", "Ctrl-\\", "псевдотерминал"}) {
+  for (const char* absent :
+       {"  sim ", "SIGHUP", "SIGQUIT", "SIGINT", "Ctrl-\\", "псевдотерминал"}) {
     EXPECT_EQ(help.out.find(absent), std::string::npos) << absent;
   }
   EXPECT_NE(wine.Run({"doctor", "--help"}).out.find("(ОК или ОШИБКА,"), std::string::npos);
