@@ -41,4 +41,8 @@ std::string GroupHint(const std::string& device);
 // empty when it has none or the platform does not tell.
 std::string DriverOf(const std::string& device);
 
+// A device a USB serial adapter typically is here ("/dev/ttyUSB0", "COM7"),
+// for the examples that show how to map one.
+const char* TypicalAdapterDevice();
+
 }  // namespace zenor9::diag

@@ -153,4 +153,9 @@ bool TtyHasNoUart(const fs::path& ttyDir) {
   return type >> value && value == 0;
 }
 
+// The first adapter the usbserial drivers register.
+const char* TypicalAdapterDevice() {
+  return "/dev/ttyUSB0";
+}
+
 }  // namespace zenor9::diag

@@ -51,4 +51,9 @@ std::string DriverOf(const std::string&) {
   return {};
 }
 
+// Windows numbers adapters from COM3 up, after the ports it has had before.
+const char* TypicalAdapterDevice() {
+  return "COM7";
+}
+
 }  // namespace zenor9::diag

@@ -21,8 +21,6 @@ script=$(readlink -f "$0")
 cd "$(dirname "$script")/.."
 build=$(readlink -f "${1:-build}")
 cache=$build/clean-root
-mirror=${ZENOR9_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-security=${ZENOR9_DEBIAN_SECURITY:-http://deb.debian.org/debian-security}
 title="ККМ ЗЕНОР-9 Префикс локального ШК"
 
 say() { echo "clean-root: $*"; }
@@ -33,26 +31,13 @@ fail() {
 
 [[ $(id -u) -eq 0 ]] || exec sudo "$script" "$@"
 
-# The clean root, made once; a root left half-made by a broken run is made again.
-make_base() {
-  [[ -f "$cache/base.done" ]] && return
-  rm -rf "$cache/base" "$cache/base.new"
-  mkdir -p "$cache"
-  say "making a clean bookworm root from $mirror (once)"
-  mmdebstrap --quiet --variant=apt --skip=cleanup/apt/lists bookworm "$cache/base.new" \
-    "deb $mirror bookworm main" "deb $mirror bookworm-updates main" \
-    "deb $security bookworm-security main"
-  mv "$cache/base.new" "$cache/base"
-  touch "$cache/base.done"
-}
-
 # The rest runs in a private mount namespace: the overlay and the root's
 # mounts vanish with it, whatever way the run ends.
 if [[ "${ZENOR9_CLEAN_ROOT_INSIDE:-}" != 1 ]]; then
   debs=("$build"/zenor9-prefix_*.deb)
   [[ ${#debs[@]} -eq 1 && -f "${debs[0]}" ]] || fail "expected one package in $build: run make package"
   [[ -x "$build/bin/text_fit_check" ]] || fail "$build/bin/text_fit_check is missing: run make build"
-  make_base
+  scripts/clean-root-base.sh "$cache"
   exec env ZENOR9_CLEAN_ROOT_INSIDE=1 unshare --mount --propagation private "$script" "$@"
 fi
 

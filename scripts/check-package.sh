@@ -42,6 +42,7 @@ done
 doc=$root/usr/share/doc/zenor9-prefix
 grep -q '^License: Expat' "$doc/copyright" || { echo "the copyright file names no MIT (Expat) licence" >&2; exit 1; }
 [[ -f "$doc/THIRD-PARTY.md" ]] || { echo "THIRD-PARTY.md is not installed" >&2; exit 1; }
+zcat "$doc/README.md.gz" | cmp -s - README.md || { echo "README.md.gz is not this README" >&2; exit 1; }
 
 "$zenor9" sim --net 7 --prefix 25 > "$root/sim.out" &
 sim=$!

@@ -1,26 +1,73 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when any is missing.
-# Quick when everything is there; uses sudo only when not root.
+# Installs the Debian packages a job needs, when any is missing. Quick when
+# everything is there; uses sudo only when not root.
+# Usage: scripts/install-deps.sh SET...   (SET: run test fuzz bench package
+# package-root windows windows-test all; no SET is `run`)
+#   run           build and show both Linux programs (make run, make configure)
+#   test          the whole Linux test suite (make build, make test, test-sanitize)
+#   fuzz          the libFuzzer targets (make fuzz, make fuzz-smoke)
+#   bench         the benchmark (make bench)
+#   package       the Debian package and its checks (make package, package-check)
+#   package-root  the package in a clean Debian 12 root (make package-check-root)
+#   windows       the Windows programs and their packages (make windows, windows-package)
+#   windows-test  those under Wine (make test-windows)
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config make
-  libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
-  libcli11-dev nlohmann-json3-dev
-  gettext  # msgfmt compiles the catalogues, xgettext finds the texts in the code
-  clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix wine wine64  # make windows, make test-windows
-  fonts-wine locales imagemagick  # the window tests under Wine: fonts, ru_RU.UTF-8, screenshots
-  wixl msitools osslsigncode zip unzip openssl  # make windows-package and its tests
-  xvfb xauth fonts-dejavu-core fonts-liberation2
-  fontconfig fonts-dejavu-extra  # the text-fit test: fc-list, a narrower face beside DejaVu Sans
-  x11-utils  # make run: whether the display answers
-  openbox  # the window tests under a window manager
-  xdotool time  # make bench: the program's start-up under xvfb-run
-  dpkg-dev file lintian desktop-file-utils man-db  # make package: shlibdeps and its checks
-  mmdebstrap x11-apps netpbm  # make package-check-root: a clean Debian root, screenshots
+# What each set adds to the ones it names first.
+declare -A needs=(
+  [run]="cmake ninja-build g++ pkg-config make
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev libxcb1-dev
+    libcli11-dev nlohmann-json3-dev
+    gettext
+    x11-utils
+    fonts-liberation2"
+  # gettext: msgfmt compiles the catalogues, xgettext finds the texts in the code.
+  # x11-utils: whether the display answers (xdpyinfo).
+  # fonts-liberation2: the metrics the windows' layouts are drawn for, as the .deb brings them.
+  [fuzz]="run clang libclang-rt-14-dev"
+  [test]="run fuzz libgtest-dev libgmock-dev
+    xvfb xauth openbox
+    fontconfig fonts-dejavu-core fonts-dejavu-extra"
+  # xvfb, openbox: the window tests on a virtual display, bare and under a window manager.
+  # fontconfig, the DejaVu faces: the text-fit test (fc-list, a narrower face beside DejaVu Sans).
+  # make test ends with a short run of each fuzz target.
+  [bench]="run xvfb xauth xdotool time"
+  [package]="run dpkg-dev file lintian desktop-file-utils man-db xvfb xauth xdotool"
+  # dpkg-dev: shlibdeps; lintian, desktop-file-utils, man-db: the package's checks;
+  # xvfb, xdotool: its window program must map its main window.
+  [package-root]="package mmdebstrap x11-apps netpbm"
+  # mmdebstrap: a clean Debian root; x11-apps, netpbm: the screenshots in it.
+  [windows]="cmake ninja-build make libcli11-dev nlohmann-json3-dev gettext
+    g++-mingw-w64-x86-64-posix wixl msitools osslsigncode zip unzip openssl"
+  # wixl, msitools, osslsigncode, zip: the MSI and the zip, signed when asked.
+  [windows-test]="test windows wine wine64 fonts-wine locales imagemagick x11-utils xdotool"
+  # fonts-wine, locales: the window tests under Wine (fonts, ru_RU.UTF-8); imagemagick: screenshots.
+  [all]="run test fuzz bench package package-root windows windows-test"
 )
+
+# The packages of SET and of the sets it names, each once.
+declare -A seen=()
+packages=()
+collect() {
+  local word
+  for word in ${needs[$1]}; do
+    if [[ -n "${needs[$word]+set}" ]]; then
+      collect "$word"
+    elif [[ -z "${seen[$word]+set}" ]]; then
+      seen[$word]=1
+      packages+=("$word")
+    fi
+  done
+}
+
+[[ $# -gt 0 ]] || set -- run
+for set_name in "$@"; do
+  [[ -n "${needs[$set_name]+set}" ]] || {
+    echo "install-deps: no set '$set_name' (run test fuzz bench package package-root windows windows-test all)" >&2
+    exit 2
+  }
+  collect "$set_name"
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -37,7 +84,7 @@ if [[ ${#missing[@]} -gt 0 ]]; then
 fi
 
 # The Russian UTF-8 locale the window tests run Wine in.
-if ! locale -a | grep -qi '^ru_RU\.utf-\?8$'; then
+if [[ -n "${seen[locales]+set}" ]] && ! locale -a | grep -qi '^ru_RU\.utf-\?8$'; then
   "${sudo[@]}" sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
   "${sudo[@]}" locale-gen >/dev/null

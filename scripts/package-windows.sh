@@ -49,14 +49,17 @@ for program in "${programs[@]}"; do
   echo "$program: $(stat -c %s "$build/bin/$program") bytes built, $(stat -c %s "$stage/$program") shipped"
 done
 
-# Text files as Notepad opens them: a .txt name and CR LF line ends.
+# Text files as Notepad opens them: a .txt name and CR LF line ends. The
+# README is Russian too: a UTF-8 byte-order mark, without which the Notepad of
+# Windows 7 and 8.1 (and Wine's) reads it in the ANSI code page.
 crlf() { sed 's/$/\r/'; }
+bom() { printf '\xEF\xBB\xBF'; cat; }
 window_line=
 if [[ " ${programs[*]} " == *" zenor9-prefix.exe "* ]]; then
   window_line='zenor9-prefix.exe is the window program ("ККМ ЗЕНОР-9 Префикс локального ШК" in the Start menu once installed).'
 fi
 sed -e "s/@VERSION@/$version/g" -e "s/@WINDOW_PROGRAM_LINE@/$window_line/" \
-  "$root/packaging/windows/README.txt.in" | crlf >"$stage/README.txt"
+  "$root/packaging/windows/README.txt.in" | crlf | bom >"$stage/README.txt"
 crlf <"$root/LICENSE" >"$stage/LICENSE.txt"
 crlf <"$root/THIRD-PARTY.md" >"$stage/THIRD-PARTY.txt"
 
@@ -65,9 +68,12 @@ defines=(-D "Version=$version" -D "Icon=$(realpath --relative-to="$stage" "$root
 [[ " ${programs[*]} " == *" zenor9-prefix.exe "* ]] && defines+=(-D WindowProgram=1)
 rm -f "$msi"
 (cd "$stage" && wixl -a x64 "${defines[@]}" -o "$msi" "$root/packaging/windows/zenor9-prefix.wxs")
-# What this wixl has no element for. The installation folder goes at the end of
-# the system PATH, and comes out of it at removal: "=" sets (keeping the value
-# there, [~]), "-" removes at uninstall, "*" is the system's environment. An
+# What this wixl has no element for. The installation folder goes at the front
+# of the system PATH, and comes out of it at removal: "=" sets (keeping the
+# value there, [~]), "-" removes at uninstall, "*" is the system's environment.
+# At the front, because a removal takes the entry with the separator after it:
+# an entry appended at the end would leave the one before it (Wine's msiexec
+# leaves "...;" behind), and PATH would not be as the installation found it. An
 # installer of the same version replaces the installed one too (VersionMax
 # included: 512), rather than adding a second entry beside it.
 msi_sql() { msibuild "$msi" -q "$1" || fail "$msi: $1"; }
@@ -75,7 +81,7 @@ msi_sql "CREATE TABLE \`Environment\` (\`Environment\` CHAR(72) NOT NULL,
   \`Name\` CHAR(64) NOT NULL LOCALIZABLE, \`Value\` CHAR(255) LOCALIZABLE,
   \`Component_\` CHAR(72) NOT NULL PRIMARY KEY \`Environment\`)"
 msi_sql "INSERT INTO \`Environment\` (\`Environment\`, \`Name\`, \`Value\`, \`Component_\`)
-  VALUES ('SystemPath', '=-*PATH', '[~];[INSTALLDIR]', 'CommandLine')"
+  VALUES ('SystemPath', '=-*PATH', '[INSTALLDIR];[~]', 'CommandLine')"
 # The Upgrade table's attributes are part of its key: the row is replaced.
 msi_sql "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
 msi_sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)

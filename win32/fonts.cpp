@@ -38,14 +38,25 @@ constexpr wchar_t kDialogFace[] = L"MS Shell Dlg";
 }  // namespace
 
 const wchar_t* FormFace() {
-  static const bool classic = HasCyrillic(kClassicFace);
-  return classic ? kClassicFace : kDialogFace;
+  return LayoutFaceInstalled() ? kClassicFace : kDialogFace;
 }
 
-Fonts::Fonts(int dpi)
-    : form_(MakeFont(FormFace(), Scale(11, dpi), false, RUSSIAN_CHARSET)),
+bool LayoutFaceInstalled() {
+  static const bool classic = HasCyrillic(kClassicFace);
+  return classic;
+}
+
+HFONT MakeFormFont(int pixels) {
+  return MakeFont(FormFace(), pixels, false, RUSSIAN_CHARSET);
+}
+
+Fonts::Fonts(int dpi, int formPixels)
+    : formPixels_(formPixels),
+      form_(MakeFormFont(formPixels)),
       status_(MakeFont(L"Times New Roman", Scale(15, dpi), true, RUSSIAN_CHARSET)),
       notice_(MakeFont(FormFace(), Scale(13, dpi), true, RUSSIAN_CHARSET)) {}
+
+Fonts::Fonts(int dpi) : Fonts(dpi, Scale(kFormPixels, dpi)) {}
 
 Fonts::~Fonts() {
   DeleteObject(form_);

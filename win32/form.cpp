@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <climits>
 #include <utility>
 
 #include "handlers/spin_field.h"
@@ -9,6 +10,7 @@
 #include "win32/controls.h"
 #include "win32/dpi.h"
 #include "win32/image_ids.h"
+#include "win32/text_fit.h"
 
 namespace zenor9::win32 {
 
@@ -80,6 +82,7 @@ Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DW
   fonts_ = std::make_unique<Fonts>(dpi_);
   CreateControls();
   Layout();
+  FitFormFont();
   SizeWindow(nullptr);
 }
 
@@ -140,6 +143,9 @@ void Form::SetToolTip(int id, const std::wstring& text) {
   if (toolTip_ == nullptr) {
     toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
                                0, 0, 0, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // A tool tip shows its text on one line unless it has a width to wrap at;
+    // with one, it also breaks the lines where the text does.
+    SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, SHRT_MAX);
   }
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
@@ -148,8 +154,17 @@ void Form::SetToolTip(int id, const std::wstring& text) {
   tool.uId = reinterpret_cast<UINT_PTR>(ControlWindow(id));
   // Replaced whole: the tool's text is copied in when it is added.
   SendMessageW(toolTip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  tool.lpszText = const_cast<wchar_t*>(text.c_str());
+  const std::wstring shown = ToolTipText(toolTip_, text);
+  tool.lpszText = const_cast<wchar_t*>(shown.c_str());
   SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// A tool tip sizes itself by GDI's extent of its text and clips the text to
+// it: where glyphs are drawn wider than that extent (Wine, which draws them
+// without smoothing), each line gets the room it lacks as no-break spaces at
+// its end.
+std::wstring Form::ToolTipText(HWND toolTip, const std::wstring& text) {
+  return toolTip == nullptr ? text : PaddedToDrawnWidth(toolTip, text);
 }
 
 void Form::RepaintNow(int id) {
@@ -217,6 +232,7 @@ LRESULT Form::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       // The old fonts go only once every control has the new ones.
       const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_));
       Layout();
+      FitFormFont();
       SizeWindow(reinterpret_cast<const RECT*>(lParam));
       return 0;
     }
@@ -229,7 +245,11 @@ LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
   if (header.code == TTN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
     if (const wchar_t* hint = ToolButtonHint(static_cast<int>(header.idFrom))) {
-      info->lpszText = const_cast<wchar_t*>(hint);
+      // The tool bar's tool tip asks for each text before it sizes itself.
+      shownHint_ = ToolTipText(
+          reinterpret_cast<HWND>(SendMessageW(ControlWindow(kToolBar), TB_GETTOOLTIPS, 0, 0)),
+          hint);
+      info->lpszText = shownHint_.data();
     }
   }
   return 0;
@@ -313,6 +333,18 @@ void Form::Layout() {
         item.kind == Kind::ShadowLabel ? TextSize(control, font) : SIZE{place.width, place.height};
     MoveWindow(control, place.left, place.top, size.cx, size.cy, TRUE);
   }
+}
+
+// The layouts are drawn for "MS Sans Serif"; a face standing in for it is
+// often wider, and would cut the texts at their controls' edges. The controls
+// keep their places; the font gets smaller until every text fits.
+void Form::FitFormFont() {
+  if (LayoutFaceInstalled()) return;
+  const int pixels = LargestFittingPixels(window_, layout_, dpi_, Scale(kFormPixels, dpi_),
+                                          Scale(kSmallestFormPixels, dpi_));
+  if (pixels == fonts_->FormPixels()) return;
+  const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_, pixels));
+  Layout();
 }
 
 void Form::SizeWindow(const RECT* suggested) {

@@ -62,6 +62,8 @@ class Form {
   void CreateControls();
   HWND CreateControl(const ControlLayout& item, HWND parent);
   void Layout();
+  void FitFormFont();
+  static std::wstring ToolTipText(HWND toolTip, const std::wstring& text);
   void SizeWindow(const RECT* suggested);
   void Activate(WPARAM state);
 
@@ -73,7 +75,8 @@ class Form {
   std::unique_ptr<Fonts> fonts_;
   std::map<int, HWND> controls_;
   HWND toolTip_ = nullptr;
-  HWND focus_ = nullptr;  // the control that had the focus when the window was left
+  std::wstring shownHint_;  // the tool bar's tool tip text, kept while it shows
+  HWND focus_ = nullptr;    // the control that had the focus when the window was left
 };
 
 }  // namespace zenor9::win32

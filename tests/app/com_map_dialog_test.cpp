@@ -41,9 +41,13 @@ class ComMapDialogTest : public QObject {
 
     QCOMPARE(tips.size(), 4);
     QCOMPARE(tips[0], QString::fromStdString("COM1: " + host.DevicePath()));
-    QCOMPARE(tips[1], QString("COM2: /nonexistent/zenor9-adapter (нет устройства)"));
+    const QString mapping(
+        "\nАдаптер на другом порту станет COM%1 командой: "
+        "zenor9 ports --map COM%1=/dev/ttyUSB0");
+    QCOMPARE(tips[1],
+             QString("COM2: /nonexistent/zenor9-adapter (нет устройства)") + mapping.arg(2));
     QCOMPARE(tips[2], QString("COM3: /dev/null"));
-    QCOMPARE(tips[3], QString("COM4: /nonexistent/zenor9-com4 (нет устройства)"));
+    QCOMPARE(tips[3], QString("COM4: /nonexistent/zenor9-com4 (нет устройства)") + mapping.arg(4));
     QCOMPARE(p.state.connected, 1);  // through the map file's COM1
     host.Stop();
   }

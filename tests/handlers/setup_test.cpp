@@ -44,7 +44,10 @@ TEST(SetupTest, DetectionShowsTheNetNumberAndEnablesTheOperations) {
   });
   EXPECT_TRUE(b.app.boxes.empty());
   EXPECT_EQ(repaintsBeforeTheDialog, 1);
-  EXPECT_EQ(tip, "COM2: " + TestDevice(2) + " (нет устройства)");
+  // A missing port: the command that maps an adapter to it, with its number.
+  EXPECT_EQ(tip, "COM2: " + TestDevice(2) +
+                     " (нет устройства)\nАдаптер на другом порту станет COM2 командой: "
+                     "zenor9 ports --map COM2=/dev/ttyUSB0");
   EXPECT_EQ(b.dialog.endsOutsideARun, 0);
   EXPECT_EQ(b.Status(), "Установлен интерфейс с ККМ");
   EXPECT_TRUE(b.ButtonsEnabled());

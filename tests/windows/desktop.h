@@ -146,6 +146,11 @@ class Desktop {
 
   std::vector<WindowState> Windows() const { return ParseInspection(Inspect().out); }
 
+  // A program of the Windows build folder, run in this session on this display.
+  ChildResult RunBeside(const std::string& name) const {
+    return wine_.RunOnDisplay(Beside(name), {}, display_);
+  }
+
   // The first window for which `match` holds, once there is one (none after 30 s).
   std::optional<WindowState> WaitFor(const std::function<bool(const WindowState&)>& match) const {
     const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
@@ -247,9 +252,7 @@ class Desktop {
   std::string Beside(const std::string& name) const {
     return (std::filesystem::path(wine_.Exe()).parent_path() / name).string();
   }
-  ChildResult Inspect() const {
-    return wine_.RunOnDisplay(Beside("window_inspector.exe"), {}, display_);
-  }
+  ChildResult Inspect() const { return RunBeside("window_inspector.exe"); }
 
   // A program of this machine on $DISPLAY, to its end: its standard output.
   static std::string Run(const std::vector<std::string>& argv) {

@@ -63,6 +63,11 @@ entries() {
     awk -F'|' -v name="$1" '$2 == "DisplayName" {ours[$1] = $3 == "zenor9-prefix"}
       $2 == name && ours[$1] {print $3}'
 }
+# The system PATH as the registry holds it: its type and its bytes.
+system_path() {
+  wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PATH 2>/dev/null |
+    tr -d '\r' | grep -i '^ *PATH '
+}
 # How often the installation folder is on the system PATH.
 on_path() {
   registry 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' |
@@ -100,6 +105,8 @@ for program in "${programs[@]}"; do
 done
 
 # One PC: installed silently, used, upgraded, refused an older version, removed.
+path_before=$(system_path)
+check "the system PATH read" test -n "$path_before"
 wine "$ZENOR9_WINDOWS_EXE" ports --map 'COM9=\\.\COM12' >/dev/null 2>&1
 com_map=$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Roaming/zenor9/ports')
 check "the user's COM map written" grep -qF 'COM9=\\.\COM12' "$com_map"
@@ -139,6 +146,7 @@ for out in newer rebuilt; do # a rebuild has another product code
   check "... one entry, version $newer" test "$(entries DisplayVersion)" = "$newer"
   check "... files replaced" grep -q "zenor9-prefix $newer" "$unix_dir/README.txt"
   check "... the folder on the PATH once" test "$(on_path)" = 1
+  check "... a new console finds it" grep -qx "zenor9 $version" < <(wine cmd /c zenor9 --version 2>/dev/null | tr -d '\r')
 done
 msiexec /i "$msi"
 check "the older version refused (1603)" test $? = $((1603 % 256))
@@ -148,7 +156,15 @@ check "... files gone" test ! -e "$unix_dir"
 check "... shortcut gone" test -z "$(shortcuts)"
 check "... entry gone" test -z "$(entries DisplayName)"
 check "... PATH entry gone" test "$(on_path)" = 0
+check "... PATH as it was before the first install" test "$(system_path)" = "$path_before"
 check "... the COM map kept" grep -qF 'COM9=\\.\COM12' "$com_map"
+# Installs and removals in turn leave PATH as they found it, byte for byte.
+for cycle in 1 2 3; do
+  quietly msiexec /i "$msi"
+  check "install $cycle: the folder on the PATH once" test "$(on_path)" = 1
+  quietly msiexec /x "$msi"
+  check "... uninstall $cycle: PATH as it was" test "$(system_path)" = "$path_before"
+done
 
 # Windows 7 SP1 is the oldest Windows the programs start on, and the MSI says
 # so: Vista is refused, Windows 7 (Wine's has Service Pack 1) installs.
@@ -183,6 +199,7 @@ check "the signed zenor9.exe runs" quietly wine "$work/signed/zenor9-prefix-$ver
 unzip -q "$build/zenor9-prefix-$version-win64.zip" -d "$work/zip"
 for file in "${files[@]}"; do check "$file in the zip" test -f "$work/zip/zenor9-prefix-$version-win64/$file"; done
 check "the unpacked zenor9.exe runs" grep -qx "zenor9 $version" < <(wine "$work/zip/zenor9-prefix-$version-win64/zenor9.exe" --version 2>/dev/null | tr -d '\r')
+check "README.txt starts with a UTF-8 byte-order mark" test "$(head -c 3 "$work/zip/zenor9-prefix-$version-win64/README.txt" | hex)" = efbbbf
 check "README.txt in CR LF" test "$(grep -c $'\r$' "$work/zip/zenor9-prefix-$version-win64/README.txt")" = "$(wc -l <"$work/zip/zenor9-prefix-$version-win64/README.txt")"
 
 # Alone on a console of its own (Explorer's double click; Wine gives one to a

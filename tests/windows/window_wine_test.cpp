@@ -70,6 +70,65 @@ Icon IconOfColour(const std::string& colour) {
   return Icon::Unknown;
 }
 
+// The fonts the window tests link into the prefix from Debian's fonts-wine
+// ("MS Sans Serif", Tahoma, Wine's bitmap faces), set aside while the object
+// lives: the prefix is then as Debian's Wine makes it, where the dialog font
+// stands in for "MS Sans Serif" with a face from the system's fontconfig.
+class WithoutWineFonts {
+ public:
+  WithoutWineFonts() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr) return;
+    fonts_ = std::filesystem::path(prefix) / "drive_c" / "windows" / "Fonts";
+    aside_ = std::filesystem::path(prefix) / "fonts-set-aside";
+    std::filesystem::create_directories(aside_);
+    for (const auto& entry : std::filesystem::directory_iterator(fonts_)) {
+      if (entry.is_symlink() &&
+          std::filesystem::read_symlink(entry.path()).string().rfind("/usr/share/wine/fonts/", 0) ==
+              0) {
+        std::filesystem::rename(entry.path(), aside_ / entry.path().filename());
+        ++moved_;
+      }
+    }
+  }
+  ~WithoutWineFonts() {
+    if (aside_.empty()) return;
+    for (const auto& entry : std::filesystem::directory_iterator(aside_)) {
+      std::filesystem::rename(entry.path(), fonts_ / entry.path().filename());
+    }
+    std::filesystem::remove(aside_);
+  }
+  WithoutWineFonts(const WithoutWineFonts&) = delete;
+  WithoutWineFonts& operator=(const WithoutWineFonts&) = delete;
+
+  int Moved() const { return moved_; }
+
+ private:
+  std::filesystem::path fonts_;
+  std::filesystem::path aside_;
+  int moved_ = 0;
+};
+
+// COMn mapped in this Windows user's COM map (zenor9.exe ports --map) while
+// the object lives.
+class Mapped {
+ public:
+  Mapped(const testing::Wine& wine, int number, const std::string& device)
+      : wine_(wine), com_("COM" + std::to_string(number)) {
+    mapped_ = wine_.Run({"ports", "--map", com_ + "=" + device}).exitCode == 0;
+  }
+  ~Mapped() { wine_.Run({"ports", "--unmap", com_}); }
+  Mapped(const Mapped&) = delete;
+  Mapped& operator=(const Mapped&) = delete;
+
+  bool Done() const { return mapped_; }
+
+ private:
+  const testing::Wine& wine_;
+  std::string com_;
+  bool mapped_ = false;
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -430,6 +489,59 @@ TEST_F(WindowTest, SpinButtonsStepByTheirDiagonalHalvesAndRepeatWhileHeld) {
   desktop_->Hold(main, kAtNetNumDownHalf.x, kAtNetNumDownHalf.y, 1000);
   const int down = up - SettledNumber(kNetNumSpinEdit);
   EXPECT_TRUE(down >= 3 && down <= 10) << down << " steps down in 1 s";
+}
+
+// In a prefix without "MS Sans Serif" and Tahoma, as Debian's Wine makes it,
+// the dialog font stands in with a wider face, and the windows take the
+// largest size of it at which every text fits its control, the controls where
+// they were: measured by window_text_fit.exe in the program's own windows, and
+// seen in the screenshots: the main window with a tool tip, the set-up dialog
+// with COM2's tool tip (a missing port: the command that maps an adapter to
+// it), the box and the status line of a line with no register on it.
+TEST_F(WindowTest, WithoutMsSansSerifEveryTextShowsWholeWhereTheLayoutPutsIt) {
+  const WithoutWineFonts hidden;
+  ASSERT_GT(hidden.Moved(), 0);
+  desktop_.reset();  // a new Wine session, which finds the fonts gone
+  desktop_ = std::make_unique<Desktop>((std::filesystem::current_path() / "window-tests" /
+                                        (kWindowManager ? "openbox" : "no-window-manager") /
+                                        "WithoutMsSansSerif")
+                                           .string());
+  ASSERT_EQ(desktop_->Problem(), "");
+  const testing::ChildResult fit = desktop_->RunBeside("window_text_fit.exe");
+  EXPECT_EQ(fit.exitCode, 0) << fit.out << fit.err;
+  EXPECT_EQ(fit.out.find("MS Sans Serif"), std::string::npos) << fit.out;
+
+  const Mapped missing(wine_, 2, "COM200");
+  ASSERT_TRUE(missing.Done());
+  emu::Line emptyLine;
+  host_ = std::make_unique<emu::PtyHost>(emptyLine);
+  ASSERT_TRUE(host_->Start());
+  ASSERT_TRUE(wine_.Point(1, host_->DevicePath()));
+  WindowState main = Start();
+  desktop_->Hover(main, kAtConnect.x, kAtConnect.y);
+  desktop_->WaitFor([](const WindowState& w) { return w.className == "tooltips_class32"; });
+  desktop_->Shot("main-window-tool-tip");
+  const WindowState dialog = OpenDialog(main);
+  desktop_->Hover(dialog, kAtCom2.x, kAtCom2.y);
+  // The program may pad a tool tip's lines with no-break spaces (U+00A0).
+  const auto unpadded = [](std::string text) {
+    for (std::size_t at; (at = text.find("\u00A0")) != std::string::npos;) text.erase(at, 2);
+    return text;
+  };
+  EXPECT_TRUE(desktop_->WaitFor([&](const WindowState& w) {
+    return w.className == "tooltips_class32" &&
+           unpadded(w.title) ==
+               "COM2: COM200 (нет устройства)\\nАдаптер на другом порту станет COM2 "
+               "командой: zenor9 ports --map COM2=COM7";
+  })) << "COM2's tool tip names its missing port and the command that maps an adapter to it";
+  desktop_->Shot("set-up-dialog-com2-tool-tip");
+  Click(dialog, kAtButton1);
+  ExpectBox("Ошибка", "Нет связи с ККМ", Icon::Error, "no-register-box");
+  desktop_->Key(dialog, "alt+F4");
+  main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
+  desktop_->Shot("main-window-no-link");
+  desktop_->Key(main, "alt+F4");
+  ExpectProgramEnded();
 }
 
 // At 144 dpi (Wine's LogPixels) every position and size grows by half: the
