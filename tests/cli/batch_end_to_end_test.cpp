@@ -399,6 +399,12 @@ TEST(CommandHelpTest, EachCommandListsItsOptionsAndOnlyItsExitCodes) {
     EXPECT_EQ(ports.out.find(text), std::string::npos) << text;
   }
 
+  // sim names the faults it takes.
+  const ChildResult sim = RunZenor9({"sim", "--help"}, english);
+  for (const char* text : {"no-echo", "late-reply", "ignore-writes", "--random-faults P"}) {
+    EXPECT_NE(sim.out.find(text), std::string::npos) << text;
+  }
+
   const ChildResult version = RunZenor9({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("zenor9 ", 0), 0u) << version.out;

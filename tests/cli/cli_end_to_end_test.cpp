@@ -543,6 +543,9 @@ TEST_F(CliTest, PortsShowsTheComMappingWithoutOpeningThePort) {
 
   const ChildResult text = Run({"ports"});
   EXPECT_NE(text.out.find("COM1 -> " + host.DevicePath() + "  (ZENOR9_COM1)"), std::string::npos);
+  // Two lists, each under its heading.
+  EXPECT_EQ(text.out.rfind("Последовательные порты этого компьютера:\n", 0), 0u) << text.out;
+  EXPECT_NE(text.out.find("\n\nЧто обозначают COM1 и дальше:\nCOM1 -> "), std::string::npos);
   EXPECT_TRUE(line.Log().empty());
 }
 

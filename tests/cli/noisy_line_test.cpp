@@ -131,6 +131,18 @@ TEST_F(NoisyLineTest, AFailedExchangeIsTriedAgainCountedAndTraced) {
   EXPECT_TRUE(lines[2]["before"].is_null());
   EXPECT_EQ(lines[2]["asked"], "22");
   EXPECT_EQ(lines[2]["ok"], true);
+
+  // A journal that cannot be written (its folder is a file) never stops the
+  // write: done, exit code 0, and a warning that names the journal.
+  const std::string unwritable = (journal / "journal.jsonl").string();
+  const ChildResult unrecorded =
+      testing::RunZenor9({"--net", "7", "write", "23"},
+                         {{"ZENOR9_COM1", host.DevicePath()}, {"ZENOR9_JOURNAL", unwritable}});
+  EXPECT_EQ(unrecorded.exitCode, 0);
+  EXPECT_NE(unrecorded.err.find("предупреждение: запись не внесена в журнал: " + unwritable),
+            std::string::npos)
+      << unrecorded.err;
+  EXPECT_EQ(line.RegisterAt(0).Prefix(), "23");
 }
 
 // Net 7's echo comes back garbled between nets 3 and 9: --all writes the two
