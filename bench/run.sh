@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The benchmark behind `make bench`: builds and runs the link's benchmark on the
-# pty host, then measures the program's start-up under xvfb-run. It reports; it
+# The benchmark behind `make bench`: builds and runs the link's benchmark and the
+# command line's (read-back, a line that spoils answers) on the pty host, then
+# measures the program's start-up under xvfb-run. It reports; it
 # does not fail on a missed target.
 # Usage: bench/run.sh [build dir]     (GUI binary: $ZENOR9_GUI_BINARY, default
 #                                      build/bin/zenor9-prefix; GUI_RUNS=5)
@@ -12,8 +13,9 @@ cd "$root"
 
 link_section() {
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENOR9_BUILD_GUI=OFF >/dev/null
-  cmake --build "$build" --target zenor9_bench zenor9_remote_bench >/dev/null
+  cmake --build "$build" --target zenor9_bench zenor9_cli_bench zenor9_remote_bench >/dev/null
   "$build/bin/zenor9_bench"
+  "$build/bin/zenor9_cli_bench"
 }
 
 # A remote line behind ser2net at 0, 10 and 20 ms round trip.

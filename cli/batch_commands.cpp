@@ -3,23 +3,19 @@
 #include <optional>
 
 #include "cli/console.h"
+#include "cli/line_hits.h"
 #include "cli/report.h"
+#include "operations/setup.h"
 
 namespace zenor9::cli {
 
 namespace {
 
-// The net numbers of the registers that answer their probe, 0 to 99; nothing
-// when a stop request cut the walk short.
-std::optional<std::vector<uint8_t>> RegistersOnTheLine(SerialChannel& channel, LiveOutput& live) {
-  std::vector<uint8_t> nets;
-  const bool complete = WalkTheLine(
-      channel, [&live](int probe) { live.Progress(ProbeProgress(probe)); },
-      [&nets](const ScanHit& hit) {
-        if (hit.answered) nets.push_back(hit.net);
-      });
-  if (!complete) return std::nullopt;
-  return nets;
+// The registers a list names, as if each had answered its probe.
+std::vector<LineHit> ListedRegisters(const std::vector<uint8_t>& nets) {
+  std::vector<LineHit> hits;
+  for (uint8_t net : nets) hits.push_back({net, true});
+  return hits;
 }
 
 // The register's own set-up and command; nothing when a stop request cut it
@@ -27,23 +23,29 @@ std::optional<std::vector<uint8_t>> RegistersOnTheLine(SerialChannel& channel, L
 // whatever it ends with is the register's state.
 std::optional<Outcome> RunJob(Connection& connection, uint8_t net, const BatchRequest& request) {
   Outcome one;
+  const int retriedBefore = connection.retried;
+  if (request.job == RegisterJob::Write) one.asked = request.value;
   if (IdentifyAt(connection, net, one)) {
     if (request.job == RegisterJob::Read) ReadPrefix(connection, one);
-    if (request.job == RegisterJob::Write && ReadBeforeWrite(connection, one)) {
-      WritePrefix(connection, request.value, request.verify, one);
+    if (request.job == RegisterJob::Write) {
+      WriteOnRegister(connection, request.value, request.verify, one);
     }
   }
+  one.retries = connection.retried - retriedBefore;
   if (one.EndedByStop()) return std::nullopt;
   return one;
 }
 
 std::string RegisterLine(const Outcome& one, RegisterJob job) {
   if (!one.Ok()) {
-    return Tr("net %s error: %s", *one.net, FullMessage(one)) +
-           (one.holds ? "; " + HoldsText(one) : "");
+    const std::string holds = HoldsText(one);
+    return NamedLine(*one.net,
+                     Tr("error: %s", FullMessage(one)) + (holds.empty() ? "" : "; " + holds));
   }
-  if (job == RegisterJob::Identify) return Tr("net %s version %s", *one.net, *one.version);
-  return "net " + std::to_string(*one.net) + " " + one.text;
+  if (job == RegisterJob::Identify) {
+    return NamedLine(*one.net, Tr("version %s", FirmwareText(*one.version)));
+  }
+  return NamedLine(*one.net, one.text);
 }
 
 // What became of a register that a stop kept the run from.
@@ -61,14 +63,14 @@ const char* NotReachedText(RegisterJob job) {
 
 // The registers from `first` on, which the stop kept the run from: each with a
 // line and an entry of its own, so that the user knows which to do again.
-void ListNotReached(const std::vector<uint8_t>& nets, std::size_t first, RegisterJob job,
+void ListNotReached(const std::vector<LineHit>& hits, std::size_t first, RegisterJob job,
                     Outcome& outcome, LiveOutput& live) {
-  for (std::size_t i = first; i < nets.size(); ++i) {
-    outcome.registers->push_back({{"net", nets[i]},
+  for (std::size_t i = first; i < hits.size(); ++i) {
+    outcome.registers->push_back({{"net", hits[i].net},
                                   {"ok", false},
                                   {"error", "not-reached"},
                                   {"message", NotReachedText(job)}});
-    live.Line("net " + std::to_string(nets[i]) + " " + NotReachedText(job));
+    live.Line(NamedLine(hits[i].net, NotReachedText(job)));
   }
 }
 
@@ -79,7 +81,10 @@ nlohmann::ordered_json RegisterJson(const Outcome& one) {
   if (one.version) entry["version"] = *one.version;
   if (one.prefix) entry["prefix"] = *one.prefix;
   if (one.before) entry["before"] = *one.before;
+  if (one.asked) entry["asked"] = *one.asked;
   if (one.holds) entry["holds"] = *one.holds;
+  if (one.verified) entry["verified"] = *one.verified;
+  if (one.retries) entry["retries"] = *one.retries;
   if (!one.Ok()) {
     entry["error"] = one.error;
     entry["message"] = one.message;
@@ -87,36 +92,66 @@ nlohmann::ordered_json RegisterJson(const Outcome& one) {
   return entry;
 }
 
+// The journal's line of one register's write; its warning, the first one
+// only, is the run's.
+void RecordWrite(const Target& target, const Outcome& one, Outcome& outcome) {
+  if (!target.recordWrite) return;
+  std::optional<std::string> warning = target.recordWrite(one);
+  if (warning && !outcome.warning) outcome.warning = std::move(warning);
+}
+
+// One register of the run, reported as soon as it is done; false when a stop
+// request kept the run from it.
+bool DoRegister(Connection& connection, const LineHit& hit, const Target& target,
+                const BatchRequest& request, Outcome& outcome, LiveOutput& live) {
+  Outcome one;
+  nlohmann::ordered_json entry;
+  if (hit.answered) {
+    std::optional<Outcome> done = RunJob(connection, hit.net, request);
+    if (!done) return false;
+    one = std::move(*done);
+    entry = RegisterJson(one);
+  } else {
+    if (request.job == RegisterJob::Write) one.asked = request.value;
+    FailStray(hit, one);
+    entry = StrayJson(hit);
+    entry["message"] = one.message;
+  }
+  if (request.job == RegisterJob::Write) RecordWrite(target, one, outcome);
+  outcome.registers->push_back(entry);
+  live.Line(RegisterLine(one, request.job));
+  if (!one.Ok() && outcome.Ok()) outcome.exitCode = one.exitCode;
+  return true;
+}
+
 }  // namespace
 
 Outcome BatchCommand(const Target& target, const BatchRequest& request, LiveOutput& live) {
   Outcome outcome;
-  Connection connection(target.trace);
-  if (!OpenPort(target, connection, outcome)) return outcome;
-  const std::optional<std::vector<uint8_t>> found =
-      request.all ? RegistersOnTheLine(connection.channel, live) : request.nets;
-  outcome.registers = nlohmann::ordered_json::array();
-  if (!found) {
-    EndByStop(outcome);
-    return outcome;
+  Connection connection(target);
+  std::optional<std::vector<LineHit>> found;
+  if (OpenPort(target, connection, outcome)) {
+    outcome.registers = nlohmann::ordered_json::array();
+    found = request.all ? SurveyTheLine(connection,
+                                        [&live](int probe) { live.Progress(ProbeProgress(probe)); })
+                        : ListedRegisters(request.nets);
+    if (!found) {
+      EndByStop(outcome);
+    } else if (found->empty()) {
+      FailNoLink(outcome);
+    }
   }
-  const std::vector<uint8_t>& nets = *found;
-  if (request.all && nets.empty()) {
-    FailNoLink(outcome);
-    return outcome;
-  }
+  const std::vector<LineHit> hits = found.value_or(std::vector<LineHit>{});
   std::size_t done = 0;
-  for (; done < nets.size() && !UserAskedToStop(); ++done) {
-    live.Progress(Tr("register %s of %s", done + 1, nets.size()));
-    const std::optional<Outcome> one = RunJob(connection, nets[done], request);
-    if (!one) break;
-    outcome.registers->push_back(RegisterJson(*one));
-    live.Line(RegisterLine(*one, request.job));
-    if (!one->Ok() && outcome.Ok()) outcome.exitCode = one->exitCode;
+  for (; done < hits.size() && !UserAskedToStop(); ++done) {
+    live.Progress(Tr("register %s of %s", done + 1, hits.size()));
+    if (!DoRegister(connection, hits[done], target, request, outcome, live)) break;
   }
-  ListNotReached(nets, done, request.job, outcome, live);
+  if (!hits.empty()) ListNotReached(hits, done, request.job, outcome, live);
   live.EndProgress();
-  if (done < nets.size()) EndByStop(outcome);
+  if (done < hits.size()) EndByStop(outcome);
+  // A write that reached no register is recorded once, for the run.
+  if (request.job == RegisterJob::Write && done == 0) RecordWrite(target, outcome, outcome);
   return outcome;
 }
 

@@ -6,14 +6,17 @@
 #include <cstring>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/cli11_texts.h"
+#include "cli/connection.h"
 #include "cli/journal_command.h"
 #include "cli/outcome.h"
 #include "cli/platform.h"
+#include "cli/platform_help.h"
 #include "cli/port_map_command.h"
 #include "cli/remote_line.h"
 #include "cli/report.h"
@@ -43,42 +46,64 @@ const char* ExitCodeMeaning(int code) {
        N_("port unavailable (missing, held by another program, or no device in the COM map)")},
       {kExitUnsupportedFirmware,
        N_("firmware not supported (only version code 105, firmware 1.0.5)")},
-      {kExitVerifyMismatch, N_("write --verify read back other values than written")},
-      {kExitHangUp, N_("stopped by SIGHUP (the terminal closed): what was done is printed")},
-      {kExitInterrupted, N_("stopped by SIGINT (Ctrl-C, Ctrl-Break): what was done is printed")},
-      {kExitQuit, N_("stopped by SIGQUIT (Ctrl-\\): what was done is printed")},
-      {kExitTerminated,
-       N_("stopped by SIGTERM (or the console closed, log-off, shut-down): what was done is "
-          "printed")},
+      {kExitVerifyMismatch, N_("write read back other values than it wrote")},
   };
   return Tr(meanings.at(code));
 }
 
 // Exit code 2 of write, and of the program, which may be write.
 constexpr const char* kUsageOrSeveral =
-    N_("usage error (nothing was sent); or write found several registers (nothing was "
-       "written)");
+    N_("usage error (nothing was sent); or read or write found several registers (none was "
+       "read or written)");
 
 const char* SeveralRegistersHelp() {
   return Tr(R"(With --net 3,7,12 (or --net 3 --net 7 --net 12) or --all each register gets
 its own set-up and command, one line each in net-number order as soon as it is
-done ("net 7 25", "net 9 error: ..."); the exit code is that of the first
-register that failed. A run that is stopped lists the registers it did not
-reach.)");
+done ("register 7: 25", "register 9: error: ..."); the exit code is that of the
+first register that failed. --all lists an address where something answered,
+but not as a register does, as a failed register with what came back. A run
+that is stopped lists the registers it did not reach.)");
+}
+
+const char* RetriesHelp() {
+  return Tr(R"text(An identify, read or write that fails (no echo, a wrong echo, no
+acknowledgement, a reply cut short or failing its check sum) is tried again
+once the line has gone quiet, up to --retries times (3 unless given; 0 tries
+each once); writing a cell again is harmless. A scan's probes are not tried
+again, but an address where a stray byte came back is probed again to tell a
+register from noise. --trace shows each retry; the JSON counts them per
+register ("retries").)text");
+}
+
+const char* DefaultsHelp() {
+  return Tr(R"text(A write reads both cells back and is done only when the register holds what
+was written (exit code 5 otherwise; --no-verify leaves the read-back out). A
+failed identify, read or write is tried again up to 3 times (--retries). Every
+write, done or failed, leaves a line in the journal (zenor9 journal;
+--no-journal leaves a run out).)text");
+}
+
+const char* ReadHelp() {
+  return Tr(R"text(Without --net, read probes the whole line first: it reads only when exactly
+one register answers, and names it ("register 3: 25"); when several answer it
+reads none, names them and exits with 2.)text");
 }
 
 const char* WriteHelp() {
-  return Tr(R"text(Without --net, write probes the whole line first: it writes only when exactly
-one register answers, and names it ("net 3 25 (was 23)"); when several answer
-it writes nothing, lists them and exits with 2. Both cells are read just before
-the write, for the value it replaces. After a failed write both cells are read
-once and their content is said: "the register now holds: 27" (JSON "holds").)text");
-}
+  return Tr(R"text(Both cells are read first, for the value the write replaces ("was ?" when
+they cannot be read: the write goes ahead). After writing, both cells are read
+back: the write is done only when the register holds what was written ("27
+(was 23; read back)"); a register that holds something else ends the run with
+exit code 5 and "wrote 27, the register holds 23". --no-verify leaves the
+read-back out. After a failed write both cells are read once and their
+content is said: "the register now holds: 27" (JSON "holds").
 
-const char* StopHelp() {
-  return Tr(R"(SIGHUP, SIGINT, SIGQUIT and SIGTERM stop a run at its next wait, with exit code
-128 + the signal's number. A prefix write already begun is finished first, both
-cells and the --verify read-back; a failure of it keeps its own exit code.)");
+Without --net, write probes the whole line first: it writes only when exactly
+one register answers, and names it ("register 3: 25 (was 23; read back)");
+when several answer it writes nothing, names them and exits with 2.
+
+Every write, done or failed, leaves a line in the journal (zenor9 journal
+--help); --no-journal leaves this run out.)text");
 }
 
 const char* PortMapHelp() {
@@ -87,21 +112,55 @@ is set, else for the one in the map file (lines COMn=PATH; # at the start of a
 line or after a blank starts a comment), else for the platform's default. A
 map that cannot be read, or a COMn whose only line in it is ignored, leaves
 COMn without a device (exit code 3), never the default. --map rewrites the
-file in one step under a lock and keeps its other lines.)");
+file in one step under a lock and keeps its other lines; --map and --unmap go
+one at a time.)");
 }
 
-const char* DoctorHelp() {
-  return Tr(R"(Checks in order, a line each (✓ or ✗, what was found, what to do): the device
+std::string DoctorHelp() {
+  return Tr(R"(Checks in order, a line each (%s or %s, what was found, what to do): the device
 and its kind, permission, opening it for this program alone, services that
 take serial ports, stick parity (set, read back, the driver's known habits),
 the adapter's latency, and a register on the line: identify and the time of
 about 20 echoes of its address byte against the scan's 10 ms wait. Only
-address probes and identify go to the register.)");
+address probes and identify go to the register.)",
+            CheckMark(true), CheckMark(false));
 }
 
-const char* SimHelp() {
+// Names joined by commas, on indented lines of at most 80 characters.
+std::string IndentedList(const std::vector<std::string>& names) {
+  std::string text = "  ";
+  std::size_t lineLength = 2;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string item = names[i] + (i + 1 < names.size() ? "," : ".");
+    if (i > 0 && lineLength + 1 + item.size() > 80) {
+      text += "\n  ";
+      lineLength = 2;
+    } else if (i > 0) {
+      text += " ";
+      ++lineLength;
+    }
+    text += item;
+    lineLength += item.size();
+  }
+  return text;
+}
+
+std::string FaultNames(const std::vector<emu::Fault>& faults) {
+  std::vector<std::string> names;
+  for (emu::Fault fault : faults) names.push_back(emu::FaultName(fault));
+  return IndentedList(names);
+}
+
+std::string SimHelp() {
   return Tr(R"(Prints the device path as its first line on stdout. Without --net it serves
-one register at net number 0.)");
+one register at net number 0.
+
+--fault switches a fault on for every exchange:
+%s
+--random-faults P spoils P per cent of the exchanges, each with one of
+%s
+The draw comes from --seed (the same seed, the same draw).)",
+            FaultNames(emu::AllFaults()), FaultNames(emu::SpoiledAnswerFaults()));
 }
 
 // Usage messages quote what the user gave, but not kilobytes of it.
@@ -159,26 +218,62 @@ bool IsComName(const std::string& port) {
   return std::regex_match(port, pattern);
 }
 
+bool IsDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A bare number is taken for a COM port that lacks its name rather than for a
+// file of that name in the current folder (./1 still names one).
 const CLI::Validator kPortCheck(
     [](const std::string& port) -> std::string {
       if (port.empty()) return Tr("the port is empty");
       if (IsRemoteDevice(port)) return RemoteAddressProblem(port);
-      if (IsComName(port) && portmap::ComNumberOfName(port) == 0) {
+      if (IsDigits(port) && portmap::ComNumberOfName("COM" + port) != 0) {
+        return Tr("%s is no port: did you mean COM%s?", Quoted(port), port);
+      }
+      if ((IsComName(port) || IsDigits(port)) && portmap::ComNumberOfName(port) == 0) {
         return Tr("only COM1 to COM%s exist: %s", portmap::kHighestComNumber, Quoted(port));
       }
       return {};
     },
     "");
 
-// "off" in any case, as COM1 is, becomes "off".
+// The words for "no local barcode": off in any case, as COM1 is, and the
+// Russian word; each becomes "off".
+bool IsOffWord(const std::string& value) {
+  std::string lower = value;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower == "off" || value == "выкл" || value == "Выкл" || value == "ВЫКЛ";
+}
+
 const CLI::Validator kPrefixCheck(
     [](std::string& value) -> std::string {
-      std::string lower = value;
-      std::transform(lower.begin(), lower.end(), lower.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-      if (lower == "off") value = lower;
+      if (IsOffWord(value)) value = "off";
       if (value == "off" || IsValidPrefixText(value)) return {};
-      return Tr("the prefix must be 20 to 29 or off, not %s", Quoted(value));
+      return Tr("the prefix must be 20 to 29 or %s, not %s", Tr("off"), Quoted(value));
+    },
+    "");
+
+// A share of 0 to 100 per cent.
+const CLI::Validator kPercentCheck(
+    [](const std::string& value) -> std::string {
+      if (IsDigits(value) && value.size() <= 3 && std::stoi(value) <= 100) return {};
+      return Tr("a share is 0 to 100 per cent, not %s", Quoted(value));
+    },
+    "");
+
+const CLI::Validator kSeedCheck(
+    [](const std::string& value) -> std::string {
+      if (IsDigits(value) && value.size() <= 9) return {};
+      return Tr("a seed is a number of up to 9 digits, not %s", Quoted(value));
+    },
+    "");
+
+const CLI::Validator kRetriesCheck(
+    [](const std::string& value) -> std::string {
+      if (IsDigits(value) && value.size() <= 2 && std::stoi(value) <= kMostRetries) return {};
+      return Tr("the retries are 0 to %s, not %s", kMostRetries, Quoted(value));
     },
     "");
 
@@ -212,9 +307,7 @@ const CLI::Validator kFaultCheck(
 // The adapter latency of the virtual register, in milliseconds.
 const CLI::Validator kLatencyCheck(
     [](const std::string& value) -> std::string {
-      const bool digits = !value.empty() && value.size() <= 4 &&
-                          value.find_first_not_of("0123456789") == std::string::npos;
-      if (digits && std::stoi(value) <= 1000) return {};
+      if (IsDigits(value) && value.size() <= 4 && std::stoi(value) <= 1000) return {};
       return Tr("the latency is 0 to 1000 ms, not %s", Quoted(value));
     },
     "");
@@ -264,35 +357,77 @@ std::size_t EditDistance(const std::string& from, const std::string& to) {
   return row[to.size()];
 }
 
-// The command that is nearest to `given`, when a slip of the keyboard away.
-std::string NearestCommand(const CLI::App& app, const std::string& given) {
+// Of `names`, the one nearest to `given`, when a slip of the keyboard away (two
+// edits at most); empty when none is.
+std::string Nearest(const std::string& given, const std::vector<std::string>& names) {
   std::string nearest;
-  std::size_t nearestDistance = 3;  // two edits at most
-  for (const CLI::App* command : app.get_subcommands({})) {
-    const std::size_t distance = EditDistance(given, command->get_name());
+  std::size_t nearestDistance = 3;
+  for (const std::string& name : names) {
+    const std::size_t distance = EditDistance(given, name);
     if (distance < nearestDistance) {
       nearestDistance = distance;
-      nearest = command->get_name();
+      nearest = name;
     }
   }
   return nearest;
+}
+
+// The commands the help lists: a command that this platform lacks is left out.
+std::vector<std::string> ListedCommands(const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::App* command : app.get_subcommands({})) {
+    if (!command->get_group().empty()) names.push_back(command->get_name());
+  }
+  return names;
 }
 
 // CLI11 reports an unknown command only as a missing one: name it, list the
 // commands, and suggest the nearest.
 std::optional<std::string> MissingCommand(const CLI::App& app, const CLI::ParseError& error) {
   if (error.get_name() != "RequiredError" || !app.get_subcommands().empty()) return std::nullopt;
-  std::vector<std::string> names;
-  for (const CLI::App* command : app.get_subcommands({})) names.push_back(command->get_name());
+  const std::vector<std::string> names = ListedCommands(app);
   const std::string list = i18n::JoinedWithAnd(names);
   const std::vector<std::string> extras = app.remaining();
   if (extras.empty()) return Tr("no command given; the commands are %s", list);
-  const std::string nearest = NearestCommand(app, extras.front());
+  const std::string nearest = Nearest(extras.front(), names);
   if (nearest.empty()) {
     return Tr("unknown command %s; the commands are %s", Quoted(extras.front()), list);
   }
   return Tr("unknown command %s: did you mean %s? The commands are %s", Quoted(extras.front()),
             nearest, list);
+}
+
+// The long names of the options the program and its chosen command take.
+std::vector<std::string> OptionNames(const CLI::App& app) {
+  std::vector<const CLI::App*> apps = {&app};
+  for (const CLI::App* command : app.get_subcommands()) apps.push_back(command);
+  std::vector<std::string> names;
+  for (const CLI::App* each : apps) {
+    for (const CLI::Option* option : each->get_options()) {
+      for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    }
+  }
+  return names;
+}
+
+// CLI11 takes an unknown option for an argument that is not expected: name it
+// as an option and suggest the nearest one ("--verfy": --verify).
+std::optional<std::string> UnknownOption(const CLI::App& app, const CLI::ParseError& error) {
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) == nullptr) return std::nullopt;
+  const std::string message = error.what();
+  const std::size_t colon = message.find(": ");
+  if (colon == std::string::npos) return std::nullopt;
+  // CLI11 lists the arguments last first.
+  std::vector<std::string> extras;
+  std::istringstream words(message.substr(colon + 2));
+  for (std::string word; words >> word;) extras.insert(extras.begin(), word);
+  const auto option = std::find_if(extras.begin(), extras.end(), [](const std::string& word) {
+    return word.size() > 1 && word[0] == '-';
+  });
+  if (option == extras.end()) return std::nullopt;
+  const std::string nearest = Nearest(option->substr(0, option->find('=')), OptionNames(app));
+  if (nearest.empty()) return Tr("unknown option %s", Quoted(*option));
+  return Tr("unknown option %s: did you mean %s?", Quoted(*option), nearest);
 }
 
 // Options that the virtual register does not take from the main command line.
@@ -317,7 +452,7 @@ void RefuseDuplicateNets(std::vector<int> nets) {
 std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable) {
   std::vector<ExitCodeHelp> all = codes;
   if (stoppable) {
-    for (int code : kStopExitCodes) all.push_back({code});
+    for (const ExitCodeHelp& code : StopExitCodes()) all.push_back(code);
   }
   std::string help = Tr("Exit codes:");
   for (const ExitCodeHelp& code : all) {
@@ -340,6 +475,7 @@ struct MainOptions {
   std::vector<std::string> netLists;
   std::vector<std::string> commandNetLists;
   bool all = false;
+  int retries = kDefaultRetries;
 };
 
 // The net numbers of the checked lists, in increasing order.
@@ -361,11 +497,10 @@ std::vector<int> NetsOfLists(const MainOptions& options) {
 void AddPortOption(CLI::App& app, MainOptions& options) {
   app.add_option("--port", options.port,
                  Tr("COM1 to COM%s, a device path, or rfc2217://HOST:PORT for a line behind a "
-                    "serial device server",
+                    "serial device server; default COM1",
                     portmap::kHighestComNumber))
       ->check(kPortCheck)
-      ->type_name(Tr("COMn|PATH"))
-      ->capture_default_str();
+      ->type_name(Tr("COMn|PATH"));
 }
 
 // --net N[,N...], which may be given more than once.
@@ -389,20 +524,36 @@ void AddNetOptions(CLI::App& app, MainOptions& options, bool ofCommand) {
 void AddPortMapOptions(CLI::App& ports, Invocation& invocation) {
   const CLI::Validator entryCheck(CheckMapEntry, "");
   const CLI::Validator nameCheck(CheckComName, "");
-  CLI::Option* map = ports
-                         .add_option("--map", invocation.mapEntry,
-                                     Tr("make COMn stand for PATH in this user's map file"))
-                         ->check(entryCheck)
-                         ->type_name(Tr("COMn=PATH"));
+  ports
+      .add_option("--map", invocation.mapEntry,
+                  Tr("make COMn stand for PATH in this user's map file"))
+      ->check(entryCheck)
+      ->type_name(Tr("COMn=PATH"));
+  // Not CLI11's excludes(), which its help shows inside the option's column.
   ports.add_option("--unmap", invocation.unmapName, Tr("remove COMn from this user's map file"))
       ->check(nameCheck)
-      ->type_name("COMn")
-      ->excludes(map);
+      ->type_name("COMn");
 }
 
 void AddOutputOptions(CLI::App& app, Invocation& invocation) {
   app.add_flag("--json", invocation.json, Tr("print one JSON object on stdout"));
-  app.add_flag("--trace", invocation.trace, Tr("print every byte on the line on stderr"));
+  app.add_flag("--trace", invocation.trace,
+               Tr("print every byte on the line, and every retry, on stderr"));
+}
+
+void AddRetriesOption(CLI::App& app, MainOptions& options) {
+  app.add_option("--retries", options.retries,
+                 Tr("tries of a failed identify, read or write again, 0 to %s; default %s",
+                    kMostRetries, kDefaultRetries))
+      ->check(kRetriesCheck)
+      ->type_name("N");
+}
+
+// The commands whose exchanges are tried again: --retries in their help, with
+// what it does.
+void TakeRetries(CLI::App& command, MainOptions& options) {
+  AddRetriesOption(command, options);
+  command.footer(std::string(RetriesHelp()) + "\n\n" + command.get_footer());
 }
 
 // Which exit codes a command can give, in its own terms where they differ from
@@ -453,18 +604,40 @@ void RefuseNetsWhereNoneApply(const CLI::App& app, const CLI::App& command) {
   }
 }
 
+void RefuseRetriesWhereNoneApply(const CLI::App& app, const CLI::App& command) {
+  if (app.count("--retries") > 0 && command.get_option_no_throw("--retries") == nullptr) {
+    throw CLI::ValidationError("--retries",
+                               Tr("only identify, detect, scan, read and write take it"));
+  }
+}
+
+// Pairs of options that exclude each other, checked here rather than with
+// CLI11's excludes(), which its help shows inside the option's column.
+void RefuseOptionsTogether(const CLI::App& command) {
+  const std::pair<const char*, const char*> pairs[] = {{"--map", "--unmap"},
+                                                       {"--verify", "--no-verify"}};
+  for (const auto& [first, second] : pairs) {
+    const CLI::Option* one = command.get_option_no_throw(first);
+    const CLI::Option* other = command.get_option_no_throw(second);
+    if (one != nullptr && other != nullptr && one->count() > 0 && other->count() > 0) {
+      throw CLI::ValidationError(Tr("%s cannot go with %s", first, second));
+    }
+  }
+}
+
 // What the parse fills besides the invocation itself.
 struct ParsedOptions {
   MainOptions main;
   std::string version = "0105";
   std::vector<std::string> faults;
-  std::string since;  // journal --since
+  std::string since;      // journal --since
+  bool noVerify = false;  // write --no-verify
 };
 
 void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   UseUserLanguage(app);
   const std::string more = Tr("zenor9 COMMAND --help shows the options of each command.") +
-                           std::string("\n\n") + StopHelp();
+                           std::string("\n\n") + DefaultsHelp() + "\n\n" + StopHelp();
   app.footer(Footer({{{kExitOk},
                       {kExitFailed},
                       {kExitUsage, kUsageOrSeveral},
@@ -480,24 +653,40 @@ void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invoca
   AddPortOption(app, options.main);
   AddNetOptions(app, options.main, false);
   AddOutputOptions(app, invocation);
+  AddRetriesOption(app, options.main);
 }
 
 void AddRegisterCommands(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   const ExitCodes setUp{
       {{kExitOk}, {kExitFailed}, {kExitUsage}, {kExitPortUnavailable}, {kExitUnsupportedFirmware}}};
-  AddRegisterCommand(app, "identify", Tr("print the net number and the version code"), true, setUp,
-                     options.main, invocation);
-  AddRegisterCommand(app, "detect", Tr("print the net number that the scan finds"), false, setUp,
-                     options.main, invocation);
-  AddRegisterCommand(
-      app, "scan", Tr("probe every net number 0 to 99 and list what answers, as it answers"), false,
+  TakeRetries(
+      *AddRegisterCommand(app, "identify", Tr("print the net number and the firmware version"),
+                          true, setUp, options.main, invocation),
+      options.main);
+  TakeRetries(*AddRegisterCommand(app, "detect", Tr("print the net number that the scan finds"),
+                                  false, setUp, options.main, invocation),
+              options.main);
+  TakeRetries(
+      *AddRegisterCommand(
+          app, "scan", Tr("probe every net number 0 to 99 and list what answers, as it answers"),
+          false,
+          {{{kExitOk},
+            {kExitFailed, N_("no register answered, or something answered but not as a register "
+                             "does")},
+            {kExitUsage},
+            {kExitPortUnavailable}}},
+          options.main, invocation),
+      options.main);
+  CLI::App* read = AddRegisterCommand(
+      app, "read", Tr("print the prefix as the register holds it, or %s", Tr("off")), true,
       {{{kExitOk},
-        {kExitFailed, N_("no register answered")},
-        {kExitUsage},
-        {kExitPortUnavailable}}},
+        {kExitFailed},
+        {kExitUsage, kUsageOrSeveral},
+        {kExitPortUnavailable},
+        {kExitUnsupportedFirmware}}},
       options.main, invocation);
-  AddRegisterCommand(app, "read", Tr("print the prefix as the register holds it, or off"), true,
-                     setUp, options.main, invocation);
+  TakeRetries(*read, options.main);
+  read->footer(std::string(ReadHelp()) + "\n\n" + read->get_footer());
 }
 
 void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -511,13 +700,16 @@ void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocati
         {kExitUnsupportedFirmware},
         {kExitVerifyMismatch}}},
       options.main, invocation);
+  TakeRetries(*write, options.main);
   write->footer(std::string(WriteHelp()) + "\n\n" + write->get_footer());
   write->add_option(Tr("VALUE"), invocation.writeValue, Tr("20 to 29, or off (any case)"))
       ->required()
       ->transform(kPrefixCheck)
-      ->type_name("20..29|off");
-  write->add_flag("--verify", invocation.verify,
-                  Tr("read the cells back and compare; on a mismatch print what they hold"));
+      ->type_name(Tr("20..29|off"));
+  // Reading back is what a write does; the flag stays for the scripts that give it.
+  const std::string verifyHelp = Tr("read both cells back after writing (the default)");
+  write->add_flag("--verify", verifyHelp);
+  write->add_flag("--no-verify", options.noVerify, Tr("leave the read-back out"));
   write->add_flag("--no-journal", invocation.noJournal,
                   Tr("keep this run out of the journal of writes"));
 }
@@ -581,24 +773,33 @@ void FillJournalFilter(const CLI::App& app, const ParsedOptions& options, Invoca
 void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
   CLI::App* sim = app.add_subcommand(
       "sim", Tr("serve virtual registers on a pseudo-terminal until SIGINT or SIGTERM"));
+  // It needs pseudo-terminals: where there are none, the help leaves it out and
+  // the command says why it cannot run.
+  if (!HasVirtualRegister()) sim->group("");
   UseUserLanguage(*sim);
-  sim->add_option("--net", invocation.sim.nets, Tr("net numbers, one register each"))
+  sim->add_option("--net", invocation.sim.nets, Tr("net numbers, one register each; default 0"))
       ->delimiter(',')
       ->transform(kNetNumberCheck)
-      ->type_name("N[,N...]")
-      ->capture_default_str();
-  sim->add_option("--prefix", invocation.sim.prefix, Tr("the prefix every register holds"))
+      ->type_name("N[,N...]");
+  sim->add_option("--prefix", invocation.sim.prefix,
+                  Tr("the prefix every register holds; default 23"))
       ->transform(kPrefixCheck)
-      ->type_name("20..29|off")
-      ->capture_default_str();
-  sim->add_option("--version", options.version, Tr("version bytes in hex"))
+      ->type_name(Tr("20..29|off"));
+  sim->add_option("--version", options.version,
+                  Tr("version bytes in hex; default 0105 (firmware 1.0.5)"))
       ->check(kVersionCheck)
-      ->type_name("HHHH")
-      ->capture_default_str();
-  sim->add_option("--fault", options.faults, Tr("a fault to switch on (emulator fault names)"))
+      ->type_name("HHHH");
+  sim->add_option("--fault", options.faults, Tr("a fault to switch on (names below)"))
       ->delimiter(',')
       ->check(kFaultCheck)
       ->type_name(Tr("NAME"));
+  sim->add_option("--random-faults", invocation.sim.randomPercent,
+                  Tr("spoil this per cent of the exchanges, each with one fault (below)"))
+      ->check(kPercentCheck)
+      ->type_name("P");
+  sim->add_option("--seed", invocation.sim.seed, Tr("the draw of the random faults; default 1"))
+      ->check(kSeedCheck)
+      ->type_name("N");
   sim->add_option("--latency", invocation.sim.latencyMs,
                   Tr("hold every answer back as a USB adapter with this latency timer would "
                      "(ms; 16 is FTDI's default)"))
@@ -625,6 +826,8 @@ void CheckChoices(const CLI::App& app, const ParsedOptions& options, const Invoc
     RefuseDuplicateNets(invocation.sim.nets);
   }
   RefuseNetsWhereNoneApply(app, chosen);
+  RefuseRetriesWhereNoneApply(app, chosen);
+  RefuseOptionsTogether(chosen);
   RefuseDuplicateNets(NetsOfLists(options.main));
   if (command == "doctor" && NetsOfLists(options.main).size() > 1) {
     throw CLI::ValidationError("--net", Tr("doctor looks at one register"));
@@ -640,6 +843,9 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error, int argc,
   if (const std::optional<std::string> missing = MissingCommand(app, error)) {
     return ReportUsageError(app, *missing, json);
   }
+  if (const std::optional<std::string> unknown = UnknownOption(app, error)) {
+    return ReportUsageError(app, *unknown, json);
+  }
   return ReportUsageError(app, UsageErrorText(error), json);
 }
 
@@ -647,6 +853,8 @@ void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
   invocation.port = ChoosePort(options.main.port);
   for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
+  invocation.retries = options.main.retries;
+  invocation.verify = !options.noVerify;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
   ParseVersionBytes(options.version, invocation.sim.versionHigh, invocation.sim.versionLow);
   for (const std::string& name : options.faults) {
@@ -658,8 +866,9 @@ void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
 }  // namespace
 
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
-  CLI::App app{Tr("Reads and sets the local barcode prefix for weighed goods (20 to 29, or off)\n"
-                  "in ЗЕНОР-9 cash registers on a serial line."),
+  CLI::App app{Tr("Reads and sets the local barcode prefix for weighed goods (20 to 29, or %s)\n"
+                  "in ЗЕНОР-9 cash registers on a serial line.",
+                  Tr("off")),
                "zenor9"};
   ParsedOptions options;
   AddProgramOptions(app, options, invocation);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/connection.h"
 #include "cli/virtual_register.h"
 #include "journal/journal.h"
 #include "operations/port_choice.h"
@@ -18,10 +19,11 @@ struct Invocation {
   bool all = false;           // --all: every register a full scan finds
   bool json = false;
   bool trace = false;
-  std::string writeValue;  // write: "20" to "29" or "off"
-  bool verify = false;
-  std::string mapEntry;   // ports --map: "COM1=/dev/ttyUSB0"
-  std::string unmapName;  // ports --unmap: "COM1"
+  int retries = kDefaultRetries;  // --retries: further tries of a failed exchange
+  std::string writeValue;         // write: "20" to "29" or "off"
+  bool verify = true;             // write: read both cells back (--no-verify: not)
+  std::string mapEntry;           // ports --map: "COM1=/dev/ttyUSB0"
+  std::string unmapName;          // ports --unmap: "COM1"
   SimOptions sim;
   bool noJournal = false;         // write --no-journal: this run writes no journal line
   journal::Filter journalFilter;  // journal: which writes to list

@@ -1,11 +1,11 @@
 #include "cli/connection.h"
 
-#include <array>
 #include <cstdio>
 
 #include "cli/console.h"
 #include "cli/live_output.h"
 #include "cli/port_failure_words.h"
+#include "cli/report.h"
 #include "cli/trace_port.h"
 #include "link/commands.h"
 #include "memmap/prefix_cells.h"
@@ -94,30 +94,118 @@ std::string PrefixOfCells(const PrefixCells& cells) {
 
 std::optional<PrefixCells> ReadBothCells(Connection& connection) {
   int retried = 0;
-  return ReadBothPrefixCells(connection, {}, retried);
+  return ReadBothPrefixCells(connection, connection.policy, retried);
 }
 
-// The register has no roll-back: after a failed write its cells may hold the
-// old prefix, the new one, or half of each. Read once what they hold now.
-void NoteWhatItHolds(Connection& connection, Outcome& outcome) {
-  if (const std::optional<PrefixCells> cells = ReadBothCells(connection)) {
-    outcome.holds = PrefixOfCells(*cells);
-  } else {
-    outcome.holds = nullptr;
+// Both cells as the write is about to replace them, for the report alone: a
+// write that cannot learn the old value still goes ahead. False only when a
+// stop request cut the reading short: nothing is written then.
+bool NoteWhatItReplaces(Connection& connection, Outcome& outcome) {
+  const std::optional<PrefixCells> cells = ReadBothCells(connection);
+  if (!cells && CutShortByStop(outcome)) return false;
+  outcome.before = cells ? nlohmann::ordered_json(PrefixOfCells(*cells)) : nullptr;
+  return true;
+}
+
+// The cells as they are after the write, into outcome.holds: the prefix text,
+// "off", or null when they could not be read.
+std::optional<PrefixCells> NoteWhatItHolds(Connection& connection, Outcome& outcome) {
+  const std::optional<PrefixCells> cells = ReadBothCells(connection);
+  outcome.readBack = true;
+  outcome.holds = cells ? nlohmann::ordered_json(PrefixOfCells(*cells)) : nullptr;
+  return cells;
+}
+
+std::string WasText(const Outcome& outcome) {
+  return outcome.before && outcome.before->is_string()
+             ? ShownPrefix(outcome.before->get<std::string>())
+             : "?";
+}
+
+void SucceedWrite(const std::string& value, bool verified, Outcome& outcome) {
+  outcome.prefix = value;
+  outcome.verified = verified;
+  outcome.text = Tr(verified ? N_("%s (was %s; read back)") : N_("%s (was %s; not read back)"),
+                    ShownPrefix(value), WasText(outcome));
+  outcome.message = Tr(kTextWriteDone);
+}
+
+// The register acknowledged both cells and keeps something else (a register
+// that ignores writes, or a twin on the same net number): a failure that names
+// both values, with nothing on stdout that reads like a result.
+void FailMismatch(const std::string& value, const std::string& holds, Outcome& outcome) {
+  Fail(outcome, kExitVerifyMismatch, "verify-mismatch",
+       std::string(Tr(kTextVerifyMismatch)) + ": " +
+           Tr("wrote %s, the register holds %s", ShownPrefix(value), ShownPrefix(holds)));
+}
+
+// The two cells written, uninterrupted, and read back with `verify`.
+bool WriteBothCells(Connection& connection, const std::string& value, bool verify,
+                    Outcome& outcome) {
+  // From here on a stop request waits for the end of the write, of its
+  // read-back and of the reading of what a failed write left.
+  UninterruptedSection uninterrupted(connection.channel);
+  if (UserAskedToStop()) {  // came before the first byte: nothing is written
+    EndByStop(outcome);
+    return false;
   }
+  const PrefixCells cells = CellsOfValue(value);
+  if (!WritePrefixCells(connection, cells, connection.policy).Succeeded()) {
+    FailCommand(outcome);
+    // The register has no roll-back: its cells may hold the old prefix, the
+    // new one, or half of each.
+    NoteWhatItHolds(connection, outcome);
+    return false;
+  }
+  if (!verify) {
+    SucceedWrite(value, false, outcome);
+    return true;
+  }
+  const std::optional<PrefixCells> readBack = NoteWhatItHolds(connection, outcome);
+  if (!readBack) {
+    FailCommand(outcome);
+    outcome.messageNote = Tr("(the register acknowledged the write; reading it back failed)");
+    return false;
+  }
+  if (*readBack != cells) {
+    FailMismatch(value, PrefixOfCells(*readBack), outcome);
+    return false;
+  }
+  SucceedWrite(value, true, outcome);
+  return true;
 }
 
-std::string HexText(uint8_t value) {
-  char hex[3];
-  std::snprintf(hex, sizeof hex, "%02X", value);
-  return hex;
+const char* ExchangeName(Exchange exchange) {
+  switch (exchange) {
+    case Exchange::Identify:
+      return Tr("identify");
+    case Exchange::ReadCell:
+      return Tr("cell read");
+    case Exchange::WriteCell:
+      return Tr("cell write");
+    case Exchange::Probe:
+      return Tr("probe");
+  }
+  return "";
 }
 
 }  // namespace
 
-Connection::Connection(bool trace) {
-  if (trace) channel.opener = TracingOpener(OpenPlatformPort, stderr);
+Connection::Connection(const Target& target) {
+  if (target.trace) channel.opener = TracingOpener(OpenPlatformPort, stderr);
   channel.stopRequested = UserAskedToStop;
+  policy.retries = target.retries;
+  const int tries = 1 + target.retries;
+  const bool trace = target.trace;
+  policy.onRetry = [this, tries, trace](const RetryNote& note) {
+    // A probe tried again tells a register from noise; it is no exchange of a register's.
+    if (note.exchange != Exchange::Probe) ++retried;
+    if (!trace) return;
+    std::fprintf(stderr, "# %s\n",
+                 Tr("retry: %s, %s, try %s of %s", ExchangeName(note.exchange),
+                    RegisterName(NetNumberOfAddressByte(note.addressByte)), note.attempt, tries)
+                     .c_str());
+  };
 }
 
 UninterruptedSection::UninterruptedSection(SerialChannel& channel)
@@ -165,8 +253,8 @@ void EndByStop(Outcome& outcome) {
 bool Connect(const Target& target, bool autoDetect, Connection& connection, Outcome& outcome) {
   outcome.port = target.port.Device();
   if (!autoDetect) connection.addressByte = AddressByteOfNetNumber(*target.net);
-  const SetupResult result =
-      SetUpInterface(connection, {target.port, autoDetect, ProbeProgressOf(target)});
+  const SetupResult result = SetUpInterface(
+      connection, {target.port, autoDetect, ProbeProgressOf(target), connection.policy});
   if (target.progress) target.progress({});
   return AcceptSetup(result, connection, outcome);
 }
@@ -179,12 +267,12 @@ bool OpenPort(const Target& target, Connection& connection, Outcome& outcome) {
 }
 
 bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome) {
-  return AcceptSetup(IdentifyRegisterAt(connection, AddressByteOfNetNumber(net)), connection,
-                     outcome);
+  return AcceptSetup(IdentifyRegisterAt(connection, AddressByteOfNetNumber(net), connection.policy),
+                     connection, outcome);
 }
 
 bool ReadPrefix(Connection& connection, Outcome& outcome) {
-  const PrefixReading reading = ReadPrefixCells(connection);
+  const PrefixReading reading = ReadPrefixCells(connection, connection.policy);
   if (!reading.Succeeded()) {
     if (!CutShortByStop(outcome)) FailCommand(outcome);
     return false;
@@ -192,85 +280,15 @@ bool ReadPrefix(Connection& connection, Outcome& outcome) {
   const std::string prefix =
       reading.NotUsed() ? "off" : CellText(reading.tens) + CellText(reading.units);
   outcome.prefix = prefix;
-  outcome.text = prefix;
+  outcome.text = ShownPrefix(prefix);
   return true;
 }
 
-bool ReadBeforeWrite(Connection& connection, Outcome& outcome) {
-  const std::optional<PrefixCells> cells = ReadBothCells(connection);
-  if (!cells) {
-    if (!CutShortByStop(outcome)) FailCommand(outcome);
-    return false;
-  }
-  outcome.before = PrefixOfCells(*cells);
-  return true;
-}
-
-bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome) {
-  // From here on a stop request waits for the end of the write, of its
-  // read-back and of the reading of what a failed write left.
-  UninterruptedSection uninterrupted(connection.channel);
-  if (UserAskedToStop()) {  // came before the first byte: nothing is written
-    EndByStop(outcome);
-    return false;
-  }
-  const PrefixCells cells = CellsOfValue(value);
-  if (!WritePrefixCells(connection, cells).Succeeded()) {
-    FailCommand(outcome);
-    NoteWhatItHolds(connection, outcome);
-    return false;
-  }
-  outcome.prefix = value;
-  outcome.text = Tr("%s (was %s)", value, outcome.before.value_or("?"));
-  outcome.message = Tr(kTextWriteDone);
-  if (!verify) return true;
-
-  const std::optional<PrefixCells> readBack = ReadBothCells(connection);
-  if (!readBack) {
-    FailCommand(outcome);
-    outcome.holds = nullptr;
-    return false;
-  }
-  if (*readBack != cells) {
-    outcome.prefix = PrefixOfCells(*readBack);
-    outcome.text = Tr("%s (was %s)", *outcome.prefix, outcome.before.value_or("?"));
-    outcome.holds = *outcome.prefix;
-    Fail(outcome, kExitVerifyMismatch, "verify-mismatch", Tr(kTextVerifyMismatch));
-    return false;
-  }
-  return true;
-}
-
-bool WalkTheLine(SerialChannel& channel, const ProbeObserver& onProbe,
-                 const std::function<void(ScanHit hit)>& onHit) {
-  WalkNetNumbers(channel, onProbe, [&onHit](const ProbeReport& report) {
-    if (report.result == ProbeResult::Answered) onHit({report.net, true, 0, std::nullopt});
-    if (report.result == ProbeResult::Other) onHit({report.net, false, report.received, {}});
-    return true;
-  });
-  // A probe whose wait the stop cut short may have missed its echo.
-  return !StopRequested(channel);
-}
-
-std::string ScanHitLine(const ScanHit& hit) {
-  if (!hit.answered) return Tr("net %s other byte %s", hit.net, HexText(hit.other));
-  if (hit.badReply) return Tr("net %s bad reply to identify", hit.net);
-  if (!hit.versionCode) return Tr("net %s no answer to identify", hit.net);
-  return Tr("net %s version %s", hit.net, *hit.versionCode);
-}
-
-nlohmann::ordered_json ScanHitJson(const ScanHit& hit) {
-  nlohmann::ordered_json entry;
-  entry["net"] = hit.net;
-  if (!hit.answered) {
-    entry["other"] = hit.other;
-  } else if (hit.versionCode) {
-    entry["version"] = *hit.versionCode;
-  } else {
-    entry["version"] = nullptr;
-    if (hit.badReply) entry["error"] = "bad-reply";
-  }
-  return entry;
+bool WriteOnRegister(Connection& connection, const std::string& value, bool verify,
+                     Outcome& outcome) {
+  outcome.asked = value;
+  return NoteWhatItReplaces(connection, outcome) &&
+         WriteBothCells(connection, value, verify, outcome);
 }
 
 std::string CellText(uint8_t value) {
@@ -278,6 +296,12 @@ std::string CellText(uint8_t value) {
   char escaped[5];
   std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
   return escaped;
+}
+
+std::string HexText(uint8_t value) {
+  char hex[3];
+  std::snprintf(hex, sizeof hex, "%02X", value);
+  return hex;
 }
 
 }  // namespace zenor9::cli

@@ -1,34 +1,48 @@
 // The steps the register commands are made of, shared by the commands on one
 // register and the runs over several: a connection set up as the set-up dialog
-// does it, the prefix read and write on it, and the walk over all net numbers.
+// does it, the prefix read and write on it, each exchange tried again as often
+// as the user allows.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/outcome.h"
 #include "link/channel.h"
 #include "link/net_number.h"
+#include "operations/exchange.h"
 #include "operations/port_choice.h"
 #include "operations/session.h"
 
 namespace zenor9::cli {
 
+// Further tries of a failed identify, read or write when --retries is not given.
+inline constexpr int kDefaultRetries = 3;
+inline constexpr int kMostRetries = 10;
+
+// Records one register's write, once it has ended, in the journal; returns the
+// warning to show when the journal could not take it.
+using WriteRecorder = std::function<std::optional<std::string>(const Outcome& write)>;
+
 struct Target {
   PortChoice port;             // the port and the device it stands for
   std::optional<uint8_t> net;  // fixed net number; without it the scan finds it
-  bool trace = false;          // print every byte on stderr
+  bool trace = false;          // print every byte, and every retry, on stderr
+  int retries = kDefaultRetries;
   // Shows a progress text while the set-up scans; an empty text erases it.
   std::function<void(const std::string& text)> progress;
+  WriteRecorder recordWrite;  // none: writes are not recorded
 };
 
 // The link with one register for one command. Its channel gives up waiting
 // once the user asks the program to stop.
 struct Connection : Session {
-  explicit Connection(bool trace);
+  explicit Connection(const Target& target);
+
+  ExchangePolicy policy;  // the target's retries; tells the trace of each
+  int retried = 0;        // identify, read and write exchanges tried again so far
 };
 
 // While it lives, a stop request neither cuts the channel's waits short nor
@@ -71,36 +85,19 @@ bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome);
 
 // The prefix as the register holds it, into outcome.prefix (the text too).
 bool ReadPrefix(Connection& connection, Outcome& outcome);
-// Both cells as a write is about to replace them, into outcome.before. A stop
-// request cuts this short like any read: nothing is written yet.
-bool ReadBeforeWrite(Connection& connection, Outcome& outcome);
-// Writes `value` ("20" to "29" or "off") into both cells, uninterrupted, and with
-// `verify` reads them back. outcome.prefix is the value written, or on a
-// mismatch the value read back; the text says it with the value it replaced,
-// read by ReadBeforeWrite ("21 (было 23)"). After a failure outcome.holds says
-// what the cells hold. Nothing is written when a stop was requested before it
-// began.
-bool WritePrefix(Connection& connection, const std::string& value, bool verify, Outcome& outcome);
-
-struct ScanHit {
-  uint8_t net;
-  bool answered;  // the probe came back; otherwise `other` did
-  uint8_t other = 0;
-  std::optional<int32_t> versionCode;
-  bool badReply = false;  // its reply to identify failed the sum test
-};
-
-// Every register that answers a walk over the whole line (all 100 probes, going
-// on after answers and stray bytes), told to `onHit` as it comes; `onHit` may use
-// the line. `onProbe` learns each probe's number before it goes out. False when
-// a stop request cut the walk short.
-bool WalkTheLine(SerialChannel& channel, const ProbeObserver& onProbe,
-                 const std::function<void(ScanHit hit)>& onHit);
-
-std::string ScanHitLine(const ScanHit& hit);
-nlohmann::ordered_json ScanHitJson(const ScanHit& hit);
+// Writes `value` ("20" to "29" or "off") into the identified register: both
+// cells are read first for the report alone (outcome.before, null when they
+// cannot be read: the write goes ahead), then written uninterrupted, and, with
+// `verify`, read back. Success only when the register acknowledged both cells
+// and, with `verify`, holds them. After a failure outcome.holds says what the
+// cells hold, and a mismatch names both values. Nothing is written when a stop
+// was requested before the write began.
+bool WriteOnRegister(Connection& connection, const std::string& value, bool verify,
+                     Outcome& outcome);
 
 // A cell's byte as it is shown: printable ASCII as itself, anything else as \xNN.
 std::string CellText(uint8_t value);
+// A byte on the wire as the trace shows it: "5A".
+std::string HexText(uint8_t value);
 
 }  // namespace zenor9::cli

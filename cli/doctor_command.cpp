@@ -2,6 +2,7 @@
 
 #include "cli/connection.h"
 #include "cli/console.h"
+#include "cli/platform_help.h"
 #include "cli/port_failure_words.h"
 #include "diagnosis/doctor.h"
 #include "link/rfc2217_port.h"
@@ -11,7 +12,7 @@ namespace zenor9::cli {
 namespace {
 
 std::string CheckLine(const diag::Check& check) {
-  std::string line = check.ok ? "✓ " : "✗ ";
+  std::string line = CheckMark(check.ok) + " ";
   line.append(Tr(check.name.c_str())).append(": ").append(check.detail);
   if (!check.advice.empty()) line.append("\n    → ").append(check.advice);
   return line;

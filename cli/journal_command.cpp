@@ -48,8 +48,13 @@ std::string Printable(std::string_view text) {
   return shown;
 }
 
+// A prefix from the journal as the user reads it: off in the user's word.
+std::string PrefixText(const std::string& value) {
+  return value == "off" ? std::string(Tr("off")) : Printable(value);
+}
+
 std::string ValueText(const std::optional<std::string>& value) {
-  return value ? Printable(*value) : "?";
+  return value ? PrefixText(*value) : "?";
 }
 
 std::string NameText(const std::string& name) {
@@ -59,7 +64,7 @@ std::string NameText(const std::string& name) {
 std::string ReadBackText(const journal::WriteRecord& record) {
   if (!record.readBack) return Tr("not read back");
   if (!record.holds) return Tr("read back: could not be read");
-  return Tr("read back %s", Printable(*record.holds));
+  return Tr("read back %s", PrefixText(*record.holds));
 }
 
 std::string ResultText(const journal::WriteRecord& record) {
@@ -68,7 +73,7 @@ std::string ResultText(const journal::WriteRecord& record) {
   return text;
 }
 
-// "2026-12-07T21:03:05+03:00  ivan@kassa-3  COM1 (/dev/ttyUSB0)  net 7  23 -> 27
+// "2026-12-07T21:03:05+03:00  ivan@kassa-3  COM1 (/dev/ttyUSB0)  register 7  23 -> 27
 // read back 27  done".
 std::string EntryLine(const journal::WriteRecord& record) {
   std::string port = NameText(record.port);
@@ -76,8 +81,8 @@ std::string EntryLine(const journal::WriteRecord& record) {
     port += " (" + Printable(*record.device) + ")";
   const std::string net = record.net ? std::to_string(*record.net) : "?";
   return Printable(record.time) + "  " + NameText(record.user) + "@" + NameText(record.host) +
-         "  " + port + "  net " + net + "  " + ValueText(record.before) + " -> " +
-         NameText(record.asked) + "  " + ReadBackText(record) + "  " + ResultText(record);
+         "  " + port + "  " + Tr("register %s", net) + "  " + ValueText(record.before) + " -> " +
+         PrefixText(record.asked) + "  " + ReadBackText(record) + "  " + ResultText(record);
 }
 
 // A JSON array with one record a line, so that grep and jq both read it.

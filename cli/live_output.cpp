@@ -18,7 +18,7 @@ void Erase(std::size_t width) {
 }  // namespace
 
 std::string ProbeProgress(int probe) {
-  return Tr("probe %s/%s", probe, kNetNumberCount);
+  return Tr("looking for registers: %s of %s", probe, kNetNumberCount);
 }
 
 void LiveOutput::Line(const std::string& text) {

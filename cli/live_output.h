@@ -7,7 +7,7 @@
 
 namespace zenor9::cli {
 
-// The progress text of a scan's probe: "probe 37/100".
+// The progress text of a scan's probe: "looking for registers: 37 of 100".
 std::string ProbeProgress(int probe);
 
 class LiveOutput {

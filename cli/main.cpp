@@ -17,6 +17,7 @@
 #include "cli/register_commands.h"
 #include "cli/report.h"
 #include "cli/virtual_register.h"
+#include "cli/write_journal.h"
 
 namespace {
 
@@ -28,13 +29,31 @@ RegisterJob JobOf(const std::string& command) {
   return RegisterJob::Identify;
 }
 
+// The journal's line for one register's write, with what the run knows of it.
+WriteRecorder JournalOf(const Invocation& invocation) {
+  return [&invocation](const Outcome& write) {
+    return RecordWriteInJournal(invocation, FactsOfWrite(write, UserAskedToStop()));
+  };
+}
+
 Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
   const std::string& device = invocation.port.Device();
   if (!invocation.port.HasDevice() && invocation.command != "ports") {
-    return PortWithoutDevice(invocation.port.name, invocation.port.target);
+    Outcome outcome = PortWithoutDevice(invocation.port.name, invocation.port.target);
+    if (invocation.command == "write") {
+      Outcome recorded = outcome;
+      if (invocation.nets.size() == 1) recorded.net = invocation.nets.front();
+      outcome.warning = JournalOf(invocation)(recorded);
+    }
+    return outcome;
   }
-  Target target{invocation.port, std::nullopt, invocation.trace,
-                [&live](const std::string& text) { live.Progress(text); }};
+  Target target{invocation.port,
+                std::nullopt,
+                invocation.trace,
+                invocation.retries,
+                [&live](const std::string& text) { live.Progress(text); },
+                {}};
+  if (invocation.command == "write") target.recordWrite = JournalOf(invocation);
   if (invocation.all || invocation.nets.size() > 1) {
     const BatchRequest request{JobOf(invocation.command), invocation.nets, invocation.all,
                                invocation.writeValue, invocation.verify};

@@ -8,15 +8,15 @@ namespace {
 
 bool IsLinkFailure(const std::string& error) {
   return error == "port-unavailable" || error == "no-link" || error == "command-failed" ||
-         error == "bad-reply";
+         error == "bad-reply" || error == "stray-byte" || error == "bad-answer";
 }
 
-// The net number of the first register of a run over several that the link
-// failed, when one did.
+// The net number of the first register of a run over several, or of a scan,
+// that the link failed, when one did.
 std::optional<int> FirstNetWithoutLink(const Outcome& outcome) {
   if (!outcome.registers) return std::nullopt;
   for (const nlohmann::ordered_json& entry : *outcome.registers) {
-    if (entry.value("ok", true) || !IsLinkFailure(entry.value("error", ""))) continue;
+    if (!IsLinkFailure(entry.value("error", ""))) continue;
     return entry["net"].get<int>();
   }
   return std::nullopt;
@@ -39,7 +39,10 @@ std::string DoctorCommand(const Invocation& invocation, std::optional<int> net) 
 }  // namespace
 
 void AddNextStep(const Invocation& invocation, Outcome& outcome) {
-  if (outcome.interrupted || invocation.command == "doctor") return;
+  // A usage error (several registers answered too) says itself what to give.
+  if (outcome.interrupted || invocation.command == "doctor" || outcome.exitCode == kExitUsage) {
+    return;
+  }
   if (outcome.lateEchoOf) {
     outcome.nextStep = Tr("Next: the scan was ended by the late echo of net number %s: %s",
                           *outcome.lateEchoOf, CommandWithNet(invocation, *outcome.lateEchoOf));

@@ -28,8 +28,6 @@ inline constexpr int kExitHangUp = 129;       // SIGHUP: the terminal closed
 inline constexpr int kExitInterrupted = 130;  // SIGINT, Ctrl-C
 inline constexpr int kExitQuit = 131;         // SIGQUIT (Ctrl-\ on a terminal)
 inline constexpr int kExitTerminated = 143;   // SIGTERM
-// Every code a stop request can give, for the help texts.
-inline constexpr int kStopExitCodes[] = {kExitHangUp, kExitInterrupted, kExitQuit, kExitTerminated};
 
 inline constexpr const char* kTextVerifyMismatch = N_("Префикс в ККМ не совпадает с записанным");
 
@@ -47,10 +45,19 @@ struct Outcome {
   std::optional<int> net;
   std::optional<int> version;
   std::optional<std::string> prefix;
-  std::optional<std::string> before;  // write: what the cells held before it
-  // After a failed write, what the two cells hold: the prefix text, "off", or
-  // null when they could not be read.
+  // write: what the cells held before it, the prefix text or "off"; null when
+  // they could not be read
+  std::optional<nlohmann::ordered_json> before;
+  std::optional<std::string> asked;  // write: the value asked
+  // What reading the two cells after the write found (the read-back, or the
+  // read after a failed write): the prefix text, "off", or null when they
+  // could not be read.
   std::optional<nlohmann::ordered_json> holds;
+  bool readBack = false;  // write: the cells were read after it (`holds` says what came)
+  // A write that succeeded: true when it was read back, false with --no-verify.
+  std::optional<bool> verified;
+  // Identify, read and write exchanges of the register tried again after a failure.
+  std::optional<int> retries;
   std::optional<nlohmann::ordered_json> registers;    // scan
   std::optional<nlohmann::ordered_json> ports;        // ports
   std::optional<nlohmann::ordered_json> com;          // ports: what COM1 to COM4 stand for

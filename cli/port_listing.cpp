@@ -91,10 +91,14 @@ std::vector<SerialPortInfo> ListSerialPorts(const fs::path& classTty, const fs::
 Outcome PortsCommand() {
   Outcome outcome;
   outcome.ports = nlohmann::ordered_json::array();
-  for (const SerialPortInfo& port : ListSerialPorts(diag::kClassTty, "/dev/serial/by-id")) {
+  outcome.text = std::string(Tr("Serial ports of this computer:")) + '\n';
+  const std::vector<SerialPortInfo> ports = ListSerialPorts(diag::kClassTty, "/dev/serial/by-id");
+  for (const SerialPortInfo& port : ports) {
     outcome.ports->push_back(PortJson(port));
     outcome.text += PortLine(port) + '\n';
   }
+  if (ports.empty()) outcome.text += std::string(Tr("none found")) + '\n';
+  outcome.text += '\n' + std::string(Tr("What COM1 and up stand for:")) + '\n';
   AddComMap(outcome);
   return outcome;
 }

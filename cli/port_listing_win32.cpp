@@ -153,10 +153,13 @@ Outcome PortsCommand() {
 
   Outcome outcome;
   outcome.ports = nlohmann::ordered_json::array();
+  outcome.text = std::string(Tr("Serial ports of this computer:")) + '\n';
   for (const RegisteredPort& port : ports) {
     outcome.ports->push_back(PortJson(port));
     outcome.text += PortLine(port) + '\n';
   }
+  if (ports.empty()) outcome.text += std::string(Tr("none found")) + '\n';
+  outcome.text += '\n' + std::string(Tr("What COM1 and up stand for:")) + '\n';
   AddComMap(outcome);
   return outcome;
 }

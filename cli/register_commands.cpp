@@ -3,8 +3,11 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/line_hits.h"
 #include "cli/remote_line.h"
+#include "cli/report.h"
 #include "link/commands.h"
+#include "operations/setup.h"
 
 namespace zenor9::cli {
 
@@ -14,114 +17,171 @@ namespace {
 // which. With --net the line stays as scripts read it.
 void NameTheRegister(const Target& target, Outcome& outcome) {
   if (target.net || !outcome.net || outcome.text.empty()) return;
-  outcome.text = "net " + std::to_string(*outcome.net) + " " + outcome.text;
+  outcome.text = NamedLine(*outcome.net, outcome.text);
 }
 
-// What a walk over the whole line found, for a write that was given no net number.
-struct LineSurvey {
-  std::vector<ScanHit> hits;  // answers and stray bytes, in net-number order
-  bool complete = false;      // no stop request cut it short
-};
-
-LineSurvey SurveyTheLine(Connection& connection, const Target& target) {
-  LineSurvey survey;
-  survey.complete = WalkTheLine(connection.channel, ProbeProgressOf(target),
-                                [&survey](const ScanHit& hit) { survey.hits.push_back(hit); });
-  if (target.progress) target.progress({});
-  return survey;
+// The retries belong to the register that the command reached; a run that
+// reached none has none to count.
+void CountRetries(const Connection& connection, Outcome& outcome) {
+  if (outcome.net) outcome.retries = connection.retried;
 }
 
 // More than one thing answered (a stray byte may be a register answering
-// garbled): the user must say which register is meant. Nothing is written.
-void FailSeveralRegisters(const LineSurvey& survey, Outcome& outcome) {
-  std::string named;
+// garbled): the user must say which register is meant. Nothing is read or
+// written.
+void FailSeveralRegisters(const std::vector<LineHit>& hits, bool writing, Outcome& outcome) {
   outcome.registers = nlohmann::ordered_json::array();
-  for (const ScanHit& hit : survey.hits) {
+  for (const LineHit& hit : hits) {
     // Not identified: an answer is only its net number.
-    named += (named.empty() ? "" : ", ") +
-             (hit.answered ? "net " + std::to_string(hit.net) : ScanHitLine(hit));
     outcome.registers->push_back(hit.answered ? nlohmann::ordered_json{{"net", hit.net}}
-                                              : ScanHitJson(hit));
+                                              : StrayJson(hit));
   }
   Fail(outcome, kExitUsage, "several-registers",
-       Tr("several registers answered; nothing was written. Give the one to write with "
-          "--net N, or write them all with --all:"));
-  outcome.messageNote = named;
+       Tr(writing ? N_("several registers answered (%s); nothing was written. Give the one to "
+                       "write with --net N, or write them all with --all")
+                  : N_("several registers answered (%s); nothing was read. Give the one to read "
+                       "with --net N, or read them all with --all"),
+          NamedHits(hits)));
 }
 
-// A stray byte that is the late echo of an earlier probe names the register
+// The only thing that answered was no register: said with what came back. A
+// stray byte that is the late echo of an earlier probe names the register
 // that answered too slowly for the walk.
-void NoteALateEcho(const ScanHit& hit, Outcome& outcome) {
-  const ProbeReport report{hit.net, ProbeCandidate(hit.net), ProbeResult::Other, hit.other};
+void FailOnlyStray(const LineHit& hit, Outcome& outcome) {
+  FailNoLink(outcome);
+  // Put in brackets a character at a time: MinGW's GCC 12 takes a string made
+  // from a short literal for an overlapping copy (-Wrestrict) once inlined.
+  std::string note = NamedLine(hit.net, StrayText(hit));
+  note.insert(note.begin(), '(');
+  note.push_back(')');
+  outcome.messageNote = std::move(note);
+  outcome.registers = nlohmann::ordered_json::array({StrayJson(hit)});
+  const ProbeReport report{hit.net, AddressByteOfNetNumber(hit.net), ProbeResult::Other,
+                           hit.received};
   if (const std::optional<uint8_t> net = LateEchoOf(report)) outcome.lateEchoOf = *net;
 }
 
 // The one register on the line, found by a walk over the whole line, so that a
-// write never picks the first of several.
-std::optional<uint8_t> TheOnlyRegister(Connection& connection, const Target& target,
+// read or write never picks the first of several.
+std::optional<uint8_t> TheOnlyRegister(Connection& connection, const Target& target, bool writing,
                                        Outcome& outcome) {
-  const LineSurvey survey = SurveyTheLine(connection, target);
-  if (!survey.complete) {
+  const std::optional<std::vector<LineHit>> hits =
+      SurveyTheLine(connection, ProbeProgressOf(target));
+  if (target.progress) target.progress({});
+  if (!hits) {
     EndByStop(outcome);
     return std::nullopt;
   }
-  if (survey.hits.size() > 1) {
-    FailSeveralRegisters(survey, outcome);
+  if (hits->size() > 1) {
+    FailSeveralRegisters(*hits, writing, outcome);
     return std::nullopt;
   }
-  if (survey.hits.empty() || !survey.hits.front().answered) {
+  if (hits->empty()) {
     FailNoLink(outcome);
-    if (!survey.hits.empty()) NoteALateEcho(survey.hits.front(), outcome);
     return std::nullopt;
   }
-  return survey.hits.front().net;
+  if (!hits->front().answered) {
+    FailOnlyStray(hits->front(), outcome);
+    return std::nullopt;
+  }
+  return hits->front().net;
+}
+
+// Sets up the register the target names, or the only one on the line.
+bool ReachTheRegister(const Target& target, bool writing, Connection& connection,
+                      Outcome& outcome) {
+  if (target.net) return Connect(target, false, connection, outcome);
+  if (!OpenPort(target, connection, outcome)) return false;
+  const std::optional<uint8_t> net = TheOnlyRegister(connection, target, writing, outcome);
+  return net && IdentifyAt(connection, *net, outcome);
+}
+
+// What a scan reports of a register that answered its probe: identified as it
+// comes, with the retries its identify took. False when a stop request cut the
+// identify short, which then says nothing of the register.
+bool IdentifyScanHit(Connection& connection, uint8_t net, nlohmann::ordered_json& entry,
+                     std::string& line) {
+  const int retriedBefore = connection.retried;
+  const SetupResult result =
+      IdentifyRegisterAt(connection, AddressByteOfNetNumber(net), connection.policy);
+  entry["net"] = net;
+  switch (result.outcome) {
+    case SetupOutcome::Stopped:
+      return false;
+    case SetupOutcome::NoAnswerToIdentify:
+      entry["version"] = nullptr;
+      entry["error"] = "no-link";
+      line = NamedLine(net, Tr("no answer to identify"));
+      break;
+    case SetupOutcome::BadIdentifyReply:
+      entry["version"] = nullptr;
+      entry["error"] = "bad-reply";
+      line = NamedLine(net, Tr("bad reply to identify"));
+      break;
+    default:
+      entry["version"] = connection.versionCode;
+      line = NamedLine(net, Tr("version %s", FirmwareText(connection.versionCode)));
+      break;
+  }
+  entry["retries"] = connection.retried - retriedBefore;
+  return true;
 }
 
 }  // namespace
 
 Outcome IdentifyCommand(const Target& target) {
   Outcome outcome;
-  Connection connection(target.trace);
-  if (!Connect(target, !target.net.has_value(), connection, outcome)) return outcome;
-  outcome.text = Tr("net %s version %s", *outcome.net, *outcome.version);
+  Connection connection(target);
+  if (Connect(target, !target.net.has_value(), connection, outcome)) {
+    outcome.text = NamedLine(*outcome.net, Tr("version %s", FirmwareText(*outcome.version)));
+  }
+  CountRetries(connection, outcome);
   return outcome;
 }
 
 Outcome DetectCommand(const Target& target) {
   Outcome outcome;
-  Connection connection(target.trace);
-  if (!Connect(target, true, connection, outcome)) return outcome;
-  outcome.text = std::to_string(*outcome.net);
+  Connection connection(target);
+  if (Connect(target, true, connection, outcome)) outcome.text = std::to_string(*outcome.net);
+  CountRetries(connection, outcome);
   return outcome;
 }
 
 Outcome ScanCommand(const Target& target, LiveOutput& live) {
   Outcome outcome;
-  Connection connection(target.trace);
+  Connection connection(target);
   if (!OpenPort(target, connection, outcome)) return outcome;
   NoteRoundTrip(connection.channel, target.port.Device(), outcome);
-  bool anyAnswered = false;
+  bool anyRegister = false;
+  std::vector<LineHit> misanswered;
   outcome.registers = nlohmann::ordered_json::array();
   const auto onProbe = [&live](int probe) { live.Progress(ProbeProgress(probe)); };
-  const auto onHit = [&](ScanHit hit) {
-    if (hit.answered) {
-      int32_t versionCode = 0;
-      const IdentifyAnswer answer =
-          IdentifyRegister(connection.channel, AddressByteOfNetNumber(hit.net), versionCode);
-      // An identify that overlapped a stop request says nothing of the register.
-      if (UserAskedToStop()) return;
-      if (answer == IdentifyAnswer::Version) hit.versionCode = versionCode;
-      hit.badReply = answer == IdentifyAnswer::BadReply;
-      anyAnswered = true;
+  const auto onHit = [&](const LineHit& hit) {
+    nlohmann::ordered_json entry;
+    std::string line;
+    if (!hit.answered) {
+      entry = StrayJson(hit);
+      entry.erase("ok");  // a scan's entries say what answered, not how a job went
+      line = NamedLine(hit.net, StrayText(hit));
+    } else if (!IdentifyScanHit(connection, hit.net, entry, line)) {
+      return;
     }
-    outcome.registers->push_back(ScanHitJson(hit));
-    live.Line(ScanHitLine(hit));
+    if (entry.contains("error")) {
+      misanswered.push_back(hit);
+    } else {
+      anyRegister = true;
+    }
+    outcome.registers->push_back(entry);
+    live.Line(line);
   };
-  const bool complete = WalkTheLine(connection.channel, onProbe, onHit);
+  const bool complete = SurveyLine(connection.channel, connection.policy, onProbe, onHit);
   live.EndProgress();
   if (!complete) {
     EndByStop(outcome);
-  } else if (!anyAnswered) {
+  } else if (!misanswered.empty()) {
+    Fail(outcome, kExitFailed, "bad-answer",
+         Tr("not every answer came as a register's: %s", NamedHits(misanswered)));
+  } else if (!anyRegister) {
     FailNoLink(outcome);
   }
   return outcome;
@@ -129,29 +189,29 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
 
 Outcome ReadCommand(const Target& target) {
   Outcome outcome;
-  Connection connection(target.trace);
-  if (Connect(target, !target.net.has_value(), connection, outcome)) {
-    ReadPrefix(connection, outcome);
-  }
+  Connection connection(target);
+  if (ReachTheRegister(target, false, connection, outcome)) ReadPrefix(connection, outcome);
   NameTheRegister(target, outcome);
+  CountRetries(connection, outcome);
   return outcome;
 }
 
 Outcome WriteCommand(const Target& target, const std::string& value, bool verify) {
   Outcome outcome;
-  Connection connection(target.trace);
-  if (target.net) {
-    if (Connect(target, false, connection, outcome) && ReadBeforeWrite(connection, outcome)) {
-      WritePrefix(connection, value, verify, outcome);
-    }
-    return outcome;
-  }
-  if (!OpenPort(target, connection, outcome)) return outcome;
-  const std::optional<uint8_t> net = TheOnlyRegister(connection, target, outcome);
-  if (net && IdentifyAt(connection, *net, outcome) && ReadBeforeWrite(connection, outcome)) {
-    WritePrefix(connection, value, verify, outcome);
+  outcome.asked = value;
+  Connection connection(target);
+  if (ReachTheRegister(target, true, connection, outcome)) {
+    WriteOnRegister(connection, value, verify, outcome);
   }
   NameTheRegister(target, outcome);
+  CountRetries(connection, outcome);
+  if (target.recordWrite) {
+    Outcome recorded = outcome;
+    if (!recorded.net && target.net) recorded.net = *target.net;
+    if (std::optional<std::string> warning = target.recordWrite(recorded)) {
+      outcome.warning = std::move(warning);
+    }
+  }
   return outcome;
 }
 

@@ -15,10 +15,22 @@ void PutIfSet(nlohmann::ordered_json& object, const char* key, const std::option
 
 }  // namespace
 
+std::string RegisterName(int net) {
+  return Tr("register %s", net);
+}
+
+std::string NamedLine(int net, const std::string& text) {
+  return RegisterName(net) + ": " + text;
+}
+
+std::string ShownPrefix(const std::string& prefix) {
+  return prefix == "off" ? std::string(Tr("off")) : prefix;
+}
+
 std::string HoldsText(const Outcome& outcome) {
-  if (!outcome.holds) return {};
+  if (!outcome.holds || outcome.Ok() || outcome.error == "verify-mismatch") return {};
   if (outcome.holds->is_string()) {
-    return Tr("the register now holds: %s", outcome.holds->get<std::string>());
+    return Tr("the register now holds: %s", ShownPrefix(outcome.holds->get<std::string>()));
   }
   return Tr("the register now holds: could not be read");
 }
@@ -31,7 +43,10 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "version", outcome.version);
   PutIfSet(object, "prefix", outcome.prefix);
   PutIfSet(object, "before", outcome.before);
+  PutIfSet(object, "asked", outcome.asked);
   PutIfSet(object, "holds", outcome.holds);
+  PutIfSet(object, "verified", outcome.verified);
+  PutIfSet(object, "retries", outcome.retries);
   PutIfSet(object, "registers", outcome.registers);
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
@@ -62,7 +77,9 @@ int Report(const Outcome& outcome, bool json) {
     if (!outcome.text.empty()) std::printf("%s\n", outcome.text.c_str());
     std::fflush(stdout);  // the result before the message, also on a shared pipe
     if (!outcome.message.empty()) std::fprintf(stderr, "%s\n", FullMessage(outcome).c_str());
-    if (outcome.holds) std::fprintf(stderr, "%s\n", HoldsText(outcome).c_str());
+    if (const std::string holds = HoldsText(outcome); !holds.empty()) {
+      std::fprintf(stderr, "%s\n", holds.c_str());
+    }
     if (outcome.roundTripMs) std::fprintf(stderr, "%s\n", RoundTripText(outcome).c_str());
     if (outcome.warning) std::fprintf(stderr, "%s\n", Tr("warning: %s", *outcome.warning).c_str());
     if (!outcome.reasonText.empty()) {

@@ -16,6 +16,8 @@ struct SimOptions {
   uint8_t versionHigh = 0x01;  // the two version bytes: 01 05 is firmware 1.0.5
   uint8_t versionLow = 0x05;
   std::vector<emu::Fault> faults;  // switched on in every register
+  uint32_t randomPercent = 0;      // exchanges spoiled by a random fault, per cent
+  uint32_t seed = 1;               // the draw of the random faults
   std::string linkPath;            // a symbolic link to the device, when not empty
   bool trace = false;
   uint32_t latencyMs = 0;  // a USB adapter's latency timer between line and program

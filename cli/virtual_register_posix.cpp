@@ -39,6 +39,11 @@ void BuildLine(const SimOptions& options, emu::Line& line) {
         line.AddRegister(static_cast<uint8_t>(net), options.versionHigh, options.versionLow);
     reg.SetPrefix(options.prefix);
     for (emu::Fault fault : options.faults) reg.SetFault(fault);
+    // Each register its own draw, so that two registers are not spoiled in step.
+    if (options.randomPercent > 0) {
+      reg.SetRandomFaults(emu::SpoiledAnswerFaults(), options.randomPercent * 10,
+                          options.seed + static_cast<uint32_t>(net));
+    }
   }
   line.SetAdapterLatency(options.latencyMs);
   // The register may run for days: keep no record, only the trace below.

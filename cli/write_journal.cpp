@@ -5,6 +5,27 @@
 
 namespace zenor9::cli {
 
+namespace {
+
+std::optional<std::string> TextOf(const std::optional<nlohmann::ordered_json>& value) {
+  if (!value || !value->is_string()) return std::nullopt;
+  return value->get<std::string>();
+}
+
+}  // namespace
+
+JournalFacts FactsOfWrite(const Outcome& write, bool stopped) {
+  JournalFacts facts;
+  facts.net = write.net;
+  facts.before = TextOf(write.before);
+  facts.readBack = write.readBack;
+  facts.holds = TextOf(write.holds);
+  facts.ok = write.Ok();
+  facts.error = write.error;
+  facts.stopped = stopped || write.interrupted;
+  return facts;
+}
+
 std::optional<std::string> RecordWriteInJournal(const Invocation& invocation,
                                                 const JournalFacts& facts,
                                                 const journal::TimeSource& now) {

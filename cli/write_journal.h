@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/command_line.h"
+#include "cli/outcome.h"
 #include "journal/record.h"
 
 namespace zenor9::cli {
@@ -33,6 +34,10 @@ struct JournalFacts {
 // journal and says why, in the user's language ("the write was not recorded in
 // the journal: PATH: REASON"), for Outcome::warning. The write's own result and
 // exit code never depend on it.
+// The facts of one register's write as its outcome has them; `stopped`: a
+// stop request came while it ran.
+JournalFacts FactsOfWrite(const Outcome& write, bool stopped);
+
 std::optional<std::string> RecordWriteInJournal(
     const Invocation& invocation, const JournalFacts& facts,
     const journal::TimeSource& now = journal::SystemLocalTime);

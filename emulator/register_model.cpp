@@ -69,6 +69,12 @@ std::vector<Fault> AllFaults() {
   return faults;
 }
 
+std::vector<Fault> SpoiledAnswerFaults() {
+  return {Fault::NoEcho,    Fault::NoAck,     Fault::ShortReply,
+          Fault::WrongEcho, Fault::WrongAck,  Fault::TwoDevices,
+          Fault::NoiseByte, Fault::LateReply, Fault::BadReplyCheck};
+}
+
 Register::Register(uint8_t netNumber, uint8_t versionHigh, uint8_t versionLow)
     : netNumber_(netNumber),
       addressByte_(AddressByteOf(netNumber)),

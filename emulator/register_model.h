@@ -35,6 +35,10 @@ enum class Fault {
 bool ParseFault(const std::string& name, Fault& fault);
 std::string FaultName(Fault fault);
 std::vector<Fault> AllFaults();
+// The faults that spoil an answer on a noisy line, for random faults: lost
+// (no-echo, no-ack), cut (short-reply), garbled (wrong-echo, wrong-ack,
+// bad-reply-check, two-devices), padded (noise-byte) and late (late-reply).
+std::vector<Fault> SpoiledAnswerFaults();
 
 // Bytes the register sends, delayMs after the byte that caused them.
 struct Emission {

@@ -21,7 +21,7 @@ grep -qxF "\$ zenor9 identify" <<<"$output" || fail "the command-line job did no
 # the job succeeds, the written prefix is read back.
 ((status < 128)) || fail "run-demo.sh ended by a signal (exit $status)"
 if ((status == 0)); then
-  [[ $(tail -n 1 <<<"$output") == "net 7 25" ]] || fail "the last read did not show net 7 25"
+  [[ $(tail -n 1 <<<"$output") == "ККМ 7: 25" ]] || fail "the last read did not show ККМ 7: 25"
 else
   grep -qxF "Нет связи с ККМ" <<<"$output" || fail "run-demo.sh failed (exit $status)"
 fi

@@ -67,18 +67,20 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   // --net before and after the command, a list and a single number, add up.
   const ChildResult read = Run({"--net", "12,3", "read", "--net", "7"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
-  EXPECT_EQ(read.out, "net 3 23\nnet 7 25\nnet 12 off\n");
+  EXPECT_EQ(read.out, "ККМ 3: 23\nККМ 7: 25\nККМ 12: выкл\n");
   EXPECT_TRUE(read.err.empty()) << read.err;
 
   const ChildResult identify = Run({"identify", "--all"});
   EXPECT_EQ(identify.exitCode, 0) << identify.err;
-  EXPECT_EQ(identify.out,
-            "net 3 версия 105\nnet 7 версия 105\nnet 12 версия 105\nnet 40 версия 105\n");
+  EXPECT_EQ(
+      identify.out,
+      "ККМ 3: версия 1.0.5\nККМ 7: версия 1.0.5\nККМ 12: версия 1.0.5\nККМ 40: версия 1.0.5\n");
 
-  const ChildResult write = Run({"write", "26", "--all", "--verify"});
+  const ChildResult write = Run({"write", "26", "--all"});
   EXPECT_EQ(write.exitCode, 0) << write.err;
   EXPECT_EQ(write.out,
-            "net 3 26 (было 23)\nnet 7 26 (было 25)\nnet 12 26 (было off)\nnet 40 26 (было 23)\n");
+            "ККМ 3: 26 (было 23; проверено чтением)\nККМ 7: 26 (было 25; проверено чтением)\n"
+            "ККМ 12: 26 (было выкл; проверено чтением)\nККМ 40: 26 (было 23; проверено чтением)\n");
   for (std::size_t i = 0; i < line.RegisterCount(); ++i) {
     EXPECT_EQ(line.RegisterAt(i).Prefix(), "26") << i;
   }
@@ -90,14 +92,16 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   EXPECT_EQ(object["ok"], true);
   EXPECT_EQ(object["port"], host.DevicePath());
   ASSERT_EQ(object["registers"].size(), 4u);
-  EXPECT_EQ(object["registers"][1],
-            nlohmann::json::parse(R"({"net":7,"ok":true,"version":105,"prefix":"26"})"));
+  EXPECT_EQ(
+      object["registers"][1],
+      nlohmann::json::parse(R"({"net":7,"ok":true,"version":105,"prefix":"26","retries":0})"));
 
   const nlohmann::json written =
       JsonOf(Run({"--json", "--net", "7", "--net", "12", "write", "off"}).out);
-  EXPECT_EQ(
-      written["registers"][1],
-      nlohmann::json::parse(R"({"net":12,"ok":true,"version":105,"prefix":"off","before":"26"})"));
+  EXPECT_EQ(written["registers"][1],
+            nlohmann::json::parse(R"({"net":12,"ok":true,"version":105,"prefix":"off",
+                                      "before":"26","asked":"off","holds":"off",
+                                      "verified":true,"retries":0})"));
 }
 
 TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesTheExitCode) {
@@ -108,25 +112,25 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
   line.AddRegister(31);
   StartLine();
 
-  const ChildResult text = Run({"--net", "3,9,12,20,31", "write", "24", "--verify"});
+  const ChildResult text = Run({"--net", "3,9,12,20,31", "write", "24"});
   EXPECT_EQ(text.exitCode, 1);  // net 9 is the first to fail
   EXPECT_EQ(text.out,
-            "net 3 24 (было 23)\n"
-            "net 9 ошибка: Нет связи с ККМ\n"
-            "net 12 ошибка: Поддерживается только ПО 1.0.5 (в ККМ 1.0.6)\n"
-            "net 20 ошибка: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: 23\n"
-            "net 31 24 (было 23)\n");
+            "ККМ 3: 24 (было 23; проверено чтением)\n"
+            "ККМ 9: ошибка: Нет связи с ККМ\n"
+            "ККМ 12: ошибка: Поддерживается только ПО 1.0.5 (в ККМ 1.0.6)\n"
+            "ККМ 20: ошибка: Префикс в ККМ не совпадает с записанным: записано 24, в ККМ 23\n"
+            "ККМ 31: 24 (было 23; проверено чтением)\n");
   // The first register without a link gets the doctor, on its own net number.
   EXPECT_EQ(text.err, "Дальше: zenor9 doctor --port COM1 --net 9 скажет, что мешает связи\n");
   EXPECT_EQ(line.RegisterAt(0).Prefix(), "24");
   EXPECT_EQ(line.RegisterAt(2).Prefix(), "23");  // refused before any write
   EXPECT_EQ(line.RegisterAt(4).Prefix(), "24");
 
-  EXPECT_EQ(Run({"--net", "20,12,3", "write", "25", "--verify"}).exitCode, 4);
-  EXPECT_EQ(Run({"--net", "31,20", "write", "25", "--verify"}).exitCode, 5);
-  EXPECT_EQ(Run({"--net", "3,31", "write", "25", "--verify"}).exitCode, 0);
+  EXPECT_EQ(Run({"--net", "20,12,3", "write", "25"}).exitCode, 4);
+  EXPECT_EQ(Run({"--net", "31,20", "write", "25"}).exitCode, 5);
+  EXPECT_EQ(Run({"--net", "3,31", "write", "25"}).exitCode, 0);
 
-  const ChildResult json = Run({"--json", "--net", "3,9,12,20", "write", "22", "--verify"});
+  const ChildResult json = Run({"--json", "--net", "3,9,12,20", "write", "22"});
   EXPECT_EQ(json.exitCode, 1);
   const nlohmann::json object = JsonOf(json.out);
   EXPECT_EQ(object["ok"], false);
@@ -134,14 +138,18 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
   const nlohmann::json& registers = object["registers"];
   ASSERT_EQ(registers.size(), 4u);
   EXPECT_EQ(registers[0], nlohmann::json::parse(
-                              R"({"net":3,"ok":true,"version":105,"prefix":"22","before":"25"})"));
-  EXPECT_EQ(registers[1],
-            nlohmann::json::parse(R"({"net":9,"ok":false,"error":"no-link","message":")" +
-                                  std::string(kNoLink) + R"("})"));
+                              R"({"net":3,"ok":true,"version":105,"prefix":"22","before":"25",
+                                  "asked":"22","holds":"22","verified":true,"retries":0})"));
+  // Its identify tried four times.
+  EXPECT_EQ(registers[1], nlohmann::json::parse(R"({"net":9,"ok":false,"asked":"22","retries":3,)"
+                                                R"("error":"no-link","message":")" +
+                                                std::string(kNoLink) + R"("})"));
   EXPECT_EQ(registers[2]["error"], "unsupported-firmware");
   EXPECT_EQ(registers[2]["version"], 106);
   EXPECT_EQ(registers[3]["error"], "verify-mismatch");
-  EXPECT_EQ(registers[3]["prefix"], "23");  // what the register still holds
+  EXPECT_EQ(registers[3]["asked"], "22");
+  EXPECT_EQ(registers[3]["holds"], "23");  // what the register still holds
+  EXPECT_FALSE(registers[3].contains("prefix"));
 }
 
 TEST_F(BatchTest, AllOnALineWithoutRegistersExits1) {
@@ -183,9 +191,9 @@ TEST_F(BatchTest, ScanPrintsEachRegisterAsSoonAsItIsKnown) {
   StartLine();
 
   BackgroundZenor9 scan({"scan"}, Com1());
-  EXPECT_EQ(scan.ReadLine(5000), "net 0 версия 105");
+  EXPECT_EQ(scan.ReadLine(5000), "ККМ 0: версия 1.0.5");
   const auto first = std::chrono::steady_clock::now();
-  EXPECT_EQ(scan.ReadLine(10000), "net 99 версия 105");
+  EXPECT_EQ(scan.ReadLine(10000), "ККМ 99: версия 1.0.5");
   // Between the two lie 98 probes of more than 10 ms each and an identify.
   EXPECT_GT(std::chrono::steady_clock::now() - first, std::chrono::milliseconds(1000));
   EXPECT_EQ(scan.Stop(0).exitCode, 0);
@@ -207,7 +215,7 @@ TEST_F(BatchTest, SigintMidScanStopsProbingAndPrintsWhatWasFound) {
   EXPECT_EQ(object["ok"], false);
   EXPECT_EQ(object["interrupted"], true);
   EXPECT_EQ(object["error"], "interrupted");
-  EXPECT_EQ(object["registers"], nlohmann::json::parse(R"([{"net":0,"version":105}])"));
+  EXPECT_EQ(object["registers"], nlohmann::json::parse(R"([{"net":0,"version":105,"retries":0}])"));
   // Probes 0 to 50 and the identify of net 0 (its address byte); a few more
   // while the signal is on its way on a busy machine, never the rest of the 100.
   std::size_t marks = 0;
@@ -229,7 +237,7 @@ TEST_F(BatchTest, SigintMidWriteFinishesThatRegisterAndLeavesTheRestUntouched) {
   });
   StartLine();
 
-  BackgroundZenor9 write({"--json", "--net", "1,2,3,4,5", "write", "27", "--verify"}, Com1());
+  BackgroundZenor9 write({"--json", "--net", "1,2,3,4,5", "write", "27"}, Com1());
   child = write.Pid();
   const ChildResult result = write.Stop(0);
   host.Stop();  // before the observer's locals go away
@@ -240,9 +248,9 @@ TEST_F(BatchTest, SigintMidWriteFinishesThatRegisterAndLeavesTheRestUntouched) {
   const nlohmann::json object = JsonOf(result.out);
   EXPECT_EQ(object["interrupted"], true);
   ASSERT_EQ(object["registers"].size(), 5u);
-  EXPECT_EQ(
-      object["registers"][2],
-      nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"27","before":"23"})"));
+  EXPECT_EQ(object["registers"][2],
+            nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"27","before":"23",
+                                      "asked":"27","holds":"27","verified":true,"retries":0})"));
   // The registers the stop kept the run from are listed as such.
   for (std::size_t i = 3; i < 5; ++i) {
     EXPECT_EQ(object["registers"][i]["net"], i + 1);
@@ -268,8 +276,8 @@ TEST_F(BatchTest, SigintBeforeAWriteLeavesThatRegisterAndTheRestListedAsNotWritt
   host.Stop();  // before the observer's locals go away
   EXPECT_EQ(result.exitCode, 130) << result.err;
   EXPECT_EQ(result.out,
-            "net 1 27 (было 23)\nnet 2 27 (было 23)\n"
-            "net 3 не записана: остановлено\nnet 4 не записана: остановлено\n");
+            "ККМ 1: 27 (было 23; проверено чтением)\nККМ 2: 27 (было 23; проверено чтением)\n"
+            "ККМ 3: не записана: остановлено\nККМ 4: не записана: остановлено\n");
   EXPECT_EQ(result.err, "остановлено по SIGINT\n");
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(line.RegisterAt(i).Prefix(), i < 2 ? "27" : "23") << "net " << i + 1;
@@ -294,7 +302,7 @@ TEST_F(BatchTest, SigtermDuringTheSetUpOfOneRegisterExits143AndSendsNothingMore)
   EXPECT_EQ(result.exitCode, 143);
   // Net 7's set-up cut short, net 8 not begun: both listed, so that the user
   // knows to read them again.
-  EXPECT_EQ(result.out, "net 7 не прочитана: остановлено\nnet 8 не прочитана: остановлено\n");
+  EXPECT_EQ(result.out, "ККМ 7: не прочитана: остановлено\nККМ 8: не прочитана: остановлено\n");
   EXPECT_EQ(result.err, "остановлено по SIGTERM\n");
   // Net 7's identify frame (01 14 EA) was on its way; net 8 never addressed.
   EXPECT_LE(line.SentBytes().size(), sentAtTheSignal + 2);
@@ -332,8 +340,9 @@ TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
 
   const ChildResult shown = testing::RunZenor9OnTerminal({"--all", "read"}, Com1());
   EXPECT_EQ(shown.exitCode, 0);
-  EXPECT_EQ(shown.out, "net 5 23\nnet 6 23\n");
-  for (const char* text : {"\rпроба 1/100", "\rпроба 100/100", "\rККМ 1 из 2", "\rККМ 2 из 2"}) {
+  EXPECT_EQ(shown.out, "ККМ 5: 23\nККМ 6: 23\n");
+  for (const char* text :
+       {"\rпоиск ККМ: 1 из 100", "\rпоиск ККМ: 100 из 100", "\rККМ 1 из 2", "\rККМ 2 из 2"}) {
     EXPECT_NE(shown.err.find(text), std::string::npos) << text;
   }
   // The last thing on the terminal blanks the indicator out.
@@ -341,16 +350,16 @@ TEST_F(BatchTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
   const std::string erased = "\r" + std::string(10, ' ') + "\r";
   EXPECT_EQ(shown.err.substr(shown.err.size() - erased.size()), erased);
 
-  // The scan that finds the one register of a command without --net.
+  // The walk that finds the one register of a command without --net.
+  line.RegisterAt(1).SetFault(emu::Fault::Silent);
   const ChildResult found = testing::RunZenor9OnTerminal({"read"}, Com1());
-  EXPECT_EQ(found.out, "net 5 23\n");  // named: the user did not say which
-  EXPECT_NE(found.err.find("\rпроба 6/100"), std::string::npos);
-  EXPECT_EQ(found.err.find("проба 7/100"), std::string::npos);
+  EXPECT_EQ(found.out, "ККМ 5: 23\n");  // named: the user did not say which
+  EXPECT_NE(found.err.find("\rпоиск ККМ: 100 из 100"), std::string::npos);
   EXPECT_EQ(found.err.back(), '\r');
 
   EXPECT_EQ(testing::RunZenor9OnTerminal({"--all", "--json", "read"}, Com1()).err, "");
   EXPECT_EQ(
-      testing::RunZenor9OnTerminal({"--net", "5", "--trace", "read"}, Com1()).err.find("проба"),
+      testing::RunZenor9OnTerminal({"--net", "5", "--trace", "read"}, Com1()).err.find("поиск"),
       std::string::npos);
 }
 
@@ -360,7 +369,7 @@ TEST(SimStopTest, SigintMidScanOfTheVirtualRegisterKeepsTheLinesPrinted) {
   ASSERT_FALSE(device.empty());
 
   BackgroundZenor9 scan({"--port", device, "scan"});
-  EXPECT_EQ(scan.ReadLine(5000), "net 0 версия 105");
+  EXPECT_EQ(scan.ReadLine(5000), "ККМ 0: версия 1.0.5");
   const ChildResult stopped = scan.Stop(SIGINT);
   EXPECT_EQ(stopped.exitCode, 130);
   EXPECT_EQ(stopped.out, "");  // net 99 was never reached
@@ -372,9 +381,9 @@ TEST(CommandHelpTest, EachCommandListsItsOptionsAndOnlyItsExitCodes) {
   const testing::Environment english = {{"LANG", "en_US.UTF-8"}};
   const ChildResult write = RunZenor9({"write", "--help"}, english);
   EXPECT_EQ(write.exitCode, 0);
-  for (const char* text :
-       {"--port", "--net", "--all", "--json", "--trace", "--verify", "5  write --verify",
-        "130  stopped by SIGINT", "143  stopped by SIGTERM"}) {
+  for (const char* text : {"--port", "--net", "--all", "--json", "--trace", "--retries", "--verify",
+                           "--no-verify", "--no-journal", "5  write read back",
+                           "130  stopped by SIGINT", "143  stopped by SIGTERM", "default COM1"}) {
     EXPECT_NE(write.out.find(text), std::string::npos) << text;
   }
   const ChildResult scan = RunZenor9({"scan", "--help"}, english);
@@ -386,8 +395,14 @@ TEST(CommandHelpTest, EachCommandListsItsOptionsAndOnlyItsExitCodes) {
   const ChildResult ports = RunZenor9({"ports", "--help"}, english);
   EXPECT_NE(ports.out.find("1  the COM map could not be read or written"), std::string::npos)
       << ports.out;
-  for (const char* text : {"130", "3  port", "--port COMn", "no link"}) {
+  for (const char* text : {"130", "3  port", "--port COMn", "no link", "Excludes"}) {
     EXPECT_EQ(ports.out.find(text), std::string::npos) << text;
+  }
+
+  // sim names the faults it takes.
+  const ChildResult sim = RunZenor9({"sim", "--help"}, english);
+  for (const char* text : {"no-echo", "late-reply", "ignore-writes", "--random-faults P"}) {
+    EXPECT_NE(sim.out.find(text), std::string::npos) << text;
   }
 
   const ChildResult version = RunZenor9({"--version"});

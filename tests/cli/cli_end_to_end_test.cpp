@@ -36,9 +36,9 @@ nlohmann::json JsonOf(const ChildResult& result) {
   EXPECT_TRUE(object.is_object()) << result.out;
   if (!object.is_object()) return nlohmann::json::object();
   static const std::set<std::string> kKnownKeys = {
-      "ok",        "port",         "net",     "version", "prefix",  "before",
-      "registers", "ports",        "com",     "reason",  "detail",  "sources",
-      "map-file",  "map-problems", "warning", "error",   "message", "holds"};
+      "ok",     "port",     "net",      "version",      "prefix",  "before", "asked",
+      "holds",  "verified", "retries",  "registers",    "ports",   "com",    "reason",
+      "detail", "sources",  "map-file", "map-problems", "warning", "error",  "message"};
   for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
   EXPECT_TRUE(object["ok"].is_boolean());
   EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);
@@ -71,7 +71,7 @@ TEST_F(CliTest, IdentifyAndDetectFindTheRegisterByScanOnCom1) {
 
   const ChildResult identify = Run({"identify"});
   EXPECT_EQ(identify.exitCode, 0) << identify.err;
-  EXPECT_EQ(identify.out, "net 7 версия 105\n");
+  EXPECT_EQ(identify.out, "ККМ 7: версия 1.0.5\n");
   EXPECT_EQ(line.SentBytes().front(), 0xFF);  // the scan starts at net number 0
 
   const ChildResult detect = Run({"--port", "com1", "--json", "detect"});
@@ -99,27 +99,34 @@ TEST_F(CliTest, ReadShowsTheDigitsOrOffAndSkipsTheUnitsCellAfter0xFF) {
   line.ClearLog();
   const ChildResult off = Run({"--net", "7", "read"});
   EXPECT_EQ(off.exitCode, 0) << off.err;
-  EXPECT_EQ(off.out, "off\n");
+  EXPECT_EQ(off.out, "выкл\n");
   EXPECT_EQ(MarkBytesSent(line), 2u);  // identify and the tens cell only
 
   reg.WriteRam(emu::kEmulatedPrefixTensCell, '2');  // units cell still 0xFF
-  EXPECT_EQ(Run({"read", "--net", "7"}).out, "off\n");
+  EXPECT_EQ(Run({"read", "--net", "7"}).out, "выкл\n");
 }
 
-TEST_F(CliTest, WriteStoresBothCellsAndVerifies) {
+TEST_F(CliTest, WriteStoresBothCellsAndReadsThemBack) {
   emu::Register& reg = line.AddRegister(7);
   StartLine();
 
-  const ChildResult digits = Run({"--net", "7", "write", "27", "--verify"});
+  const ChildResult digits = Run({"--net", "7", "write", "27"});
   EXPECT_EQ(digits.exitCode, 0) << digits.err;
-  EXPECT_EQ(digits.out, "27 (было 23)\n");
+  EXPECT_EQ(digits.out, "27 (было 23; проверено чтением)\n");
   EXPECT_EQ(digits.err, "Операция успешно завершена\n");
   EXPECT_EQ(reg.Prefix(), "27");
+  // Identify, the two cells read for the value replaced, written, read back.
+  EXPECT_EQ(MarkBytesSent(line), 7u);
 
-  const ChildResult off = Run({"--net", "7", "--json", "write", "off", "--verify"});
+  // The Russian word for off, and --verify that the scripts of before give.
+  const ChildResult off = Run({"--net", "7", "--json", "write", "выкл", "--verify"});
   EXPECT_EQ(off.exitCode, 0) << off.err;
-  EXPECT_EQ(JsonOf(off)["prefix"], "off");
-  EXPECT_EQ(JsonOf(off)["before"], "27");
+  const nlohmann::json written = JsonOf(off);
+  EXPECT_EQ(written["prefix"], "off");
+  EXPECT_EQ(written["before"], "27");
+  EXPECT_EQ(written["holds"], "off");
+  EXPECT_EQ(written["verified"], true);
+  EXPECT_EQ(written["retries"], 0);
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixTensCell), 0xFF);
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), 0xFF);
 }
@@ -164,26 +171,37 @@ TEST_F(CliTest, OtherUsageErrorsExit2) {
 TEST_F(CliTest, HelpDocumentsTheExitCodes) {
   const ChildResult help = RunZenor9({"--help"}, {{"LANG", "en_US.UTF-8"}});
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* text :
-       {"Exit codes", "5  write --verify", "3  port unavailable", "ZENOR9_COM1"}) {
+  for (const char* text : {"Exit codes", "5  write read back other values", "3  port unavailable",
+                           "ZENOR9_COM1", "--retries", "--no-verify", "journal"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text;
   }
 }
 
-TEST_F(CliTest, VerifyCatchesARegisterThatIgnoresWrites) {
+// A register that acknowledges writes and keeps nothing: the read-back every
+// write makes catches it, and nothing on stdout reads like a result.
+TEST_F(CliTest, TheReadBackCatchesARegisterThatIgnoresWrites) {
   line.AddRegister(7).SetFault(emu::Fault::IgnoreWrites);
   StartLine();
 
-  // Acknowledged, so without --verify the write looks done.
-  EXPECT_EQ(Run({"--net", "7", "write", "21"}).exitCode, 0);
+  const ChildResult text = Run({"--net", "7", "write", "27"});
+  EXPECT_EQ(text.exitCode, 5);
+  EXPECT_EQ(text.out, "");
+  EXPECT_EQ(text.err, "Префикс в ККМ не совпадает с записанным: записано 27, в ККМ 23\n");
 
-  const ChildResult verified = Run({"--net", "7", "--json", "write", "21", "--verify"});
-  EXPECT_EQ(verified.exitCode, 5) << verified.err;
-  const nlohmann::json json = JsonOf(verified);
-  EXPECT_EQ(json["error"], "verify-mismatch");
-  EXPECT_EQ(json["prefix"], "23");  // what the register still holds
-  EXPECT_EQ(json["holds"], "23");
-  EXPECT_FALSE(json["message"].get<std::string>().empty());
+  const ChildResult json = Run({"--net", "7", "--json", "write", "27"});
+  EXPECT_EQ(json.exitCode, 5) << json.err;
+  const nlohmann::json object = JsonOf(json);
+  EXPECT_EQ(object["error"], "verify-mismatch");
+  EXPECT_EQ(object["asked"], "27");
+  EXPECT_EQ(object["holds"], "23");
+  EXPECT_FALSE(object.contains("prefix"));
+  EXPECT_FALSE(object.contains("verified"));
+
+  // Without the read-back the acknowledgements are all there is, and it says so.
+  const ChildResult unchecked = Run({"--net", "7", "write", "27", "--no-verify"});
+  EXPECT_EQ(unchecked.exitCode, 0);
+  EXPECT_EQ(unchecked.out, "27 (было 23; без проверки чтением)\n");
+  EXPECT_EQ(Run({"--net", "7", "write", "27", "--verify", "--no-verify"}).exitCode, 2);
 }
 
 TEST_F(CliTest, FirmwareOtherThan105Exits4) {
@@ -448,14 +466,22 @@ TEST_F(CliTest, DetectAndScanOnALineWithSeveralRegisters) {
   EXPECT_EQ(detect.exitCode, 0) << detect.err;
   EXPECT_EQ(detect.out, "4\n");
 
-  // A stray byte before the echo of net number 3 is reported, and the scan goes on.
+  // A stray byte before each echo of net number 3, probed again and again:
+  // reported, the scan goes on, and the run fails for it.
   noisy.SetFault(emu::Fault::Silent, false);
   noisy.SetFault(emu::Fault::NoiseByte);
+  const ChildResult text = Run({"scan"});
+  EXPECT_EQ(text.exitCode, 1);
+  EXPECT_EQ(text.out,
+            "ККМ 3: пришёл байт 5A вместо эха FC\nККМ 4: версия 1.0.5\nККМ 12: версия 1.0.4\n");
+  EXPECT_EQ(text.err.rfind("не все ответы пришли так, как отвечает ККМ: ККМ 3 (", 0), 0u)
+      << text.err;
   const ChildResult json = Run({"--json", "scan"});
-  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.exitCode, 1);
   EXPECT_EQ(JsonOf(json)["registers"],
-            nlohmann::json::parse(
-                R"([{"net":3,"other":90},{"net":4,"version":105},{"net":12,"version":104}])"));
+            nlohmann::json::parse(R"([{"net":3,"other":90,"error":"stray-byte"},)"
+                                  R"({"net":4,"version":105,"retries":0},)"
+                                  R"({"net":12,"version":104,"retries":0}])"));
 }
 
 TEST_F(CliTest, ReadCommandFailingAfterASuccessfulSetUpExits1WithItsOwnMessage) {
@@ -486,7 +512,7 @@ TEST_F(CliTest, TraceShowsEveryByteWithItsDirectionAndNinthBit) {
 
   const ChildResult traced = Run({"--net", "7", "--trace", "identify"});
   EXPECT_EQ(traced.exitCode, 0);
-  EXPECT_EQ(traced.out, "net 7 версия 105\n");
+  EXPECT_EQ(traced.out, "ККМ 7: версия 1.0.5\n");
   for (const char* text : {"ms  -> F8 MARK\n", "ms  -> 01 SPACE\n", "ms  -> 14 SPACE\n",
                            "ms  -> EA SPACE\n", "ms  <- F8\n", "ms  <- EA\n"}) {
     EXPECT_NE(traced.err.find(text), std::string::npos) << text;
@@ -517,6 +543,9 @@ TEST_F(CliTest, PortsShowsTheComMappingWithoutOpeningThePort) {
 
   const ChildResult text = Run({"ports"});
   EXPECT_NE(text.out.find("COM1 -> " + host.DevicePath() + "  (ZENOR9_COM1)"), std::string::npos);
+  // Two lists, each under its heading.
+  EXPECT_EQ(text.out.rfind("Последовательные порты этого компьютера:\n", 0), 0u) << text.out;
+  EXPECT_NE(text.out.find("\n\nЧто обозначают COM1 и дальше:\nCOM1 -> "), std::string::npos);
   EXPECT_TRUE(line.Log().empty());
 }
 
@@ -542,13 +571,13 @@ TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {
   ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
   EXPECT_EQ(std::filesystem::read_symlink(link), device);
 
-  EXPECT_EQ(RunZenor9({"--port", link, "--net", "6", "read"}).out, "off\n");
-  const ChildResult write = RunZenor9({"--port", "COM3", "--net", "5", "write", "22", "--verify"},
-                                      {{"ZENOR9_COM3", link}});
+  EXPECT_EQ(RunZenor9({"--port", link, "--net", "6", "read"}).out, "выкл\n");
+  const ChildResult write =
+      RunZenor9({"--port", "COM3", "--net", "5", "write", "22"}, {{"ZENOR9_COM3", link}});
   EXPECT_EQ(write.exitCode, 0) << write.err;
   const ChildResult scan = RunZenor9({"--port", device, "scan"});
   EXPECT_EQ(scan.exitCode, 0) << scan.err;
-  EXPECT_EQ(scan.out, "net 5 версия 105\nnet 6 версия 105\n");
+  EXPECT_EQ(scan.out, "ККМ 5: версия 1.0.5\nККМ 6: версия 1.0.5\n");
 
   const ChildResult stopped = sim.Stop(SIGTERM);
   EXPECT_EQ(stopped.exitCode, 0);

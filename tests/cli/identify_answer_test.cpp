@@ -71,10 +71,13 @@ TEST_F(IdentifyAnswerTest, AReplyThatFailsItsCheckSumIsReportedAsSuchNotAsFirmwa
   EXPECT_FALSE(json.contains("version"));
   EXPECT_EQ(line.RegisterAt(0).Prefix(), "23");
 
+  // Tried again, as every identify is, and still no version: the scan lists
+  // it and fails.
   const ChildResult scan = Run({"scan"});
-  EXPECT_EQ(scan.out, "net 7 неверный ответ на запрос версии\n");
+  EXPECT_EQ(scan.exitCode, 1);
+  EXPECT_EQ(scan.out, "ККМ 7: неверный ответ на запрос версии\n");
   EXPECT_EQ(JsonOf(Run({"--json", "scan"}).out)["registers"],
-            nlohmann::json::parse(R"([{"net":7,"version":null,"error":"bad-reply"}])"));
+            nlohmann::json::parse(R"([{"net":7,"version":null,"error":"bad-reply","retries":3}])"));
 
   const ChildResult doctor = Run({"doctor", "--net", "7"});
   EXPECT_EQ(doctor.exitCode, 1);

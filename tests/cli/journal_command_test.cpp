@@ -106,18 +106,18 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
   const ChildResult all = Run({"journal"});
   EXPECT_EQ(all.exitCode, 0) << all.err;
   EXPECT_EQ(all.out,
-            "2026-12-06T10:00:00+03:00  ivan@kassa-1  COM2 (/dev/ttyUSB0)  net 7  23 -> 25  "
+            "2026-12-06T10:00:00+03:00  ivan@kassa-1  COM2 (/dev/ttyUSB0)  ККМ 7  23 -> 25  "
             "в ККМ 25  успешно\n"
-            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  net 3  ? -> off  "
+            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  ККМ 3  ? -> выкл  "
             "без проверки  успешно\n"
-            "2026-12-07T15:00:00-05:00  petr@kassa\\x1B[2J  /dev/ttyS4  net 7  23 -> 27  "
+            "2026-12-07T15:00:00-05:00  petr@kassa\\x1B[2J  /dev/ttyS4  ККМ 7  23 -> 27  "
             "в ККМ 23  ошибка: verify-mismatch, остановлено\n");
   EXPECT_EQ(all.err,
             journal.string() + ":2: повреждённая строка пропущена: {\"time\":\"2026-12-07T2\n");
 
   const ChildResult english = Run({"journal", "--net", "3"}, {{"LANG", "en_US.UTF-8"}});
   EXPECT_EQ(english.out,
-            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  net 3  ? -> off  "
+            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  register 3  ? -> off  "
             "not read back  done\n");
   EXPECT_EQ(english.err, journal.string() + ":2: damaged line skipped: {\"time\":\"2026-12-07T2\n");
 

@@ -51,7 +51,11 @@ std::set<std::string> ForeignWords(const std::string& text) {
       "COM",     "COMn",     "COM1",    "COM4",   "COM255", "ZENOR9_COMn", "ZENOR9_COM1", "dev",
       "ttyS",    "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGQUIT",     "Break",
       "SIGTERM", "SIGHUP",   "Ctrl",    "FTDI",   "USB",    "MARK",        "SPACE",       "HHHH",
-      "MIT",     "holds",    "rfc2217"};
+      "MIT",     "holds",    "retries", "seed",   "rfc2217"};
+  // The virtual register's fault names, as --fault takes them.
+  static const std::set<std::string> kFaultWords = {
+      "silent", "echo", "wrong", "ack",     "bad",    "reply",  "check",  "short", "late",
+      "noise",  "byte", "two",   "devices", "ignore", "writes", "random", "faults"};
   // The journal's command, option, file and variable names.
   static const std::set<std::string> kJournalNames = {
       "journal", "jsonl", "since",          "local",        "state",
@@ -71,7 +75,7 @@ std::set<std::string> ForeignWords(const std::string& text) {
   for (std::sregex_iterator match(words.begin(), words.end(), word), end; match != end; ++match) {
     const std::string found = match->str();
     if (kNames.count(found) + kJournalNames.count(found) + kSystemNames.count(found) +
-                kProtocolNames.count(found) ==
+                kFaultWords.count(found) + kProtocolNames.count(found) ==
             0 &&
         !std::regex_match(found, comName)) {
       foreign.insert(found);
@@ -115,7 +119,9 @@ TEST(LanguageTest, HelpIsRussianAloneUnlessTheLocaleAsksForEnglish) {
   // The columns line up in characters: every option's text starts in the same
   // column whatever the width of its name in bytes.
   const ChildResult write = RunZenor9({"write", "--help"});
-  const std::string aligned = "  --port COMn|ПУТЬ=COM1       COM1";
+  const std::string aligned =
+      "  --port COMn|ПУТЬ            COM1 – COM255, путь к устройству или rfc2217://ХОСТ:ПОРТ "
+      "для линии за сервером последовательных портов; по умолчанию COM1";
   EXPECT_NE(write.out.find(aligned), std::string::npos) << write.out;
 }
 
@@ -166,6 +172,18 @@ TEST(LanguageTest, UsageErrorsNameTheMistakeAndTheHelpToRead) {
        "--map нельзя вместе с --unmap",
        "--map cannot go with --unmap",
        "zenor9 ports --help"},
+      {{"--net", "7", "write", "25", "--verfy"},
+       "неизвестный параметр --verfy: может быть, --verify?",
+       "unknown option --verfy: did you mean --verify?",
+       "zenor9 write --help"},
+      {{"--prot", "COM3", "read"},
+       "неизвестный параметр --prot: может быть, --port?",
+       "unknown option --prot: did you mean --port?",
+       "zenor9 read --help"},
+      {{"--port", "1", "read"},
+       "1 — не порт: может быть, COM1?",
+       "1 is no port: did you mean COM1?",
+       "zenor9 read --help"},
       {{"sim", "--latency", "2000"},
        "задержка — от 0 до 1000 мс, а не 2000",
        "the latency is 0 to 1000 ms, not 2000",

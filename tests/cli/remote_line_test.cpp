@@ -75,7 +75,7 @@ class RemoteLineTest : public ::testing::Test {
     const ChildResult write = Run({"--port", "COM3", "write", "25", "--net", "12", "--verify"},
                                   {{"ZENOR9_COM3", address}});
     EXPECT_EQ(write.exitCode, 0) << write.err;
-    EXPECT_EQ(write.out, "25 (было 23)\n");
+    EXPECT_EQ(write.out, "25 (было 23; проверено чтением)\n");
     fs::remove_all(config);
   }
 

@@ -51,14 +51,21 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
   const ChildResult several = Run({"write", "21"});
   EXPECT_EQ(several.exitCode, 2) << several.err;
   EXPECT_EQ(several.out, "");
-  for (const char* named : {"net 3", "net 7", "net 12", "--net N", "--all"}) {
+  for (const char* named : {"(ККМ 3, ККМ 7, ККМ 12)", "--net N", "--all"}) {
     EXPECT_NE(several.err.find(named), std::string::npos) << several.err;
   }
-  const nlohmann::json json = JsonOf(Run({"--json", "write", "21", "--verify"}).out);
+  const nlohmann::json json = JsonOf(Run({"--json", "write", "21"}).out);
   EXPECT_EQ(json["error"], "several-registers");
+  EXPECT_EQ(json["message"].get<std::string>().back(), 'l');  // "... with --all", no ':'
+  // read asks the same.
+  const ChildResult read = Run({"read"});
+  EXPECT_EQ(read.exitCode, 2);
+  EXPECT_EQ(read.out, "");
+  EXPECT_NE(read.err.find("(ККМ 3, ККМ 7, ККМ 12); ничего не прочитано"), std::string::npos)
+      << read.err;
   EXPECT_EQ(json["registers"], nlohmann::json::parse(R"([{"net":3},{"net":7},{"net":12}])"));
-  // The probes of two walks, and not a frame.
-  EXPECT_EQ(testing::SentBytesOnceArrived(line, 200).size(), 200u);
+  // The probes of three walks, and not a frame.
+  EXPECT_EQ(testing::SentBytesOnceArrived(line, 300).size(), 300u);
   EXPECT_EQ(SpaceBytesSent(line), 0u);
   for (const emu::Register* reg : {&three, &seven, &twelve}) EXPECT_EQ(reg->Prefix(), "23");
 
@@ -67,11 +74,11 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
   twelve.SetFault(emu::Fault::Silent);
   const ChildResult one = Run({"write", "21"});
   EXPECT_EQ(one.exitCode, 0) << one.err;
-  EXPECT_EQ(one.out, "net 3 21 (было 23)\n");
+  EXPECT_EQ(one.out, "ККМ 3: 21 (было 23; проверено чтением)\n");
   EXPECT_EQ(three.Prefix(), "21");
-  EXPECT_EQ(Run({"read"}).out, "net 3 21\n");
+  EXPECT_EQ(Run({"read"}).out, "ККМ 3: 21\n");
   // With --net the line names no register.
-  EXPECT_EQ(Run({"--net", "3", "write", "22"}).out, "22 (было 21)\n");
+  EXPECT_EQ(Run({"--net", "3", "write", "22"}).out, "22 (было 21; проверено чтением)\n");
   EXPECT_EQ(Run({"--net", "3", "read"}).out, "22\n");
 }
 
@@ -81,7 +88,8 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
   // Net 7 gets no answer through from its `refuseFrom`-th to its `refuseTo`-th
   // address byte of a run (identify is the first, the reads of both cells that
   // say what the write replaces the second and third, the tens cell's write the
-  // fourth), and ignores writes while `ignoreWrites` is set.
+  // fourth, and each refused write is tried three times more), and ignores
+  // writes while `ignoreWrites` is set.
   std::atomic<int> addressed{0};
   std::atomic<int> refuseFrom{0};
   std::atomic<int> refuseTo{0};
@@ -103,10 +111,11 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
   };
 
   // FF 37, left by an earlier "off" whose units cell failed; now the units
-  // cell of 24 is refused: the register holds neither what it held nor 24.
+  // cell of 24 is refused in all four tries: the register holds neither what
+  // it held nor 24.
   reg.SetPrefix("off");
   reg.WriteRam(emu::kEmulatedPrefixUnitsCell, '7');
-  refuse(5, 5);
+  refuse(5, 8);
   const ChildResult units = Run({"--net", "7", "write", "24"});
   EXPECT_EQ(units.exitCode, 1);
   EXPECT_EQ(units.err,
@@ -115,7 +124,7 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
 
   // The tens cell refused: the old value, "off" here.
   reg.SetPrefix("off");
-  refuse(4, 4);
+  refuse(4, 7);
   const nlohmann::json tens = JsonOf(Run({"--json", "--net", "7", "write", "25"}).out);
   EXPECT_EQ(tens["error"], "command-failed");
   EXPECT_EQ(tens["holds"], "off");
@@ -130,20 +139,19 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
   refuse(4, 99);
   EXPECT_TRUE(JsonOf(Run({"--json", "--net", "7", "write", "25"}).out)["holds"].is_null());
 
-  // In a batch each failed register says it, in its line and its JSON entry;
-  // a register written as asked says nothing of it. A --verify mismatch is a
-  // failed write too.
+  // In a batch each failed register says it, in its line and its JSON entry.
+  // A mismatch of the read-back is a failed write too.
   refuse(0, 0);
   ignoreWrites = true;
-  const ChildResult batch = Run({"--net", "7,8", "write", "21", "--verify"});
+  const ChildResult batch = Run({"--net", "7,8", "write", "21"});
   EXPECT_EQ(batch.exitCode, 5);
   EXPECT_EQ(batch.out,
-            "net 7 ошибка: Префикс в ККМ не совпадает с записанным; в ККМ сейчас: off\n"
-            "net 8 21 (было 23)\n");
-  const nlohmann::json json =
-      JsonOf(Run({"--json", "--net", "7,8", "write", "22", "--verify"}).out);
+            "ККМ 7: ошибка: Префикс в ККМ не совпадает с записанным: записано 21, в ККМ выкл\n"
+            "ККМ 8: 21 (было 23; проверено чтением)\n");
+  const nlohmann::json json = JsonOf(Run({"--json", "--net", "7,8", "write", "22"}).out);
   EXPECT_EQ(json["registers"][0]["holds"], "off");
-  EXPECT_FALSE(json["registers"][1].contains("holds"));
+  EXPECT_EQ(json["registers"][0]["asked"], "22");
+  EXPECT_EQ(json["registers"][1]["holds"], "22");
   EXPECT_EQ(other.Prefix(), "22");
   host.Stop();  // before the observer's locals go away
 }
