@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/outcome.h"
+#include "files/files.h"
 #include "journal/journal.h"
 
 namespace zenor9::cli {
@@ -99,7 +100,7 @@ void PrintJson(const journal::Listing& listing) {
 void SayDamagedLines(const journal::Listing& listing) {
   for (const journal::DamagedLine& damaged : listing.damaged) {
     std::fprintf(stderr, "%s\n",
-                 Tr("%s:%s: damaged line skipped: %s", Printable(journal::PathText(damaged.file)),
+                 Tr("%s:%s: damaged line skipped: %s", Printable(files::PathText(damaged.file)),
                     damaged.line, Printable(damaged.text))
                      .c_str());
   }
@@ -132,7 +133,7 @@ int JournalCommand(const Invocation& invocation) {
     std::fprintf(stderr, "%s\n", Tr("no home folder to keep the journal in"));
     return kExitFailed;
   }
-  const std::string name = Printable(journal::PathText(location.file));
+  const std::string name = Printable(files::PathText(location.file));
   const journal::Listing listing = journal::ReadJournal(location.file, invocation.journalFilter);
   if (invocation.json) {
     PrintJson(listing);

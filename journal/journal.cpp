@@ -2,14 +2,16 @@
 
 #include <algorithm>
 
+#include "files/files.h"
 #include "i18n/system_error.h"
 #include "i18n/text.h"
 #include "journal/journal_file.h"
-#include "portmap/map_file.h"
 
 namespace zenor9::journal {
 
 namespace fs = std::filesystem;
+using files::FileLock;
+using files::PathText;
 using i18n::Tr;
 
 namespace {
@@ -53,7 +55,7 @@ bool RotateIfFull(const fs::path& journal, std::size_t lineBytes, std::uintmax_t
   std::error_code code;
   const std::uintmax_t size = fs::file_size(journal, code);
   if (code || size == 0 || size + lineBytes <= rotationBytes) return true;
-  return RenameDurably(journal, OlderFile(journal), error);
+  return files::RenameDurably(journal, OlderFile(journal), error);
 }
 
 bool Passes(const WriteRecord& record, const Filter& filter) {
@@ -79,8 +81,8 @@ void ListLine(const fs::path& file, int number, const std::string& line, const F
 }
 
 void ListFile(const fs::path& file, const Filter& filter, Listing& listing) {
-  const portmap::FileText read = portmap::ReadWholeFile(file, kLargestFile);
-  if (read.state == portmap::FileText::State::Unreadable) {
+  const files::FileText read = files::ReadWholeFile(file, kLargestFile);
+  if (read.state == files::FileText::State::Unreadable) {
     if (!listing.unreadable.empty()) listing.unreadable += "; ";
     listing.unreadable += PathText(file) + ": " + read.error;
     return;
@@ -117,11 +119,6 @@ fs::path OlderFile(const fs::path& journal) {
   return older;
 }
 
-std::string PathText(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 bool Append(const fs::path& journal, const WriteRecord& record, std::string& error,
             const AppendOptions& options) {
   if (journal.empty()) {
@@ -132,15 +129,15 @@ bool Append(const fs::path& journal, const WriteRecord& record, std::string& err
   const fs::path lockFile = LockFileOf(journal);
   FileLock lock(lockFile);
   if (!WaitForLock(lock, options)) {
-    error = lock.Failed()
-                ? lock.Error()
-                : PathText(lockFile) + ": " +
-                      Tr("another program held it for longer than %s ms", options.lockWaitMs);
+    error =
+        PathText(lockFile) + ": " +
+        (lock.Failed() ? lock.Error()
+                       : Tr("another program held it for longer than %s ms", options.lockWaitMs));
     return false;
   }
   const std::string line = JsonLine(record) + "\n";
   return RotateIfFull(journal, line.size(), options.rotationBytes, error) &&
-         AppendDurably(journal, line, error);
+         files::AppendDurably(journal, line, error);
 }
 
 Listing ReadJournal(const fs::path& journal, const Filter& filter) {

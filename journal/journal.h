@@ -41,9 +41,6 @@ Location JournalLocation();
 // The file the journal is rotated into: journal.jsonl.1.
 std::filesystem::path OlderFile(const std::filesystem::path& journal);
 
-// A path as UTF-8 text, for messages.
-std::string PathText(const std::filesystem::path& path);
-
 // This computer's name and the user running the program (one file per
 // platform); "?" when the system does not say.
 std::string HostName();

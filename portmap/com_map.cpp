@@ -6,6 +6,7 @@
 #include <sstream>
 #include <utility>
 
+#include "files/files.h"
 #include "i18n/system_error.h"
 #include "i18n/text.h"
 #include "link/clock.h"
@@ -13,6 +14,10 @@
 
 namespace zenor9::portmap {
 
+using files::FileLock;
+using files::FileText;
+using files::PathText;
+using files::ReadWholeFile;
 using i18n::N_;
 using i18n::Tr;
 
@@ -132,7 +137,7 @@ std::string ProblemOf(const LineParts& parts, const std::map<int, int>& lineOf) 
 
 std::string MapName(const ComMap& map) {
   return map.file.empty() ? std::string(Tr("the COM map"))
-                          : Tr("the COM map %s", map.file.string());
+                          : Tr("the COM map %s", PathText(map.file));
 }
 
 // The first ignored line that speaks of COMn.
@@ -158,7 +163,7 @@ fs::path WhereKept(const fs::path& file, std::string& error) {
   std::error_code code;
   fs::path target = file;
   if (fs::is_symlink(fs::symlink_status(file, code))) target = fs::weakly_canonical(file, code);
-  if (target.empty()) error = file.string() + ": " + i18n::ErrorCodeText(code);
+  if (target.empty()) error = PathText(file) + ": " + i18n::ErrorCodeText(code);
   return target;
 }
 
@@ -291,7 +296,7 @@ Rewrite RewriteMapFile(const fs::path& file,
   std::error_code code;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), code);
   if (code) {
-    error = target.parent_path().string() + ": " + i18n::ErrorCodeText(code);
+    error = PathText(target.parent_path()) + ": " + i18n::ErrorCodeText(code);
     return Rewrite::Failed;
   }
   // The lock lives beside the name the user's programs use, where this user
@@ -300,22 +305,22 @@ Rewrite RewriteMapFile(const fs::path& file,
   lockFile += ".lock";
   FileLock lock(lockFile);
   if (const std::optional<Rewrite> unlocked = WaitForLock(lock, stopRequested)) {
-    if (*unlocked == Rewrite::Failed) error = lockFile.string() + ": " + lock.Error();
+    if (*unlocked == Rewrite::Failed) error = PathText(lockFile) + ": " + lock.Error();
     return *unlocked;
   }
   const FileText old = ReadWholeFile(target, kLargestMapFile);
   if (old.state == FileText::State::Unreadable) {
-    error = Tr("%s cannot be read: %s", target.string(), old.error);
+    error = Tr("%s cannot be read: %s", PathText(target), old.error);
     return Rewrite::Failed;
   }
   const std::string text = change(old.text);
   const LinesNotUtf8 before = LinesNotUtf8Of(old.text);
   if (const LinesNotUtf8 after = LinesNotUtf8Of(text);
       after.count > 0 && after.count >= before.count) {
-    error = Tr("%s cannot be read: %s", target.string(), NotUtf8Problem(after));
+    error = Tr("%s cannot be read: %s", PathText(target), NotUtf8Problem(after));
     return Rewrite::Failed;
   }
-  return ReplaceDurably(target, text, error) ? Rewrite::Written : Rewrite::Failed;
+  return files::ReplaceDurably(target, text, error) ? Rewrite::Written : Rewrite::Failed;
 }
 
 }  // namespace zenor9::portmap

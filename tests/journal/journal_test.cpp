@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 
+#include "files/files.h"
 #include "journal/journal.h"
 #include "journal/journal_file.h"
 
@@ -192,7 +193,7 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenGivesFalseWithAReasonThatNamesIt)
   const fs::path subfolder = folder / "a-folder";
   fs::create_directories(subfolder);
   const fs::path held = folder / "held.jsonl";
-  FileLock otherRun(folder / "held.jsonl.lock");
+  files::FileLock otherRun(folder / "held.jsonl.lock");
   ASSERT_TRUE(otherRun.TryLock());
   VirtualClock clock;
 
@@ -215,7 +216,7 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenGivesFalseWithAReasonThatNamesIt)
                                Record("2026-12-07T21:03:05+03:00", "COM1", nullptr, std::nullopt),
                                error, options));
     EXPECT_FALSE(appended) << c.journal;
-    EXPECT_NE(error.find(PathText(c.journal)), std::string::npos) << error;
+    EXPECT_NE(error.find(files::PathText(c.journal)), std::string::npos) << error;
   }
   // The held lock was waited for on the virtual clock, then given up.
   EXPECT_GE(clock.NowMs(), kLockWaitMs);
