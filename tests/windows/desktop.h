@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wine.h"
@@ -181,19 +182,16 @@ class Desktop {
   // A left click at (x, y) of the window's client area, given at 96 dpi and
   // scaled by `scale`; Hover rests the pointer there.
   void Click(const WindowState& window, int x, int y, double scale = 1.0) const {
-    Run({"xdotool", "mousemove", "--sync",
-         std::to_string(window.client.x + static_cast<int>(x * scale + 0.5)),
-         std::to_string(window.client.y + static_cast<int>(y * scale + 0.5)), "click", "1"});
+    Pointer(window.client.x + static_cast<int>(x * scale + 0.5),
+            window.client.y + static_cast<int>(y * scale + 0.5), {"click", "1"});
   }
   // The left button held down at (x, y) of the client area for `ms`.
   void Hold(const WindowState& window, int x, int y, int ms) const {
-    Run({"xdotool", "mousemove", "--sync", std::to_string(window.client.x + x),
-         std::to_string(window.client.y + y), "mousedown", "1", "sleep",
-         std::to_string(ms / 1000.0), "mouseup", "1"});
+    Pointer(window.client.x + x, window.client.y + y,
+            {"mousedown", "1", "sleep", std::to_string(ms / 1000.0), "mouseup", "1"});
   }
   void Hover(const WindowState& window, int x, int y) const {
-    Run({"xdotool", "mousemove", "--sync", std::to_string(window.client.x + x),
-         std::to_string(window.client.y + y)});
+    Pointer(window.client.x + x, window.client.y + y, {});
   }
 
   // Keys (xdotool names separated by blanks: "Return", "alt+F4") and typed
@@ -227,8 +225,7 @@ class Desktop {
     int right = 0;
     int top = 0;
     std::sscanf(corner.c_str(), "%d %d", &right, &top);
-    Run({"xdotool", "mousemove", "--sync", std::to_string(right - 12), std::to_string(top + 10),
-         "click", "1"});
+    Pointer(right - 12, top + 10, {"click", "1"});
   }
 
   // Saves the screen as shots/NN-name.png.
@@ -254,6 +251,18 @@ class Desktop {
   }
   ChildResult Inspect() const { return RunBeside("window_inspector.exe"); }
 
+  // Moves the pointer to (x, y) of the screen, then does `then` there (xdotool
+  // commands). xdotool's --sync waits for the pointer to move, and for about
+  // 15 s when it is there already: it is asked for only when the pointer moves.
+  void Pointer(int x, int y, std::vector<std::string> then) const {
+    std::vector<std::string> argv{"xdotool", "mousemove"};
+    if (pointer_ != std::pair{x, y}) argv.push_back("--sync");
+    argv.insert(argv.end(), {std::to_string(x), std::to_string(y)});
+    argv.insert(argv.end(), then.begin(), then.end());
+    Run(argv);
+    pointer_ = {x, y};
+  }
+
   // A program of this machine on $DISPLAY, to its end: its standard output.
   static std::string Run(const std::vector<std::string>& argv) {
     std::string command;
@@ -277,6 +286,8 @@ class Desktop {
   std::string lastShot_;
   int shotCount_ = 0;
   bool dpiChanged_ = false;
+  // Where this desktop last put the pointer; only its own runs move it.
+  mutable std::optional<std::pair<int, int>> pointer_;
   Wine wine_;
 };
 
