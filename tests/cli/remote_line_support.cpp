@@ -134,13 +134,6 @@ Ser2net::~Ser2net() {
   if (!dir_.empty()) fs::remove_all(dir_, error);
 }
 
-void Ser2net::Kill() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
-  pid_ = -1;
-}
-
 DelayProxy::DelayProxy(uint16_t targetPort, uint32_t oneWayMs, uint32_t lifetimeMs)
     : targetPort_(targetPort), oneWayMs_(oneWayMs) {
   listener_ = ListenLoopback(port_);
