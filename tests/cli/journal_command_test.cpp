@@ -73,10 +73,13 @@ TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
 // Damaged lines of every kind (not JSON, not an object, cut short by a crash,
 // a field of the wrong type) are said with their place and skipped.
 TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesSaidAndSkipped) {
+  // No journal yet; then one with a damaged line alone: no records either way.
   const ChildResult empty = Run({"--json", "journal"});
   EXPECT_EQ(empty.exitCode, 0);
   EXPECT_EQ(empty.out, "[]\n");
-  EXPECT_EQ(Run({"journal"}).err, "в журнале " + journal.string() + " нет записей\n");
+  Write(journal, "[]\n");
+  EXPECT_EQ(Run({"journal"}).err, journal.string() + ":1: повреждённая строка пропущена: []\n" +
+                                      "в журнале " + journal.string() + " нет записей\n");
 
   Write(journal::OlderFile(journal), kOlder + "\n");
   std::string wrongNet = kOff;
@@ -100,6 +103,8 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
   EXPECT_EQ(all.err, said(2, "not json") + said(3, "[1,2]") + said(4, "{\"time\":\"2026-12-07T2") +
                          said(6, wrongNet.substr(0, 80)));
 
+  EXPECT_NE(Run({"journal", "--net", "99"}).err.find(" нет подходящих записей\n"),
+            std::string::npos);
   const ChildResult english = Run({"journal", "--net", "3"}, {{"LANG", "en_US.UTF-8"}});
   EXPECT_EQ(english.out,
             "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  register 3  ? -> off  "

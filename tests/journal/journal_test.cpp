@@ -25,31 +25,26 @@ namespace fs = std::filesystem;
 class JournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = fs::temp_directory_path() /
-             ("zenor9-journal-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder);
     fs::create_directories(folder);
-    journal = folder / "journal.jsonl";
   }
   void TearDown() override { fs::remove_all(folder); }
 
-  fs::path folder;
-  fs::path journal;
+  const fs::path folder =
+      fs::temp_directory_path() / ("zenor9-journal-" + std::to_string(::getpid()) + "-" +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  const fs::path journal = folder / "journal.jsonl";
 };
 
 WriteRecord Record() {
   WriteRecord record;
   record.time = "2026-12-07T21:03:05+03:00";
-  record.host = "kassa-3";
+  record.user = "ivan";
   record.port = "COM1";
-  record.device = "/dev/ttyUSB0";
   record.net = 7;
-  record.before = "23";
   record.asked = "27";
-  record.readBack = true;
-  record.holds = "27";
   record.ok = true;
+  record.version = "1.0.0";
   return record;
 }
 
