@@ -73,7 +73,7 @@ TEST(RemoteLineTest, EveryNinthBitArrivesThroughSer2netWhateverItsTcpSettingsAnd
   {
     Ser2net server(device);
     ASSERT_EQ(server.Problem(), "");
-    // The doctor first: it keeps no trace, so what it sends comes before the rest.
+    // The doctor first: it traces nothing, so what it sends comes before the rest.
     const ChildResult doctor =
         RunZenor9({"--port", server.Address(), "doctor", "--net", "4"}, {{"LANG", "en_US.UTF-8"}});
     EXPECT_EQ(doctor.exitCode, 0) << doctor.out;

@@ -180,7 +180,7 @@ struct RemoteLine {
 // Net number 0's address byte is 0xFF, as is a cell written "off": both must
 // travel doubled. Net numbers 0, 1 and 12 sit where a late echo would show as a
 // ghost at the next net number.
-TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTrip) {
+TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTripTillTheLinkIsLost) {
   RemoteLine remote;
   emu::Register& first = remote.line.AddRegister(0);
   remote.line.AddRegister(1);
