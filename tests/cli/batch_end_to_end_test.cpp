@@ -21,16 +21,10 @@ namespace {
 
 using testing::BackgroundZenor9;
 using testing::ChildResult;
+using testing::JsonOf;
 using testing::RunZenor9;
 
 constexpr const char* kNoLink = "Нет связи с ККМ";
-
-nlohmann::json JsonOf(const std::string& out) {
-  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-  nlohmann::json object = nlohmann::json::parse(out, nullptr, false);
-  EXPECT_TRUE(object.is_object()) << out;
-  return object.is_object() ? object : nlohmann::json::object();
-}
 
 std::set<std::string> KeysOf(const nlohmann::json& object) {
   std::set<std::string> keys;

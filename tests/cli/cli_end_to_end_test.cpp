@@ -405,9 +405,8 @@ TEST_F(CliTest, NetNumbersWithLeadingZerosAreDecimal) {
 TEST_F(CliTest, PortsThatAreNoSerialDeviceExit3AndAreLeftAlone) {
   line.AddRegister(7);
   StartLine();
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("zenor9-ports-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const testing::ScratchFolder scratch;
+  const std::filesystem::path& dir = scratch.path;
   const std::string file = (dir / "not-a-tty").string();
   std::ofstream(file) << "keep me";
 
@@ -434,7 +433,6 @@ TEST_F(CliTest, PortsThatAreNoSerialDeviceExit3AndAreLeftAlone) {
   std::ifstream kept(file);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
   EXPECT_TRUE(line.Log().empty());
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(CliTest, NoRegisterExits1) {
@@ -552,15 +550,8 @@ TEST_F(CliTest, PortsShowsTheComMappingWithoutOpeningThePort) {
 // The virtual register as scripts and `make run` use it.
 class SimTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("zenor9-sim-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-
-  std::filesystem::path dir;
+  const testing::ScratchFolder scratch;
+  const std::filesystem::path dir = scratch.path;
 };
 
 TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {

@@ -17,15 +17,10 @@ namespace {
 
 using testing::BackgroundZenor9;
 using testing::ChildResult;
+using testing::JsonOf;
 using testing::RunZenor9;
 
 constexpr uint8_t kIdentifyCheckByte = 0xEA;
-
-nlohmann::json JsonOf(const std::string& out) {
-  nlohmann::json object = nlohmann::json::parse(out, nullptr, false);
-  EXPECT_TRUE(object.is_object()) << out;
-  return object.is_object() ? object : nlohmann::json::object();
-}
 
 class IdentifyAnswerTest : public ::testing::Test {
  protected:

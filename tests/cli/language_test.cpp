@@ -6,13 +6,14 @@
 
 #include <netdb.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -41,32 +42,23 @@ const std::vector<Environment> kRussianLocales = {{{"LANG", "C"}}, {{"LANG", "ru
 
 // The words of a Russian text that are not Russian: every run of three Latin
 // letters or more, but the names the user types (commands, options, COMn,
-// variables, paths), the names of things (signals, streams, chips, services,
-// flags and calls of the system) and the JSON keys, which stay English.
+// variables, paths, the virtual register's faults, the journal's names), the
+// names of things (signals, streams, chips, services, flags and calls of the
+// system, a remote line's protocol and parities) and the JSON keys, which stay
+// English.
 std::set<std::string> ForeignWords(const std::string& text) {
-  static const std::set<std::string> kNames = {
-      "zenor9",  "identify", "detect",  "scan",   "read",   "write",       "doctor",      "ports",
-      "sim",     "help",     "version", "port",   "net",    "all",         "json",        "trace",
-      "verify",  "map",      "unmap",   "prefix", "fault",  "latency",     "link",        "off",
-      "COM",     "COMn",     "COM1",    "COM4",   "COM255", "ZENOR9_COMn", "ZENOR9_COM1", "dev",
-      "ttyS",    "ttyUSB0",  "stdout",  "stderr", "JSON",   "SIGINT",      "SIGQUIT",     "Break",
-      "SIGTERM", "SIGHUP",   "Ctrl",    "FTDI",   "USB",    "MARK",        "SPACE",       "HHHH",
-      "MIT",     "holds",    "retries", "seed",   "rfc2217"};
-  // The virtual register's fault names, as --fault takes them.
-  static const std::set<std::string> kFaultWords = {
-      "silent", "echo", "wrong", "ack",     "bad",    "reply",  "check",  "short", "late",
-      "noise",  "byte", "two",   "devices", "ignore", "writes", "random", "faults"};
-  // The journal's command, option, file and variable names.
-  static const std::set<std::string> kJournalNames = {
-      "journal", "jsonl", "since",          "local",        "state",
-      "Windows", "UTC",   "XDG_STATE_HOME", "LOCALAPPDATA", "ZENOR9_JOURNAL"};
-  // The system's: a chip, services, calls and flags, a command, the process id.
-  static const std::set<std::string> kSystemNames = {
-      "UART", "UTF",          "flock",       "TIOCEXCL", "brltty",
-      "gpsd", "ModemManager", "low_latency", "dmesg",    "pid"};
-  // A remote line's protocol: its name and telnet's, its option and command,
-  // its parity names.
-  static const std::set<std::string> kProtocolNames = {"RFC", "telnet", "NONE", "ODD", "EVEN"};
+  static const std::set<std::string> kNames = [] {
+    std::istringstream words(
+        "zenor9 identify detect scan read write doctor ports sim help version port net all "
+        "json trace verify map unmap prefix fault latency link off COM COMn COM1 COM4 COM255 "
+        "ZENOR9_COMn ZENOR9_COM1 dev ttyS ttyUSB0 stdout stderr JSON SIGINT SIGQUIT Break "
+        "SIGTERM SIGHUP Ctrl FTDI USB MARK SPACE HHHH MIT holds retries seed rfc2217 silent "
+        "echo wrong ack bad reply check short late noise byte two devices ignore writes "
+        "random faults journal jsonl since local state Windows UTC XDG_STATE_HOME "
+        "LOCALAPPDATA ZENOR9_JOURNAL UART UTF flock TIOCEXCL brltty gpsd ModemManager "
+        "low_latency dmesg pid RFC telnet NONE ODD EVEN");
+    return std::set<std::string>(std::istream_iterator<std::string>(words), {});
+  }();
   static const std::regex protocolPhrase("COM-PORT-OPTION|SET-PARITY");
   static const std::regex comName("(ZENOR9_)?COM[0-9]+");
   static const std::regex word("[A-Za-z_0-9]*[A-Za-z]{3,}[A-Za-z_0-9]*");
@@ -74,10 +66,7 @@ std::set<std::string> ForeignWords(const std::string& text) {
   std::set<std::string> foreign;
   for (std::sregex_iterator match(words.begin(), words.end(), word), end; match != end; ++match) {
     const std::string found = match->str();
-    if (kNames.count(found) + kJournalNames.count(found) + kSystemNames.count(found) +
-                kFaultWords.count(found) + kProtocolNames.count(found) ==
-            0 &&
-        !std::regex_match(found, comName)) {
+    if (kNames.count(found) == 0 && !std::regex_match(found, comName)) {
       foreign.insert(found);
     }
   }
@@ -257,13 +246,11 @@ TEST(LanguageTest, ALinkFailureEndsWithTheNextStep) {
   }
   // A COM map that cannot be read (a folder here) leaves the port without a
   // device: said in the user's language, with the map as the next step.
-  const std::filesystem::path config =
-      std::filesystem::temp_directory_path() / ("zenor9-language-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(config / "zenor9" / "ports");
+  const testing::ScratchFolder config;
+  std::filesystem::create_directories(config.path / "zenor9" / "ports");
   Environment english = kEnglish;
-  english["XDG_CONFIG_HOME"] = config.string();
+  english["XDG_CONFIG_HOME"] = config.path.string();
   const ChildResult unmapped = RunZenor9({"--port", "COM5", "read"}, english);
-  std::filesystem::remove_all(config);
   EXPECT_EQ(unmapped.exitCode, 3);
   EXPECT_EQ(unmapped.err.rfind("The chosen COM port is unavailable\n", 0), 0u) << unmapped.err;
   EXPECT_NE(unmapped.err.find("Next: zenor9 ports shows the COM map"), std::string::npos)
@@ -285,16 +272,17 @@ std::string WithoutPaths(const std::string& text) {
 
 // Every failure the program reports to a person, run as a user meets it under
 // a Russian locale: the port open failures of each kind (a remote line's
-// among them), the faults of the COM map, its rewrites and doctor. No Latin word is left but names,
-// paths and commands: no text of the system (strerror) and no English detail.
+// among them), the faults of the COM map, its rewrites and doctor. No Latin
+// word is left but names, paths and commands: no text of the system (strerror)
+// and no English detail.
 TEST(LanguageTest, EveryFailureIsWordedInRussian) {
   namespace fs = std::filesystem;
   emu::Line line;
   line.AddRegister(7);
   emu::PtyHost host(line);
   ASSERT_TRUE(host.Start());
-  const fs::path dir = fs::temp_directory_path() / ("zenor9-words-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
+  const testing::ScratchFolder scratch;
+  const fs::path& dir = scratch.path;
   fs::create_directories(dir / "folder");
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
 
@@ -350,7 +338,6 @@ TEST(LanguageTest, EveryFailureIsWordedInRussian) {
     EXPECT_EQ(ForeignWords(WithoutPaths(said)), std::set<std::string>()) << name << said;
     EXPECT_NE(said.find(c.said), std::string::npos) << name << said;
   }
-  fs::remove_all(dir);
 }
 
 // The texts no run above can reach here (as root every device opens; a remote

@@ -32,13 +32,9 @@ using testing::RunZenor9;
 class PortMapTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config = fs::temp_directory_path() / ("zenor9-cli-map-" + std::to_string(::getpid()));
-    fs::remove_all(config);
-    mapFile = config / "zenor9" / "ports";
     line.AddRegister(7);
     ASSERT_TRUE(host.Start());
   }
-  void TearDown() override { fs::remove_all(config); }
 
   ChildResult Run(const std::vector<std::string>& args, testing::Environment extra = {}) {
     extra["XDG_CONFIG_HOME"] = config.string();
@@ -49,8 +45,9 @@ class PortMapTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  fs::path config;
-  fs::path mapFile;
+  const testing::ScratchFolder scratch;
+  const fs::path config = scratch.path;
+  const fs::path mapFile = config / "zenor9" / "ports";
   emu::Line line;
   emu::PtyHost host{line};
 };

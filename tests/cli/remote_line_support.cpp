@@ -134,13 +134,6 @@ Ser2net::~Ser2net() {
   if (!dir_.empty()) fs::remove_all(dir_, error);
 }
 
-void Ser2net::Kill() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
-  pid_ = -1;
-}
-
 DelayProxy::DelayProxy(uint16_t targetPort, uint32_t oneWayMs, uint32_t lifetimeMs)
     : targetPort_(targetPort), oneWayMs_(oneWayMs) {
   listener_ = ListenLoopback(port_);
@@ -160,81 +153,59 @@ DelayProxy::~DelayProxy() {
   }
 }
 
-namespace {
-
-struct Held {
-  SteadyClock::time_point due;
-  std::vector<char> bytes;
-};
-
-// One direction of the proxy: what was read, each chunk due a delay later.
-struct Direction {
-  int from = -1;
-  int to = -1;
-  std::deque<Held> held;
-
-  // Reads what `from` has; false once it has closed.
-  bool Take(std::chrono::milliseconds delay) {
-    char buffer[4096];
-    const ssize_t n = ::read(from, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    held.push_back({SteadyClock::now() + delay, std::vector<char>(buffer, buffer + n)});
-    return true;
-  }
-  void Release() {
-    while (!held.empty() && held.front().due <= SteadyClock::now()) {
-      (void)!::write(to, held.front().bytes.data(), held.front().bytes.size());
-      held.pop_front();
-    }
-  }
-};
-
-int MsUntilNext(const Direction& a, const Direction& b) {
-  auto next = SteadyClock::time_point::max();
-  for (const Direction* d : {&a, &b}) {
-    if (!d->held.empty()) next = std::min(next, d->held.front().due);
-  }
-  if (next == SteadyClock::time_point::max()) return 100;
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(next - SteadyClock::now()).count();
-  return ms < 0 ? 0 : static_cast<int>(ms);
-}
-
-}  // namespace
-
 void DelayProxy::Run(uint32_t lifetimeMs) {
   const auto end = SteadyClock::now() + std::chrono::milliseconds(lifetimeMs);
   const std::chrono::milliseconds delay(oneWayMs_);
-  Direction up;    // client to server
-  Direction down;  // server to client
+  // What was read in both directions, each chunk due a delay after it came:
+  // one delay for all, so the chunks fall due in the order they came.
+  struct Held {
+    SteadyClock::time_point due;
+    int to;
+    std::vector<char> bytes;
+  };
+  std::deque<Held> held;
+  int client = -1;
+  int server = -1;
   while (!stop_ && SteadyClock::now() < end) {
+    int waitMs = 100;
+    if (!held.empty()) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(held.front().due - SteadyClock::now());
+      waitMs = static_cast<int>(std::max<int64_t>(left.count(), 0));
+    }
     pollfd fds[4] = {{wake_[0], POLLIN, 0},
-                     {listener_, static_cast<short>(up.from < 0 ? POLLIN : 0), 0},
-                     {up.from, POLLIN, 0},
-                     {down.from, POLLIN, 0}};
-    ::poll(fds, 4, MsUntilNext(up, down));
-    if (up.from < 0 && (fds[1].revents & POLLIN) != 0) {
-      const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-      const int server = ConnectLoopback(targetPort_);
+                     {listener_, static_cast<short>(client < 0 ? POLLIN : 0), 0},
+                     {client, POLLIN, 0},
+                     {server, POLLIN, 0}};
+    ::poll(fds, 4, waitMs);
+    if (client < 0 && (fds[1].revents & POLLIN) != 0) {
+      client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      server = ConnectLoopback(targetPort_);
       const int on = 1;
       ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-      up = {client, server, {}};
-      down = {server, client, {}};
     }
-    const bool closed =
-        (fds[2].revents != 0 && !up.Take(delay)) || (fds[3].revents != 0 && !down.Take(delay));
-    up.Release();
-    down.Release();
+    bool closed = false;
+    for (const pollfd& from : {fds[2], fds[3]}) {
+      if (from.revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(from.fd, buffer, sizeof buffer);
+      closed = closed || n <= 0;
+      const int to = from.fd == client ? server : client;
+      if (n > 0) held.push_back({SteadyClock::now() + delay, to, {buffer, buffer + n}});
+    }
+    // The other side learns of a close a delay later, as over a network.
+    if (closed) std::this_thread::sleep_for(delay);
+    while (!held.empty() && held.front().due <= SteadyClock::now()) {
+      (void)!::write(held.front().to, held.front().bytes.data(), held.front().bytes.size());
+      held.pop_front();
+    }
     if (closed) {
-      // The other side learns of it a delay later, as over a network.
-      std::this_thread::sleep_for(delay);
-      up.Release();
-      down.Release();
-      for (int fd : {up.from, down.from}) ::close(fd);
-      up = {};
-      down = {};
+      for (int fd : {client, server}) ::close(fd);
+      client = server = -1;
+      held.clear();
     }
   }
-  for (int fd : {up.from, down.from}) {
+  for (int fd : {client, server}) {
     if (fd >= 0) ::close(fd);
   }
 }

@@ -36,8 +36,6 @@ class Ser2net {
   const std::string& Problem() const { return problem_; }
   uint16_t Port() const { return port_; }
   std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
-  // Ends it at once (SIGKILL), as a server that goes away.
-  void Kill();
 
  private:
   std::string dir_;

@@ -7,9 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 
@@ -252,6 +255,34 @@ ChildResult BackgroundZenor9::Stop(int signal) {
   result.out = pending_;
   Collect(out_, err_, result.out, result.err, 1000);
   return result;
+}
+
+ScratchFolder::ScratchFolder()
+    : path(std::filesystem::temp_directory_path() /
+           ("zenor9-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(::getpid()))) {
+  std::filesystem::remove_all(path);
+  std::filesystem::create_directories(path);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+}
+
+nlohmann::json JsonOf(const std::string& out) {
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  nlohmann::json object = nlohmann::json::parse(out, nullptr, false);
+  EXPECT_TRUE(object.is_object()) << out;
+  return object.is_object() ? object : nlohmann::json::object();
+}
+
+std::vector<nlohmann::json> JournalLines(const std::filesystem::path& file) {
+  std::vector<nlohmann::json> lines;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
 }
 
 }  // namespace zenor9::testing

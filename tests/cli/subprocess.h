@@ -6,9 +6,12 @@
 
 #include <sys/types.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace zenor9::testing {
 
@@ -62,5 +65,21 @@ class BackgroundZenor9 {
   int err_ = -1;
   std::string pending_;
 };
+
+// A fresh folder of the running test's own in the temporary folder, removed
+// with the object.
+struct ScratchFolder {
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::filesystem::path path;
+};
+
+// The one JSON object `out` holds, on one line; an empty object, and a failed
+// test, otherwise.
+nlohmann::json JsonOf(const std::string& out);
+// The lines of a journal of writes, each parsed.
+std::vector<nlohmann::json> JournalLines(const std::filesystem::path& file);
 
 }  // namespace zenor9::testing

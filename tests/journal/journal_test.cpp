@@ -1,6 +1,7 @@
-// The journal of writes: times with their offsets, the locked append with its
-// rotation from several processes at once, a journal that cannot be written,
-// and the reading that skips damaged lines and filters.
+// The journal of writes: times with their offsets, where it is kept, the
+// locked append with its rotation from several processes at once, and a
+// journal that cannot be written. Its reading and filters are walked through
+// `zenor9 journal` (tests/cli/journal_command_test.cpp).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <iterator>
 #include <map>
 
 #include "files/files.h"
@@ -25,36 +25,24 @@ namespace fs = std::filesystem;
 class JournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = fs::temp_directory_path() /
-             ("zenor9-journal-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder);
     fs::create_directories(folder);
-    journal = folder / "journal.jsonl";
   }
   void TearDown() override { fs::remove_all(folder); }
 
-  void AddRaw(const std::string& text) const {
-    std::ofstream(journal, std::ios::binary | std::ios::app) << text;
-  }
-
-  fs::path folder;
-  fs::path journal;
+  const fs::path folder =
+      fs::temp_directory_path() / ("zenor9-journal-" + std::to_string(::getpid()) + "-" +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  const fs::path journal = folder / "journal.jsonl";
 };
 
-WriteRecord Record(const std::string& time, const std::string& port, const char* device,
-                   std::optional<int> net) {
+WriteRecord Record() {
   WriteRecord record;
-  record.time = time;
-  record.host = "kassa-3";
+  record.time = "2026-12-07T21:03:05+03:00";
   record.user = "ivan";
-  record.port = port;
-  if (device != nullptr) record.device = device;
-  record.net = net;
-  record.before = "23";
+  record.port = "COM1";
+  record.net = 7;
   record.asked = "27";
-  record.readBack = true;
-  record.holds = "27";
   record.ok = true;
   record.version = "1.0.0";
   return record;
@@ -142,7 +130,7 @@ TEST(JournalLocationTest, TheEnvironmentMovesItAndOnlyTheDefaultFolderIsMade) {
 TEST_F(JournalTest, ConcurrentAppendsFromSeveralProcessesNeverMixOrLoseALineAcrossRotations) {
   constexpr int kProcesses = 4;
   constexpr int kRecordsEach = 100;
-  WriteRecord record = Record("2026-12-07T21:03:05+03:00", "COM1", "/dev/ttyUSB0", 7);
+  WriteRecord record = Record();
   const std::size_t lineBytes = JsonLine(record).size() + 4;
   AppendOptions options;
   options.rotationBytes = lineBytes * 40;
@@ -211,77 +199,13 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenGivesFalseWithAReasonThatNamesIt)
     options.clock = &clock;
     std::string error;
     bool appended = true;
-    EXPECT_NO_THROW(appended =
-                        Append(c.journal,
-                               Record("2026-12-07T21:03:05+03:00", "COM1", nullptr, std::nullopt),
-                               error, options));
+    EXPECT_NO_THROW(appended = Append(c.journal, Record(), error, options));
     EXPECT_FALSE(appended) << c.journal;
     EXPECT_NE(error.find(files::PathText(c.journal)), std::string::npos) << error;
   }
   // The held lock was waited for on the virtual clock, then given up.
   EXPECT_GE(clock.NowMs(), kLockWaitMs);
   EXPECT_FALSE(fs::exists(held));
-}
-
-TEST_F(JournalTest, DamagedLinesAreSkippedAndReportedAndFiltersPickRecords) {
-  // Oldest first: C is rotated into the older file by A's append.
-  const WriteRecord c = Record("2026-12-06T10:00:00+03:00", "COM2", "/dev/ttyUSB0", 7);
-  WriteRecord a = Record("2026-12-07T22:00:00+03:00", "COM1", "/dev/ttyUSB0", 3);
-  a.before.reset();
-  a.readBack = false;
-  a.holds.reset();
-  WriteRecord b = Record("2026-12-07T15:00:00-05:00", "/dev/ttyS4", "/dev/ttyS4", 7);
-  b.holds.reset();  // read back, but unreadable
-  b.ok = false;
-  b.error = "no-link";
-  b.stopped = true;
-  std::string error;
-  ASSERT_TRUE(Append(journal, c, error)) << error;
-  AppendOptions rotateNow;
-  rotateNow.rotationBytes = JsonLine(c).size() + 2;
-  ASSERT_TRUE(Append(journal, a, error, rotateNow)) << error;
-  AddRaw("not json at all\n[1,2]\n");
-  AddRaw(JsonLine(a).substr(0, 30));  // a run that crashed in the middle of its line
-  ASSERT_TRUE(Append(journal, b, error)) << error;
-  std::string wrongNet = JsonLine(a);
-  wrongNet.replace(wrongNet.find("\"net\":3"), 7, "\"net\":\"3\"");
-  AddRaw(wrongNet + "\n");
-
-  const Listing all = ReadJournal(journal, {});
-  ASSERT_EQ(all.entries.size(), 3u);
-  EXPECT_EQ(all.records, 3);
-  EXPECT_EQ(JsonLine(all.entries[0].record), JsonLine(c));
-  EXPECT_EQ(JsonLine(all.entries[1].record), JsonLine(a));
-  EXPECT_EQ(JsonLine(all.entries[2].record), JsonLine(b));
-  EXPECT_FALSE(all.entries[1].json.contains("holds"));  // not read back
-  EXPECT_TRUE(all.entries[2].json.at("holds").is_null());
-  std::vector<int> damagedLines;
-  for (const DamagedLine& damaged : all.damaged) {
-    EXPECT_EQ(damaged.file, journal);
-    damagedLines.push_back(damaged.line);
-  }
-  EXPECT_EQ(damagedLines, (std::vector<int>{2, 3, 4, 6}));
-  EXPECT_EQ(all.damaged[2].text, JsonLine(a).substr(0, 30));
-
-  struct Case {
-    Filter filter;
-    std::vector<std::string> times;
-  };
-  const std::vector<Case> cases = {
-      {{{7}, {}, {}}, {c.time, b.time}},
-      {{{}, "COM1", {}}, {a.time}},
-      {{{}, "/dev/ttyUSB0", {}}, {c.time, a.time}},  // the device a COMn stood for
-      // 19:30 UTC: after A (19:00 UTC, 22:00 in Moscow), before B (20:00 UTC).
-      {{{}, {}, *ParseSince("2026-12-07T19:30:00Z")}, {b.time}},
-      {{{3, 7}, {}, *ParseSince("2026-12-07T00:00:00+03:00")}, {a.time, b.time}},
-  };
-  for (const Case& each : cases) {
-    std::vector<std::string> times;
-    for (const Entry& entry : ReadJournal(journal, each.filter).entries) {
-      times.push_back(entry.record.time);
-    }
-    EXPECT_EQ(times, each.times);
-  }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // write ends with; answers come back a round trip later.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "emulator/arrival_queue.h"
 #include "emulator/line.h"
 #include "link/commands.h"
@@ -178,7 +180,7 @@ struct RemoteLine {
 // Net number 0's address byte is 0xFF, as is a cell written "off": both must
 // travel doubled. Net numbers 0, 1 and 12 sit where a late echo would show as a
 // ghost at the next net number.
-TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTrip) {
+TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTripTillTheLinkIsLost) {
   RemoteLine remote;
   emu::Register& first = remote.line.AddRegister(0);
   remote.line.AddRegister(1);
@@ -234,6 +236,13 @@ TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTrip) {
   const std::vector<uint8_t> frame = {1, 0x14, 0xEA};
   channel.port->Write(frame.data(), 3, 100);
   EXPECT_EQ(remote.server->MisplacedParityChanges(), 1);
+
+  // A connection lost mid-exchange fails the port at once.
+  remote.server->CloseAfterWrites(1);  // the address byte's write is the last
+  const uint32_t start = remote.clock.NowMs();
+  EXPECT_FALSE(ReadRegisterByte(channel, AddressByteOfNetNumber(1), 11887, value));
+  EXPECT_TRUE(channel.port->Failed());
+  EXPECT_LT(remote.clock.NowMs() - start, kAckWaitMs);
 }
 
 TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) {
@@ -243,24 +252,17 @@ TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) 
     PortFailure failure;
     PortDetail detail;
   };
+  using enum PortDetail;
+  constexpr PortFailure kNoRfc2217 = PortFailure::NoRfc2217;
   for (const Case& each : std::vector<Case>{
-           {"sredird's answer",
-            {.parityAnswer = 1},
-            PortFailure::NoStickParity,
-            PortDetail::ParityOtherwise},
-           {"no COM-PORT-OPTION",
-            {.comPort = false},
-            PortFailure::NoRfc2217,
-            PortDetail::ComPortRefused},
-           {"no binary", {.binary = false}, PortFailure::NoRfc2217, PortDetail::BinaryRefused},
-           {"no telnet at all",
-            {.speaksTelnet = false},
-            PortFailure::NoRfc2217,
-            PortDetail::NoTelnetAnswer},
+           {"sredird's answer", {.parityAnswer = 1}, PortFailure::NoStickParity, ParityOtherwise},
+           {"no COM-PORT-OPTION", {.comPort = false}, kNoRfc2217, ComPortRefused},
+           {"no binary", {.binary = false}, kNoRfc2217, BinaryRefused},
+           {"no telnet at all", {.speaksTelnet = false}, kNoRfc2217, NoTelnetAnswer},
            {"the line in use",
             {.speaksTelnet = false, .farewell = "Port already in use\r\n\x01"},
             PortFailure::DeviceError,
-            PortDetail::ServerClosed},
+            ServerClosed},
        }) {
     SCOPED_TRACE(each.what);
     RemoteLine remote(each.habits);
@@ -268,27 +270,15 @@ TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) 
     EXPECT_EQ(remote.opened.failure, each.failure);
     EXPECT_EQ(remote.opened.detail.what, each.detail);
     EXPECT_LE(remote.clock.NowMs() - 1000, kNegotiationTimeoutMs + 1);
-    if (each.detail == PortDetail::ParityOtherwise) {
+    if (each.detail == ParityOtherwise) {
       EXPECT_EQ(remote.opened.detail.parityAsked, 4);  // MARK
       EXPECT_EQ(remote.opened.detail.parityAnswered, 1);
     }
     // What the server said, printable characters alone.
-    if (each.detail == PortDetail::ServerClosed) {
+    if (each.detail == ServerClosed) {
       EXPECT_EQ(remote.opened.detail.serverText, "Port already in use");
     }
   }
-}
-
-TEST(Rfc2217PortTest, AConnectionLostMidExchangeFailsThePortAtOnce) {
-  RemoteLine remote;
-  remote.line.AddRegister(7);
-  ASSERT_TRUE(remote.channel.IsOpen());
-  remote.server->CloseAfterWrites(1);  // the address byte's write is the last
-  const uint32_t start = remote.clock.NowMs();
-  uint8_t value = 0;
-  EXPECT_FALSE(ReadRegisterByte(remote.channel, AddressByteOfNetNumber(7), 11887, value));
-  EXPECT_TRUE(remote.channel.port->Failed());
-  EXPECT_LT(remote.clock.NowMs() - start, kAckWaitMs);
 }
 
 TEST(Rfc2217PortTest, AddressesAreRfc2217HostAndPortAndNothingElse) {
@@ -301,24 +291,19 @@ TEST(Rfc2217PortTest, AddressesAreRfc2217HostAndPortAndNothingElse) {
   const std::optional<RemoteAddress> v6 = ParseRemoteAddress("rfc2217://[::1]:65535", problem);
   ASSERT_TRUE(v6) << int(problem);
   EXPECT_EQ(v6->host, "::1");
-  const PortDetail form = PortDetail::AddressForm;
-  const PortDetail host = PortDetail::AddressHost;
-  const PortDetail port = PortDetail::AddressPort;
-  for (const auto& [bad, why] : std::vector<std::pair<const char*, PortDetail>>{
-           {"rfc2217://host", form},
-           {"rfc2217:/host:4001", form},
-           {"rfc2217://:4001", host},
-           {"rfc2217://ho st:4001", host},
-           {"rfc2217://user@host:4001", host},
-           {"rfc2217://::1:4001", host},
-           {"rfc2217://host:0", port},
-           {"rfc2217://host:65536", port},
-           {"rfc2217://host:40x", port},
-           {"rfc2217://host:4001/", port},
-       }) {
-    EXPECT_TRUE(IsRemoteDevice(bad)) << bad;
-    EXPECT_FALSE(ParseRemoteAddress(bad, problem)) << bad;
-    EXPECT_EQ(problem, why) << bad;
+  const std::map<PortDetail, std::vector<const char*>> wrong = {
+      {PortDetail::AddressForm, {"rfc2217://host", "rfc2217:/host:4001"}},
+      {PortDetail::AddressHost,
+       {"rfc2217://:4001", "rfc2217://ho st:4001", "rfc2217://user@host:4001",
+        "rfc2217://::1:4001"}},
+      {PortDetail::AddressPort,
+       {"rfc2217://host:0", "rfc2217://host:65536", "rfc2217://host:40x", "rfc2217://host:4001/"}}};
+  for (const auto& [why, addresses] : wrong) {
+    for (const char* bad : addresses) {
+      EXPECT_TRUE(IsRemoteDevice(bad)) << bad;
+      EXPECT_FALSE(ParseRemoteAddress(bad, problem)) << bad;
+      EXPECT_EQ(problem, why) << bad;
+    }
   }
   EXPECT_FALSE(IsRemoteDevice("/dev/ttyUSB0"));
   EXPECT_FALSE(IsRemoteDevice("COM1"));

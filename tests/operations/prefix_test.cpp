@@ -49,27 +49,6 @@ TEST_F(CorePrefixTest, NothingIsSentToAnAddressThatNoSetUpIdentified) {
   EXPECT_TRUE(port.Written().empty());
 }
 
-TEST_F(CorePrefixTest, AWriteAcknowledgedOnlyOnItsSecondTryIsRetriedAndCounted) {
-  port.AnswerNextWrite(1, {kNet7});
-  port.AnswerNextWrite(1, {});  // the tens cell's frame goes unacknowledged
-  port.AnswerNextWrite(1, {kNet7});
-  port.AnswerNextWrite(1, {0x25});  // 05 05 6F 2E 01 32: check 0x25
-  port.AnswerNextWrite(1, {kNet7});
-  port.AnswerNextWrite(1, {0x1F});
-  const PrefixWriting writing = WritePrefixCells(session, {'2', '7'}, retrying);
-  EXPECT_TRUE(writing.Succeeded());
-  EXPECT_EQ(writing.retries, 1);
-  EXPECT_EQ(FramesWritten(), 3);
-}
-
-TEST_F(CorePrefixTest, ASingleTryPolicyStopsAtTheFirstFailure) {
-  port.AnswerNextWrite(1, {kNet7});
-  port.AnswerNextWrite(1, {});
-  const PrefixWriting writing = WritePrefixCells(session, {'2', '7'});
-  EXPECT_EQ(writing.failedCell, PrefixCell::Tens);
-  EXPECT_EQ(FramesWritten(), 1);
-}
-
 // The first try's acknowledgement and reply come after its 700 ms wait, while
 // the retry waits for its echo: they are dropped as a wrong echo, and the third
 // try reads the cell. The late reply's byte is never taken for the value.
@@ -102,6 +81,13 @@ TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
   // Four echo waits of 500 ms, each retry after 20 ms of quiet.
   EXPECT_GE(clock.NowMs() - start, 4 * 500u + 3 * 20u);
   EXPECT_LT(clock.NowMs() - start, 4 * 500u + 3 * 20u + 50u);
+
+  // A single try (the default policy): the first lost acknowledgement of a
+  // write is the end.
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, {});
+  EXPECT_EQ(WritePrefixCells(session, {'2', '7'}).failedCell, PrefixCell::Tens);
+  EXPECT_EQ(FramesWritten(), 5);
 }
 
 }  // namespace
