@@ -27,7 +27,7 @@ const std::string kOlder =
 const std::string kOff =
     R"({"time":"2026-12-07T22:00:00+03:00","host":"kassa-1","user":"ivan","port":"COM1","device":"/dev/ttyUSB0","net":3,"before":null,"asked":"off","ok":true,"error":null,"stopped":false,"version":"1.0.0"})";
 const std::string kUnreadable =
-    R"({"time":"2026-12-07T15:00:00-05:00","host":"kassa\u001b[2J","user":"petr","port":"/dev/ttyS4","device":"/dev/ttyS4","net":7,"before":"23","asked":"27","holds":null,"ok":false,"error":"no-link","stopped":true,"version":"1.0.0"})";
+    R"({"time":"2026-12-07T15:00:00-05:00","host":"kassa\u001b[2J","user":"petr","port":"/dev/ttyUSB4","device":"/dev/ttyUSB4","net":7,"before":"23","asked":"27","holds":null,"ok":false,"error":"no-link","stopped":true,"version":"1.0.0"})";
 
 class JournalCommandTest : public ::testing::Test {
  protected:
@@ -98,7 +98,7 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
             "в ККМ 25  успешно\n"
             "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  ККМ 3  ? -> выкл  "
             "без проверки  успешно\n"
-            "2026-12-07T15:00:00-05:00  petr@kassa\\x1B[2J  /dev/ttyS4  ККМ 7  23 -> 27  "
+            "2026-12-07T15:00:00-05:00  petr@kassa\\x1B[2J  /dev/ttyUSB4  ККМ 7  23 -> 27  "
             "в ККМ: не прочитано  ошибка: no-link, остановлено\n");
   EXPECT_EQ(all.err, said(2, "not json") + said(3, "[1,2]") + said(4, "{\"time\":\"2026-12-07T2") +
                          said(6, wrongNet.substr(0, 80)));
