@@ -2,33 +2,29 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 
+#include "app/form_widgets.h"
 #include "app/look.h"
-#include "app/title_bar.h"
-#include "ui_init_com.h"
 
 namespace zenor9 {
 
 TInit_Com::TInit_Com(Handlers& handlers, QWidget* parent)
     : QDialog(parent),
       QtControls<SetupDialogView>(static_cast<QWidget&>(*this)),
-      handlers_(handlers),
-      ui_(std::make_unique<Ui::TInit_Com>()) {
-  ui_->setupUi(this);
-  ShowCaptionOnly(*this);
+      handlers_(handlers) {
+  const forms::Form& form = forms::InitCom();
+  BuildForm(*this, form);
+  setModal(true);
   // Neither button is the default: Enter clicks only a focused button.
-  for (QPushButton* button : {ui_->Button1, ui_->Button3}) {
+  for (QPushButton* button : findChildren<QPushButton*>()) {
     button->setAutoDefault(false);
     button->setDefault(false);
   }
-  setFixedSize(size());
-  FitWindowFont(*this);
+  ApplyFonts(*this, form);
   handlers_.Created(static_cast<SetupDialogView&>(*this));
-  connect(ui_->Button1, &QPushButton::clicked, this,
-          [this] { handlers_.Clicked(Control::Button1); });
-  connect(ui_->Button3, &QPushButton::clicked, this,
-          [this] { handlers_.Clicked(Control::Button3); });
+  ForwardEvents(*this, form, handlers_);
 }
 
 TInit_Com::~TInit_Com() {

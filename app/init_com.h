@@ -4,14 +4,9 @@
 #pragma once
 
 #include <QDialog>
-#include <memory>
 
 #include "app/qt_controls.h"
 #include "handlers/handlers.h"
-
-namespace Ui {
-class TInit_Com;
-}
 
 namespace zenor9 {
 
@@ -34,7 +29,6 @@ class TInit_Com : public QDialog, public QtControls<SetupDialogView> {
   void CenterOnDesktop();
 
   Handlers& handlers_;
-  std::unique_ptr<Ui::TInit_Com> ui_;
 };
 
 }  // namespace zenor9

@@ -1,6 +1,8 @@
 #include "app/look.h"
 
 #include <QFontDatabase>
+#include <QLabel>
+#include <QPalette>
 #include <algorithm>
 
 namespace zenor9 {
@@ -10,20 +12,24 @@ namespace {
 // Below this, Cyrillic text is hardly legible on a shop PC's screen.
 constexpr int kSmallestPixels = 8;
 
-QFont PixelFont(const QStringList& families, QFont::StyleHint hint, int pixels, bool bold) {
-  QFont font;
-  font.setFamilies(families);
-  // Where no family of the list is installed, the system's face of this kind.
-  font.setStyleHint(hint);
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
+// The faces asked for in place of one the description names: first those
+// with its metrics, then the installed ones that look closest to it, the
+// narrow ones last.
+struct Faces {
+  QStringList sameMetrics;
+  QFont::StyleHint kind;  // where no face of the list is installed, the system's face of this kind
+  QStringList fallbacks;
+};
 
-const QStringList& SansFamilies() {
-  static const QStringList families{"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
-                                    "Arial"};
-  return families;
+const Faces& FacesFor(const forms::Font& font) {
+  static const Faces kSans{{"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"},
+                           QFont::SansSerif,
+                           {"Arimo", "Nimbus Sans", "DejaVu Sans", "Liberation Sans Narrow",
+                            "DejaVu Sans Condensed", "Nimbus Sans Narrow"}};
+  static const Faces kSerif{{"Times New Roman", "Liberation Serif"},
+                            QFont::Serif,
+                            {"Tinos", "Nimbus Roman", "DejaVu Serif"}};
+  return font.face == std::string_view("Times New Roman") ? kSerif : kSans;
 }
 
 bool AllFit(const QFont& font, const std::vector<ShownText>& texts) {
@@ -44,31 +50,20 @@ int LargestFittingPixels(QFont face, const std::vector<ShownText>& texts) {
 
 }  // namespace
 
-QFont FormFont() {
-  return PixelFont(SansFamilies(), QFont::SansSerif, 11, false);
+QFont PixelFont(const forms::Font& font) {
+  const Faces& faces = FacesFor(font);
+  QStringList families = faces.sameMetrics;
+  if (!families.contains(font.face)) families.prepend(font.face);
+  QFont pixelFont;
+  pixelFont.setFamilies(families);
+  pixelFont.setStyleHint(faces.kind);
+  pixelFont.setPixelSize(font.pixels);
+  pixelFont.setBold(font.bold);
+  return pixelFont;
 }
 
-QFont StatusFont() {
-  return PixelFont({"Times New Roman", "Liberation Serif"}, QFont::Serif, 15, true);
-}
-
-QFont NoticeFont() {
-  return PixelFont(SansFamilies(), QFont::SansSerif, 13, true);
-}
-
-const QStringList& SansFallbacks() {
-  static const QStringList families{"Arimo",
-                                    "Nimbus Sans",
-                                    "DejaVu Sans",
-                                    "Liberation Sans Narrow",
-                                    "DejaVu Sans Condensed",
-                                    "Nimbus Sans Narrow"};
-  return families;
-}
-
-const QStringList& SerifFallbacks() {
-  static const QStringList families{"Tinos", "Nimbus Roman", "DejaVu Serif"};
-  return families;
+const QStringList& Fallbacks(const forms::Font& font) {
+  return FacesFor(font).fallbacks;
 }
 
 QFont FittingFont(const QFont& wanted, const QStringList& fallbacks,
@@ -92,18 +87,26 @@ QFont FittingFont(const QFont& wanted, const QStringList& fallbacks,
 
 // The rooms are measured once the style has polished the controls, as they
 // will be shown.
-void FitWindowFont(QWidget& window) {
+void ApplyFonts(QWidget& window, const forms::Form& form,
+                const std::map<std::string_view, QStringList>& shown) {
   window.ensurePolished();
-  window.setFont(FittingFont(FormFont(), SansFallbacks(), TextsInWindowFont(window)));
-}
-
-void FitLabelFont(QLabel& label, const QFont& wanted, const QStringList& fallbacks,
-                  const QStringList& texts) {
-  label.ensurePolished();
-  const QSize room = TextRoom(label);
-  std::vector<ShownText> shown;
-  for (const QString& text : texts) shown.push_back({text, room});
-  label.setFont(FittingFont(wanted, fallbacks, shown));
+  for (const forms::Control& control : form.controls) {
+    if (control.style == nullptr) continue;
+    auto& label = *window.findChild<QLabel*>(control.name);
+    const auto texts = shown.find(control.name);
+    const QSize room = TextRoom(label);
+    std::vector<ShownText> fitted;
+    for (const QString& text : texts == shown.end() ? QStringList{label.text()} : texts->second)
+      fitted.push_back({text, room});
+    const forms::Font& font = control.style->font;
+    label.setFont(FittingFont(PixelFont(font), Fallbacks(font), fitted));
+    const forms::Rgb& colour = control.style->colour;
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+    label.setPalette(palette);
+  }
+  window.setFont(
+      FittingFont(PixelFont(form.font), Fallbacks(form.font), TextsInWindowFont(window)));
 }
 
 }  // namespace zenor9

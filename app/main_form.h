@@ -4,14 +4,9 @@
 #pragma once
 
 #include <QWidget>
-#include <memory>
 
 #include "app/qt_controls.h"
 #include "handlers/handlers.h"
-
-namespace Ui {
-class TMainForm;
-}
 
 namespace zenor9 {
 
@@ -31,12 +26,9 @@ class TMainForm : public QWidget, public QtControls<MainWindowView> {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void ForwardEvents();
-  void ApplyLook();
   void CenterOnScreen();
 
   Handlers& handlers_;
-  std::unique_ptr<Ui::TMainForm> ui_;
 };
 
 }  // namespace zenor9

@@ -125,16 +125,16 @@ IntegerSpinEdit::IntegerSpinEdit(QWidget* parent)
 }
 
 int IntegerSpinEdit::value() const {
-  return SpinValue(text().toStdString(), Range());
+  return SpinValue(text().toStdString(), range_);
 }
 
 void IntegerSpinEdit::setValue(qint64 value) {
-  setText(QString::fromStdString(SpinText(value, Range())));
+  setText(QString::fromStdString(SpinText(value, range_)));
 }
 
 void IntegerSpinEdit::stepBy(int delta) {
   if (isEnabled())
-    setText(QString::fromStdString(SteppedText(text().toStdString(), delta, Range())));
+    setText(QString::fromStdString(SteppedText(text().toStdString(), delta, range_)));
 }
 
 void IntegerSpinEdit::keyPressEvent(QKeyEvent* event) {
@@ -182,7 +182,7 @@ void IntegerSpinEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 void IntegerSpinEdit::EnforceRange() {
-  const std::optional<std::string> inRange = TextBroughtIntoRange(text().toStdString(), Range());
+  const std::optional<std::string> inRange = TextBroughtIntoRange(text().toStdString(), range_);
   if (inRange) setText(QString::fromStdString(*inRange));
 }
 

@@ -44,16 +44,12 @@ class SpinButton : public QWidget {
 
 class IntegerSpinEdit : public QLineEdit {
   Q_OBJECT
-  Q_PROPERTY(int minValue READ minValue WRITE setMinValue)
-  Q_PROPERTY(int maxValue READ maxValue WRITE setMaxValue)
 
  public:
   explicit IntegerSpinEdit(QWidget* parent = nullptr);
 
-  int minValue() const { return min_; }
-  int maxValue() const { return max_; }
-  void setMinValue(int value) { min_ = value; }
-  void setMaxValue(int value) { max_ = value; }
+  SpinRange range() const { return range_; }
+  void setRange(SpinRange range) { range_ = range; }
 
   // The text as a whole number; the minimum when it is not one.
   int value() const;
@@ -73,13 +69,11 @@ class IntegerSpinEdit : public QLineEdit {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  SpinRange Range() const { return {min_, max_}; }
   void EnforceRange();
   void PlaceButton();
 
   SpinButton* button_;
-  int min_ = 0;
-  int max_ = 0;
+  SpinRange range_;
 };
 
 }  // namespace zenor9

@@ -6,14 +6,8 @@
 namespace zenor9 {
 
 SpinRange SpinRangeOf(Control control) {
-  switch (control) {
-    case Control::NetNumSpinEdit:
-      return kNetNumberRange;
-    case Control::VelmorSpinEdit:
-      return kPrefixRange;
-    default:
-      return {};
-  }
+  const forms::Control* described = forms::Find(ControlName(control));
+  return described != nullptr ? described->range : SpinRange{};
 }
 
 std::optional<int> ParseWholeNumber(std::string_view text) {

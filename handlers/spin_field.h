@@ -8,20 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "forms/forms.h"
 #include "handlers/view.h"
 
 namespace zenor9 {
 
-// A field whose minimum equals its maximum has no range.
-struct SpinRange {
-  int min = 0;
-  int max = 0;
-};
+using forms::SpinRange;
 
-inline constexpr SpinRange kNetNumberRange{0, 99};
-inline constexpr SpinRange kPrefixRange{20, 29};
-
-// The range of NetNumSpinEdit or VelmorSpinEdit; no range for other controls.
+// The range the window gives `control`; no range for a control that is no
+// spin edit.
 SpinRange SpinRangeOf(Control control);
 
 // "[+|-]digits" that fits an int; anything else (empty, a lone sign, blanks,

@@ -10,7 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace zenor9 {
 
@@ -37,6 +39,8 @@ enum class Control : uint8_t {
 
 // The control's name as above ("tbRead"): the object name of its widget.
 const char* ControlName(Control control);
+// The control named `name`; nothing for a control the handlers do not use.
+std::optional<Control> ControlNamed(std::string_view name);
 
 enum class Window : uint8_t { MainForm, Init_Com };
 

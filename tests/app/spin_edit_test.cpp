@@ -19,8 +19,7 @@ class SpinEditTest : public QObject {
     Window() {
       auto* layout = new QVBoxLayout(&top);
       spin = new IntegerSpinEdit;
-      spin->setMinValue(20);
-      spin->setMaxValue(29);
+      spin->setRange({20, 29});
       spin->setText("20");
       spin->resize(41, 21);
       other = new QLineEdit;
@@ -44,7 +43,7 @@ class SpinEditTest : public QObject {
  private slots:
   void WritingTheValueClampsAndChangesOnlyChangedText() {
     IntegerSpinEdit spin;
-    spin.setMaxValue(99);
+    spin.setRange({0, 99});
     spin.setText("0");
     QSignalSpy changes(&spin, &QLineEdit::textChanged);
     spin.setValue(150);
@@ -56,7 +55,7 @@ class SpinEditTest : public QObject {
     QCOMPARE(spin.text(), QString("0"));
     QCOMPARE(changes.count(), 2);
     // Equal bounds mean no range at all.
-    spin.setMaxValue(0);
+    spin.setRange({0, 0});
     spin.setValue(1234);
     QCOMPARE(spin.text(), QString("1234"));
   }
@@ -64,8 +63,7 @@ class SpinEditTest : public QObject {
   void TypedTextIsCheckedOnlyWhenTheFieldIsLeft() {
     Window w;
     QVERIFY(w.active);
-    w.spin->setMaxValue(99);
-    w.spin->setMinValue(0);
+    w.spin->setRange({0, 99});
     w.TabIntoField();
     QCOMPARE(w.spin->selectedText(), QString("20"));
     QTest::keyClick(w.spin, Qt::Key_Backspace);

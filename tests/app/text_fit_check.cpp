@@ -3,7 +3,7 @@
 // check box, radio button and push button, ManualLabel's three lines, each text
 // of the status line and the footer, each within the room its control gives
 // it (the font's advance and height against the control's contents), every
-// control where the window's layout puts it. Prints the font each window uses
+// control where the window's description puts it. Prints the font each window uses
 // and each text that does not fit; exits 1 when one does not. With --families
 // it prints the families the program asks for, one a line.
 //
@@ -18,13 +18,14 @@
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "app/text_fit.h"
+#include "forms/forms.h"
 #include "handlers/app_state.h"
 #include "handlers/handlers.h"
 #include "handlers/texts.h"
-#include "ui_init_com.h"
-#include "ui_main_form.h"
 
 namespace {
+
+namespace forms = zenor9::forms;
 
 QTextStream out(stdout);
 
@@ -56,26 +57,26 @@ int CheckTexts(const QWidget& control, const QStringList& texts) {
 }
 
 // Counts the controls of `window` that the fonts moved or resized: each must
-// stand where `layout` (the window as the layout file builds it) puts it; a
-// label that sizes itself to its text keeps its place.
-int CheckPlaces(const QWidget& window, const QWidget& layout) {
+// stand where `form` puts it; a label that sizes itself to its text keeps its
+// place.
+int CheckPlaces(const QWidget& window, const forms::Form& form) {
   int moved = 0;
-  for (const QWidget* placed : layout.findChildren<QWidget*>()) {
-    if (placed->objectName().isEmpty()) continue;
-    const QWidget* control = window.findChild<QWidget*>(placed->objectName());
-    const bool sizesItself = control != nullptr && control->inherits("zenor9::ShadowLabel");
+  for (const forms::Control& placed : form.controls) {
+    const QWidget* control = window.findChild<QWidget*>(placed.name);
+    const QRect rect(placed.rect.left, placed.rect.top, placed.rect.width, placed.rect.height);
+    const bool sizesItself = placed.kind == forms::Kind::ShadowLabel;
     if (control != nullptr &&
-        (sizesItself ? control->pos() == placed->pos() : control->geometry() == placed->geometry()))
+        (sizesItself ? control->pos() == rect.topLeft() : control->geometry() == rect))
       continue;
-    out << placed->objectName() << ": not where the layout puts it\n";
+    out << placed.name << ": not where the description puts it\n";
     ++moved;
   }
   return moved;
 }
 
-int CheckWindow(const QWidget& window, const QWidget& layout) {
+int CheckWindow(const QWidget& window, const forms::Form& form) {
   out << window.objectName() << " font: " << Describe(window.font()) << "\n";
-  int faults = CheckPlaces(window, layout);
+  int faults = CheckPlaces(window, form);
   for (const QWidget* control : window.findChildren<QWidget*>()) {
     const bool isStatus = control->objectName() == "PanelStatus";
     if (control->testAttribute(Qt::WA_SetFont))
@@ -90,9 +91,14 @@ int CheckWindow(const QWidget& window, const QWidget& layout) {
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   if (QApplication::arguments().contains("--families")) {
-    for (const QStringList& list : {zenor9::FormFont().families(), zenor9::SansFallbacks(),
-                                    zenor9::StatusFont().families(), zenor9::SerifFallbacks()})
-      for (const QString& family : list) out << family << "\n";
+    for (const forms::Form* form : {&forms::MainForm(), &forms::InitCom()}) {
+      std::vector<forms::Font> fonts{form->font};
+      for (const forms::Control& control : form->controls)
+        if (control.style != nullptr) fonts.push_back(control.style->font);
+      for (const forms::Font& font : fonts)
+        for (const QString& family : zenor9::PixelFont(font).families() + zenor9::Fallbacks(font))
+          out << family << "\n";
+    }
     return 0;
   }
   zenor9::AppState state;
@@ -101,12 +107,7 @@ int main(int argc, char* argv[]) {
   zenor9::TMainForm form(handlers);
   zenor9::TInit_Com dialog(handlers);
 
-  QWidget mainLayout;
-  Ui::TMainForm().setupUi(&mainLayout);
-  QDialog dialogLayout;
-  Ui::TInit_Com().setupUi(&dialogLayout);
-
-  const int faults = CheckWindow(form, mainLayout) + CheckWindow(dialog, dialogLayout);
+  const int faults = CheckWindow(form, forms::MainForm()) + CheckWindow(dialog, forms::InitCom());
   out << (faults == 0 ? "every text fits\n" : QString("%1 faults\n").arg(faults));
   return faults == 0 ? 0 : 1;
 }

@@ -12,6 +12,10 @@
 namespace zenor9 {
 namespace {
 
+// The two fields' ranges, as the windows give them.
+const SpinRange kNetNumberRange = SpinRangeOf(Control::NetNumSpinEdit);
+const SpinRange kPrefixRange = SpinRangeOf(Control::VelmorSpinEdit);
+
 TEST(SpinFieldTest, TheTextReadsAsAWholeNumberOrTheMinimum) {
   const std::pair<const char*, int> numbers[] = {{"+5", 5},
                                                  {"05", 5},
