@@ -7,6 +7,8 @@
 
 #include "handlers/spin_field.h"
 #include "link/win32_text.h"
+#include "win32/control_ids.h"
+#include "win32/dpi.h"
 #include "win32/image_ids.h"
 
 namespace zenor9::win32 {
@@ -14,7 +16,8 @@ namespace zenor9::win32 {
 namespace {
 
 constexpr int kSpinButtonWidth = 15;  // at 96 dpi
-// The panel's window extra bytes: its font, then its text colour.
+// The window extra bytes of a panel and of a shadowed label: its font, then
+// its text colour.
 constexpr int kPanelFontSlot = 0;
 constexpr int kPanelColorSlot = sizeof(LONG_PTR);
 
@@ -81,6 +84,9 @@ LRESULT TextWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
       InvalidateRect(window, nullptr, TRUE);
       return result;
     }
+    case WM_CREATE:
+      SetWindowLongPtrW(window, kPanelColorSlot, static_cast<LONG_PTR>(GetSysColor(COLOR_BTNTEXT)));
+      return 0;
     case WM_SETFONT:
       return StoreFont(window, wParam, lParam);
     case WM_GETFONT:
@@ -92,10 +98,6 @@ LRESULT TextWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
 
 LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
   if (IsParentNotification(message)) return SendMessageW(GetParent(panel), message, wParam, lParam);
-  if (message == WM_CREATE) {
-    SetWindowLongPtrW(panel, kPanelColorSlot, static_cast<LONG_PTR>(GetSysColor(COLOR_BTNTEXT)));
-    return 0;
-  }
   return TextWindowProc(panel, message, wParam, lParam, PaintPanel);
 }
 
@@ -108,7 +110,7 @@ void PaintShadowLabel(HWND label, HDC dc, RECT area) {
   constexpr UINT kFormat = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
   SetTextColor(dc, RGB(0, 0, 0));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shadow, kFormat);
-  SetTextColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, static_cast<COLORREF>(GetWindowLongPtrW(label, kPanelColorSlot)));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kFormat);
   SelectObject(dc, oldFont);
 }
@@ -353,13 +355,13 @@ void RegisterControlClasses(HINSTANCE instance) {
   RegisterClass(instance, kSpinButtonClass, SpinButtonProc, 2 * sizeof(LONG_PTR));
 }
 
-void SetPanelTextColor(HWND panel, COLORREF color) {
-  SetWindowLongPtrW(panel, kPanelColorSlot, static_cast<LONG_PTR>(color));
-  InvalidateRect(panel, nullptr, TRUE);
+void SetTextColour(HWND window, COLORREF colour) {
+  SetWindowLongPtrW(window, kPanelColorSlot, static_cast<LONG_PTR>(colour));
+  InvalidateRect(window, nullptr, TRUE);
 }
 
-HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
-                    DWORD style, int dpi) {
+HWND CreateSpinEdit(HWND parent, int id, const forms::Rect& rect, const wchar_t* text,
+                    SpinRange range, DWORD style, int dpi) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HWND edit = CreateWindowExW(
       WS_EX_CLIENTEDGE, L"EDIT", text, WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | style, 0,
@@ -380,7 +382,7 @@ HWND SpinButtonOf(HWND edit) {
   return static_cast<HWND>(GetPropW(edit, kSpinButtonProperty));
 }
 
-void PlaceSpinEdit(HWND edit, const Rect& rect, int dpi) {
+void PlaceSpinEdit(HWND edit, const forms::Rect& rect, int dpi) {
   const int buttonWidth = Scale(kSpinButtonWidth, dpi);
   MoveWindow(edit, rect.left, rect.top, rect.width - buttonWidth, rect.height, TRUE);
   MoveWindow(SpinButtonOf(edit), rect.left + rect.width - buttonWidth, rect.top, buttonWidth,
@@ -401,7 +403,7 @@ void StepSpinEdit(HWND edit, int delta) {
   SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
 }
 
-HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonInfo> buttons, int dpi) {
+HWND CreateToolBar(HWND parent, int id, const ToolItems& items, int imageSize, int dpi) {
   HWND toolBar =
       CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
                       WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
@@ -409,16 +411,16 @@ HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonInfo> buttons,
                       0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                       GetModuleHandleW(nullptr), nullptr);
   SendMessageW(toolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-  SizeToolBar(toolBar, buttons, dpi);
-  for (const ToolButtonInfo& entry : buttons) {
+  SizeToolBar(toolBar, items, imageSize, dpi);
+  for (const forms::Control* item : items) {
     TBBUTTON button{};
-    button.idCommand = entry.id;
-    if (entry.id == 0) {
-      button.iBitmap = Scale(entry.width, dpi);  // a divider's width
+    if (item->kind == forms::Kind::Divider) {
+      button.iBitmap = Scale(item->rect.width, dpi);  // a divider's width
       button.fsStyle = BTNS_SEP;
     } else {
-      button.iBitmap = entry.image;
-      button.fsState = TBSTATE_ENABLED;
+      button.idCommand = IdOf(item->name);
+      button.iBitmap = item->image;
+      button.fsState = item->enabled ? TBSTATE_ENABLED : 0;
       button.fsStyle = BTNS_BUTTON;
     }
     SendMessageW(toolBar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
@@ -426,8 +428,8 @@ HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonInfo> buttons,
   return toolBar;
 }
 
-void SizeToolBar(HWND toolBar, std::span<const ToolButtonInfo> buttons, int dpi) {
-  const ImageStrip strip = StripFor(Scale(kToolImageSize, dpi));
+void SizeToolBar(HWND toolBar, const ToolItems& items, int imageSize, int dpi) {
+  const ImageStrip strip = StripFor(Scale(imageSize, dpi));
   const int image = strip.size;
   // 32-bit images with their own alpha: the image list needs no mask.
   HIMAGELIST images = ImageList_Create(image, image, ILC_COLOR32, 4, 0);
@@ -439,30 +441,27 @@ void SizeToolBar(HWND toolBar, std::span<const ToolButtonInfo> buttons, int dpi)
   HIMAGELIST old = reinterpret_cast<HIMAGELIST>(
       SendMessageW(toolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images)));
   if (old != nullptr) ImageList_Destroy(old);
-  const int width = Scale(kToolButtonWidth, dpi);
-  const int height = Scale(kToolButtonHeight, dpi);
+  // Every button has the size of the first.
+  const auto button = std::find_if(items.begin(), items.end(), [](const forms::Control* item) {
+    return item->kind == forms::Kind::ToolButton;
+  });
+  const int width = button != items.end() ? Scale((*button)->rect.width, dpi) : image;
+  const int height = button != items.end() ? Scale((*button)->rect.height, dpi) : image;
   SendMessageW(toolBar, TB_SETBITMAPSIZE, 0, MAKELPARAM(image, image));
   SendMessageW(toolBar, TB_SETPADDING, 0, MAKELPARAM(width - image, height - image));
   SendMessageW(toolBar, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
   // A divider's width is its image index; it changes with the DPI too.
   int index = 0;
-  for (const ToolButtonInfo& entry : buttons) {
-    if (entry.id == 0) {
+  for (const forms::Control* item : items) {
+    if (item->kind == forms::Kind::Divider) {
       TBBUTTONINFOW info{};
       info.cbSize = sizeof info;
       info.dwMask = TBIF_BYINDEX | TBIF_SIZE;
-      info.cx = static_cast<WORD>(Scale(entry.width, dpi));
+      info.cx = static_cast<WORD>(Scale(item->rect.width, dpi));
       SendMessageW(toolBar, TB_SETBUTTONINFOW, index, reinterpret_cast<LPARAM>(&info));
     }
     ++index;
   }
-}
-
-const wchar_t* ToolButtonHint(int id) {
-  for (const ToolButtonInfo& entry : ToolButtons()) {
-    if (entry.id == id && id != 0) return entry.hint;
-  }
-  return nullptr;
 }
 
 std::wstring WindowText(HWND window) {

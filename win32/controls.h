@@ -6,11 +6,11 @@
 
 #include <windows.h>
 
-#include <span>
 #include <string>
+#include <vector>
 
+#include "forms/forms.h"
 #include "handlers/spin_field.h"
-#include "win32/layout.h"
 
 namespace zenor9::win32 {
 
@@ -21,11 +21,14 @@ void RegisterControlClasses(HINSTANCE instance);
 // on one line, centred, in its font (WM_SETFONT) and text colour. Notifications
 // of the controls it holds go on to its own parent.
 inline constexpr wchar_t kPanelClass[] = L"Zenor9Panel";
-void SetPanelTextColor(HWND panel, COLORREF color);
 
 // The footer label: opaque, its text first in black one pixel up and to the
-// left, then in white in its place.
+// left, then in its text colour in its place.
 inline constexpr wchar_t kShadowLabelClass[] = L"Zenor9ShadowLabel";
+
+// The text colour of a panel or a shadowed label; the window text colour until
+// one is set.
+void SetTextColour(HWND window, COLORREF colour);
 
 // The integer spin edit: an edit control and a spin button at its right end.
 // The edit holds the text, which alone stores the value. The button's
@@ -36,8 +39,8 @@ inline constexpr wchar_t kShadowLabelClass[] = L"Zenor9ShadowLabel";
 // parent as EN_CHANGE.
 inline constexpr wchar_t kSpinButtonClass[] = L"Zenor9SpinButton";
 // Creates both controls inside `rect` (pixels at `dpi`); returns the edit.
-HWND CreateSpinEdit(HWND parent, int id, const Rect& rect, const wchar_t* text, SpinRange range,
-                    DWORD style, int dpi);
+HWND CreateSpinEdit(HWND parent, int id, const forms::Rect& rect, const wchar_t* text,
+                    SpinRange range, DWORD style, int dpi);
 // The spin button that belongs to the spin edit `edit` (its identifier is the
 // edit's plus kSpinButtonIdOffset).
 HWND SpinButtonOf(HWND edit);
@@ -49,15 +52,16 @@ void SetSpinEditText(HWND edit, const std::wstring& text);
 void StepSpinEdit(HWND edit, int delta);
 // Places the edit and its spin button inside `rect`, the button as wide as at
 // `dpi`.
-void PlaceSpinEdit(HWND edit, const Rect& rect, int dpi);
+void PlaceSpinEdit(HWND edit, const forms::Rect& rect, int dpi);
 
-// The flat tool bar: buttons of 39 by 38 pixels with 32 by 32 images at 96 dpi,
-// dividers, tooltips with each button's hint. It takes no keyboard focus.
-HWND CreateToolBar(HWND parent, int id, std::span<const ToolButtonInfo> buttons, int dpi);
+// The flat tool bar's buttons and dividers, left to right.
+using ToolItems = std::vector<const forms::Control*>;
+// The flat tool bar: its buttons, with their images `imageSize` pixels square
+// at 96 dpi, and its dividers, in the widths `items` give them; tool tips
+// (which ask the parent for each button's hint). It takes no keyboard focus.
+HWND CreateToolBar(HWND parent, int id, const ToolItems& items, int imageSize, int dpi);
 // Loads the images and sizes the buttons for `dpi`.
-void SizeToolBar(HWND toolBar, std::span<const ToolButtonInfo> buttons, int dpi);
-// The hint of tool button `id`, for the tooltip; nullptr when it has none.
-const wchar_t* ToolButtonHint(int id);
+void SizeToolBar(HWND toolBar, const ToolItems& items, int imageSize, int dpi);
 
 std::wstring WindowText(HWND window);
 

@@ -23,6 +23,22 @@ int SystemDpi() {
 
 }  // namespace
 
+int Scale(int pixels, int dpi) {
+  // Rounded half away from zero, as MulDiv does.
+  const long long scaled = static_cast<long long>(pixels) * dpi;
+  const long long half = kBaseDpi / 2;
+  return static_cast<int>(scaled >= 0 ? (scaled + half) / kBaseDpi : (scaled - half) / kBaseDpi);
+}
+
+forms::Rect Scale(const forms::Rect& rect, int dpi) {
+  // Edges are scaled, not sizes, so that neighbours that touch at 96 dpi still
+  // touch at any other DPI.
+  const int left = Scale(rect.left, dpi);
+  const int top = Scale(rect.top, dpi);
+  return {left, top, Scale(rect.left + rect.width, dpi) - left,
+          Scale(rect.top + rect.height, dpi) - top};
+}
+
 int WindowDpi(HWND window) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
   static const auto getDpiForWindow = UserFunction<GetDpiForWindowFunction>("GetDpiForWindow");

@@ -7,7 +7,16 @@
 
 #include <windows.h>
 
+#include "forms/forms.h"
+
 namespace zenor9::win32 {
+
+// The DPI the windows' descriptions are drawn at.
+inline constexpr int kBaseDpi = 96;
+
+// A length at 96 dpi as it is at `dpi`, rounded to the nearest pixel.
+int Scale(int pixels, int dpi);
+forms::Rect Scale(const forms::Rect& rect, int dpi);
 
 int WindowDpi(HWND window);
 

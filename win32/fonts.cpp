@@ -1,6 +1,9 @@
 #include "win32/fonts.h"
 
-#include "win32/layout.h"
+#include <string>
+
+#include "link/win32_text.h"
+#include "win32/dpi.h"
 
 namespace zenor9::win32 {
 
@@ -26,42 +29,43 @@ bool HasCyrillic(const wchar_t* face) {
   return found;
 }
 
-HFONT MakeFont(const wchar_t* face, int pixels, bool bold, BYTE charset) {
-  return CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, charset,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, face);
-}
-
 constexpr wchar_t kClassicFace[] = L"MS Sans Serif";
 constexpr wchar_t kDialogFace[] = L"MS Shell Dlg";
 
 }  // namespace
-
-const wchar_t* FormFace() {
-  return LayoutFaceInstalled() ? kClassicFace : kDialogFace;
-}
 
 bool LayoutFaceInstalled() {
   static const bool classic = HasCyrillic(kClassicFace);
   return classic;
 }
 
-HFONT MakeFormFont(int pixels) {
-  return MakeFont(FormFace(), pixels, false, RUSSIAN_CHARSET);
+HFONT MakeFont(const forms::Font& font, int pixels) {
+  std::wstring face = Wide(font.face);
+  if (face == kClassicFace && !LayoutFaceInstalled()) face = kDialogFace;
+  return CreateFontW(-pixels, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                     RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
-Fonts::Fonts(int dpi, int formPixels)
-    : formPixels_(formPixels),
-      form_(MakeFormFont(formPixels)),
-      status_(MakeFont(L"Times New Roman", Scale(15, dpi), true, RUSSIAN_CHARSET)),
-      notice_(MakeFont(FormFace(), Scale(13, dpi), true, RUSSIAN_CHARSET)) {}
+Fonts::Fonts(const forms::Form& form, int dpi, int formPixels)
+    : formPixels_(formPixels), form_(MakeFont(form.font, formPixels)) {
+  for (const forms::Control& control : form.controls) {
+    if (control.style != nullptr && !styled_.contains(control.style)) {
+      styled_[control.style] =
+          MakeFont(control.style->font, Scale(control.style->font.pixels, dpi));
+    }
+  }
+}
 
-Fonts::Fonts(int dpi) : Fonts(dpi, Scale(kFormPixels, dpi)) {}
+Fonts::Fonts(const forms::Form& form, int dpi) : Fonts(form, dpi, Scale(form.font.pixels, dpi)) {}
 
 Fonts::~Fonts() {
   DeleteObject(form_);
-  DeleteObject(status_);
-  DeleteObject(notice_);
+  for (const auto& [style, font] : styled_) DeleteObject(font);
+}
+
+HFONT Fonts::Of(const forms::Control& control) const {
+  return control.style != nullptr ? styled_.at(control.style) : form_;
 }
 
 }  // namespace zenor9::win32

@@ -1,44 +1,46 @@
-// The windows' fonts at a DPI: the form font ("MS Sans Serif" 8 pt where that
-// face has Cyrillic letters, else the dialog font "MS Shell Dlg"), the status
-// line's bold Times New Roman, and the footer's bold face.
+// The windows' fonts at a DPI, as their descriptions name them: the form font
+// and the fonts of the controls styled apart (the status line, the footer).
+// "MS Sans Serif" is used where that face has Cyrillic letters, else the
+// dialog font "MS Shell Dlg" stands in for it.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
+
+#include "forms/forms.h"
+
 namespace zenor9::win32 {
 
-// The form font's size at 96 dpi: "MS Sans Serif" 8 pt, as the layouts are
-// drawn for. A face standing in for it may be set smaller, down to the
-// smallest size still read easily on a shop PC's screen.
-inline constexpr int kFormPixels = 11;
+// A face standing in for "MS Sans Serif" may set the form font smaller, down
+// to the smallest size still read easily on a shop PC's screen (at 96 dpi).
 inline constexpr int kSmallestFormPixels = 8;
 
 class Fonts {
  public:
   // The form font at `formPixels` (at this DPI already).
-  Fonts(int dpi, int formPixels);
-  explicit Fonts(int dpi);
+  Fonts(const forms::Form& form, int dpi, int formPixels);
+  // The form font at its own size.
+  Fonts(const forms::Form& form, int dpi);
   ~Fonts();
   Fonts(const Fonts&) = delete;
   Fonts& operator=(const Fonts&) = delete;
 
   HFONT Form() const { return form_; }
-  HFONT Status() const { return status_; }
-  HFONT Notice() const { return notice_; }
+  // The font of `control`: its style's, else the form font.
+  HFONT Of(const forms::Control& control) const;
   int FormPixels() const { return formPixels_; }
 
  private:
   int formPixels_;
   HFONT form_;
-  HFONT status_;
-  HFONT notice_;
+  std::map<const forms::TextStyle*, HFONT> styled_;
 };
 
-// The face the form font uses here: "MS Sans Serif" or "MS Shell Dlg".
-const wchar_t* FormFace();
-// Whether that is the layouts' own face, "MS Sans Serif" with Cyrillic letters.
+// Whether "MS Sans Serif" with Cyrillic letters is installed, the face the
+// layouts are drawn for.
 bool LayoutFaceInstalled();
-// The form face at `pixels`; the caller deletes it.
-HFONT MakeFormFont(int pixels);
+// `font` at `pixels`; the caller deletes it.
+HFONT MakeFont(const forms::Font& font, int pixels);
 
 }  // namespace zenor9::win32

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "handlers/spin_field.h"
+#include "link/win32_text.h"
 #include "resource_ids.h"  // the application icon
-#include "win32/controls.h"
+#include "win32/control_ids.h"
 #include "win32/dpi.h"
-#include "win32/image_ids.h"
 #include "win32/text_fit.h"
 
 namespace zenor9::win32 {
@@ -32,9 +32,17 @@ void RegisterFormClass(const wchar_t* name, WNDPROC procedure, bool withIcon) {
   RegisterClassExW(&windowClass);
 }
 
-SpinRange RangeOf(int id) {
-  const std::optional<Control> control = ControlOf(id);
-  return control ? SpinRangeOf(*control) : SpinRange{};
+using forms::Kind;
+
+// Neither frame can be resized. A dialog's has no title-bar button at all (no
+// system menu, hence no close box).
+DWORD StyleOf(forms::Frame frame) {
+  return frame == forms::Frame::Dialog ? WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN
+                                       : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+}
+
+DWORD ExStyleOf(forms::Frame frame) {
+  return frame == forms::Frame::Dialog ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT : 0;
 }
 
 DWORD ButtonStyle(Kind kind) {
@@ -48,7 +56,16 @@ DWORD ButtonStyle(Kind kind) {
   }
 }
 
-HMENU IdOf(int id) {
+// What the kind alone says of a control's window: a tab stop starts a group,
+// so that the arrow keys move only within a radio group.
+DWORD ControlStyle(const forms::Control& item) {
+  DWORD style = WS_CHILD | WS_VISIBLE;
+  if (item.tabStop) style |= WS_TABSTOP | WS_GROUP;
+  if (!item.enabled) style |= WS_DISABLED;
+  return style;
+}
+
+HMENU MenuOf(int id) {
   return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
 }
 
@@ -66,20 +83,19 @@ SIZE TextSize(HWND label, HFONT font) {
 }
 
 bool IsToolButton(int id) {
-  return ToolButtonHint(id) != nullptr;
+  const forms::Control* item = ControlWithId(id);
+  return item != nullptr && item->kind == Kind::ToolButton;
 }
 
 }  // namespace
 
-Form::Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DWORD exStyle,
-           HWND owner)
-    : layout_(layout), style_(style), exStyle_(exStyle) {
-  // A window without a system menu shows no icon either.
-  RegisterFormClass(className, Procedure, (style & WS_SYSMENU) != 0);
-  window_ = CreateWindowExW(exStyle, className, layout.caption, style, 0, 0, 0, 0, owner, nullptr,
-                            GetModuleHandleW(nullptr), this);
+Form::Form(const forms::Form& form, const wchar_t* className, HWND owner)
+    : form_(form), style_(StyleOf(form.frame)), exStyle_(ExStyleOf(form.frame)) {
+  RegisterFormClass(className, Procedure, form.icon != nullptr);
+  window_ = CreateWindowExW(exStyle_, className, Wide(form.caption).c_str(), style_, 0, 0, 0, 0,
+                            owner, nullptr, GetModuleHandleW(nullptr), this);
   dpi_ = WindowDpi(window_);
-  fonts_ = std::make_unique<Fonts>(dpi_);
+  fonts_ = std::make_unique<Fonts>(form_, dpi_);
   CreateControls();
   Layout();
   FitFormFont();
@@ -100,7 +116,7 @@ std::wstring Form::Text(int id) const {
 }
 
 void Form::SetText(int id, const std::wstring& text) {
-  if (const ControlLayout* item = FindControl(id);
+  if (const forms::Control* item = ControlWithId(id);
       item != nullptr && item->kind == Kind::SpinEdit) {
     SetSpinEditText(ControlWindow(id), text);
     return;
@@ -113,26 +129,28 @@ bool Form::Checked(int id) const {
 }
 
 void Form::SetChecked(int id, bool checked) {
-  const ControlLayout* item = FindControl(id);
+  const forms::Control* item = ControlWithId(id);
   if (checked && item != nullptr && item->kind == Kind::RadioButton) {
-    for (const ControlLayout& other : layout_.controls) {
-      if (other.kind == Kind::RadioButton && other.id != id) {
-        SendMessageW(ControlWindow(other.id), BM_SETCHECK, BST_UNCHECKED, 0);
+    for (const forms::Control& other : form_.controls) {
+      if (other.kind == Kind::RadioButton && &other != item) {
+        SendMessageW(ControlWindow(IdOf(other.name)), BM_SETCHECK, BST_UNCHECKED, 0);
       }
     }
   }
   SendMessageW(ControlWindow(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+// A tool button is no window of its own: its tool bar holds its state.
 bool Form::Enabled(int id) const {
   if (IsToolButton(id))
-    return SendMessageW(ControlWindow(kToolBar), TB_ISBUTTONENABLED, id, 0) != 0;
+    return SendMessageW(ControlWindow(IdOf(ControlWithId(id)->parent)), TB_ISBUTTONENABLED, id,
+                        0) != 0;
   return IsWindowEnabled(ControlWindow(id)) != FALSE;
 }
 
 void Form::SetEnabled(int id, bool enabled) {
   if (IsToolButton(id)) {
-    SendMessageW(ControlWindow(kToolBar), TB_ENABLEBUTTON, id,
+    SendMessageW(ControlWindow(IdOf(ControlWithId(id)->parent)), TB_ENABLEBUTTON, id,
                  MAKELPARAM(enabled ? TRUE : FALSE, 0));
     return;
   }
@@ -230,7 +248,8 @@ LRESULT Form::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
       dpi_ = LOWORD(wParam);
       // The old fonts go only once every control has the new ones.
-      const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_));
+      const std::unique_ptr<Fonts> old =
+          std::exchange(fonts_, std::make_unique<Fonts>(form_, dpi_));
       Layout();
       FitFormFont();
       SizeWindow(reinterpret_cast<const RECT*>(lParam));
@@ -242,15 +261,13 @@ LRESULT Form::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Form::Notify(const NMHDR& header, LPARAM lParam) {
-  if (header.code == TTN_GETDISPINFOW) {
-    auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-    if (const wchar_t* hint = ToolButtonHint(static_cast<int>(header.idFrom))) {
-      // The tool bar's tool tip asks for each text before it sizes itself.
-      shownHint_ = ToolTipText(
-          reinterpret_cast<HWND>(SendMessageW(ControlWindow(kToolBar), TB_GETTOOLTIPS, 0, 0)),
-          hint);
-      info->lpszText = shownHint_.data();
-    }
+  const int id = static_cast<int>(header.idFrom);
+  if (header.code == TTN_GETDISPINFOW && IsToolButton(id)) {
+    // The tool bar's tool tip asks for each text before it sizes itself.
+    const HWND toolBar = ControlWindow(IdOf(ControlWithId(id)->parent));
+    shownHint_ = ToolTipText(reinterpret_cast<HWND>(SendMessageW(toolBar, TB_GETTOOLTIPS, 0, 0)),
+                             Wide(ControlWithId(id)->hint));
+    reinterpret_cast<NMTTDISPINFOW*>(lParam)->lpszText = shownHint_.data();
   }
   return 0;
 }
@@ -268,67 +285,73 @@ void Form::Activate(WPARAM state) {
   OnActivate(active);
 }
 
+// In tab order, which is the order the dialog manager's Tab goes round; a
+// tool bar makes its own buttons.
 void Form::CreateControls() {
-  for (const ControlLayout& item : layout_.controls) {
-    HWND parent = item.parent == kNoParent ? window_ : ControlWindow(item.parent);
-    controls_[item.id] = CreateControl(item, parent);
+  for (const forms::Control* item : forms::InTabOrder(form_)) {
+    if (item->kind == Kind::ToolButton || item->kind == Kind::Divider) continue;
+    HWND parent = item->parent == nullptr ? window_ : ControlWindow(IdOf(item->parent));
+    controls_[IdOf(item->name)] = CreateControl(*item, parent);
   }
 }
 
-HWND Form::CreateControl(const ControlLayout& item, HWND parent) {
+HWND Form::CreateControl(const forms::Control& item, HWND parent) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  DWORD style = WS_CHILD | WS_VISIBLE;
-  if (item.tabStop) style |= WS_TABSTOP;
-  if (item.group) style |= WS_GROUP;
-  if (item.disabled) style |= WS_DISABLED;
+  const int id = IdOf(item.name);
+  const DWORD style = ControlStyle(item);
+  const std::wstring text = Wide(item.text);
   HWND control = nullptr;
   switch (item.kind) {
     case Kind::Panel:
-    case Kind::StatusPanel:
-      control = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, item.text, style, 0, 0, 0, 0,
-                                parent, IdOf(item.id), instance, nullptr);
-      if (item.kind == Kind::StatusPanel) SetPanelTextColor(control, RGB(0, 0, 255));
+      control = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, text.c_str(), style, 0, 0, 0, 0,
+                                parent, MenuOf(id), instance, nullptr);
       break;
     case Kind::ToolBar:
-      control = CreateToolBar(parent, item.id, ToolButtons(), dpi_);
+      toolItems_ = forms::ChildrenOf(form_, item.name);
+      control = CreateToolBar(parent, id, toolItems_, form_.imageSize, dpi_);
       break;
     case Kind::SpinEdit:
       // Its spin button gets the next identifier range (see kSpinButtonIdOffset).
-      control = CreateSpinEdit(parent, item.id, Scale(item.rect, dpi_), item.text, RangeOf(item.id),
-                               style, dpi_);
+      control =
+          CreateSpinEdit(parent, id, Scale(item.rect, dpi_), text.c_str(), item.range, style, dpi_);
       break;
     case Kind::Label:
-      control = CreateWindowExW(0, L"STATIC", item.text, style | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
-                                0, 0, 0, parent, IdOf(item.id), instance, nullptr);
+      control = CreateWindowExW(0, L"STATIC", text.c_str(), style | SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                                0, 0, 0, 0, parent, MenuOf(id), instance, nullptr);
       break;
     case Kind::ShadowLabel:
-      control = CreateWindowExW(0, kShadowLabelClass, item.text, style, 0, 0, 0, 0, parent,
-                                IdOf(item.id), instance, nullptr);
+      control = CreateWindowExW(0, kShadowLabelClass, text.c_str(), style, 0, 0, 0, 0, parent,
+                                MenuOf(id), instance, nullptr);
       break;
     case Kind::CheckBox:
     case Kind::RadioButton:
     case Kind::PushButton:
-      control = CreateWindowExW(0, L"BUTTON", item.text, style | ButtonStyle(item.kind), 0, 0, 0, 0,
-                                parent, IdOf(item.id), instance, nullptr);
+      control = CreateWindowExW(0, L"BUTTON", text.c_str(), style | ButtonStyle(item.kind), 0, 0, 0,
+                                0, parent, MenuOf(id), instance, nullptr);
       if (item.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
       break;
+    case Kind::ToolButton:
+    case Kind::Divider:
+      break;
+  }
+  if (item.style != nullptr) {
+    const forms::Rgb& colour = item.style->colour;
+    SetTextColour(control, RGB(colour.red, colour.green, colour.blue));
   }
   return control;
 }
 
 void Form::Layout() {
-  for (const ControlLayout& item : layout_.controls) {
-    HWND control = ControlWindow(item.id);
-    const Rect place = Scale(item.rect, dpi_);
-    HFONT font = fonts_->Form();
-    if (item.kind == Kind::StatusPanel) font = fonts_->Status();
-    if (item.kind == Kind::ShadowLabel) font = fonts_->Notice();
+  for (const auto& [id, control] : controls_) {
+    const forms::Control& item = *ControlWithId(id);
+    const forms::Rect place = Scale(item.rect, dpi_);
+    HFONT font = fonts_->Of(item);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (item.kind == Kind::SpinEdit) {
       PlaceSpinEdit(control, place, dpi_);
       continue;
     }
-    if (item.kind == Kind::ToolBar) SizeToolBar(control, ToolButtons(), dpi_);
+    if (item.kind == Kind::ToolBar) SizeToolBar(control, toolItems_, form_.imageSize, dpi_);
     const SIZE size =
         item.kind == Kind::ShadowLabel ? TextSize(control, font) : SIZE{place.width, place.height};
     MoveWindow(control, place.left, place.top, size.cx, size.cy, TRUE);
@@ -340,15 +363,16 @@ void Form::Layout() {
 // keep their places; the font gets smaller until every text fits.
 void Form::FitFormFont() {
   if (LayoutFaceInstalled()) return;
-  const int pixels = LargestFittingPixels(window_, layout_, dpi_, Scale(kFormPixels, dpi_),
+  const int pixels = LargestFittingPixels(window_, form_, dpi_, Scale(form_.font.pixels, dpi_),
                                           Scale(kSmallestFormPixels, dpi_));
   if (pixels == fonts_->FormPixels()) return;
-  const std::unique_ptr<Fonts> old = std::exchange(fonts_, std::make_unique<Fonts>(dpi_, pixels));
+  const std::unique_ptr<Fonts> old =
+      std::exchange(fonts_, std::make_unique<Fonts>(form_, dpi_, pixels));
   Layout();
 }
 
 void Form::SizeWindow(const RECT* suggested) {
-  RECT frame{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
+  RECT frame{0, 0, Scale(form_.clientWidth, dpi_), Scale(form_.clientHeight, dpi_)};
   AdjustFrameForDpi(frame, style_, exStyle_, dpi_);
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   int left = 0;

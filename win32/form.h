@@ -1,7 +1,7 @@
-// A top-level window made from a WindowLayout: it creates its controls in table
-// order, scales the whole layout by its DPI (again when the DPI changes), and
-// reads and writes its controls by identifier. What a control's event means is
-// for the class derived from it.
+// A top-level window made from its description (forms/forms.h): it creates its
+// controls in tab order, scales the whole layout by its DPI (again when the DPI
+// changes), and reads and writes its controls by identifier (control_ids.h).
+// What a control's event means is for the class derived from it.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 
+#include "forms/forms.h"
+#include "win32/controls.h"
+#include "win32/dpi.h"
 #include "win32/fonts.h"
-#include "win32/layout.h"
 
 namespace zenor9::win32 {
 
@@ -45,8 +47,7 @@ class Form {
 
  protected:
   // The window class is registered on first use.
-  Form(const WindowLayout& layout, const wchar_t* className, DWORD style, DWORD exStyle,
-       HWND owner);
+  Form(const forms::Form& form, const wchar_t* className, HWND owner);
 
   // A message the form does not handle itself.
   virtual LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -60,16 +61,17 @@ class Form {
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Notify(const NMHDR& header, LPARAM lParam);
   void CreateControls();
-  HWND CreateControl(const ControlLayout& item, HWND parent);
+  HWND CreateControl(const forms::Control& item, HWND parent);
   void Layout();
   void FitFormFont();
   static std::wstring ToolTipText(HWND toolTip, const std::wstring& text);
   void SizeWindow(const RECT* suggested);
   void Activate(WPARAM state);
 
-  const WindowLayout& layout_;
+  const forms::Form& form_;
   DWORD style_;
   DWORD exStyle_;
+  ToolItems toolItems_;
   HWND window_ = nullptr;
   int dpi_ = kBaseDpi;
   std::unique_ptr<Fonts> fonts_;

@@ -6,6 +6,7 @@
 #include "handlers/handlers.h"
 #include "handlers/view.h"
 #include "link/win32_text.h"
+#include "win32/control_ids.h"
 #include "win32/form.h"
 
 namespace zenor9::win32 {
@@ -39,9 +40,8 @@ class FormView : public Form, public View {
   void RepaintNow(Control control) override { Form::RepaintNow(IdOf(control)); }
 
  protected:
-  FormView(Handlers& handlers, const WindowLayout& layout, const wchar_t* className, DWORD style,
-           DWORD exStyle, HWND owner)
-      : Form(layout, className, style, exStyle, owner), handlers_(handlers) {}
+  FormView(Handlers& handlers, const forms::Form& form, const wchar_t* className, HWND owner)
+      : Form(form, className, owner), handlers_(handlers) {}
 
   Handlers& Handled() { return handlers_; }
   bool Listening() const { return listening_; }

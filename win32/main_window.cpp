@@ -2,25 +2,19 @@
 
 namespace zenor9::win32 {
 
-namespace {
-
-// Fixed size: no sizing border, no maximise box.
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-
-}  // namespace
-
 MainWindow::MainWindow(Handlers& handlers)
-    : FormView(handlers, MainWindowLayout(), L"Zenor9MainForm", kStyle, 0, nullptr) {}
+    : FormView(handlers, forms::MainForm(), L"Zenor9MainForm", nullptr) {}
 
 void MainWindow::CloseWindow() {
   PostQuitMessage(0);
 }
 
 void MainWindow::Show() {
-  FocusOnActivation(kVelmorSpinEdit);
+  const int prefix = IdOf(Control::VelmorSpinEdit);
+  FocusOnActivation(prefix);
   ShowCentred();
-  SetFocus(ControlWindow(kVelmorSpinEdit));
-  SendMessageW(ControlWindow(kVelmorSpinEdit), EM_SETSEL, 0, -1);
+  SetFocus(ControlWindow(prefix));
+  SendMessageW(ControlWindow(prefix), EM_SETSEL, 0, -1);
 }
 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -4,24 +4,14 @@
 
 namespace zenor9::win32 {
 
-namespace {
-
-// A caption and a dialog frame, and no title-bar buttons at all (no system
-// menu, hence no close box).
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-
-}  // namespace
-
 SetupDialog::SetupDialog(Handlers& handlers, HWND mainWindow)
-    : FormView(handlers, SetupDialogLayout(), L"Zenor9InitCom", kStyle, kExStyle, mainWindow),
-      mainWindow_(mainWindow) {}
+    : FormView(handlers, forms::InitCom(), L"Zenor9InitCom", mainWindow), mainWindow_(mainWindow) {}
 
 void SetupDialog::RunModal() {
   running_ = true;
   ended_ = false;
   EnableWindow(mainWindow_, FALSE);
-  FocusOnActivation(kButton1);
+  FocusOnActivation(IdOf(Control::Button1));
   ShowCentred();  // its activation runs FormActivate
   RunMessages(Hwnd(), [this] { return ended_; });
   // The main window is enabled before the dialog hides, so that Windows

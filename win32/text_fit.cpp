@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/win32_text.h"
+#include "win32/dpi.h"
 #include "win32/fonts.h"
 
 namespace zenor9::win32 {
@@ -66,30 +68,30 @@ SIZE TextSize(HDC dc, std::wstring_view text) {
   return {width, static_cast<LONG>(lines.size()) * metrics.tmHeight};
 }
 
-bool Fits(const SIZE& needed, const Rect& room) {
+bool Fits(const SIZE& needed, const forms::Rect& room) {
   return needed.cx <= room.width && needed.cy <= room.height;
 }
 
-bool AllFit(HDC dc, const WindowLayout& layout, int dpi) {
-  return std::all_of(
-      layout.controls.begin(), layout.controls.end(), [&](const ControlLayout& item) {
-        return !ShowsFixedText(item.kind) ||
-               Fits(NeededSize(dc, item.kind, item.text, dpi), Scale(item.rect, dpi));
-      });
+bool AllFit(HDC dc, const forms::Form& form, int dpi) {
+  return std::all_of(form.controls.begin(), form.controls.end(), [&](const forms::Control& item) {
+    return !ShowsFixedText(item.kind) || item.style != nullptr ||
+           Fits(NeededSize(dc, item.kind, Wide(item.text), dpi), Scale(item.rect, dpi));
+  });
 }
 
 }  // namespace
 
-bool ShowsFixedText(Kind kind) {
+bool ShowsFixedText(forms::Kind kind) {
+  using forms::Kind;
   return kind == Kind::Label || kind == Kind::CheckBox || kind == Kind::RadioButton ||
          kind == Kind::PushButton;
 }
 
-SIZE NeededSize(HDC dc, Kind kind, const std::wstring& text, int dpi) {
+SIZE NeededSize(HDC dc, forms::Kind kind, const std::wstring& text, int dpi) {
   const SIZE size = TextSize(dc, text);
-  if (kind == Kind::Label) return size;
+  if (kind == forms::Kind::Label) return size;
   const int margins = 2 * Scale(kTextMargin, dpi);
-  if (kind == Kind::PushButton) {
+  if (kind == forms::Kind::PushButton) {
     const int bevel = 2 * Scale(kPushButtonBevel, dpi);
     return {size.cx + margins + bevel, size.cy + margins + bevel};
   }
@@ -100,14 +102,13 @@ SIZE NeededSize(HDC dc, Kind kind, const std::wstring& text, int dpi) {
   return {mark + digit / 2 + size.cx + margins, std::max<LONG>(mark, size.cy + margins)};
 }
 
-int LargestFittingPixels(HWND window, const WindowLayout& layout, int dpi, int wanted,
-                         int smallest) {
+int LargestFittingPixels(HWND window, const forms::Form& form, int dpi, int wanted, int smallest) {
   HDC dc = GetDC(window);
   int pixels = wanted;
   for (; pixels > smallest; --pixels) {
-    HFONT font = MakeFormFont(pixels);
+    HFONT font = MakeFont(form.font, pixels);
     HGDIOBJ old = SelectObject(dc, font);
-    const bool fits = AllFit(dc, layout, dpi);
+    const bool fits = AllFit(dc, form, dpi);
     SelectObject(dc, old);
     DeleteObject(font);
     if (fits) break;

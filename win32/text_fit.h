@@ -1,5 +1,5 @@
 // Whether a control's text shows whole: the size a control of the windows'
-// tables needs to show its text in a font, against the rectangle the table
+// descriptions needs to show its text in a font, against the rectangle the table
 // gives it. Where the layout's own face is missing, a window takes the largest
 // form font at which every text fits.
 #pragma once
@@ -9,25 +9,24 @@
 #include <string>
 #include <string_view>
 
-#include "win32/layout.h"
+#include "forms/forms.h"
 
 namespace zenor9::win32 {
 
 // Whether controls of `kind` show a text of their own in the form font: labels,
 // check boxes, radio buttons and push buttons.
-bool ShowsFixedText(Kind kind);
+bool ShowsFixedText(forms::Kind kind);
 
 // The size a control of `kind` needs at `dpi` to show `text` whole in the font
 // selected into `dc`: the text itself for a label (each of its lines), beside
 // the mark of a check box or radio button, inside the bevel of a push button.
-SIZE NeededSize(HDC dc, Kind kind, const std::wstring& text, int dpi);
+SIZE NeededSize(HDC dc, forms::Kind kind, const std::wstring& text, int dpi);
 
 // The largest form font size in pixels, from `wanted` down to `smallest`, at
-// which every fixed text of `layout` fits the rectangle the layout gives its
-// control at `dpi`; `smallest` when none does. `window` lends its screen for
-// the measuring.
-int LargestFittingPixels(HWND window, const WindowLayout& layout, int dpi, int wanted,
-                         int smallest);
+// which every fixed text in the form font of `form` fits the rectangle the
+// form gives its control at `dpi`; `smallest` when none does. `window` lends
+// its screen for the measuring.
+int LargestFittingPixels(HWND window, const forms::Form& form, int dpi, int wanted, int smallest);
 
 // How many pixels wider than GDI's extent `text` may be drawn in `control`'s
 // font: 0 where it is drawn as measured.

@@ -17,14 +17,31 @@
 #include "desktop.h"
 #include "emulator/line.h"
 #include "emulator/pty_host.h"
-#include "win32/layout.h"
+#include "forms/forms.h"
+#include "win32/control_ids.h"
 
 namespace zenor9 {
 namespace {
 
 using testing::Desktop;
 using testing::WindowState;
-using namespace win32;  // the controls' identifiers
+using win32::IdOf;
+using win32::kSpinButtonIdOffset;
+
+// The controls' identifiers, as the program numbers them.
+const int kTbConnect = IdOf("tbConnect");
+const int kTbRead = IdOf("tbRead");
+const int kTbWrite = IdOf("tbWrite");
+const int kTbExit = IdOf("tbExit");
+const int kPanelStatus = IdOf("PanelStatus");
+const int kNetNumSpinEdit = IdOf("NetNumSpinEdit");
+const int kAutoDetectCheckBox = IdOf("AutoDetectCheckBox");
+const int kUseCheckBox = IdOf("UseCheckBox");
+const int kVelmorSpinEdit = IdOf("VelmorSpinEdit");
+const int kButton1 = IdOf("Button1");
+const int kButton3 = IdOf("Button3");
+const int kRadioButton1 = IdOf("RadioButton1");
+const int kRadioButton2 = IdOf("RadioButton2");
 
 constexpr const char* kMainTitle = "ККМ ЗЕНОР-9 Префикс локального ШК";
 constexpr const char* kDialogTitle = "Настройка последовательного интерфейса";
@@ -109,6 +126,77 @@ class WithoutWineFonts {
   std::filesystem::path aside_;
   int moved_ = 0;
 };
+
+// Where the inspector sees a control of `form`: its rectangle in the window's
+// client area.
+testing::Box Placed(const forms::Form& form, const forms::Control& control) {
+  testing::Box box{control.rect.left, control.rect.top, control.rect.width, control.rect.height};
+  for (const char* parent = control.parent; parent != nullptr;) {
+    const forms::Control& holder = *forms::Find(form, parent);
+    box.x += holder.rect.left;
+    box.y += holder.rect.top;
+    parent = holder.parent;
+  }
+  return box;
+}
+
+// The window class of a control of `kind`.
+std::string ClassOf(forms::Kind kind) {
+  switch (kind) {
+    case forms::Kind::Panel:
+      return "Zenor9Panel";
+    case forms::Kind::ToolBar:
+      return "ToolbarWindow32";
+    case forms::Kind::SpinEdit:
+      return "Edit";
+    case forms::Kind::Label:
+      return "Static";
+    case forms::Kind::ShadowLabel:
+      return "Zenor9ShadowLabel";
+    default:
+      return "Button";
+  }
+}
+
+// A text as the inspector writes it: line breaks as "\n".
+std::string Inspected(std::string text) {
+  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
+  return text;
+}
+
+// Every control of `form` in `window` with its class, text, state and place;
+// a tool button in its tool bar with its state.
+void ExpectDrawnAsDescribed(const WindowState& window, const forms::Form& form) {
+  EXPECT_EQ(window.title, form.caption);
+  EXPECT_EQ(window.client.width, form.clientWidth);
+  EXPECT_EQ(window.client.height, form.clientHeight);
+  for (const forms::Control& item : form.controls) {
+    SCOPED_TRACE(item.name);
+    const int id = IdOf(item.name);
+    if (item.kind == forms::Kind::ToolButton) {
+      EXPECT_TRUE(window.toolButtons.contains(id) && window.toolButtons.at(id) == item.enabled);
+    }
+    if (item.kind == forms::Kind::ToolButton || item.kind == forms::Kind::Divider) continue;
+    const testing::ControlState& control = window.Control(id);
+    ASSERT_EQ(control.id, id);
+    EXPECT_EQ(control.className, ClassOf(item.kind));
+    EXPECT_EQ(control.text, Inspected(item.text));
+    EXPECT_EQ(control.enabled, item.enabled);
+    const bool checkable =
+        item.kind == forms::Kind::CheckBox || item.kind == forms::Kind::RadioButton;
+    EXPECT_EQ(control.checked, checkable ? (item.checked ? "1" : "0") : "-");
+    const testing::Box want = Placed(form, item);
+    EXPECT_EQ(control.rect.x, want.x);
+    EXPECT_EQ(control.rect.y, want.y);
+    if (item.kind == forms::Kind::ShadowLabel) continue;  // it takes the size of its text
+    EXPECT_EQ(control.rect.height, want.height);
+    // A spin edit's rectangle holds its edit, then its spin button.
+    const testing::Box& last = item.kind == forms::Kind::SpinEdit
+                                   ? window.Control(id + kSpinButtonIdOffset).rect
+                                   : control.rect;
+    EXPECT_EQ(last.x + last.width, want.x + want.width);
+  }
+}
 
 // A tool tip's text without the no-break spaces (U+00A0) the program may pad
 // its lines with.
@@ -254,6 +342,24 @@ class WindowTest : public ::testing::Test {
     return std::atoi(last.c_str());
   }
 
+  // Tab from the first tab stop goes round the window's enabled tab stops in
+  // tab order and back to it.
+  void ExpectTabGoesRound(WindowState window, const forms::Form& form) {
+    std::vector<int> stops;
+    for (const forms::Control* item : forms::InTabOrder(form)) {
+      const int id = IdOf(item->name);
+      if (item->tabStop && window.Control(id).enabled) stops.push_back(id);
+    }
+    ASSERT_FALSE(stops.empty());
+    EXPECT_EQ(window.focus, stops.front());
+    for (std::size_t step = 1; step <= stops.size(); ++step) {
+      const int next = stops[step % stops.size()];
+      desktop_->Key(window, "Tab");
+      window = Await(window.title, "moved the focus to " + std::to_string(next),
+                     [&](const WindowState& w) { return w.focus == next; });
+    }
+  }
+
   void ExpectProgramEnded() {
     EXPECT_TRUE(desktop_->WaitGone(kMainTitle));
     EXPECT_EQ(testing::Wine::WaitForEnd(program_, 30000), 0);
@@ -395,6 +501,32 @@ TEST_F(WindowTest, SetUpWithDetectionReadsWritesRefusesLosesACellThenTbExitEndsT
   Click(dialogFor150, kAtButton3);
   EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
 
+  main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
+  Click(main, kAtExit);
+  ExpectProgramEnded();
+}
+
+// Both windows as their descriptions say, hints and tab order included.
+TEST_F(WindowTest, BothWindowsAreDrawnAsTheirDescriptionsSay) {
+  WindowState main = Start();
+  ExpectDrawnAsDescribed(main, forms::MainForm());
+  desktop_->Shot("main-window");
+  for (const forms::Control& item : forms::MainForm().controls) {
+    if (*item.hint == '\0') continue;
+    const testing::Box place = Placed(forms::MainForm(), item);
+    desktop_->Hover(main, place.x + place.width / 2, place.y + place.height / 2);
+    EXPECT_TRUE(desktop_->WaitFor([&](const WindowState& w) {
+      return w.className == "tooltips_class32" && Unpadded(w.title) == item.hint;
+    })) << item.name;
+  }
+  ExpectTabGoesRound(main, forms::MainForm());
+
+  const WindowState dialog = OpenDialog(main);
+  ExpectDrawnAsDescribed(dialog, forms::InitCom());
+  desktop_->Shot("set-up-dialog");
+  ExpectTabGoesRound(dialog, forms::InitCom());
+  Click(dialog, kAtButton3);
+  EXPECT_TRUE(desktop_->WaitGone(kDialogTitle));
   main = Showing(kMainTitle, kPanelStatus, "Нет связи с ККМ");
   Click(main, kAtExit);
   ExpectProgramEnded();

@@ -2,7 +2,8 @@
 // does, in the fonts of this Wine prefix, without showing them, and checks that
 // every text shows whole: each label, check box, radio button and push button
 // in the font the control was given, each status line in the status panel,
-// the footer inside its panel, and every control where the layout puts it.
+// the footer inside its panel, and every control where the window's
+// description puts it.
 // Prints the face and size of each window's form font, then each text that
 // does not fit and each control moved; exits 1 when there is one.
 #include <windows.h>
@@ -15,12 +16,14 @@
 #include "handlers/app_state.h"
 #include "handlers/handlers.h"
 #include "handlers/texts.h"
+#include "link/win32_text.h"
 #include "win32/application.h"
+#include "win32/control_ids.h"
 #include "win32/controls.h"
+#include "win32/dpi.h"
 #include "win32/form.h"
 #include "win32/main_window.h"
 #include "win32/setup_dialog.h"
-#include "link/win32_text.h"
 #include "win32/text_fit.h"
 
 namespace {
@@ -29,7 +32,7 @@ using namespace zenor9;
 using namespace zenor9::win32;
 
 // The control's rectangle in its parent's client area.
-Rect PlaceOf(HWND control) {
+forms::Rect PlaceOf(HWND control) {
   RECT area;
   GetWindowRect(control, &area);
   MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&area), 2);
@@ -54,8 +57,8 @@ std::string FaceOf(HDC dc) {
 }
 
 // Counts `text` when it needs more than `room` in the control's font.
-int CheckText(HWND control, Kind kind, const std::wstring& text, const Rect& room, int dpi,
-              const char* name) {
+int CheckText(HWND control, forms::Kind kind, const std::wstring& text, const forms::Rect& room,
+              int dpi, const char* name) {
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
   const SIZE needed = NeededSize(dc, kind, text, dpi);
@@ -72,33 +75,34 @@ int CheckText(HWND control, Kind kind, const std::wstring& text, const Rect& roo
 
 // The status line shows each status inside its one-pixel bevel.
 int CheckStatusLine(const Form& form) {
-  HWND panel = form.ControlWindow(kPanelStatus);
-  Rect room = PlaceOf(panel);
+  HWND panel = form.ControlWindow(IdOf(Control::PanelStatus));
+  forms::Rect room = PlaceOf(panel);
   room.width -= 2;
   room.height -= 2;
   int cut = 0;
   for (const char* status : {zenor9::kStatusConnected, zenor9::kStatusNoLink, zenor9::kStatusRead,
                              zenor9::kStatusWritten}) {
-    cut += CheckText(panel, Kind::Label, Wide(status), room, form.Dpi(), "status line");
+    cut += CheckText(panel, forms::Kind::Label, Wide(status), room, form.Dpi(), "status line");
   }
   return cut;
 }
 
 // The footer sizes itself to its text; it must stay inside its panel's bevel.
 int CheckFooter(const Form& form) {
-  const Rect label = PlaceOf(form.ControlWindow(kRxLabel1));
+  const forms::Rect label = PlaceOf(form.ControlWindow(IdOf("RxLabel1")));
   RECT panel;
-  GetClientRect(form.ControlWindow(kPanel1), &panel);
+  GetClientRect(form.ControlWindow(IdOf("Panel1")), &panel);
   if (label.left + label.width <= panel.right - 1) return 0;
   std::printf("footer: %d px wide at %d, past its panel's edge at %ld\n", label.width, label.left,
               panel.right - 1);
   return 1;
 }
 
-int CheckWindow(const Form& form, const WindowLayout& layout, const char* name) {
+int CheckWindow(const Form& form, const forms::Form& description, const char* name) {
   HDC dc = GetDC(form.Hwnd());
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(
-                                     form.ControlWindow(layout.controls[0].id), WM_GETFONT, 0, 0)));
+  HGDIOBJ old = SelectObject(
+      dc, reinterpret_cast<HFONT>(SendMessageW(
+              form.ControlWindow(IdOf(description.controls[0].name)), WM_GETFONT, 0, 0)));
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   std::printf("%s font: %s, %ld px high, %d dpi\n", name, FaceOf(dc).c_str(), metrics.tmHeight,
@@ -106,14 +110,16 @@ int CheckWindow(const Form& form, const WindowLayout& layout, const char* name) 
   SelectObject(dc, old);
   ReleaseDC(form.Hwnd(), dc);
   int faults = 0;
-  for (const ControlLayout& item : layout.controls) {
-    HWND control = form.ControlWindow(item.id);
-    const Rect place = PlaceOf(control);
+  for (const forms::Control& item : description.controls) {
+    // A tool bar's buttons are no windows of their own.
+    if (item.kind == forms::Kind::ToolButton || item.kind == forms::Kind::Divider) continue;
+    HWND control = form.ControlWindow(IdOf(item.name));
+    const forms::Rect place = PlaceOf(control);
     // A spin edit's rectangle holds its up-down too; the footer sizes itself.
-    if (item.kind != Kind::SpinEdit && item.kind != Kind::ShadowLabel &&
+    if (item.kind != forms::Kind::SpinEdit && item.kind != forms::Kind::ShadowLabel &&
         !(place == Scale(item.rect, form.Dpi()))) {
-      std::printf("control %d: at %d,%d %dx%d, not where the layout puts it\n", item.id, place.left,
-                  place.top, place.width, place.height);
+      std::printf("control %s: at %d,%d %dx%d, not where the description puts it\n", item.name,
+                  place.left, place.top, place.width, place.height);
       ++faults;
     }
     if (ShowsFixedText(item.kind))
@@ -137,9 +143,9 @@ int main() {
   SetupDialog dialog(handlers, mainWindow.Hwnd());
   handlers.Created(dialog);
 
-  int faults = CheckWindow(mainWindow, MainWindowLayout(), "MainForm");
+  int faults = CheckWindow(mainWindow, forms::MainForm(), "MainForm");
   faults += CheckStatusLine(mainWindow) + CheckFooter(mainWindow);
-  faults += CheckWindow(dialog, SetupDialogLayout(), "Init_Com");
+  faults += CheckWindow(dialog, forms::InitCom(), "Init_Com");
   std::printf(faults == 0 ? "every text fits\n" : "%d faults\n", faults);
   std::fflush(stdout);
   return faults == 0 ? 0 : 1;
