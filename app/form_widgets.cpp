@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QToolButton>
 #include <map>
 #include <stdexcept>
@@ -30,18 +31,20 @@ QIcon ImageNamed(const char* name) {
   return QIcon(QString(":/icons/%1.svg").arg(name));
 }
 
-// A panel that can show a caption: a label in a raised one-pixel frame.
-QLabel* MakePanel(QWidget& parent) {
-  auto* panel = new QLabel(&parent);
-  panel->setFrameShape(QFrame::Panel);
-  panel->setFrameShadow(QFrame::Raised);
-  panel->setLineWidth(1);
-  panel->setTextFormat(Qt::PlainText);
-  panel->setAlignment(Qt::AlignCenter);
-  return panel;
+QLabel* PlainLabel(QWidget& parent, Qt::Alignment alignment) {
+  auto* label = new QLabel(&parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(alignment);
+  return label;
 }
 
-QToolButton* MakeToolButton(QWidget& parent, const forms::Form& form, int image) {
+QFrame* Framed(QFrame* frame, QFrame::Shape shape, QFrame::Shadow shadow) {
+  frame->setFrameShape(shape);
+  frame->setFrameShadow(shadow);
+  return frame;
+}
+
+QToolButton* ToolButton(QWidget& parent, const forms::Form& form, int image) {
   auto* button = new QToolButton(&parent);
   // A click on the tool bar leaves the focus, and the text being typed, where they are.
   button->setFocusPolicy(Qt::NoFocus);
@@ -51,41 +54,23 @@ QToolButton* MakeToolButton(QWidget& parent, const forms::Form& form, int image)
   return button;
 }
 
-QFrame* MakeDivider(QWidget& parent) {
-  auto* line = new QFrame(&parent);
-  line->setFrameShape(QFrame::VLine);
-  line->setFrameShadow(QFrame::Sunken);
-  return line;
-}
-
-IntegerSpinEdit* MakeSpinEdit(QWidget& parent, forms::SpinRange range) {
-  auto* edit = new IntegerSpinEdit(&parent);
-  edit->setRange(range);
-  return edit;
-}
-
-QLabel* MakeLabel(QWidget& parent) {
-  auto* label = new QLabel(&parent);
-  label->setTextFormat(Qt::PlainText);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setWordWrap(false);
-  return label;
-}
-
 QWidget* MakeWidget(const forms::Control& control, const forms::Form& form, QWidget& parent) {
   switch (control.kind) {
-    case Kind::Panel:
-      return MakePanel(parent);
+    case Kind::Panel:  // a label, so that it can show a caption
+      return Framed(PlainLabel(parent, Qt::AlignCenter), QFrame::Panel, QFrame::Raised);
     case Kind::ToolBar:
       return new QWidget(&parent);
     case Kind::ToolButton:
-      return MakeToolButton(parent, form, control.image);
+      return ToolButton(parent, form, control.image);
     case Kind::Divider:
-      return MakeDivider(parent);
-    case Kind::SpinEdit:
-      return MakeSpinEdit(parent, control.range);
+      return Framed(new QFrame(&parent), QFrame::VLine, QFrame::Sunken);
+    case Kind::SpinEdit: {
+      auto* edit = new IntegerSpinEdit(&parent);
+      edit->setRange(control.range);
+      return edit;
+    }
     case Kind::Label:
-      return MakeLabel(parent);
+      return PlainLabel(parent, Qt::AlignLeft | Qt::AlignTop);
     case Kind::ShadowLabel:
       return new ShadowLabel(&parent);
     case Kind::CheckBox:
@@ -98,32 +83,18 @@ QWidget* MakeWidget(const forms::Control& control, const forms::Form& form, QWid
   throw std::logic_error("a control of no known kind");
 }
 
-// Qt breaks lines at LF alone.
-QString TextShown(const char* text) {
-  return QString::fromUtf8(text).replace("\r\n", "\n");
-}
-
 void SetUp(QWidget& widget, const forms::Control& control) {
   widget.setObjectName(control.name);
   widget.setGeometry(control.rect.left, control.rect.top, control.rect.width, control.rect.height);
   widget.setEnabled(control.enabled);
-  if (*control.hint != '\0') widget.setToolTip(QString::fromUtf8(control.hint));
-  if (auto* button = qobject_cast<QAbstractButton*>(&widget)) button->setChecked(control.checked);
-  // After the geometry: the footer label then takes the size of its text.
+  widget.setToolTip(QString::fromUtf8(control.hint));
+  SetControlChecked(widget, control.checked);
+  // Qt breaks lines at LF alone. The footer label takes the size of its text.
+  const QString text = QString::fromUtf8(control.text).replace("\r\n", "\n");
   if (auto* label = qobject_cast<ShadowLabel*>(&widget)) {
-    label->setText(TextShown(control.text));
+    label->setText(text);
   } else {
-    SetControlText(widget, TextShown(control.text).toStdString());
-  }
-}
-
-void SetFrame(QWidget& window, forms::Frame frame) {
-  if (frame == forms::Frame::Dialog) {
-    ShowCaptionOnly(window);
-  } else {
-    window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint);
+    SetControlText(widget, text.toStdString());
   }
 }
 
@@ -137,6 +108,13 @@ void SetTabOrder(const QWidget& window, const forms::Form& form) {
   }
 }
 
+void SetFrame(QWidget& window, forms::Frame frame) {
+  if (frame == forms::Frame::Dialog) return ShowCaptionOnly(window);
+  window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                        Qt::WindowCloseButtonHint);
+}
+
 }  // namespace
 
 void BuildForm(QWidget& window, const forms::Form& form) {
@@ -148,9 +126,8 @@ void BuildForm(QWidget& window, const forms::Form& form) {
   std::map<std::string_view, QWidget*> made;
   for (const forms::Control& control : form.controls) {
     QWidget& parent = control.parent == nullptr ? window : *made.at(control.parent);
-    QWidget* widget = MakeWidget(control, form, parent);
-    SetUp(*widget, control);
-    made[control.name] = widget;
+    made[control.name] = MakeWidget(control, form, parent);
+    SetUp(*made[control.name], control);
   }
   SetTabOrder(window, form);
   SetFrame(window, form.frame);
@@ -172,6 +149,16 @@ void ForwardEvents(QWidget& window, const forms::Form& form, Handlers& handlers)
       QObject::connect(edit, &QLineEdit::textChanged, &window,
                        [&handlers, c = *control] { handlers.Changed(c); });
     }
+  }
+}
+
+void CenterOnScreen(QWidget& window) {
+  // The window itself, not its frame: a frame that a window manager adds
+  // later would otherwise shift it by half a title bar.
+  if (const QScreen* display = window.screen()) {
+    QRect area = window.geometry();
+    area.moveCenter(display->geometry().center());
+    window.setGeometry(area);
   }
 }
 

@@ -20,4 +20,7 @@ void BuildForm(QWidget& window, const forms::Form& form);
 // change of text reach `handlers`.
 void ForwardEvents(QWidget& window, const forms::Form& form, Handlers& handlers);
 
+// Both windows open in the middle of the screen.
+void CenterOnScreen(QWidget& window);
+
 }  // namespace zenor9

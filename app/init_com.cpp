@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 
 #include "app/form_widgets.h"
 #include "app/look.h"
@@ -37,18 +36,10 @@ bool TInit_Com::event(QEvent* event) {
   // activation that arrives once the dialog has closed belongs to no run.
   const bool activated = event->type() == QEvent::WindowActivate && isVisible();
   if (activated || event->type() == QEvent::Show) handlers_.Activated(Window::Init_Com);
-  if (event->type() == QEvent::Show) CenterOnDesktop();
+  // Centred at every showing: left to itself, Qt reopens the dialog one title
+  // bar lower than where a window manager first placed it.
+  if (event->type() == QEvent::Show) CenterOnScreen(*this);
   return QDialog::event(event);
-}
-
-void TInit_Com::CenterOnDesktop() {
-  // At every showing: left to itself, Qt reopens the dialog one title bar
-  // lower than where a window manager first placed it.
-  if (const QScreen* display = screen()) {
-    QRect area = geometry();
-    area.moveCenter(display->geometry().center());
-    setGeometry(area);
-  }
 }
 
 void TInit_Com::keyPressEvent(QKeyEvent* event) {

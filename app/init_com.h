@@ -26,8 +26,6 @@ class TInit_Com : public QDialog, public QtControls<SetupDialogView> {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CenterOnDesktop();
-
   Handlers& handlers_;
 };
 

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QScreen>
 
 #include "app/form_widgets.h"
 #include "app/look.h"
@@ -20,7 +19,7 @@ TMainForm::TMainForm(Handlers& handlers, QWidget* parent)
   ApplyFonts(*this, form,
              {{ControlName(Control::PanelStatus),
                {kStatusConnected, kStatusNoLink, kStatusRead, kStatusWritten}}});
-  CenterOnScreen();
+  CenterOnScreen(*this);
   // The prefix field takes the focus first, its text selected for typing over.
   auto& prefix = dynamic_cast<QLineEdit&>(ControlWidget(*this, Control::VelmorSpinEdit));
   prefix.setFocus(Qt::OtherFocusReason);
@@ -35,16 +34,6 @@ TMainForm::~TMainForm() {
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   event->setAccepted(handlers_.CloseRequested(Window::MainForm));
-}
-
-void TMainForm::CenterOnScreen() {
-  // The window itself, not its frame: a frame that a window manager adds
-  // later would otherwise shift it by half a title bar.
-  if (const QScreen* display = screen()) {
-    QRect area = geometry();
-    area.moveCenter(display->geometry().center());
-    setGeometry(area);
-  }
 }
 
 }  // namespace zenor9

@@ -26,8 +26,6 @@ class TMainForm : public QWidget, public QtControls<MainWindowView> {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CenterOnScreen();
-
   Handlers& handlers_;
 };
 
