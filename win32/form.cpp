@@ -56,7 +56,7 @@ DWORD ButtonStyle(Kind kind) {
   }
 }
 
-// What the kind alone says of a control's window: a tab stop starts a group,
+// The window styles of a control as described: a tab stop also starts a group,
 // so that the arrow keys move only within a radio group.
 DWORD ControlStyle(const forms::Control& item) {
   DWORD style = WS_CHILD | WS_VISIBLE;

@@ -27,102 +27,38 @@ struct Expected {
   std::string image{};  // the tool button's image by resource name
 };
 
+// Name, kind, parent, rectangle, text, hint, tab order, enabled, checked,
+// range, image.
+// clang-format off
 const Expected kMainForm[] = {
     {"ToolPanel", Kind::Panel, "", {0, 0, 423, 43}, "", "", 0},
     {"ToolBar", Kind::ToolBar, "ToolPanel", {1, 1, 421, 40}, "", "", 0},
-    {"tbConnect",
-     Kind::ToolButton,
-     "ToolBar",
-     {0, 0, 39, 38},
-     "",
-     "Установка интерфейса с ККМ",
-     -1,
-     true,
-     false,
-     {},
-     "connect"},
+    {"tbConnect", Kind::ToolButton, "ToolBar", {0, 0, 39, 38}, "", "Установка интерфейса с ККМ",
+     -1, true, false, {}, "connect"},
     {"ToolButton8", Kind::Divider, "ToolBar", {39, 0, 8, 38}, "", ""},
-    {"tbRead",
-     Kind::ToolButton,
-     "ToolBar",
-     {47, 0, 39, 38},
-     "",
-     "Чтение префикса локального ШК из ККМ",
-     -1,
-     false,
-     false,
-     {},
-     "read"},
-    {"tbWrite",
-     Kind::ToolButton,
-     "ToolBar",
-     {86, 0, 39, 38},
-     "",
-     "Запись префикса локального ШК в ККМ",
-     -1,
-     false,
-     false,
-     {},
-     "write"},
+    {"tbRead", Kind::ToolButton, "ToolBar", {47, 0, 39, 38}, "",
+     "Чтение префикса локального ШК из ККМ", -1, false, false, {}, "read"},
+    {"tbWrite", Kind::ToolButton, "ToolBar", {86, 0, 39, 38}, "",
+     "Запись префикса локального ШК в ККМ", -1, false, false, {}, "write"},
     {"ToolButton9", Kind::Divider, "ToolBar", {125, 0, 8, 38}, "", ""},
-    {"tbExit",
-     Kind::ToolButton,
-     "ToolBar",
-     {133, 0, 39, 38},
-     "",
-     "Выход",
-     -1,
-     true,
-     false,
-     {},
-     "exit"},
+    {"tbExit", Kind::ToolButton, "ToolBar", {133, 0, 39, 38}, "", "Выход",
+     -1, true, false, {}, "exit"},
     {"Panel", Kind::Panel, "", {0, 43, 423, 136}, "", "", 1},
     {"NetNumSpinEdit", Kind::SpinEdit, "Panel", {8, 8, 41, 21}, "0", "", 2, false, false, {0, 99}},
     {"Label1", Kind::Label, "Panel", {54, 13, 103, 13}, "Сетевой номер ККМ", ""},
-    {"AutoDetectCheckBox",
-     Kind::CheckBox,
-     "Panel",
-     {8, 34, 409, 17},
-     "Автоматически определять сетевой номер ККМ при установке интерфейса",
-     "",
-     3,
-     true,
-     true},
-    {"UseCheckBox",
-     Kind::CheckBox,
-     "Panel",
-     {8, 56, 345, 17},
-     "Использовать локальный штриховой код для весового товара",
-     "",
-     1,
-     true,
-     true},
-    {"ManualLabel",
-     Kind::Label,
-     "Panel",
-     {74, 77, 343, 54},
+    {"AutoDetectCheckBox", Kind::CheckBox, "Panel", {8, 34, 409, 17},
+     "Автоматически определять сетевой номер ККМ при установке интерфейса", "", 3, true, true},
+    {"UseCheckBox", Kind::CheckBox, "Panel", {8, 56, 345, 17},
+     "Использовать локальный штриховой код для весового товара", "", 1, true, true},
+    {"ManualLabel", Kind::Label, "Panel", {74, 77, 343, 54},
      "Для изменения префикса локального штрихового кода для весо-\r\n"
      "вого товара необходимо установить интерфейс  с  ККМ,  выбрать\r\n"
-     "необходимый  префикс  в  диапазоне 20-29 и записать его в ККМ.",
-     ""},
-    {"VelmorSpinEdit",
-     Kind::SpinEdit,
-     "Panel",
-     {8, 92, 41, 21},
-     "20",
-     "",
-     0,
-     true,
-     false,
-     {20, 29}},
+     "необходимый  префикс  в  диапазоне 20-29 и записать его в ККМ.", ""},
+    {"VelmorSpinEdit", Kind::SpinEdit, "Panel", {8, 92, 41, 21}, "20", "", 0, true, false, {20, 29}},
     {"PanelStatus", Kind::Panel, "", {0, 179, 423, 22}, "", "", 2},
     {"Panel1", Kind::Panel, "", {0, 201, 423, 24}, "", "", 3},
-    {"RxLabel1",
-     Kind::ShadowLabel,
-     "Panel1",
-     {99, 3, 209, 16},
-     "zenor9-prefix · свободная программа",
-     ""},
+    {"RxLabel1", Kind::ShadowLabel, "Panel1", {99, 3, 209, 16},
+     "zenor9-prefix · свободная программа", ""},
 };
 
 const Expected kInitCom[] = {
@@ -133,6 +69,7 @@ const Expected kInitCom[] = {
     {"RadioButton3", Kind::RadioButton, "", {176, 16, 65, 17}, "COM3", "", 4},
     {"RadioButton4", Kind::RadioButton, "", {256, 16, 57, 17}, "COM4", "", 5},
 };
+// clang-format on
 
 template <std::size_t N>
 void ExpectControls(const Form& form, const Expected (&expected)[N]) {
@@ -172,16 +109,23 @@ void ExpectFont(const Font& font, const char* face, int pixels, bool bold) {
   EXPECT_EQ(font.bold, bold);
 }
 
+// The window's name, caption, client size and frame; both take "MS Sans Serif"
+// at 11 pixels.
+void ExpectWindow(const Form& form, const char* name, const char* caption, Rect client,
+                  Frame frame) {
+  EXPECT_STREQ(form.name, name);
+  EXPECT_STREQ(form.caption, caption);
+  EXPECT_EQ((Rect{0, 0, form.clientWidth, form.clientHeight}), client);
+  EXPECT_EQ(form.frame, frame);
+  ExpectFont(form.font, "MS Sans Serif", 11, false);
+}
+
 TEST(FormsTest, TheMainWindowIsDescribedAsShown) {
   const Form& form = MainForm();
-  EXPECT_STREQ(form.name, "MainForm");
-  EXPECT_STREQ(form.caption, "ККМ ЗЕНОР-9 Префикс локального ШК");
-  EXPECT_EQ(form.clientWidth, 423);
-  EXPECT_EQ(form.clientHeight, 225);
-  EXPECT_EQ(form.frame, Frame::Main);
+  ExpectWindow(form, "MainForm", "ККМ ЗЕНОР-9 Префикс локального ШК", {0, 0, 423, 225},
+               Frame::Main);
   EXPECT_STREQ(form.icon, "app");
   EXPECT_EQ(form.imageSize, 32);
-  ExpectFont(form.font, "MS Sans Serif", 11, false);
   ExpectControls(form, kMainForm);
   EXPECT_EQ(TabStops(form), (std::vector<std::string>{"VelmorSpinEdit", "UseCheckBox",
                                                       "NetNumSpinEdit", "AutoDetectCheckBox"}));
@@ -201,13 +145,9 @@ TEST(FormsTest, TheMainWindowIsDescribedAsShown) {
 
 TEST(FormsTest, TheSetUpDialogIsDescribedAsShown) {
   const Form& form = InitCom();
-  EXPECT_STREQ(form.name, "Init_Com");
-  EXPECT_STREQ(form.caption, "Настройка последовательного интерфейса");
-  EXPECT_EQ(form.clientWidth, 340);
-  EXPECT_EQ(form.clientHeight, 83);
-  EXPECT_EQ(form.frame, Frame::Dialog);
+  ExpectWindow(form, "Init_Com", "Настройка последовательного интерфейса", {0, 0, 340, 83},
+               Frame::Dialog);
   EXPECT_EQ(form.icon, nullptr);
-  ExpectFont(form.font, "MS Sans Serif", 11, false);
   ExpectControls(form, kInitCom);
   // Of the radio group Tab stops at its first button only.
   EXPECT_EQ(TabStops(form), (std::vector<std::string>{"Button1", "Button3", "RadioButton1"}));
