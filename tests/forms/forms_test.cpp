@@ -5,7 +5,6 @@
 // so this checks the windows once for both programs.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "forms/forms.h"
@@ -151,28 +150,6 @@ TEST(FormsTest, TheSetUpDialogIsDescribedAsShown) {
   ExpectControls(form, kInitCom);
   // Of the radio group Tab stops at its first button only.
   EXPECT_EQ(TabStops(form), (std::vector<std::string>{"Button1", "Button3", "RadioButton1"}));
-}
-
-// What the front ends rely on: a name finds one control in either window, each
-// parent is made before what it holds, and holds it whole.
-TEST(FormsTest, NamesAreUniqueAndParentsComeFirstAndHoldTheirControls) {
-  std::set<std::string> names;
-  for (const Form* form : {&MainForm(), &InitCom()}) {
-    for (const Control& control : form->controls) {
-      SCOPED_TRACE(control.name);
-      EXPECT_TRUE(names.insert(control.name).second);
-      EXPECT_EQ(Find(control.name), &control);
-      Rect room{0, 0, form->clientWidth, form->clientHeight};
-      if (control.parent != nullptr) {
-        ASSERT_TRUE(names.contains(control.parent)) << "its parent comes later";
-        room = Find(*form, control.parent)->rect;
-      }
-      EXPECT_TRUE(control.rect.left >= 0 && control.rect.top >= 0 &&
-                  control.rect.left + control.rect.width <= room.width &&
-                  control.rect.top + control.rect.height <= room.height);
-    }
-  }
-  EXPECT_EQ(Find("NoSuchControl"), nullptr);
 }
 
 }  // namespace

@@ -30,9 +30,11 @@ namespace {
 
 using namespace zenor9;
 using namespace zenor9::win32;
+using forms::Kind;
+using forms::Rect;
 
 // The control's rectangle in its parent's client area.
-forms::Rect PlaceOf(HWND control) {
+Rect PlaceOf(HWND control) {
   RECT area;
   GetWindowRect(control, &area);
   MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&area), 2);
@@ -57,8 +59,8 @@ std::string FaceOf(HDC dc) {
 }
 
 // Counts `text` when it needs more than `room` in the control's font.
-int CheckText(HWND control, forms::Kind kind, const std::wstring& text, const forms::Rect& room,
-              int dpi, const char* name) {
+int CheckText(HWND control, Kind kind, const std::wstring& text, const Rect& room, int dpi,
+              const char* name) {
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
   const SIZE needed = NeededSize(dc, kind, text, dpi);
@@ -76,20 +78,20 @@ int CheckText(HWND control, forms::Kind kind, const std::wstring& text, const fo
 // The status line shows each status inside its one-pixel bevel.
 int CheckStatusLine(const Form& form) {
   HWND panel = form.ControlWindow(IdOf(Control::PanelStatus));
-  forms::Rect room = PlaceOf(panel);
+  Rect room = PlaceOf(panel);
   room.width -= 2;
   room.height -= 2;
   int cut = 0;
   for (const char* status : {zenor9::kStatusConnected, zenor9::kStatusNoLink, zenor9::kStatusRead,
                              zenor9::kStatusWritten}) {
-    cut += CheckText(panel, forms::Kind::Label, Wide(status), room, form.Dpi(), "status line");
+    cut += CheckText(panel, Kind::Label, Wide(status), room, form.Dpi(), "status line");
   }
   return cut;
 }
 
 // The footer sizes itself to its text; it must stay inside its panel's bevel.
 int CheckFooter(const Form& form) {
-  const forms::Rect label = PlaceOf(form.ControlWindow(IdOf("RxLabel1")));
+  const Rect label = PlaceOf(form.ControlWindow(IdOf("RxLabel1")));
   RECT panel;
   GetClientRect(form.ControlWindow(IdOf("Panel1")), &panel);
   if (label.left + label.width <= panel.right - 1) return 0;
@@ -112,11 +114,11 @@ int CheckWindow(const Form& form, const forms::Form& description, const char* na
   int faults = 0;
   for (const forms::Control& item : description.controls) {
     // A tool bar's buttons are no windows of their own.
-    if (item.kind == forms::Kind::ToolButton || item.kind == forms::Kind::Divider) continue;
+    if (item.kind == Kind::ToolButton || item.kind == Kind::Divider) continue;
     HWND control = form.ControlWindow(IdOf(item.name));
-    const forms::Rect place = PlaceOf(control);
+    const Rect place = PlaceOf(control);
     // A spin edit's rectangle holds its up-down too; the footer sizes itself.
-    if (item.kind != forms::Kind::SpinEdit && item.kind != forms::Kind::ShadowLabel &&
+    if (item.kind != Kind::SpinEdit && item.kind != Kind::ShadowLabel &&
         !(place == Scale(item.rect, form.Dpi()))) {
       std::printf("control %s: at %d,%d %dx%d, not where the description puts it\n", item.name,
                   place.left, place.top, place.width, place.height);
