@@ -38,8 +38,8 @@ inline int IdOf(std::string_view name) {
 // The control with identifier `id`; nullptr when no window has one.
 inline const forms::Control* ControlWithId(int id) {
   for (const auto& [form, firstId] : NumberedForms()) {
-    const auto index = static_cast<std::size_t>(id - firstId);
-    if (id >= firstId && index < form.controls.size()) return &form.controls[index];
+    if (id >= firstId && id - firstId < static_cast<int>(form.controls.size()))
+      return &form.controls[static_cast<std::size_t>(id - firstId)];
   }
   return nullptr;
 }
