@@ -5,13 +5,10 @@
 // untouched, and the journal keeps only the registers a write began on.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 #include "emulator/pty_host.h"
-#include "link/net_number.h"
+#include "line_events.h"
 #include "remote_line_support.h"
 #include "subprocess.h"
 
@@ -24,29 +21,14 @@ class PortLostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (uint8_t net = 1; net <= 4; ++net) line.AddRegister(net);
-    // The port goes away once net 3 is first addressed, from a thread of its
-    // own: the host's own thread serves the observer and cannot stop itself.
-    line.SetObserver([this](const emu::WireByte& byte) {
-      if (byte.toRegister && byte.value == AddressByteOfNetNumber(3)) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        addressed = true;
-        woken.notify_all();
-      }
-    });
     ASSERT_TRUE(host.Start());
   }
 
   // Runs zenor9 while `goAway` ends the port at net 3's first byte.
   ChildResult RunLosingThePort(const std::vector<std::string>& args,
                                const std::function<void()>& goAway) {
-    std::thread loser([&] {
-      std::unique_lock<std::mutex> lock(mutex);
-      if (woken.wait_for(lock, std::chrono::seconds(20), [this] { return addressed; })) goAway();
-    });
-    ChildResult result =
-        testing::RunZenor9(args, {{"ZENOR9_JOURNAL", journal.string()}, {"LANG", "C"}});
-    loser.join();
-    return result;
+    const testing::AtFirstAddressByte atNet3(line, 3, goAway);
+    return testing::RunZenor9(args, {{"ZENOR9_JOURNAL", journal.string()}});
   }
 
   void ExpectNetsThreeAndFourUntouchedAndJournaled() {
@@ -66,9 +48,6 @@ class PortLostTest : public ::testing::Test {
   emu::PtyHost host{line};
   const testing::ScratchFolder folder;
   const std::filesystem::path journal = folder.path / "journal.jsonl";
-  std::mutex mutex;
-  std::condition_variable woken;
-  bool addressed = false;
 };
 
 TEST_F(PortLostTest, AnAdapterThatVanishesFailsItsRegisterAndLeavesTheRestNotReached) {
