@@ -8,7 +8,8 @@ namespace {
 
 bool IsLinkFailure(const std::string& error) {
   return error == "port-unavailable" || error == "no-link" || error == "command-failed" ||
-         error == "bad-reply" || error == "stray-byte" || error == "bad-answer";
+         error == "bad-reply" || error == "stray-byte" || error == "bad-answer" ||
+         error == kErrorPortLost;
 }
 
 // The net number of the first register of a run over several, or of a scan,
@@ -26,7 +27,7 @@ std::optional<int> FirstNetWithoutLink(const Outcome& outcome) {
 std::string CommandWithNet(const Invocation& invocation, int net) {
   const std::string command = invocation.command == "detect" ? "identify" : invocation.command;
   std::string text = "zenor9 " + command;
-  if (command == "write") text += " " + invocation.writeValue;
+  if (command == "write") text += " " + invocation.write.value;
   return text + " --port " + invocation.port.name + " --net " + std::to_string(net);
 }
 

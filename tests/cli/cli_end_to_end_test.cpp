@@ -36,9 +36,10 @@ nlohmann::json JsonOf(const ChildResult& result) {
   EXPECT_TRUE(object.is_object()) << result.out;
   if (!object.is_object()) return nlohmann::json::object();
   static const std::set<std::string> kKnownKeys = {
-      "ok",     "port",     "net",      "version",      "prefix",  "before", "asked",
-      "holds",  "verified", "retries",  "registers",    "ports",   "com",    "reason",
-      "detail", "sources",  "map-file", "map-problems", "warning", "error",  "message"};
+      "schema",       "ok",      "port",     "net",     "version", "prefix",    "before",
+      "asked",        "holds",   "verified", "written", "retries", "registers", "changed",
+      "summary",      "ports",   "com",      "reason",  "detail",  "sources",   "map-file",
+      "map-problems", "warning", "error",    "message"};
   for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
   EXPECT_TRUE(object["ok"].is_boolean());
   EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);
@@ -162,6 +163,10 @@ TEST_F(CliTest, OtherUsageErrorsExit2) {
            {"sim", "--fault", "gremlins"},
            {"sim", "--version", "01G5"},
            {"sim", "--prefix", "30"},
+           {"sim", "--net", "3,7", "--prefix", "7=35"},
+           {"sim", "--net", "3", "--prefix", "5=23"},
+           {"sim", "--net", "3,7", "--prefix", "7=23,7=24"},
+           {"sim", "--prefix", "23,24"},
        }) {
     EXPECT_EQ(Run(args).exitCode, 2) << ::testing::PrintToString(args);
   }
@@ -557,12 +562,12 @@ class SimTest : public ::testing::Test {
 TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {
   const std::string link = (dir / "register").string();
   testing::BackgroundZenor9 sim(
-      {"sim", "--net", "5,6", "--prefix", "off", "--link", link, "--trace"});
+      {"sim", "--net", "5,6", "--prefix", "off,5=27", "--link", link, "--trace"});
   const std::string device = sim.ReadLine(5000);
   ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
   EXPECT_EQ(std::filesystem::read_symlink(link), device);
 
-  EXPECT_EQ(RunZenor9({"--port", link, "--net", "6", "read"}).out, "выкл\n");
+  EXPECT_EQ(RunZenor9({"--port", link, "--net", "5,6", "read"}).out, "ККМ 5: 27\nККМ 6: выкл\n");
   const ChildResult write =
       RunZenor9({"--port", "COM3", "--net", "5", "write", "22"}, {{"ZENOR9_COM3", link}});
   EXPECT_EQ(write.exitCode, 0) << write.err;
