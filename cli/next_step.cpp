@@ -41,7 +41,10 @@ std::string DoctorCommand(const Invocation& invocation, std::optional<int> net) 
 
 void AddNextStep(const Invocation& invocation, Outcome& outcome) {
   // A usage error (several registers answered too) says itself what to give.
-  if (outcome.interrupted || invocation.command == "doctor" || outcome.exitCode == kExitUsage) {
+  // `ports` shows the COM map, or has just changed it, and opens no port: its
+  // port is no part of the command, and the map's fault is its own output.
+  if (outcome.interrupted || invocation.command == "doctor" || invocation.command == "ports" ||
+      outcome.exitCode == kExitUsage) {
     return;
   }
   if (outcome.lateEchoOf) {

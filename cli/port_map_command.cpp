@@ -46,9 +46,11 @@ std::string DeviceWarning(const std::string& device) {
   return {};
 }
 
-// A stop while the rewrite waits for another program's rewrite ends the wait:
-// the map stays as it was.
-bool RewriteMap(const std::function<std::string(const std::string&)>& change, Outcome& outcome) {
+// A stop while the rewrite waits for another run's rewrite ends the wait, and
+// so does a lock held for longer than any rewrite takes (a run stopped with
+// Ctrl-Z): the map stays as it was.
+bool RewriteMap(const std::function<std::string(const std::string&)>& change, Clock& clock,
+                Outcome& outcome) {
   const fs::path file = portmap::MapFilePath();
   if (file.empty()) {
     Fail(outcome, kExitFailed, "map-not-written", Tr("no home directory to keep the map in"));
@@ -56,11 +58,15 @@ bool RewriteMap(const std::function<std::string(const std::string&)>& change, Ou
   }
   outcome.mapFile = file.string();
   std::string error;
-  switch (portmap::RewriteMapFile(file, change, error, UserAskedToStop)) {
+  switch (
+      portmap::RewriteMapFile(file, change, error, {UserAskedToStop, files::kLockWaitMs, &clock})) {
     case portmap::Rewrite::Written:
       return true;
     case portmap::Rewrite::Stopped:
       EndByStop(outcome);
+      return false;
+    case portmap::Rewrite::Busy:
+      Fail(outcome, kExitFailed, "map-locked", Tr("the map was not written: %s", error));
       return false;
     case portmap::Rewrite::Failed:
       break;
@@ -127,13 +133,13 @@ void AddComMap(Outcome& outcome) {
   }
 }
 
-Outcome MapComCommand(const std::string& entry) {
+Outcome MapComCommand(const std::string& entry, Clock& clock) {
   Outcome outcome;
   const std::size_t equals = entry.find('=');
   const int number = portmap::ComNumberOfName(entry.substr(0, equals));
   const std::string path = entry.substr(equals + 1);
   if (!RewriteMap([&](const std::string& text) { return portmap::WithMapping(text, number, path); },
-                  outcome)) {
+                  clock, outcome)) {
     return outcome;
   }
   const std::string device = portmap::MappedDevice(path);
@@ -146,7 +152,7 @@ Outcome MapComCommand(const std::string& entry) {
   return outcome;
 }
 
-Outcome UnmapComCommand(const std::string& name) {
+Outcome UnmapComCommand(const std::string& name, Clock& clock) {
   Outcome outcome;
   const int number = portmap::ComNumberOfName(name);
   bool removed = false;
@@ -155,7 +161,7 @@ Outcome UnmapComCommand(const std::string& name) {
     removed = without != text;
     return without;
   };
-  if (!RewriteMap(change, outcome)) return outcome;
+  if (!RewriteMap(change, clock, outcome)) return outcome;
   if (!removed) {
     outcome.warning =
         Tr("COM%s is not in the map file %s: nothing was removed", number, *outcome.mapFile);

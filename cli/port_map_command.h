@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/outcome.h"
+#include "link/clock.h"
 
 namespace zenor9::cli {
 
@@ -14,10 +15,12 @@ namespace zenor9::cli {
 void AddComMap(Outcome& outcome);
 
 // Writes COMn=PATH into this user's map file (`entry` as given on the command
-// line), warning when PATH is not there or is not a serial device.
-Outcome MapComCommand(const std::string& entry);
-// Removes COMn from this user's map file.
-Outcome UnmapComCommand(const std::string& name);
+// line), warning when PATH is not there or is not a serial device. Another
+// run's hold on the map is waited for on `clock`, a few seconds at most.
+Outcome MapComCommand(const std::string& entry, Clock& clock = SystemClock::Instance());
+// Removes COMn from this user's map file; says so when the map has no line
+// for it, and leaves the file as it was.
+Outcome UnmapComCommand(const std::string& name, Clock& clock = SystemClock::Instance());
 
 // The checks of the two options' values: a usage message, or empty when fine.
 std::string CheckMapEntry(const std::string& entry);

@@ -6,7 +6,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+
+#include "link/clock.h"
 
 namespace zenor9::files {
 
@@ -45,6 +48,24 @@ class FileLock {
   std::intptr_t handle_;
   std::string error_;
 };
+
+// How long a run waits for a lock that another run holds. Runs hold these
+// locks for milliseconds; one held longer is a run stopped with Ctrl-Z or a
+// hung share, and waiting on would hang every script behind it.
+inline constexpr std::uint32_t kLockWaitMs = 5000;
+
+// How a wait for a lock ended.
+enum class LockWait { Held, Busy, Stopped, Failed };
+
+// Takes `lock`, looking again every few milliseconds of `clock` while another
+// run holds it: Held once it is held; Busy when another run still held it after
+// `limitMs`; Stopped as soon as `stopRequested` (when given) says so; Failed
+// when it cannot be had at all (lock.Error() says why).
+LockWait WaitForLock(FileLock& lock, std::uint32_t limitMs, Clock& clock,
+                     const std::function<bool()>& stopRequested = {});
+
+// Why a lock was not had after `limitMs`, naming its file.
+std::string LockHeldText(const std::filesystem::path& lockFile, std::uint32_t limitMs);
 
 // Appends `text` to `file` (created when missing) at its end and flushes it to
 // the disk; first a line break when the file ends inside a line. Refuses

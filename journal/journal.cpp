@@ -16,7 +16,6 @@ using i18n::Tr;
 
 namespace {
 
-constexpr std::uint32_t kLockPollMs = 10;
 // A journal file larger than this is no journal this program wrote (it rotates
 // at kRotationBytes): it is refused unread.
 constexpr std::uintmax_t kLargestFile = 16 * kRotationBytes;
@@ -26,17 +25,6 @@ fs::path LockFileOf(const fs::path& journal) {
   fs::path lockFile = journal;
   lockFile += ".lock";
   return lockFile;
-}
-
-// Waits for the lock while another run holds it, up to the options' wait.
-bool WaitForLock(FileLock& lock, const AppendOptions& options) {
-  Clock& clock = options.clock != nullptr ? *options.clock : SystemClock::Instance();
-  const std::uint32_t start = clock.NowMs();
-  while (!lock.TryLock()) {
-    if (lock.Failed() || clock.NowMs() - start >= options.lockWaitMs) return false;
-    clock.SleepMs(kLockPollMs);
-  }
-  return true;
 }
 
 bool MakeFolder(const fs::path& journal, std::string& error) {
@@ -130,12 +118,17 @@ bool Append(const fs::path& journal, const WriteRecord& record, std::string& err
   if (options.createFolder && !MakeFolder(journal, error)) return false;
   const fs::path lockFile = LockFileOf(journal);
   FileLock lock(lockFile);
-  if (!WaitForLock(lock, options)) {
-    error =
-        PathText(lockFile) + ": " +
-        (lock.Failed() ? lock.Error()
-                       : Tr("another program held it for longer than %s ms", options.lockWaitMs));
-    return false;
+  Clock& clock = options.clock != nullptr ? *options.clock : SystemClock::Instance();
+  switch (files::WaitForLock(lock, options.lockWaitMs, clock)) {
+    case files::LockWait::Held:
+      break;
+    case files::LockWait::Failed:
+      error = PathText(lockFile) + ": " + lock.Error();
+      return false;
+    case files::LockWait::Busy:
+    case files::LockWait::Stopped:  // asked for by nobody here
+      error = files::LockHeldText(lockFile, options.lockWaitMs);
+      return false;
   }
   const std::string line = JsonLine(record) + "\n";
   return RotateIfFull(journal, line.size(), options.rotationBytes, error) &&
@@ -149,7 +142,7 @@ Listing ReadJournal(const fs::path& journal, const Filter& filter) {
   // Without the lock (a folder this user may only read) the files are read
   // all the same; a rotation in between could then hide the older lines.
   FileLock lock(LockFileOf(journal));
-  WaitForLock(lock, {});
+  files::WaitForLock(lock, kLockWaitMs, SystemClock::Instance());
   for (const fs::path& file : {older, journal}) {
     if (Exists(file)) ListFile(file, filter, listing);
   }

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "files/files.h"
 #include "journal/record.h"
 #include "link/clock.h"
 
@@ -20,10 +21,10 @@ namespace zenor9::journal {
 // A line that would take the journal over this size first renames it to
 // journal.jsonl.1, replacing the older one: at most twice this is kept.
 inline constexpr std::uintmax_t kRotationBytes = 1024 * 1024;
-// How long an append waits while another program appends or lists; a lock held
-// longer than this (a stopped program, a hung share) costs the record, never
-// the write.
-inline constexpr std::uint32_t kLockWaitMs = 5000;
+// How long an append waits while another run appends or lists; a lock held
+// longer than this (a stopped run, a hung share) costs the record, never the
+// write.
+inline constexpr std::uint32_t kLockWaitMs = files::kLockWaitMs;
 
 struct Location {
   std::filesystem::path file;  // empty when no home folder is known

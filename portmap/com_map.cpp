@@ -167,18 +167,24 @@ fs::path WhereKept(const fs::path& file, std::string& error) {
   return target;
 }
 
-// How often a rewrite that waits for the lock looks again, and whether to stop.
-constexpr uint32_t kLockPollMs = 10;
-
-// Waits for the lock while another process holds it. Nothing once it is held;
-// otherwise how the rewrite ends without it.
-std::optional<Rewrite> WaitForLock(FileLock& lock, const std::function<bool()>& stopRequested) {
-  for (;;) {
-    if (stopRequested && stopRequested()) return Rewrite::Stopped;
-    if (lock.TryLock()) return std::nullopt;
-    if (!lock.Error().empty()) return Rewrite::Failed;
-    SystemClock::Instance().SleepMs(kLockPollMs);
+// Takes the map's lock as `wait` says. Nothing once it is held; otherwise how
+// the rewrite ends without it, and why.
+std::optional<Rewrite> TakeLock(FileLock& lock, const fs::path& lockFile,
+                                const LockWaitPolicy& wait, std::string& error) {
+  Clock& clock = wait.clock != nullptr ? *wait.clock : SystemClock::Instance();
+  switch (files::WaitForLock(lock, wait.limitMs, clock, wait.stopRequested)) {
+    case files::LockWait::Held:
+      return std::nullopt;
+    case files::LockWait::Stopped:
+      return Rewrite::Stopped;
+    case files::LockWait::Busy:
+      error = files::LockHeldText(lockFile, wait.limitMs);
+      return Rewrite::Busy;
+    case files::LockWait::Failed:
+      break;
   }
+  error = PathText(lockFile) + ": " + lock.Error();
+  return Rewrite::Failed;
 }
 
 }  // namespace
@@ -281,16 +287,16 @@ std::string WithMapping(const std::string& text, int number, const std::string& 
 
 std::string WithoutMapping(const std::string& text, int number) {
   const auto [mark, body] = SplitByteOrderMark(text);
+  const std::vector<std::string> all = LinesOf(body);
   std::vector<std::string> lines;
-  for (const std::string& line : LinesOf(body)) {
-    if (PartsOf(line).number != number) lines.push_back(line);
-  }
-  return mark + JoinedLines(lines);
+  std::copy_if(all.begin(), all.end(), std::back_inserter(lines),
+               [number](const std::string& line) { return PartsOf(line).number != number; });
+  return lines.size() == all.size() ? text : mark + JoinedLines(lines);
 }
 
 Rewrite RewriteMapFile(const fs::path& file,
                        const std::function<std::string(const std::string& text)>& change,
-                       std::string& error, const std::function<bool()>& stopRequested) {
+                       std::string& error, const LockWaitPolicy& wait) {
   const fs::path target = WhereKept(file, error);
   if (target.empty()) return Rewrite::Failed;
   std::error_code code;
@@ -304,8 +310,7 @@ Rewrite RewriteMapFile(const fs::path& file,
   fs::path lockFile = file;
   lockFile += ".lock";
   FileLock lock(lockFile);
-  if (const std::optional<Rewrite> unlocked = WaitForLock(lock, stopRequested)) {
-    if (*unlocked == Rewrite::Failed) error = PathText(lockFile) + ": " + lock.Error();
+  if (const std::optional<Rewrite> unlocked = TakeLock(lock, lockFile, wait, error)) {
     return *unlocked;
   }
   const FileText old = ReadWholeFile(target, kLargestMapFile);
@@ -320,6 +325,8 @@ Rewrite RewriteMapFile(const fs::path& file,
     error = Tr("%s cannot be read: %s", PathText(target), NotUtf8Problem(after));
     return Rewrite::Failed;
   }
+  // Nothing to change: the file stays byte for byte, and a missing one missing.
+  if (text == old.text) return Rewrite::Written;
   return files::ReplaceDurably(target, text, error) ? Rewrite::Written : Rewrite::Failed;
 }
 

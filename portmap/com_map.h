@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "files/files.h"
+#include "link/clock.h"
 #include "portmap/map_file.h"
 
 namespace zenor9::portmap {
@@ -70,24 +72,34 @@ ComTarget ResolveCom(int number);
 // replaced (a line of it that was ignored too), later ones dropped, else a line
 // added at the end. All other lines, comments and blank lines stay as they were.
 std::string WithMapping(const std::string& text, int number, const std::string& device);
-// The text without any line for COMn, ignored ones included.
+// The text without any line for COMn, ignored ones included; the text as it
+// is, byte for byte, when no line speaks of COMn.
 std::string WithoutMapping(const std::string& text, int number);
 
-// How a rewrite of the map file ended.
-enum class Rewrite { Written, Failed, Stopped };
+// How a rewrite of the map file ended: Busy when another run held the map's
+// lock for the whole wait.
+enum class Rewrite { Written, Failed, Stopped, Busy };
+
+// How long a rewrite waits for the map's lock while another run holds it.
+struct LockWaitPolicy {
+  std::function<bool()> stopRequested{};  // gives the wait up when it says so
+  std::uint32_t limitMs = files::kLockWaitMs;
+  Clock* clock = nullptr;  // the system clock when null
+};
 
 // Rewrites the map file as `change` makes its text, in one step and under a
 // lock held from the read to the rename, so that rewrites at the same time all
 // count; creates its folder. A map that is a link to one kept elsewhere stays a
-// link. While another process holds the lock the rewrite waits for it, until
-// `stopRequested` (when given) says to give up: Stopped, nothing written.
-// Failed, with the reason, when the old map exists but cannot be read or the
-// new one cannot be written; the map is then as it was. A map whose only fault
-// is lines that are not UTF-8 text is rewritten when the change leaves fewer
-// of them (removes or replaces one), so that a user can mend it line by line;
-// a change that leaves as many, or adds one, is refused.
+// link. A change that leaves the text as it was writes nothing. While another
+// process holds the lock the rewrite waits for it as `wait` says: Stopped when
+// asked to stop, Busy with the reason after the limit, nothing written either
+// way. Failed, with the reason, when the old map exists but cannot be read or
+// the new one cannot be written; the map is then as it was. A map whose only
+// fault is lines that are not UTF-8 text is rewritten when the change leaves
+// fewer of them (removes or replaces one), so that a user can mend it line by
+// line; a change that leaves as many, or adds one, is refused.
 Rewrite RewriteMapFile(const std::filesystem::path& file,
                        const std::function<std::string(const std::string& text)>& change,
-                       std::string& error, const std::function<bool()>& stopRequested = {});
+                       std::string& error, const LockWaitPolicy& wait = {});
 
 }  // namespace zenor9::portmap

@@ -16,8 +16,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/port_map_command.h"
 #include "emulator/pty_host.h"
+#include "files/files.h"
 #include "i18n/text.h"
+#include "link/clock.h"
 #include "link/serial_port.h"
 #include "portmap/com_map.h"
 #include "subprocess.h"
@@ -233,6 +236,64 @@ TEST_F(PortMapTest, ABrokenMapIsMendedLineByLine) {
   const ChildResult read = Run({"--port", "COM7", "--net", "7", "read"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
   EXPECT_EQ(read.out, "23\n");
+}
+
+// --unmap of a COMn the map does not name says so and leaves every byte, a
+// missing final newline included; one that removes keeps the other lines.
+// Neither `ports` nor its --map and --unmap send the user to run `ports`.
+TEST_F(PortMapTest, UnmappingTouchesOnlyItsOwnLineAndPortsGivesNoNextStep) {
+  fs::create_directories(mapFile.parent_path());
+  const std::string text = "\xEF\xBB\xBF# bench\r\nCOM1=/dev/keep\r\nCOM2=/dev/two";
+  std::ofstream(mapFile, std::ios::binary) << text;
+  const ChildResult absent = Run({"ports", "--unmap", "COM3"});
+  EXPECT_EQ(absent.exitCode, 0);
+  EXPECT_NE(absent.err.find("COM3 нет в файле карты"), std::string::npos) << absent.err;
+  EXPECT_EQ(MapText(), text);
+  const ChildResult removed = Run({"ports", "--unmap", "COM1"});
+  EXPECT_EQ(removed.err, "");
+  EXPECT_EQ(MapText(), "\xEF\xBB\xBF# bench\r\nCOM2=/dev/two\n");
+
+  // A map that gives COM1, the default port, no device, as the user's runs meet it.
+  std::ofstream(mapFile, std::ios::binary) << "COM1 /dev/ttyUSB0\nCOM2=/dev/caf\xE9\n";
+  const testing::Environment user = {{"ZENOR9_COM1", ""}};
+  EXPECT_NE(Run({"read"}, user).err.find("Дальше: zenor9 ports"), std::string::npos);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"ports"},
+                                               {"ports", "--unmap", "COM2"},
+                                               {"ports", "--map", "COM1=/dev/ttyUSB0"}}) {
+    const ChildResult run = Run(args, user);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("Дальше"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(MapText(), "COM1=/dev/ttyUSB0\n");
+}
+
+// A map's lock that another run keeps (stopped with Ctrl-Z) costs the change,
+// never a hang: the wait ends on its clock, the map as it was.
+TEST_F(PortMapTest, ALockHeldTooLongFailsTheRewriteAndLeavesTheMap) {
+  fs::create_directories(mapFile.parent_path());
+  std::ofstream(mapFile) << "COM1=/dev/keep\n";
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const fs::path lockFile = mapFile.string() + ".lock";
+  {
+    files::FileLock stoppedRun(lockFile);
+    ASSERT_TRUE(stoppedRun.TryLock());
+    VirtualClock clock(0xFFFFF000u);  // the limit holds across the counter's wrap
+    for (const cli::Outcome& outcome :
+         {cli::MapComCommand("COM3=/dev/x", clock), cli::UnmapComCommand("COM1", clock)}) {
+      EXPECT_EQ(outcome.exitCode, cli::kExitFailed);
+      EXPECT_EQ(outcome.error, "map-locked");
+      EXPECT_NE(outcome.message.find(lockFile.string() + ": another zenor9 run has held it"),
+                std::string::npos)
+          << outcome.message;
+    }
+    EXPECT_GE(clock.NowMs() - 0xFFFFF000u, 2 * files::kLockWaitMs);
+    EXPECT_LT(clock.NowMs() - 0xFFFFF000u, 2 * files::kLockWaitMs + 100);
+    EXPECT_EQ(MapText(), "COM1=/dev/keep\n");
+  }
+  VirtualClock clock;
+  EXPECT_EQ(cli::MapComCommand("COM3=/dev/x", clock).exitCode, cli::kExitOk);
+  EXPECT_EQ(MapText(), "COM1=/dev/keep\nCOM3=/dev/x\n");
+  ::unsetenv("XDG_CONFIG_HOME");
 }
 
 // Whether process `pid` has `file` open, within `timeoutMs`.

@@ -50,11 +50,21 @@ programs=(zenor9.exe)
 files=("${programs[@]}" README.txt LICENSE.txt THIRD-PARTY.txt)
 
 quietly() { "$@" >/dev/null 2>&1; }
+# A Windows program's standard output, line ends made "\n", through a file: a
+# program that makes a window has Wine start its desktop process, which
+# inherits the program's standard streams and outlives it, so that a reader of
+# a pipe would wait for that process's end.
+wine_out() {
+  wine "$@" >"$work/wine.out" 2>/dev/null </dev/null
+  local code=$?
+  tr -d '\r' <"$work/wine.out"
+  return $code
+}
 unix_path() { local p=${1:3}; echo "$WINEPREFIX/drive_c/${p//\\//}"; }
 hex() { od -An -v -tx1 | tr -d ' \n'; }
 # Registry values under a key as "KEY|NAME|DATA" lines.
 registry() {
-  wine reg query "$1" /s 2>/dev/null | tr -d '\r' |
+  wine_out reg query "$1" /s |
     awk -F'    ' '/^HKEY/ {key = $0} NF >= 3 {print key "|" $2 "|" $4}'
 }
 # The Add/Remove entries' DATA of NAME, zenor9-prefix's only.
@@ -65,8 +75,8 @@ entries() {
 }
 # The system PATH as the registry holds it: its type and its bytes.
 system_path() {
-  wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PATH 2>/dev/null |
-    tr -d '\r' | grep -i '^ *PATH '
+  wine_out reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' /v PATH |
+    grep -i '^ *PATH '
 }
 # How often the installation folder is on the system PATH.
 on_path() {
@@ -120,7 +130,7 @@ if [[ ${#programs[@]} -gt 1 ]]; then
   check "the shortcut has the icon" cmp -s "$(unix_path "$(strings -a -e l "$lnk" | grep 'AppIcon.ico$')")" "$ico"
   check "the main window shows" xvfb-run -a "$0" --show-window "${dir}zenor9-prefix.exe" "$title"
 fi
-check "a new console finds zenor9 on the PATH" grep -qx "zenor9 $version" < <(wine cmd /c zenor9 --version 2>/dev/null | tr -d '\r')
+check "a new console finds zenor9 on the PATH" grep -qx "zenor9 $version" < <(wine_out cmd /c zenor9 --version)
 check "the folder on the system PATH once" test "$(on_path)" = 1
 "$zenor9" sim --net 7 --prefix 23 >"$work/sim" 2>/dev/null &
 sim=$!
@@ -128,7 +138,7 @@ for _ in {1..100}; do [[ -s "$work/sim" ]] && break || sleep 0.1; done
 device=$(head -1 "$work/sim")
 [[ "$device" == /dev/pts/* ]] && ln -sfn "$device" "$ZENOR9_WINE_PORTS/com1"
 check "the installed zenor9.exe reads 23 through COM1" test \
-  "$(wine "${dir}zenor9.exe" --port COM1 --net 7 read 2>/dev/null | tr -d '\r')" = 23
+  "$(wine_out "${dir}zenor9.exe" --port COM1 --net 7 read)" = 23
 kill $sim
 ln -sfn "$ZENOR9_WINE_PORTS/unplugged" "$ZENOR9_WINE_PORTS/com1"
 check "one Add/Remove entry, version $version" test "$(entries DisplayVersion)" = "$version"
@@ -146,7 +156,7 @@ for out in newer rebuilt; do # a rebuild has another product code
   check "... one entry, version $newer" test "$(entries DisplayVersion)" = "$newer"
   check "... files replaced" grep -q "zenor9-prefix $newer" "$unix_dir/README.txt"
   check "... the folder on the PATH once" test "$(on_path)" = 1
-  check "... a new console finds it" grep -qx "zenor9 $version" < <(wine cmd /c zenor9 --version 2>/dev/null | tr -d '\r')
+  check "... a new console finds it" grep -qx "zenor9 $version" < <(wine_out cmd /c zenor9 --version)
 done
 msiexec /i "$msi"
 check "the older version refused (1603)" test $? = $((1603 % 256))
@@ -198,7 +208,7 @@ check "the signed zenor9.exe runs" quietly wine "$work/signed/zenor9-prefix-$ver
 # The zip, unpacked.
 unzip -q "$build/zenor9-prefix-$version-win64.zip" -d "$work/zip"
 for file in "${files[@]}"; do check "$file in the zip" test -f "$work/zip/zenor9-prefix-$version-win64/$file"; done
-check "the unpacked zenor9.exe runs" grep -qx "zenor9 $version" < <(wine "$work/zip/zenor9-prefix-$version-win64/zenor9.exe" --version 2>/dev/null | tr -d '\r')
+check "the unpacked zenor9.exe runs" grep -qx "zenor9 $version" < <(wine_out "$work/zip/zenor9-prefix-$version-win64/zenor9.exe" --version)
 check "README.txt starts with a UTF-8 byte-order mark" test "$(head -c 3 "$work/zip/zenor9-prefix-$version-win64/README.txt" | hex)" = efbbbf
 check "README.txt in CR LF" test "$(grep -c $'\r$' "$work/zip/zenor9-prefix-$version-win64/README.txt")" = "$(wc -l <"$work/zip/zenor9-prefix-$version-win64/README.txt")"
 
