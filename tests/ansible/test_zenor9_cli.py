@@ -115,7 +115,8 @@ def test_single_net_report_is_one_register():
 @pytest.mark.parametrize('line,words', [
     ({'ok': False, 'reason': 'unreachable', 'detail': 'в соединении отказано',
       'error': 'port-unavailable', 'message': 'Выбранный COM-порт недоступен'},
-     PORT + ': port-unavailable (unreachable): Выбранный COM-порт недоступен: в соединении отказано'),
+     PORT + ': port-unavailable (unreachable): Выбранный COM-порт недоступен: '
+     'в соединении отказано'),
     ({'ok': False, 'registers': [], 'error': 'no-link', 'message': 'Нет связи с ККМ'},
      PORT + ': no-link: Нет связи с ККМ'),
 ])
@@ -129,7 +130,8 @@ def test_line_failure(line, words):
 
 def test_line_info_as_facts():
     stray = {'net': 40, 'ok': False, 'other': 90, 'error': 'stray-byte', 'message': 'байт 5A'}
-    info, failure = cli.line_info_result(report(entry(3, prefix='23'), entry(7, prefix='off'), stray))
+    info, failure = cli.line_info_result(
+        report(entry(3, prefix='23'), entry(7, prefix='off'), stray))
     assert [(one['net'], one['firmware'], one['prefix']) for one in info['registers']] == \
         [(3, '1.0.5', '23'), (7, '1.0.5', 'off'), (40, None, None)]
     assert info['ansible_facts']['zenor9_line']['registers'] == info['registers']

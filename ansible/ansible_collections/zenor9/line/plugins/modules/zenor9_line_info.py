@@ -68,9 +68,11 @@ EXAMPLES = r'''
   register: line
 
 - name: Every register holds 25
+  vars:
+    others: "{{ line.registers | rejectattr('prefix', 'equalto', '25') | map(attribute='net') }}"
   ansible.builtin.assert:
-    that: line.registers | rejectattr('prefix', 'equalto', '25') | list | length == 0
-    fail_msg: "{{ line.registers | rejectattr('prefix', 'equalto', '25') | map(attribute='net') | list }} hold another prefix"
+    that: others | length == 0
+    fail_msg: "registers {{ others | join(', ') }} hold another prefix"
 '''
 
 RETURN = r'''
@@ -101,7 +103,8 @@ registers:
       description: It was read.
       type: bool
     error:
-      description: zenor9's error key for it (C(no-link), C(stray-byte), C(bad-reply)...), null when ok.
+      description: >-
+        zenor9's error key for it (C(no-link), C(stray-byte), C(bad-reply)...), null when ok.
       type: str
     message:
       description: zenor9's message for it, in the task's language.
@@ -115,7 +118,9 @@ ansible_facts:
       description: C(port) and C(registers) as above.
       type: dict
 error:
-  description: The error key when the line itself failed (C(port-unavailable), C(no-link) when no register answered).
+  description: >-
+    The error key when the line itself failed (C(port-unavailable), C(no-link)
+    when no register answered).
   returned: on a failed line
   type: str
 reason:
@@ -130,6 +135,7 @@ from ansible_collections.zenor9.line.plugins.module_utils.zenor9_cli import (
 
 
 def main():
+    """Reads every register of the line into its result and facts."""
     module = AnsibleModule(
         argument_spec=dict(
             port=dict(type='str', required=True),

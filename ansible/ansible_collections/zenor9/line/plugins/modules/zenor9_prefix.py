@@ -78,7 +78,9 @@ options:
 attributes:
   check_mode:
     support: full
-    description: Reads every register and says what would change; writes nothing and adds nothing to the journal.
+    description: >-
+      Reads every register and says what would change; writes nothing and adds
+      nothing to the journal.
   diff_mode:
     support: full
     description: Each register's prefix before and after, one line per register.
@@ -142,7 +144,9 @@ registers:
       type: str
       sample: "25"
     changed:
-      description: It now holds something other than before (in check mode, a real run would write it).
+      description: >-
+        It now holds something other than before (in check mode, a real run
+        would write it).
       type: bool
     written:
       description: A write was sent to it.
@@ -168,7 +172,9 @@ summary:
   type: dict
   sample: {"registers": 3, "changed": 2, "unchanged": 1, "failed": 0}
 error:
-  description: The error key when the line itself failed (C(port-unavailable), C(no-link) when no register answered).
+  description: >-
+    The error key when the line itself failed (C(port-unavailable), C(no-link)
+    when no register answered).
   returned: on a failed line
   type: str
   sample: port-unavailable
@@ -185,6 +191,8 @@ from ansible_collections.zenor9.line.plugins.module_utils.zenor9_cli import (
 
 
 def write_command(module, executable):
+    """The one zenor9 run: a write of the registers that differ, or in
+    check mode a read that says which would be written."""
     params = module.params
     command = base_command(executable, params['port'], params['net'], params['retries'])
     command += ['write', prefix_value(params['prefix'])]
@@ -198,6 +206,7 @@ def write_command(module, executable):
 
 
 def main():
+    """Sets the prefix on the line, reporting each register's before and after."""
     module = AnsibleModule(
         argument_spec=dict(
             port=dict(type='str', required=True),
