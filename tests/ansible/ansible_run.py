@@ -49,10 +49,12 @@ class Controller:
         return path
 
     def play(self, playbook, *arguments, timeout=120):
-        """(exit code, output, recap {host: {'ok': n, 'changed': n, ...}})."""
+        """Runs a playbook of the collection by its short name, or one by its
+        path: (exit code, output, recap {host: {'ok': n, 'changed': n, ...}})."""
         run = subprocess.run(
             ['ansible-playbook', '-c', 'local', '-i', os.path.join(self.folder, 'shops.yml'),
-             'zenor9.line.' + playbook] + list(arguments),
+             playbook if playbook.endswith('.yml') else 'zenor9.line.' + playbook]
+            + list(arguments),
             cwd=self.folder, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
             universal_newlines=True, timeout=timeout, check=False)
         names = ('ok', 'changed', 'unreachable', 'failed', 'skipped', 'rescued', 'ignored')
