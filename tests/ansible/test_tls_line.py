@@ -1,14 +1,10 @@
-"""The secure line recipe: ser2net's TLS accepter that demands a client
-certificate, stunnel on the controller as the TLS client that checks the
-server's certificate and shows its own, and zenor9 talking RFC 2217 to
-stunnel's local port. Certificates are made here with openssl."""
-import json
+"""The secure line recipe of docs/fleet.md: ser2net's TLS accepter demanding a
+client certificate, stunnel on the controller as the TLS client that checks
+the server's certificate and shows its own, zenor9 on stunnel's local port."""
 import os
 import subprocess
 
-import pytest
-
-from ansible_run import zenor9_binary
+from ansible_run import Controller, zenor9_binary
 from virtual_lines import LIFETIME_S, Line, accepts, free_port, wait_until
 
 
@@ -21,83 +17,56 @@ def certificate(folder, name, common_name):
     return os.path.join(folder, name)
 
 
-def stunnel_service(name, server_port, trusted, client=None):
-    lines = ['[%s]' % name, 'client = yes', 'accept = 127.0.0.1:%d' % free_port(),
-             'connect = 127.0.0.1:%d' % server_port, 'CAfile = %s.crt' % trusted,
-             'verifyPeer = yes', 'checkIP = 127.0.0.1']
-    if client:
-        lines += ['cert = %s.crt' % client, 'key = %s.key' % client]
-    return lines
+def start(folder, name, command):
+    """A server under `timeout`, with its configuration written to folder/name."""
+    with open(os.path.join(folder, name), 'w', encoding='utf-8') as out:
+        out.write(command.pop())
+    return subprocess.Popen(['timeout', str(LIFETIME_S)] + command + [os.path.join(folder, name)],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-@pytest.fixture(scope='module')
-def secure_line(tmp_path_factory):
-    folder = str(tmp_path_factory.mktemp('tls'))
+def test_only_the_trusted_pair_reaches_the_register(tmp_path):
+    folder = str(tmp_path)
     server = certificate(folder, 'server', '127.0.0.1')
-    controller = certificate(folder, 'controller', 'shop-controller')
-    stranger = certificate(folder, 'stranger', 'shop-controller')
-    # ser2net admits a client whose certificate is among the allowed ones of
-    # the user its common name names.
-    allowed = os.path.join(folder, 'auth', 'shop-controller', 'allowed_certs')
+    controller = certificate(folder, 'controller', 'zenor9-controller')
+    # The same common name, but not the certificate ser2net was given.
+    stranger = certificate(folder, 'stranger', 'zenor9-controller')
+    allowed = os.path.join(folder, 'auth', 'zenor9-controller', 'allowed_certs')
     os.makedirs(allowed)
     os.symlink(controller + '.crt', os.path.join(allowed, 'controller.crt'))
     subprocess.run(['openssl', 'rehash', allowed], check=True)
     line = Line('secure', '3', '24').start(zenor9_binary(), folder)
-    processes = []
+    tls, local = free_port(), {}
+    servers = [start(folder, 'ser2net.yaml', ['ser2net', '-n', '-u', '-c', (
+        '%%YAML 1.1\n---\nconnection: &secure\n  accepter: telnet(rfc2217),'
+        'ssl(key=%s.key,cert=%s.crt,clientauth),tcp(nodelay),127.0.0.1,%d\n'
+        '  connector: serialdev,%s,9600n81,local\n  options:\n    chardelay: false\n'
+        '    mdns: false\n    authdir: %s/auth\n' % (server, server, tls, line.port, folder))])]
+    services = ['foreground = yes', 'pid =']
+    for name, trusted, client in (('trusted', server, controller), ('no-certificate', server, None),
+                                  ('unknown', server, stranger), ('false-server', stranger,
+                                                                  controller)):
+        local[name] = free_port()
+        services += ['[%s]' % name, 'client = yes', 'accept = 127.0.0.1:%d' % local[name],
+                     'connect = 127.0.0.1:%d' % tls, 'CAfile = %s.crt' % trusted,
+                     'verifyPeer = yes', 'checkIP = 127.0.0.1']
+        services += ['cert = %s.crt' % client, 'key = %s.key' % client] if client else []
     try:
-        tls_port = free_port()
-        config = os.path.join(folder, 'ser2net.yaml')
-        with open(config, 'w', encoding='utf-8') as out:
-            out.write('%%YAML 1.1\n---\nconnection: &secure\n'
-                      '  accepter: telnet(rfc2217),ssl(key=%s.key,cert=%s.crt,clientauth),'
-                      'tcp(nodelay),127.0.0.1,%d\n'
-                      '  connector: serialdev,%s,9600n81,local\n'
-                      '  options:\n    chardelay: false\n    mdns: false\n    authdir: %s\n'
-                      % (server, server, tls_port, line.port, os.path.join(folder, 'auth')))
-        processes.append(subprocess.Popen(
-            ['timeout', str(LIFETIME_S), 'ser2net', '-n', '-u', '-c', config,
-             '-P', config + '.pid'],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_until(lambda: accepts(tls_port), 'ser2net with TLS')
-        services = {
-            'trusted': stunnel_service('trusted', tls_port, server, controller),
-            'no-certificate': stunnel_service('no-certificate', tls_port, server),
-            'unknown-certificate': stunnel_service('unknown-certificate', tls_port, server,
-                                                   stranger),
-            'false-server': stunnel_service('false-server', tls_port, stranger, controller),
-        }
-        stunnel = os.path.join(folder, 'stunnel.conf')
-        with open(stunnel, 'w', encoding='utf-8') as out:
-            out.write('foreground = yes\npid =\n' +
-                      '\n'.join('\n'.join(lines) for lines in services.values()) + '\n')
-        processes.append(subprocess.Popen(['timeout', str(LIFETIME_S), 'stunnel', stunnel],
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        ports = {name: int(lines[2].rsplit(':', 1)[1]) for name, lines in services.items()}
-        wait_until(lambda: all(accepts(port) for port in ports.values()), 'stunnel')
-        yield line, ports, folder
+        wait_until(lambda: accepts(tls), 'ser2net with TLS')
+        servers.append(start(folder, 'stunnel.conf', ['stunnel', '\n'.join(services) + '\n']))
+        wait_until(lambda: all(accepts(port) for port in local.values()), 'stunnel')
+        zenor9 = Controller(os.path.join(folder, 'controller')).zenor9
+
+        def read(through):
+            return zenor9('--port', 'rfc2217://127.0.0.1:%d' % local[through], '--net', '3', 'read')
+        refused = [read(name) for name in ('no-certificate', 'unknown', 'false-server')]
+        assert [(one['ok'], one['error']) for one in refused] == [(False, 'port-unavailable')] * 3
+        with open(line.trace_file, encoding='utf-8') as trace:
+            assert '->' not in trace.read()
+        trusted = read('trusted')
+        assert (trusted['ok'], trusted['prefix']) == (True, '24'), trusted
     finally:
-        for process in processes:
+        for process in servers:
             process.terminate()
             process.wait(10)
         line.stop()
-
-
-def read(port, folder):
-    run = subprocess.run(
-        [zenor9_binary(), '--json', '--port', 'rfc2217://127.0.0.1:%d' % port, '--net', '3',
-         'read'],
-        stdout=subprocess.PIPE, universal_newlines=True, timeout=60, check=False,
-        env=dict(os.environ, ZENOR9_JOURNAL=os.path.join(folder, 'journal.jsonl'),
-                 ZENOR9_COM1='/nonexistent'))
-    return json.loads(run.stdout)
-
-
-def test_only_the_trusted_pair_reaches_the_register(secure_line):
-    line, ports, folder = secure_line
-    for refused in ('no-certificate', 'unknown-certificate', 'false-server'):
-        report = read(ports[refused], folder)
-        assert (report['ok'], report.get('error')) == (False, 'port-unavailable'), refused
-    with open(line.trace_file, encoding='utf-8') as trace:
-        assert '->' not in trace.read()
-    report = read(ports['trusted'], folder)
-    assert (report['ok'], report.get('prefix')) == (True, '24'), report
