@@ -2,7 +2,8 @@
 // with the real POSIX backend, and prints Markdown tables:
 //
 // 1. What the read-back costs: a clean write with its read-back against one
-//    without (--no-verify), with the bytes each adds on a 9600-baud line.
+//    without (--no-verify), with the bytes each adds on a 9600-baud line; and
+//    a write --if-different to a register that already holds the value.
 // 2. A line where 15 % of the exchanges have an answer spoiled (lost, cut,
 //    garbled, padded or late; the emulator's random faults, seeded): writes
 //    and reads with the defaults (3 retries, read-back), against a single try
@@ -55,15 +56,19 @@ std::string ValueOfRound(int round) {
 void CleanWrites(const std::string& device) {
   std::vector<double> verified;
   std::vector<double> unverified;
+  std::vector<double> alreadyHeld;
   int failures = 0;
+  const auto timed = [&](const cli::WriteRequest& request, std::vector<double>& times) {
+    const auto start = Clock::now();
+    const cli::Outcome outcome = cli::WriteCommand(TargetOn(device, cli::kDefaultRetries), request);
+    times.push_back(Ms(Clock::now() - start));
+    failures += outcome.Ok() ? 0 : 1;
+  };
   for (int run = 0; run < kCleanRuns; ++run) {
-    for (const bool verify : {true, false}) {
-      const auto start = Clock::now();
-      const cli::Outcome outcome =
-          cli::WriteCommand(TargetOn(device, cli::kDefaultRetries), ValueOfRound(run), verify);
-      (verify ? verified : unverified).push_back(Ms(Clock::now() - start));
-      failures += outcome.Ok() ? 0 : 1;
-    }
+    const std::string value = ValueOfRound(run);
+    timed({value, true}, verified);
+    timed({value, false}, unverified);
+    timed({value, true, true}, alreadyHeld);  // nothing differs: read, not written
   }
   // A read of one cell: address byte and its echo, 6 bytes of request, the
   // acknowledgement, 3 bytes of reply.
@@ -78,6 +83,7 @@ void CleanWrites(const std::string& device) {
       Median(verified), Median(verified) - Median(unverified), 2 * kReadBytes,
       2 * kReadBytes * kByteMs);
   std::printf("| --no-verify | %.1f | | |\n", Median(unverified));
+  std::printf("| --if-different, the value already held | %.1f | | |\n", Median(alreadyHeld));
   if (failures > 0) std::printf("\n%d clean writes failed!\n", failures);
 }
 
@@ -105,7 +111,7 @@ NoisyCounts NoisyRounds(int rounds, int retries, bool verify, uint32_t seed) {
   const auto start = Clock::now();
   for (int round = 0; round < rounds; ++round) {
     const std::string value = ValueOfRound(round);
-    const cli::Outcome written = cli::WriteCommand(target, value, verify);
+    const cli::Outcome written = cli::WriteCommand(target, {value, verify});
     ++counts.writes;
     counts.retries += written.retries.value_or(0);
     if (written.Ok()) {

@@ -24,12 +24,14 @@ std::vector<LineHit> ListedRegisters(const std::vector<uint8_t>& nets) {
 std::optional<Outcome> RunJob(Connection& connection, uint8_t net, const BatchRequest& request) {
   Outcome one;
   const int retriedBefore = connection.retried;
-  if (request.job == RegisterJob::Write) one.asked = request.value;
+  if (request.job == RegisterJob::Write) {
+    one.asked = request.write.value;
+    one.written = false;
+    one.changed = false;
+  }
   if (IdentifyAt(connection, net, one)) {
     if (request.job == RegisterJob::Read) ReadPrefix(connection, one);
-    if (request.job == RegisterJob::Write) {
-      WriteOnRegister(connection, request.value, request.verify, one);
-    }
+    if (request.job == RegisterJob::Write) WriteOnRegister(connection, request.write, one);
   }
   one.retries = connection.retried - retriedBefore;
   if (one.EndedByStop()) return std::nullopt;
@@ -48,29 +50,42 @@ std::string RegisterLine(const Outcome& one, RegisterJob job) {
   return NamedLine(*one.net, one.text);
 }
 
-// What became of a register that a stop kept the run from.
-const char* NotReachedText(RegisterJob job) {
+// How a run over the registers ended.
+enum class RunEnd { Complete, Stopped, PortLost };
+
+// What became of a register that a stop, or a port that went away, kept the
+// run from.
+const char* NotReachedText(RegisterJob job, RunEnd end) {
+  const bool lost = end == RunEnd::PortLost;
   switch (job) {
     case RegisterJob::Identify:
-      return Tr("not identified: stopped");
+      return lost ? Tr("not identified: the port was lost") : Tr("not identified: stopped");
     case RegisterJob::Read:
-      return Tr("not read: stopped");
+      return lost ? Tr("not read: the port was lost") : Tr("not read: stopped");
     case RegisterJob::Write:
-      return Tr("not written: stopped");
+      return lost ? Tr("not written: the port was lost") : Tr("not written: stopped");
   }
   return "";
 }
 
-// The registers from `first` on, which the stop kept the run from: each with a
+// A write's entry for a register that got no write frame.
+void MarkUnwritten(RegisterJob job, nlohmann::ordered_json& entry) {
+  if (job != RegisterJob::Write) return;
+  entry["written"] = false;
+  entry["changed"] = false;
+}
+
+// The registers from `first` on, which the run did not reach: each with a
 // line and an entry of its own, so that the user knows which to do again.
 void ListNotReached(const std::vector<LineHit>& hits, std::size_t first, RegisterJob job,
-                    Outcome& outcome, LiveOutput& live) {
+                    RunEnd end, Outcome& outcome, LiveOutput& live) {
   for (std::size_t i = first; i < hits.size(); ++i) {
-    outcome.registers->push_back({{"net", hits[i].net},
-                                  {"ok", false},
-                                  {"error", "not-reached"},
-                                  {"message", NotReachedText(job)}});
-    live.Line(NamedLine(hits[i].net, NotReachedText(job)));
+    nlohmann::ordered_json entry{{"net", hits[i].net}, {"ok", false}};
+    MarkUnwritten(job, entry);
+    entry["error"] = "not-reached";
+    entry["message"] = NotReachedText(job, end);
+    outcome.registers->push_back(entry);
+    live.Line(NamedLine(hits[i].net, NotReachedText(job, end)));
   }
 }
 
@@ -84,6 +99,8 @@ nlohmann::ordered_json RegisterJson(const Outcome& one) {
   if (one.asked) entry["asked"] = *one.asked;
   if (one.holds) entry["holds"] = *one.holds;
   if (one.verified) entry["verified"] = *one.verified;
+  if (one.written) entry["written"] = *one.written;
+  if (one.changed) entry["changed"] = *one.changed;
   if (one.retries) entry["retries"] = *one.retries;
   if (!one.Ok()) {
     entry["error"] = one.error;
@@ -100,28 +117,30 @@ void RecordWrite(const Target& target, const Outcome& one, Outcome& outcome) {
   if (warning && !outcome.warning) outcome.warning = std::move(warning);
 }
 
-// One register of the run, reported as soon as it is done; false when a stop
-// request kept the run from it.
-bool DoRegister(Connection& connection, const LineHit& hit, const Target& target,
-                const BatchRequest& request, Outcome& outcome, LiveOutput& live) {
+// One register of the run, reported as soon as it is done. Stopped when a stop
+// request kept the run from it; PortLost when the port went away, which ends
+// the run too.
+RunEnd DoRegister(Connection& connection, const LineHit& hit, const Target& target,
+                  const BatchRequest& request, Outcome& outcome, LiveOutput& live) {
   Outcome one;
   nlohmann::ordered_json entry;
   if (hit.answered) {
     std::optional<Outcome> done = RunJob(connection, hit.net, request);
-    if (!done) return false;
+    if (!done) return RunEnd::Stopped;
     one = std::move(*done);
     entry = RegisterJson(one);
   } else {
-    if (request.job == RegisterJob::Write) one.asked = request.value;
+    if (request.job == RegisterJob::Write) one.asked = request.write.value;
     FailStray(hit, one);
     entry = StrayJson(hit);
+    MarkUnwritten(request.job, entry);
     entry["message"] = one.message;
   }
   if (request.job == RegisterJob::Write) RecordWrite(target, one, outcome);
   outcome.registers->push_back(entry);
   live.Line(RegisterLine(one, request.job));
   if (!one.Ok() && outcome.Ok()) outcome.exitCode = one.exitCode;
-  return true;
+  return one.error == kErrorPortLost ? RunEnd::PortLost : RunEnd::Complete;
 }
 
 }  // namespace
@@ -137,19 +156,30 @@ Outcome BatchCommand(const Target& target, const BatchRequest& request, LiveOutp
                         : ListedRegisters(request.nets);
     if (!found) {
       EndByStop(outcome);
+    } else if (PortLost(connection.channel)) {
+      // The walk went on over a port that was gone: what it found is not the line.
+      FailPortLost(connection.device, outcome);
+      found.reset();
     } else if (found->empty()) {
       FailNoLink(outcome);
     }
   }
   const std::vector<LineHit> hits = found.value_or(std::vector<LineHit>{});
   std::size_t done = 0;
-  for (; done < hits.size() && !UserAskedToStop(); ++done) {
+  RunEnd end = RunEnd::Complete;
+  while (done < hits.size() && end == RunEnd::Complete) {
+    if (UserAskedToStop()) {
+      end = RunEnd::Stopped;
+      break;
+    }
     live.Progress(Tr("register %s of %s", done + 1, hits.size()));
-    if (!DoRegister(connection, hits[done], target, request, outcome, live)) break;
+    end = DoRegister(connection, hits[done], target, request, outcome, live);
+    // The register the port went away on has its entry; a stopped one has none.
+    if (end != RunEnd::Stopped) ++done;
   }
-  if (!hits.empty()) ListNotReached(hits, done, request.job, outcome, live);
+  if (!hits.empty()) ListNotReached(hits, done, request.job, end, outcome, live);
   live.EndProgress();
-  if (done < hits.size()) EndByStop(outcome);
+  if (end == RunEnd::Stopped) EndByStop(outcome);
   // A write that reached no register is recorded once, for the run.
   if (request.job == RegisterJob::Write && done == 0) RecordWrite(target, outcome, outcome);
   return outcome;

@@ -19,8 +19,7 @@ struct BatchRequest {
   RegisterJob job = RegisterJob::Identify;
   std::vector<uint8_t> nets;  // in increasing order; ignored with `all`
   bool all = false;           // every register that answers a full scan
-  std::string value;          // write: "20" to "29" or "off"
-  bool verify = true;         // write: read both cells back
+  WriteRequest write;         // write: the value and how it is written
 };
 
 // Prints one line per register as soon as it is done, in net-number order, and
@@ -29,7 +28,9 @@ struct BatchRequest {
 // is listed as a failed register with what came back. The exit code is 0 when
 // every register succeeded, else that of the first failing one; 1 when `all`
 // finds nothing. A write is recorded through target.recordWrite for each
-// register listed, or once when the run reached none.
+// register listed, or once when the run reached none. A port that goes away
+// ends the run: the register it happened to fails with "port-lost", the
+// registers after it are not reached.
 Outcome BatchCommand(const Target& target, const BatchRequest& request, LiveOutput& live);
 
 }  // namespace zenor9::cli

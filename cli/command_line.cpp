@@ -255,6 +255,43 @@ const CLI::Validator kPrefixCheck(
     },
     "");
 
+// One item of sim --prefix: a prefix for every register, or NET=PREFIX for one
+// ("7=27"), each rewritten as its own check does.
+const CLI::Validator kSimPrefixCheck(
+    [](std::string& item) -> std::string {
+      const std::size_t equals = item.find('=');
+      std::string value = equals == std::string::npos ? item : item.substr(equals + 1);
+      if (std::string error = kPrefixCheck(value); !error.empty()) return error;
+      if (equals == std::string::npos) {
+        item = value;
+        return {};
+      }
+      std::string net = item.substr(0, equals);
+      if (std::string error = kNetNumberCheck(net); !error.empty()) return error;
+      item = net + "=" + value;
+      return {};
+    },
+    "");
+
+// A label or note for the journal: one line of UTF-8 text, short enough for a
+// listing to show whole.
+constexpr std::size_t kMostJournalTextCharacters = 200;
+
+const CLI::Validator kJournalTextCheck(
+    [](const std::string& text) -> std::string {
+      const bool control = std::any_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+      });
+      if (!i18n::IsUtf8(text) || control) {
+        return Tr("a label or note is one line of UTF-8 text, not %s", Quoted(text));
+      }
+      if (i18n::CharacterCount(text) > kMostJournalTextCharacters) {
+        return Tr("a label or note has at most %s characters", kMostJournalTextCharacters);
+      }
+      return {};
+    },
+    "");
+
 // A share of 0 to 100 per cent.
 const CLI::Validator kPercentCheck(
     [](const std::string& value) -> std::string {
@@ -436,6 +473,30 @@ void RefuseMainOptionsForSim(const CLI::App& app) {
     if (app.count(name) > 0) {
       throw CLI::ValidationError(name, Tr("not an option of sim (see zenor9 sim --help)"));
     }
+  }
+}
+
+// sim --prefix: at most one value for every register, and each NET=PREFIX for a
+// register that --net serves, once.
+void CheckSimPrefixes(const std::vector<std::string>& items, const std::vector<int>& nets) {
+  int common = 0;
+  std::vector<int> named;
+  for (const std::string& item : items) {
+    const std::size_t equals = item.find('=');
+    if (equals == std::string::npos) {
+      if (++common > 1) throw CLI::ValidationError("--prefix", Tr("one prefix for every register"));
+      continue;
+    }
+    const int net = std::stoi(item.substr(0, equals));
+    if (std::find(nets.begin(), nets.end(), net) == nets.end()) {
+      throw CLI::ValidationError("--prefix", Tr("no register at net number %s (see --net)", net));
+    }
+    named.push_back(net);
+  }
+  std::sort(named.begin(), named.end());
+  const auto twice = std::adjacent_find(named.begin(), named.end());
+  if (twice != named.end()) {
+    throw CLI::ValidationError("--prefix", Tr("net number %s is given twice", *twice));
   }
 }
 
@@ -630,8 +691,10 @@ struct ParsedOptions {
   MainOptions main;
   std::string version = "0105";
   std::vector<std::string> faults;
-  std::string since;      // journal --since
-  bool noVerify = false;  // write --no-verify
+  std::vector<std::string> simPrefixes;  // sim --prefix: "25", "7=27"
+  std::string since;                     // journal --since
+  std::string journalLabel;              // journal --label
+  bool noVerify = false;                 // write --no-verify
 };
 
 void AddProgramOptions(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -702,7 +765,7 @@ void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocati
       options.main, invocation);
   TakeRetries(*write, options.main);
   write->footer(std::string(WriteHelp()) + "\n\n" + write->get_footer());
-  write->add_option(Tr("VALUE"), invocation.writeValue, Tr("20 to 29, or off (any case)"))
+  write->add_option(Tr("VALUE"), invocation.write.value, Tr("20 to 29, or off (any case)"))
       ->required()
       ->transform(kPrefixCheck)
       ->type_name(Tr("20..29|off"));
@@ -710,8 +773,22 @@ void AddWriteCommand(CLI::App& app, ParsedOptions& options, Invocation& invocati
   const std::string verifyHelp = Tr("read both cells back after writing (the default)");
   write->add_flag("--verify", verifyHelp);
   write->add_flag("--no-verify", options.noVerify, Tr("leave the read-back out"));
+  write->add_flag("--if-different", invocation.write.ifDifferent,
+                  Tr("read first, and leave a register that already holds VALUE unwritten"));
+  write->add_flag("--check", invocation.write.check,
+                  Tr("read only, and say what a write would change (writes nothing)"));
   write->add_flag("--no-journal", invocation.noJournal,
                   Tr("keep this run out of the journal of writes"));
+  write
+      ->add_option("--label", invocation.label,
+                   Tr("the shop or line, kept with each journal line of this run"))
+      ->check(kJournalTextCheck)
+      ->type_name(Tr("TEXT"));
+  write
+      ->add_option("--note", invocation.note,
+                   Tr("a note such as a ticket number, kept with each journal line of this run"))
+      ->check(kJournalTextCheck)
+      ->type_name(Tr("TEXT"));
 }
 
 void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -756,6 +833,11 @@ void AddJournalCommand(CLI::App& app, ParsedOptions& options, Invocation& invoca
                       "ends in Z or +HH:MM"))
       ->check(kSinceCheck)
       ->type_name(Tr("DATE"));
+  journal->add_flag("--changed-only", invocation.journalFilter.changedOnly,
+                    Tr("only the writes that changed a register"));
+  journal->add_option("--label", options.journalLabel, Tr("only the writes with this label"))
+      ->check(kJournalTextCheck)
+      ->type_name(Tr("TEXT"));
   journal->add_flag("--json", invocation.json, Tr("print the records as a JSON array"));
   journal->footer(
       std::string(JournalHelp()) + "\n\n" +
@@ -768,6 +850,7 @@ void FillJournalFilter(const CLI::App& app, const ParsedOptions& options, Invoca
   for (uint8_t net : invocation.nets) filter.nets.push_back(net);
   if (Given(app, *app.get_subcommands().front(), "--port") > 0) filter.port = invocation.port.name;
   if (!options.since.empty()) filter.since = journal::ParseSince(options.since);
+  if (!options.journalLabel.empty()) filter.label = options.journalLabel;
 }
 
 void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation) {
@@ -781,10 +864,11 @@ void AddSimCommand(CLI::App& app, ParsedOptions& options, Invocation& invocation
       ->delimiter(',')
       ->transform(kNetNumberCheck)
       ->type_name("N[,N...]");
-  sim->add_option("--prefix", invocation.sim.prefix,
-                  Tr("the prefix every register holds; default 23"))
-      ->transform(kPrefixCheck)
-      ->type_name(Tr("20..29|off"));
+  sim->add_option("--prefix", options.simPrefixes,
+                  Tr("the prefix every register holds (default 23), or NET=PREFIX for one"))
+      ->delimiter(',')
+      ->transform(kSimPrefixCheck)
+      ->type_name(Tr("[N=]20..29|off[,...]"));
   sim->add_option("--version", options.version,
                   Tr("version bytes in hex; default 0105 (firmware 1.0.5)"))
       ->check(kVersionCheck)
@@ -824,6 +908,7 @@ void CheckChoices(const CLI::App& app, const ParsedOptions& options, const Invoc
   if (command == "sim") {
     RefuseMainOptionsForSim(app);
     RefuseDuplicateNets(invocation.sim.nets);
+    CheckSimPrefixes(options.simPrefixes, invocation.sim.nets);
   }
   RefuseNetsWhereNoneApply(app, chosen);
   RefuseRetriesWhereNoneApply(app, chosen);
@@ -854,9 +939,17 @@ void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
   for (int net : NetsOfLists(options.main)) invocation.nets.push_back(static_cast<uint8_t>(net));
   invocation.all = options.main.all;
   invocation.retries = options.main.retries;
-  invocation.verify = !options.noVerify;
+  invocation.write.verify = !options.noVerify;
   invocation.sim.trace = invocation.sim.trace || invocation.trace;
   ParseVersionBytes(options.version, invocation.sim.versionHigh, invocation.sim.versionLow);
+  for (const std::string& item : options.simPrefixes) {
+    const std::size_t equals = item.find('=');
+    if (equals == std::string::npos) {
+      invocation.sim.prefix = item;
+    } else {
+      invocation.sim.prefixOf[std::stoi(item.substr(0, equals))] = item.substr(equals + 1);
+    }
+  }
   for (const std::string& name : options.faults) {
     emu::Fault fault{};
     if (emu::ParseFault(name, fault)) invocation.sim.faults.push_back(fault);

@@ -20,8 +20,9 @@ struct Invocation {
   bool json = false;
   bool trace = false;
   int retries = kDefaultRetries;  // --retries: further tries of a failed exchange
-  std::string writeValue;         // write: "20" to "29" or "off"
-  bool verify = true;             // write: read both cells back (--no-verify: not)
+  WriteRequest write;             // write: the value, --no-verify, --if-different, --check
+  std::string label;              // write --label: the shop or line, kept in the journal
+  std::string note;               // write --note: a ticket number or the like, kept in the journal
   std::string mapEntry;           // ports --map: "COM1=/dev/ttyUSB0"
   std::string unmapName;          // ports --unmap: "COM1"
   SimOptions sim;

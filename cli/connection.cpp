@@ -8,6 +8,7 @@
 #include "cli/report.h"
 #include "cli/trace_port.h"
 #include "link/commands.h"
+#include "link/rfc2217_port.h"
 #include "memmap/prefix_cells.h"
 #include "operations/messages.h"
 #include "operations/prefix.h"
@@ -54,6 +55,9 @@ bool AcceptSetup(const SetupResult& result, Connection& connection, Outcome& out
     case SetupOutcome::Stopped:
       EndByStop(outcome);
       return false;
+    case SetupOutcome::PortLost:
+      FailPortLost(connection.device, outcome);
+      return false;
     case SetupOutcome::NoAnswerToScan:
       // A byte that ended the scan early may be the late echo of a register's
       // probe: its net number, given with --net, reaches it without the scan.
@@ -92,28 +96,40 @@ std::string PrefixOfCells(const PrefixCells& cells) {
   return CellText(cells[0]) + CellText(cells[1]);
 }
 
-std::optional<PrefixCells> ReadBothCells(Connection& connection) {
-  int retried = 0;
-  return ReadBothPrefixCells(connection, connection.policy, retried);
+nlohmann::ordered_json PrefixOrNull(const PrefixReading& cells) {
+  return cells.Succeeded() ? nlohmann::ordered_json(PrefixOfCells(cells.Cells())) : nullptr;
 }
 
-// Both cells as the write is about to replace them, for the report alone: a
-// write that cannot learn the old value still goes ahead. False only when a
-// stop request cut the reading short: nothing is written then.
+// Both cells as the write is about to replace them: a write that cannot learn
+// the old value still goes ahead. False when a stop request cut the reading
+// short or the port went away: nothing is written then.
 bool NoteWhatItReplaces(Connection& connection, Outcome& outcome) {
-  const std::optional<PrefixCells> cells = ReadBothCells(connection);
-  if (!cells && CutShortByStop(outcome)) return false;
-  outcome.before = cells ? nlohmann::ordered_json(PrefixOfCells(*cells)) : nullptr;
+  const PrefixReading cells = ReadBothPrefixCells(connection, connection.policy);
+  if (!cells.Succeeded() && CutShortByStop(outcome)) return false;
+  if (cells.portLost) {
+    FailPortLost(connection.device, outcome);
+    return false;
+  }
+  outcome.before = PrefixOrNull(cells);
   return true;
 }
 
 // The cells as they are after the write, into outcome.holds: the prefix text,
 // "off", or null when they could not be read.
-std::optional<PrefixCells> NoteWhatItHolds(Connection& connection, Outcome& outcome) {
-  const std::optional<PrefixCells> cells = ReadBothCells(connection);
+PrefixReading NoteWhatItHolds(Connection& connection, Outcome& outcome) {
+  const PrefixReading cells = ReadBothPrefixCells(connection, connection.policy);
   outcome.readBack = true;
-  outcome.holds = cells ? nlohmann::ordered_json(PrefixOfCells(*cells)) : nullptr;
+  outcome.holds = PrefixOrNull(cells);
   return cells;
+}
+
+// A write, or its read-back, failed in all its tries.
+void FailWriteStep(const Connection& connection, bool portLost, Outcome& outcome) {
+  if (portLost) {
+    FailPortLost(connection.device, outcome);
+  } else {
+    FailCommand(outcome);
+  }
 }
 
 std::string WasText(const Outcome& outcome) {
@@ -150,8 +166,10 @@ bool WriteBothCells(Connection& connection, const std::string& value, bool verif
     return false;
   }
   const PrefixCells cells = CellsOfValue(value);
-  if (!WritePrefixCells(connection, cells, connection.policy).Succeeded()) {
-    FailCommand(outcome);
+  outcome.written = true;
+  const PrefixWriting writing = WritePrefixCells(connection, cells, connection.policy);
+  if (!writing.Succeeded()) {
+    FailWriteStep(connection, writing.portLost, outcome);
     // The register has no roll-back: its cells may hold the old prefix, the
     // new one, or half of each.
     NoteWhatItHolds(connection, outcome);
@@ -161,17 +179,55 @@ bool WriteBothCells(Connection& connection, const std::string& value, bool verif
     SucceedWrite(value, false, outcome);
     return true;
   }
-  const std::optional<PrefixCells> readBack = NoteWhatItHolds(connection, outcome);
-  if (!readBack) {
-    FailCommand(outcome);
-    outcome.messageNote = Tr("(the register acknowledged the write; reading it back failed)");
+  const PrefixReading readBack = NoteWhatItHolds(connection, outcome);
+  if (!readBack.Succeeded()) {
+    FailWriteStep(connection, readBack.portLost, outcome);
+    if (!readBack.portLost) {
+      outcome.messageNote = Tr("(the register acknowledged the write; reading it back failed)");
+    }
     return false;
   }
-  if (*readBack != cells) {
-    FailMismatch(value, PrefixOfCells(*readBack), outcome);
+  if (readBack.Cells() != cells) {
+    FailMismatch(value, PrefixOfCells(readBack.Cells()), outcome);
     return false;
   }
   SucceedWrite(value, true, outcome);
+  return true;
+}
+
+// Whether the register holds something other than before the write, as far as
+// the run knows: a value before or after that could not be read counts as a
+// change, since it may be one.
+bool ChangedByWrite(const Outcome& outcome) {
+  if (!outcome.written.value_or(false)) return false;
+  nlohmann::ordered_json after = nullptr;
+  if (outcome.readBack) {
+    after = outcome.holds.value_or(nullptr);
+  } else if (outcome.Ok()) {
+    after = *outcome.asked;  // acknowledged, not read back
+  }
+  const nlohmann::ordered_json before = outcome.before.value_or(nullptr);
+  return !before.is_string() || !after.is_string() || before != after;
+}
+
+// A register that already holds the value: nothing to write.
+void SucceedAlready(const std::string& value, Outcome& outcome) {
+  outcome.prefix = value;
+  outcome.text = Tr("%s (already)", ShownPrefix(value));
+}
+
+// --check: what a write would do, the register left as it is. Cells that could
+// not be read leave the answer open: a write would go ahead.
+bool SayWhatAWriteWouldDo(const std::string& value, Outcome& outcome) {
+  outcome.changed = true;
+  if (!outcome.before->is_string()) {
+    FailCommand(outcome);
+    outcome.messageNote = Tr("(the cells could not be read; nothing was written)");
+    return false;
+  }
+  const std::string before = outcome.before->get<std::string>();
+  outcome.prefix = before;
+  outcome.text = Tr("%s -> %s (would be written)", ShownPrefix(before), ShownPrefix(value));
   return true;
 }
 
@@ -191,7 +247,7 @@ const char* ExchangeName(Exchange exchange) {
 
 }  // namespace
 
-Connection::Connection(const Target& target) {
+Connection::Connection(const Target& target) : device(target.port.Device()) {
   if (target.trace) channel.opener = TracingOpener(OpenPlatformPort, stderr);
   channel.stopRequested = UserAskedToStop;
   policy.retries = target.retries;
@@ -244,6 +300,13 @@ void FailNoLink(Outcome& outcome) {
   Fail(outcome, kExitFailed, "no-link", Tr(kTextNoLink));
 }
 
+void FailPortLost(const std::string& device, Outcome& outcome) {
+  Fail(outcome, kExitFailed, kErrorPortLost,
+       IsRemoteDevice(device)
+           ? Tr("the connection to %s was lost: the server closed it or the network failed", device)
+           : Tr("the port %s went away: the adapter was unplugged or the device closed", device));
+}
+
 void EndByStop(Outcome& outcome) {
   outcome.interrupted = true;
   if (!outcome.Ok()) return;
@@ -274,7 +337,7 @@ bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome) {
 bool ReadPrefix(Connection& connection, Outcome& outcome) {
   const PrefixReading reading = ReadPrefixCells(connection, connection.policy);
   if (!reading.Succeeded()) {
-    if (!CutShortByStop(outcome)) FailCommand(outcome);
+    if (!CutShortByStop(outcome)) FailWriteStep(connection, reading.portLost, outcome);
     return false;
   }
   const std::string prefix =
@@ -284,11 +347,19 @@ bool ReadPrefix(Connection& connection, Outcome& outcome) {
   return true;
 }
 
-bool WriteOnRegister(Connection& connection, const std::string& value, bool verify,
-                     Outcome& outcome) {
-  outcome.asked = value;
-  return NoteWhatItReplaces(connection, outcome) &&
-         WriteBothCells(connection, value, verify, outcome);
+bool WriteOnRegister(Connection& connection, const WriteRequest& request, Outcome& outcome) {
+  outcome.asked = request.value;
+  outcome.written = false;
+  outcome.changed = false;
+  if (!NoteWhatItReplaces(connection, outcome)) return false;
+  if ((request.ifDifferent || request.check) && *outcome.before == request.value) {
+    SucceedAlready(request.value, outcome);
+    return true;
+  }
+  if (request.check) return SayWhatAWriteWouldDo(request.value, outcome);
+  const bool done = WriteBothCells(connection, request.value, request.verify, outcome);
+  outcome.changed = ChangedByWrite(outcome);
+  return done;
 }
 
 std::string CellText(uint8_t value) {

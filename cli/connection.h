@@ -36,11 +36,20 @@ struct Target {
   WriteRecorder recordWrite;  // none: writes are not recorded
 };
 
+// What a write asks for, besides the register.
+struct WriteRequest {
+  std::string value;         // "20" to "29" or "off"
+  bool verify = true;        // read both cells back
+  bool ifDifferent = false;  // a register that already holds the value is not written
+  bool check = false;        // read only, and say what a write would change
+};
+
 // The link with one register for one command. Its channel gives up waiting
 // once the user asks the program to stop.
 struct Connection : Session {
   explicit Connection(const Target& target);
 
+  std::string device;     // what the port stands for, as the messages name it
   ExchangePolicy policy;  // the target's retries; tells the trace of each
   int retried = 0;        // identify, read and write exchanges tried again so far
 };
@@ -70,6 +79,9 @@ void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome);
 // opened, and the reason names the map or its line.
 Outcome PortWithoutDevice(const std::string& port, const portmap::ComTarget& target);
 void FailNoLink(Outcome& outcome);
+// The port went away in the middle of the work: the device vanished, or the
+// server of a remote line closed the connection.
+void FailPortLost(const std::string& device, Outcome& outcome);
 // A stop request ended the work before its end. The outcome says so, unless it
 // already holds a failure of its own, which a stop never hides.
 void EndByStop(Outcome& outcome);
@@ -85,15 +97,16 @@ bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome);
 
 // The prefix as the register holds it, into outcome.prefix (the text too).
 bool ReadPrefix(Connection& connection, Outcome& outcome);
-// Writes `value` ("20" to "29" or "off") into the identified register: both
-// cells are read first for the report alone (outcome.before, null when they
-// cannot be read: the write goes ahead), then written uninterrupted, and, with
-// `verify`, read back. Success only when the register acknowledged both cells
-// and, with `verify`, holds them. After a failure outcome.holds says what the
-// cells hold, and a mismatch names both values. Nothing is written when a stop
-// was requested before the write began.
-bool WriteOnRegister(Connection& connection, const std::string& value, bool verify,
-                     Outcome& outcome);
+// Writes the request's value into the identified register: both cells are read
+// first (outcome.before, null when they cannot be read: the write goes ahead),
+// then written uninterrupted, and, with `verify`, read back. Success only when
+// the register acknowledged both cells and, with `verify`, holds them. After a
+// failure outcome.holds says what the cells hold, and a mismatch names both
+// values. Nothing is written when a stop was requested before the write began,
+// nor with `ifDifferent` or `check` to a register that already holds the
+// value; with `check` nothing at all. outcome.written and outcome.changed say
+// what came of it.
+bool WriteOnRegister(Connection& connection, const WriteRequest& request, Outcome& outcome);
 
 // A cell's byte as it is shown: printable ASCII as itself, anything else as \xNN.
 std::string CellText(uint8_t value);

@@ -74,8 +74,16 @@ std::string ResultText(const journal::WriteRecord& record) {
   return text;
 }
 
+// "  label: shop 12  note: INC-4711", or nothing when the write had neither.
+std::string LabelAndNoteText(const journal::WriteRecord& record) {
+  std::string text;
+  if (record.label) text += "  " + Tr("label: %s", Printable(*record.label));
+  if (record.note) text += "  " + Tr("note: %s", Printable(*record.note));
+  return text;
+}
+
 // "2026-12-07T21:03:05+03:00  ivan@kassa-3  COM1 (/dev/ttyUSB0)  register 7  23 -> 27
-// read back 27  done".
+// read back 27  done  label: shop 12".
 std::string EntryLine(const journal::WriteRecord& record) {
   std::string port = NameText(record.port);
   if (record.device && *record.device != record.port)
@@ -83,7 +91,8 @@ std::string EntryLine(const journal::WriteRecord& record) {
   const std::string net = record.net ? std::to_string(*record.net) : "?";
   return Printable(record.time) + "  " + NameText(record.user) + "@" + NameText(record.host) +
          "  " + port + "  " + Tr("register %s", net) + "  " + ValueText(record.before) + " -> " +
-         PrefixText(record.asked) + "  " + ReadBackText(record) + "  " + ResultText(record);
+         PrefixText(record.asked) + "  " + ReadBackText(record) + "  " + ResultText(record) +
+         LabelAndNoteText(record);
 }
 
 // A JSON array with one record a line, so that grep and jq both read it.

@@ -26,7 +26,7 @@ std::optional<int> FirstNetWithoutLink(const Outcome& outcome) {
 std::string CommandWithNet(const Invocation& invocation, int net) {
   const std::string command = invocation.command == "detect" ? "identify" : invocation.command;
   std::string text = "zenor9 " + command;
-  if (command == "write") text += " " + invocation.writeValue;
+  if (command == "write") text += " " + invocation.write.value;
   return text + " --port " + invocation.port.name + " --net " + std::to_string(net);
 }
 

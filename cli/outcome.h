@@ -31,8 +31,14 @@ inline constexpr int kExitTerminated = 143;   // SIGTERM
 
 inline constexpr const char* kTextVerifyMismatch = N_("Префикс в ККМ не совпадает с записанным");
 
+// The version of the JSON's keys and reasons (docs/json.md): raised when one
+// of them changes meaning, is renamed or removed, never for one added.
+inline constexpr int kJsonSchema = 1;
+
 // The error key of a run that a stop request ended.
 inline constexpr const char* kErrorInterrupted = "interrupted";
+// The error key of a step that failed because the port went away.
+inline constexpr const char* kErrorPortLost = "port-lost";
 
 struct Outcome {
   int exitCode = kExitOk;
@@ -56,6 +62,16 @@ struct Outcome {
   bool readBack = false;  // write: the cells were read after it (`holds` says what came)
   // A write that succeeded: true when it was read back, false with --no-verify.
   std::optional<bool> verified;
+  // write: a write frame went to the register (not for a register that already
+  // held the value, nor under --check).
+  std::optional<bool> written;
+  // write: the register now holds something other than before (or may: what it
+  // held or holds could not be read); under --check, a write would change it.
+  // A run over several registers: any of them.
+  std::optional<bool> changed;
+  bool check = false;  // write --check: read only, to say what a write would change
+  // read and write: how many registers the run was about, changed, unchanged and failed.
+  std::optional<nlohmann::ordered_json> summary;
   // Identify, read and write exchanges of the register tried again after a failure.
   std::optional<int> retries;
   std::optional<nlohmann::ordered_json> registers;    // scan

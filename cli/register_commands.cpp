@@ -72,6 +72,10 @@ std::optional<uint8_t> TheOnlyRegister(Connection& connection, const Target& tar
     EndByStop(outcome);
     return std::nullopt;
   }
+  if (PortLost(connection.channel)) {
+    FailPortLost(connection.device, outcome);
+    return std::nullopt;
+  }
   if (hits->size() > 1) {
     FailSeveralRegisters(*hits, writing, outcome);
     return std::nullopt;
@@ -118,6 +122,14 @@ bool IdentifyScanHit(Connection& connection, uint8_t net, nlohmann::ordered_json
       entry["error"] = "bad-reply";
       line = NamedLine(net, Tr("bad reply to identify"));
       break;
+    case SetupOutcome::PortLost: {
+      Outcome lost;
+      FailPortLost(connection.device, lost);
+      entry["version"] = nullptr;
+      entry["error"] = lost.error;
+      line = NamedLine(net, Tr("error: %s", lost.message));
+      break;
+    }
     default:
       entry["version"] = connection.versionCode;
       line = NamedLine(net, Tr("version %s", FirmwareText(connection.versionCode)));
@@ -178,6 +190,8 @@ Outcome ScanCommand(const Target& target, LiveOutput& live) {
   live.EndProgress();
   if (!complete) {
     EndByStop(outcome);
+  } else if (PortLost(connection.channel)) {
+    FailPortLost(connection.device, outcome);
   } else if (!misanswered.empty()) {
     Fail(outcome, kExitFailed, "bad-answer",
          Tr("not every answer came as a register's: %s", NamedHits(misanswered)));
@@ -196,12 +210,12 @@ Outcome ReadCommand(const Target& target) {
   return outcome;
 }
 
-Outcome WriteCommand(const Target& target, const std::string& value, bool verify) {
+Outcome WriteCommand(const Target& target, const WriteRequest& request) {
   Outcome outcome;
-  outcome.asked = value;
+  outcome.asked = request.value;
   Connection connection(target);
   if (ReachTheRegister(target, true, connection, outcome)) {
-    WriteOnRegister(connection, value, verify, outcome);
+    WriteOnRegister(connection, request, outcome);
   }
   NameTheRegister(target, outcome);
   CountRetries(connection, outcome);

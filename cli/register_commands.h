@@ -21,8 +21,8 @@ Outcome ScanCommand(const Target& target, LiveOutput& live);
 // Without a net number, read and write walk the whole line first and go on
 // only when exactly one register answered, which they name.
 Outcome ReadCommand(const Target& target);
-// `value` must already be valid: "20" to "29" or "off". The write is recorded
-// through target.recordWrite, whatever it ended with.
-Outcome WriteCommand(const Target& target, const std::string& value, bool verify);
+// The request's value must already be valid: "20" to "29" or "off". The
+// write is recorded through target.recordWrite, whatever it ended with.
+Outcome WriteCommand(const Target& target, const WriteRequest& request);
 
 }  // namespace zenor9::cli

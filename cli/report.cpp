@@ -37,6 +37,7 @@ std::string HoldsText(const Outcome& outcome) {
 
 nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   nlohmann::ordered_json object;
+  object["schema"] = kJsonSchema;
   object["ok"] = outcome.Ok();
   PutIfSet(object, "port", outcome.port);
   PutIfSet(object, "net", outcome.net);
@@ -46,8 +47,12 @@ nlohmann::ordered_json OutcomeJson(const Outcome& outcome) {
   PutIfSet(object, "asked", outcome.asked);
   PutIfSet(object, "holds", outcome.holds);
   PutIfSet(object, "verified", outcome.verified);
+  PutIfSet(object, "written", outcome.written);
   PutIfSet(object, "retries", outcome.retries);
   PutIfSet(object, "registers", outcome.registers);
+  if (outcome.check) object["check"] = true;
+  PutIfSet(object, "changed", outcome.changed);
+  PutIfSet(object, "summary", outcome.summary);
   PutIfSet(object, "ports", outcome.ports);
   PutIfSet(object, "com", outcome.com);
   if (outcome.interrupted) object["interrupted"] = true;

@@ -4,6 +4,11 @@
 
 namespace zenor9::cli {
 
+std::string PrefixAt(const SimOptions& options, int net) {
+  const auto own = options.prefixOf.find(net);
+  return own != options.prefixOf.end() ? own->second : options.prefix;
+}
+
 bool ParseVersionBytes(const std::string& text, uint8_t& high, uint8_t& low) {
   if (text.size() != 4) return false;
   for (char c : text) {

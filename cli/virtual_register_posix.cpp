@@ -37,7 +37,7 @@ void BuildLine(const SimOptions& options, emu::Line& line) {
   for (int net : options.nets) {
     emu::Register& reg =
         line.AddRegister(static_cast<uint8_t>(net), options.versionHigh, options.versionLow);
-    reg.SetPrefix(options.prefix);
+    reg.SetPrefix(PrefixAt(options, net));
     for (emu::Fault fault : options.faults) reg.SetFault(fault);
     // Each register its own draw, so that two registers are not spoiled in step.
     if (options.randomPercent > 0) {

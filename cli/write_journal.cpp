@@ -23,6 +23,8 @@ JournalFacts FactsOfWrite(const Outcome& write, bool stopped) {
   facts.ok = write.Ok();
   facts.error = write.error;
   facts.stopped = stopped || write.interrupted;
+  facts.written = write.written.value_or(false);
+  facts.changed = write.changed.value_or(false);
   return facts;
 }
 
@@ -38,13 +40,17 @@ std::optional<std::string> RecordWriteInJournal(const Invocation& invocation,
   if (!invocation.port.Device().empty()) record.device = invocation.port.Device();
   record.net = facts.net;
   record.before = facts.before;
-  record.asked = invocation.writeValue;
+  record.asked = invocation.write.value;
   record.readBack = facts.readBack;
   record.holds = facts.holds;
   record.ok = facts.ok;
   record.error = facts.error;
   record.stopped = facts.stopped;
   record.version = ZENOR9_VERSION;
+  record.written = facts.written;
+  record.changed = facts.changed;
+  if (!invocation.label.empty()) record.label = invocation.label;
+  if (!invocation.note.empty()) record.note = invocation.note;
 
   const journal::Location location = journal::JournalLocation();
   journal::AppendOptions options;

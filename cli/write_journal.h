@@ -21,6 +21,8 @@ struct JournalFacts {
   bool ok = false;
   std::string error;     // the outcome's error key; empty on success
   bool stopped = false;  // a stop request came while the write ran
+  bool written = false;  // a write frame went to the register
+  bool changed = false;  // it holds something else than before, or may
 };
 
 // Appends one line for a write of `invocation` (the write command: its port

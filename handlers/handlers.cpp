@@ -287,7 +287,8 @@ void Handlers::Button1Click() {
       return application_.ShowMessageBox(kTextPortUnavailable, kWarningCaption, kIconWarning);
     case SetupOutcome::NoAnswerToScan:
     case SetupOutcome::NoAnswerToIdentify:
-    case SetupOutcome::Stopped:  // the window program asks for no stops
+    case SetupOutcome::Stopped:   // the window program asks for no stops
+    case SetupOutcome::PortLost:  // it answered nothing, as a silent register
       return application_.ShowMessageBox(kTextNoLink, kErrorCaption, kIconError);
     case SetupOutcome::UnsupportedVersion:
     case SetupOutcome::BadIdentifyReply:  // version code 0: the firmware message too

@@ -64,6 +64,8 @@ bool Passes(const WriteRecord& record, const Filter& filter) {
     return false;
   }
   if (filter.port && record.port != *filter.port && record.device != *filter.port) return false;
+  if (filter.changedOnly && !record.changed) return false;
+  if (filter.label && record.label != *filter.label) return false;
   return !filter.since || InstantOfIsoTime(record.time).value_or(0) >= *filter.since;
 }
 

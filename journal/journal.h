@@ -65,6 +65,8 @@ struct Filter {
   std::vector<int> nets;              // any of these; empty: every net
   std::optional<std::string> port;    // the port as given, or the device it stood for
   std::optional<std::int64_t> since;  // records of this instant on
+  bool changedOnly = false;           // only writes that changed the register
+  std::optional<std::string> label;   // only records with this label
 };
 
 struct Entry {

@@ -193,6 +193,24 @@ bool ReadHolds(const ordered_json& object, WriteRecord& record) {
   return ReadOptionalText(object, "holds", record.holds);
 }
 
+// What a line written before "written" and "changed" were kept says of them:
+// only a write frame makes the cells read after a failure, and a value before
+// or after that is unknown may have been a change.
+void DeriveWhatChanged(WriteRecord& record) {
+  record.written = record.ok || record.readBack;
+  const std::optional<std::string> after =
+      record.readBack ? record.holds : (record.ok ? std::optional(record.asked) : std::nullopt);
+  record.changed = record.written && (!record.before || !after || *record.before != *after);
+}
+
+bool ReadWhatChanged(const ordered_json& object, WriteRecord& record) {
+  if (!object.contains("written") && !object.contains("changed")) {
+    DeriveWhatChanged(record);
+    return true;
+  }
+  return ReadFlag(object, "written", record.written) && ReadFlag(object, "changed", record.changed);
+}
+
 }  // namespace
 
 std::string IsoTime(const LocalTime& time) {
@@ -241,6 +259,10 @@ ordered_json RecordJson(const WriteRecord& record) {
   line["error"] = record.error.empty() ? ordered_json(nullptr) : ordered_json(record.error);
   line["stopped"] = record.stopped;
   line["version"] = record.version;
+  line["written"] = record.written;
+  line["changed"] = record.changed;
+  if (record.label) line["label"] = *record.label;
+  if (record.note) line["note"] = *record.note;
   return line;
 }
 
@@ -258,7 +280,9 @@ std::optional<WriteRecord> RecordOfJson(const ordered_json& line) {
       ReadText(line, "port", record.port) && ReadOptionalText(line, "device", record.device) &&
       ReadNet(line, record.net) && ReadOptionalText(line, "before", record.before) &&
       ReadHolds(line, record) && ReadText(line, "error", record.error) &&
-      ReadFlag(line, "stopped", record.stopped) && ReadText(line, "version", record.version);
+      ReadFlag(line, "stopped", record.stopped) && ReadText(line, "version", record.version) &&
+      ReadOptionalText(line, "label", record.label) &&
+      ReadOptionalText(line, "note", record.note) && ReadWhatChanged(line, record);
   if (!fine) return std::nullopt;
   return record;
 }

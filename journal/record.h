@@ -55,17 +55,27 @@ struct WriteRecord {
   std::string error;     // the error key of a failed write; empty on success
   bool stopped = false;  // a stop request came during the write
   std::string version;   // the program's
+  bool written = false;  // a write frame went to the register
+  // The register holds something other than before, or may: what it held or
+  // holds could not be read.
+  bool changed = false;
+  std::optional<std::string> label;  // the shop or line the write was run for
+  std::optional<std::string> note;   // a ticket number or the like
 };
 
 // The record as its journal line has it: "holds" is left out when the cells
-// were not read back, and null when they could not be read.
+// were not read back, and null when they could not be read; "label" and
+// "note" only when given.
 nlohmann::ordered_json RecordJson(const WriteRecord& record);
 // The same as one line of text, without the line break; bytes that are not
 // UTF-8 (a device path may have them) are replaced.
 std::string JsonLine(const WriteRecord& record);
 // The record a journal line's JSON holds; nothing when it is no record: not an
 // object, no valid time, no value asked, no ok, or a known field of the wrong
-// type. Fields it does not know (a later version's) are ignored.
+// type. Fields it does not know (a later version's) are ignored. A line from
+// before "written" and "changed" were kept gets them from what it says: a
+// write frame went out when the write succeeded or its cells were read after
+// it.
 std::optional<WriteRecord> RecordOfJson(const nlohmann::ordered_json& json);
 
 }  // namespace zenor9::journal

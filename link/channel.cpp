@@ -28,6 +28,10 @@ bool StopRequested(const SerialChannel& channel) {
   return channel.stopRequested && channel.stopRequested();
 }
 
+bool PortLost(const SerialChannel& channel) {
+  return channel.IsOpen() && channel.port->Failed();
+}
+
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel) {
   PortOpenResult opened = channel.opener ? channel.opener(device) : PortOpenResult();
   channel.port = std::move(opened.port);

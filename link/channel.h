@@ -43,6 +43,11 @@ struct SerialChannel {
 // True when the channel's stop check asks to give up waiting.
 bool StopRequested(const SerialChannel& channel);
 
+// True once the open port has gone away: the adapter was unplugged, the device
+// closed, the server closed the connection. Nothing passes through it any more,
+// so a failed exchange says nothing of the register.
+bool PortLost(const SerialChannel& channel);
+
 // Opens any device by name (a path on POSIX). On failure no port is open and
 // `openFailure` says why.
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel);

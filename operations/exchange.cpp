@@ -8,7 +8,7 @@ bool TryExchange(SerialChannel& channel, const ExchangePolicy& policy, Exchange 
                  uint8_t addressByte, int& retried, const std::function<bool()>& once) {
   for (int attempt = 1;; ++attempt) {
     if (once()) return true;
-    if (attempt > policy.retries || StopRequested(channel)) return false;
+    if (attempt > policy.retries || StopRequested(channel) || PortLost(channel)) return false;
     // A register that answered late or garbled may still be sending.
     DropInputUntilQuiet(channel, kStrayQuietMs);
     ++retried;

@@ -32,27 +32,28 @@ bool WriteCell(Session& session, const ExchangePolicy& policy, PrefixCell cell, 
                      });
 }
 
-}  // namespace
-
-PrefixReading ReadPrefixCells(Session& session, const ExchangePolicy& policy) {
+// The tens cell, then the units cell unless `unitsAfterNotUsed` is false and
+// the tens cell holds 0xFF.
+PrefixReading ReadCells(Session& session, const ExchangePolicy& policy, bool unitsAfterNotUsed) {
   PrefixReading reading;
   if (!ReadCell(session, policy, PrefixCell::Tens, reading.tens, reading.retries)) {
     reading.failedCell = PrefixCell::Tens;
-  } else if (reading.tens != kPrefixNotUsed &&
+  } else if ((unitsAfterNotUsed || reading.tens != kPrefixNotUsed) &&
              !ReadCell(session, policy, PrefixCell::Units, reading.units, reading.retries)) {
     reading.failedCell = PrefixCell::Units;
   }
+  reading.portLost = !reading.Succeeded() && PortLost(session.channel);
   return reading;
 }
 
-std::optional<PrefixCells> ReadBothPrefixCells(Session& session, const ExchangePolicy& policy,
-                                               int& retried) {
-  PrefixCells cells{};
-  if (!ReadCell(session, policy, PrefixCell::Tens, cells[0], retried) ||
-      !ReadCell(session, policy, PrefixCell::Units, cells[1], retried)) {
-    return std::nullopt;
-  }
-  return cells;
+}  // namespace
+
+PrefixReading ReadPrefixCells(Session& session, const ExchangePolicy& policy) {
+  return ReadCells(session, policy, false);
+}
+
+PrefixReading ReadBothPrefixCells(Session& session, const ExchangePolicy& policy) {
+  return ReadCells(session, policy, true);
 }
 
 PrefixWriting WritePrefixCells(Session& session, const PrefixCells& cells,
@@ -63,6 +64,7 @@ PrefixWriting WritePrefixCells(Session& session, const PrefixCells& cells,
   } else if (!WriteCell(session, policy, PrefixCell::Units, cells[1], writing.retries)) {
     writing.failedCell = PrefixCell::Units;
   }
+  writing.portLost = !writing.Succeeded() && PortLost(session.channel);
   return writing;
 }
 

@@ -21,8 +21,10 @@ struct PrefixReading {
   uint8_t tens = 0;                      // meaningful once the tens cell was read
   uint8_t units = 0;  // meaningful once the units cell was read (never after 0xFF in tens)
   int retries = 0;
+  bool portLost = false;  // the read failed because the port went away
 
   bool Succeeded() const { return !failedCell; }
+  PrefixCells Cells() const { return {tens, units}; }
   bool TensRead() const { return failedCell != PrefixCell::Tens; }
   // A successful read that found 0xFF: no local barcode is used.
   bool NotUsed() const { return Succeeded() && PrefixCellsSayNotUsed({tens, units}); }
@@ -33,13 +35,13 @@ struct PrefixReading {
 PrefixReading ReadPrefixCells(Session& session, const ExchangePolicy& policy = {});
 
 // Both cells whatever the tens cell holds, as a check after a write needs ("off"
-// must have reached both). Nothing when a cell could not be read.
-std::optional<PrefixCells> ReadBothPrefixCells(Session& session, const ExchangePolicy& policy,
-                                               int& retried);
+// must have reached both).
+PrefixReading ReadBothPrefixCells(Session& session, const ExchangePolicy& policy = {});
 
 struct PrefixWriting {
   std::optional<PrefixCell> failedCell;  // none when both cells were written
   int retries = 0;
+  bool portLost = false;  // the write failed because the port went away
 
   bool Succeeded() const { return !failedCell; }
 };

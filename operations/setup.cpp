@@ -44,6 +44,7 @@ SetupResult SetUpInterface(Session& session, const SetupRequest& request) {
                                          [&stray](const ProbeReport& report) { stray = report; });
     // A scan whose waits a stop cut short may have missed its register.
     if (StopRequested(session.channel)) return EndedWith(SetupOutcome::Stopped);
+    if (!found && PortLost(session.channel)) return EndedWith(SetupOutcome::PortLost);
     if (!found) return EndedWith(SetupOutcome::NoAnswerToScan, stray);
   }
   return IdentifyRegisterAt(session, session.addressByte, request.policy);
@@ -63,6 +64,9 @@ SetupResult IdentifyRegisterAt(Session& session, uint8_t addressByte,
   // An identify that overlapped a stop is no answer, whatever it got.
   if (StopRequested(session.channel))
     return EndedWith(SetupOutcome::Stopped, std::nullopt, result.retries);
+  if (answer == IdentifyAnswer::None && PortLost(session.channel)) {
+    return EndedWith(SetupOutcome::PortLost, std::nullopt, result.retries);
+  }
   if (answer != IdentifyAnswer::None) session.versionCode = versionCode;
   result.outcome = OutcomeOfIdentify(answer, versionCode);
   if (result.Connected()) {

@@ -34,6 +34,7 @@ enum class SetupOutcome {
   BadIdentifyReply,    // acknowledged, but the reply failed its sum test
   UnsupportedVersion,  // a version code other than 105
   Stopped,             // a stop request cut the scan or identify short
+  PortLost,            // the port went away during the scan or identify
 };
 
 struct SetupRequest {

@@ -74,7 +74,8 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   EXPECT_EQ(write.exitCode, 0) << write.err;
   EXPECT_EQ(write.out,
             "ККМ 3: 26 (было 23; проверено чтением)\nККМ 7: 26 (было 25; проверено чтением)\n"
-            "ККМ 12: 26 (было выкл; проверено чтением)\nККМ 40: 26 (было 23; проверено чтением)\n");
+            "ККМ 12: 26 (было выкл; проверено чтением)\nККМ 40: 26 (было 23; проверено чтением)\n"
+            "всего ККМ: 4; изменено: 4, без изменений: 0, с ошибкой: 0\n");
   for (std::size_t i = 0; i < line.RegisterCount(); ++i) {
     EXPECT_EQ(line.RegisterAt(i).Prefix(), "26") << i;
   }
@@ -82,7 +83,8 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   const ChildResult json = Run({"--json", "--all", "read"});
   EXPECT_EQ(json.exitCode, 0);
   const nlohmann::json object = JsonOf(json.out);
-  EXPECT_EQ(KeysOf(object), (std::set<std::string>{"ok", "port", "registers"}));
+  EXPECT_EQ(KeysOf(object),
+            (std::set<std::string>{"schema", "ok", "port", "registers", "changed", "summary"}));
   EXPECT_EQ(object["ok"], true);
   EXPECT_EQ(object["port"], host.DevicePath());
   ASSERT_EQ(object["registers"].size(), 4u);
@@ -95,7 +97,8 @@ TEST_F(BatchTest, ListsAndAllServeEveryCommandInNetNumberOrder) {
   EXPECT_EQ(written["registers"][1],
             nlohmann::json::parse(R"({"net":12,"ok":true,"version":105,"prefix":"off",
                                       "before":"26","asked":"off","holds":"off",
-                                      "verified":true,"retries":0})"));
+                                      "verified":true,"written":true,"changed":true,
+                                      "retries":0})"));
 }
 
 TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesTheExitCode) {
@@ -113,7 +116,8 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
             "ККМ 9: ошибка: Нет связи с ККМ\n"
             "ККМ 12: ошибка: Поддерживается только ПО 1.0.5 (в ККМ 1.0.6)\n"
             "ККМ 20: ошибка: Префикс в ККМ не совпадает с записанным: записано 24, в ККМ 23\n"
-            "ККМ 31: 24 (было 23; проверено чтением)\n");
+            "ККМ 31: 24 (было 23; проверено чтением)\n"
+            "всего ККМ: 5; изменено: 2, без изменений: 0, с ошибкой: 3\n");
   // The first register without a link gets the doctor, on its own net number.
   EXPECT_EQ(text.err, "Дальше: zenor9 doctor --port COM1 --net 9 скажет, что мешает связи\n");
   EXPECT_EQ(line.RegisterAt(0).Prefix(), "24");
@@ -133,9 +137,11 @@ TEST_F(BatchTest, AFailingRegisterDoesNotStopTheOthersAndTheFirstFailureGivesThe
   ASSERT_EQ(registers.size(), 4u);
   EXPECT_EQ(registers[0], nlohmann::json::parse(
                               R"({"net":3,"ok":true,"version":105,"prefix":"22","before":"25",
-                                  "asked":"22","holds":"22","verified":true,"retries":0})"));
+                                  "asked":"22","holds":"22","verified":true,"written":true,
+                                  "changed":true,"retries":0})"));
   // Its identify tried four times.
-  EXPECT_EQ(registers[1], nlohmann::json::parse(R"({"net":9,"ok":false,"asked":"22","retries":3,)"
+  EXPECT_EQ(registers[1], nlohmann::json::parse(R"({"net":9,"ok":false,"asked":"22",)"
+                                                R"("written":false,"changed":false,"retries":3,)"
                                                 R"("error":"no-link","message":")" +
                                                 std::string(kNoLink) + R"("})"));
   EXPECT_EQ(registers[2]["error"], "unsupported-firmware");
@@ -244,7 +250,8 @@ TEST_F(BatchTest, SigintMidWriteFinishesThatRegisterAndLeavesTheRestUntouched) {
   ASSERT_EQ(object["registers"].size(), 5u);
   EXPECT_EQ(object["registers"][2],
             nlohmann::json::parse(R"({"net":3,"ok":true,"version":105,"prefix":"27","before":"23",
-                                      "asked":"27","holds":"27","verified":true,"retries":0})"));
+                                      "asked":"27","holds":"27","verified":true,
+                                      "written":true,"changed":true,"retries":0})"));
   // The registers the stop kept the run from are listed as such.
   for (std::size_t i = 3; i < 5; ++i) {
     EXPECT_EQ(object["registers"][i]["net"], i + 1);
@@ -271,7 +278,8 @@ TEST_F(BatchTest, SigintBeforeAWriteLeavesThatRegisterAndTheRestListedAsNotWritt
   EXPECT_EQ(result.exitCode, 130) << result.err;
   EXPECT_EQ(result.out,
             "ККМ 1: 27 (было 23; проверено чтением)\nККМ 2: 27 (было 23; проверено чтением)\n"
-            "ККМ 3: не записана: остановлено\nККМ 4: не записана: остановлено\n");
+            "ККМ 3: не записана: остановлено\nККМ 4: не записана: остановлено\n"
+            "всего ККМ: 4; изменено: 2, без изменений: 0, с ошибкой: 2\n");
   EXPECT_EQ(result.err, "остановлено по SIGINT\n");
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(line.RegisterAt(i).Prefix(), i < 2 ? "27" : "23") << "net " << i + 1;

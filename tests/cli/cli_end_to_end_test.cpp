@@ -36,9 +36,10 @@ nlohmann::json JsonOf(const ChildResult& result) {
   EXPECT_TRUE(object.is_object()) << result.out;
   if (!object.is_object()) return nlohmann::json::object();
   static const std::set<std::string> kKnownKeys = {
-      "ok",     "port",     "net",      "version",      "prefix",  "before", "asked",
-      "holds",  "verified", "retries",  "registers",    "ports",   "com",    "reason",
-      "detail", "sources",  "map-file", "map-problems", "warning", "error",  "message"};
+      "schema",       "ok",      "port",     "net",     "version", "prefix",    "before",
+      "asked",        "holds",   "verified", "written", "retries", "registers", "changed",
+      "summary",      "ports",   "com",      "reason",  "detail",  "sources",   "map-file",
+      "map-problems", "warning", "error",    "message"};
   for (const auto& item : object.items()) EXPECT_TRUE(kKnownKeys.count(item.key())) << item.key();
   EXPECT_TRUE(object["ok"].is_boolean());
   EXPECT_EQ(object["ok"].get<bool>(), result.exitCode == 0);

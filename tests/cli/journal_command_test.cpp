@@ -49,12 +49,16 @@ TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
   cli::Invocation invocation;
   invocation.port.name = "COM3";
   invocation.port.target.device = "/dev/ttyUSB1";
-  invocation.writeValue = "27";
+  invocation.write.value = "27";
   cli::JournalFacts facts;
   facts.net = 7;
   facts.readBack = true;  // the read-back found nothing readable
   facts.error = "verify-mismatch";
   facts.stopped = true;
+  facts.written = true;
+  facts.changed = true;  // what it holds is unknown
+  invocation.label = "магазин 12";
+  invocation.note = "INC-4711";
   const journal::TimeSource moscow = [] { return journal::LocalTime{1796666585, 180}; };
 
   EXPECT_EQ(cli::RecordWriteInJournal(invocation, facts, moscow), std::nullopt);
@@ -67,7 +71,8 @@ TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
       R"({"time":"2026-12-07T21:03:05+03:00","host":")" + journal::HostName() + R"(","user":")" +
           journal::UserName() +
           R"(","port":"COM3","device":"/dev/ttyUSB1","net":7,"before":null,"asked":"27","holds":null,"ok":false,"error":"verify-mismatch","stopped":true,"version":")" ZENOR9_VERSION
-          "\"}\n");
+          R"(","written":true,"changed":true,"label":"магазин 12","note":"INC-4711"})"
+          "\n");
 }
 
 // Damaged lines of every kind (not JSON, not an object, cut short by a crash,

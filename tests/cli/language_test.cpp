@@ -56,7 +56,7 @@ std::set<std::string> ForeignWords(const std::string& text) {
         "echo wrong ack bad reply check short late noise byte two devices ignore writes "
         "random faults journal jsonl since local state Windows UTC XDG_STATE_HOME "
         "LOCALAPPDATA ZENOR9_JOURNAL UART UTF flock TIOCEXCL brltty gpsd ModemManager "
-        "low_latency dmesg pid RFC telnet NONE ODD EVEN");
+        "low_latency dmesg pid RFC telnet NONE ODD EVEN different label note changed only");
     return std::set<std::string>(std::istream_iterator<std::string>(words), {});
   }();
   static const std::regex protocolPhrase("COM-PORT-OPTION|SET-PARITY");
@@ -393,7 +393,7 @@ TEST(NextStepTest, ALateEchoGivesTheCommandAgainWithItsNetNumber) {
     cli::Invocation invocation;
     invocation.command = command;
     invocation.port.name = port;
-    invocation.writeValue = "21";
+    invocation.write.value = "21";
     cli::Outcome outcome;
     cli::Fail(outcome, cli::kExitFailed, "no-link", "No link with the register");
     outcome.lateEchoOf = 7;

@@ -131,7 +131,8 @@ TEST_F(NoisyLineTest, AllReportsAnAddressThatAnsweredButNotAsARegister) {
   EXPECT_EQ(text.out,
             "ККМ 3: 26 (было 23; проверено чтением)\n"
             "ККМ 7: ошибка: пришёл байт F9 вместо эха F8\n"
-            "ККМ 9: 26 (было 23; проверено чтением)\n");
+            "ККМ 9: 26 (было 23; проверено чтением)\n"
+            "всего ККМ: 3; изменено: 2, без изменений: 0, с ошибкой: 1\n");
   EXPECT_EQ(seven.Prefix(), "23");
   EXPECT_EQ(line.RegisterAt(1).Prefix(), "26");
   const std::vector<nlohmann::json> lines = JournalLines(journal);

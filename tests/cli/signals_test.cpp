@@ -111,8 +111,10 @@ TEST(StopSignalTest, EveryStopSignalEndsABatchAfterTheBegunWriteAndNeverBetweenI
     EXPECT_EQ(
         object["registers"],
         nlohmann::json::parse(R"([{"net":7,"ok":true,"version":105,"prefix":"25","before":"off",
-                                         "asked":"25","holds":"25","verified":true,"retries":0},
-                                        {"net":8,"ok":false,"error":"not-reached",
+                                         "asked":"25","holds":"25","verified":true,
+                                         "written":true,"changed":true,"retries":0},
+                                        {"net":8,"ok":false,"written":false,"changed":false,
+                                         "error":"not-reached",
                                          "message":"не записана: остановлено"}])"));
   }
 }
