@@ -5,6 +5,7 @@ virtual one on 127.0.0.1.
 
 Usage: python3 bench/ansible_bench.py ZENOR9 [RUNS]"""
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -29,8 +30,23 @@ def timed(action):
     return time.monotonic() - start
 
 
+def cpu_of_children():
+    used = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return used.ru_utime + used.ru_stime
+
+
+def timed_with_cpu(action):
+    """Wall time and the CPU time of the processes it ran (ansible-playbook,
+    its forks, the modules and zenor9), on every core."""
+    cpu = cpu_of_children()
+    wall = timed(action)
+    return wall, cpu_of_children() - cpu
+
+
 def median_of(action, runs=RUNS):
-    return statistics.median(timed(action) for _ in range(runs))
+    """The median wall time, and the median CPU time of the processes run."""
+    measured = [timed_with_cpu(action) for _ in range(runs)]
+    return tuple(statistics.median(one[column] for one in measured) for column in (0, 1))
 
 
 def played(controller, playbook, *arguments, changed=None):
@@ -70,13 +86,15 @@ def module_cost(folder):
         eleven = median_of(played(controller, playbook, '-e', 'calls=11'))
     finally:
         line.stop()
-    per_call = (eleven - one) / 10
+    per_call = [(many - few) / 10 for many, few in zip(eleven, one)]
     print('| bare `zenor9 --json --net 1,2,3 write 25 --if-different` (3 registers, none written) '
-          '| %.0f ms |' % (bare * 1000))
+          '| %.0f ms | %.0f ms |' % (bare[0] * 1000, bare[1] * 1000))
     print('| the same through `zenor9_prefix`, per call (11 calls less 1, in one task) '
-          '| %.0f ms |' % (per_call * 1000))
-    print('| the module\'s own cost per line | %.0f ms |' % ((per_call - bare) * 1000))
-    print('| `ansible-playbook` start and play of one call | %.0f ms |' % (one * 1000))
+          '| %.0f ms | %.0f ms |' % (per_call[0] * 1000, per_call[1] * 1000))
+    print('| the module\'s own cost per line | %.0f ms | %.0f ms |'
+          % ((per_call[0] - bare[0]) * 1000, (per_call[1] - bare[1]) * 1000))
+    print('| `ansible-playbook` start and play of one call | %.0f ms | %.0f ms |'
+          % (one[0] * 1000, one[1] * 1000))
 
 
 def three_line_audit(folder):
@@ -96,8 +114,8 @@ def three_line_audit(folder):
         for line in lines:
             line.stop()
     print('| `set_prefix -e prefix=25 --check --diff`, 3 lines (6 registers; 1 on a pty with '
-          'a list of nets, 2 behind ser2net scanned with `all`) | %.1f s |' % check)
-    print('| `audit` to CSV, the same 3 lines | %.1f s |' % audit)
+          'a list of nets, 2 behind ser2net scanned with `all`) | %.1f s | %.1f s |' % check)
+    print('| `audit` to CSV, the same 3 lines | %.1f s | %.1f s |' % audit)
 
 
 def fleet(folder):
@@ -110,17 +128,18 @@ def fleet(folder):
         controller.inventory({'fleet': {line.name: host(line, [1, 2, 3]) for line in lines}})
         rows = []
         for forks, prefix in ((1, 24), (5, 25), (10, 26)):
-            written = timed(played(controller, 'set_prefix', '-f', str(forks),
-                                   '-e', 'prefix=%d' % prefix, changed=FLEET))
-            again = timed(played(controller, 'set_prefix', '-f', str(forks),
-                                 '-e', 'prefix=%d' % prefix, changed=0))
+            written = timed_with_cpu(played(controller, 'set_prefix', '-f', str(forks),
+                                            '-e', 'prefix=%d' % prefix, changed=FLEET))
+            again = timed_with_cpu(played(controller, 'set_prefix', '-f', str(forks),
+                                          '-e', 'prefix=%d' % prefix, changed=0))
             rows.append((forks, written, again))
     finally:
         for line in lines:
             line.stop()
-    for forks, written, again in rows:
-        print('| %d | %.1f s | %.2f s | %.1f s | %.2f s |'
-              % (forks, written, written / FLEET, again, again / FLEET))
+    for forks, (written, written_cpu), (again, again_cpu) in rows:
+        print('| %d | %.1f s | %.2f s | %.2f s | %.1f s | %.2f s | %.2f s |'
+              % (forks, written, written / FLEET, written_cpu / FLEET,
+                 again, again / FLEET, again_cpu / FLEET))
 
 
 def main():
@@ -130,12 +149,13 @@ def main():
                             universal_newlines=True, check=True).stdout.split()[2].rstrip(']'),
              RUNS, load))
     with tempfile.TemporaryDirectory(prefix='zenor9-ansible-bench-') as folder:
-        print('\n| measure | median |\n|---|---|')
+        print('\n| measure | median wall | CPU |\n|---|---|---|')
         module_cost(folder)
         three_line_audit(folder)
         print('\n30 lines of 3 registers, each behind its own ser2net:\n')
-        print('| forks | every register written | per line | second run (changed=0) | per line |')
-        print('|---|---|---|---|---|')
+        print('| forks | every register written | per line | CPU per line '
+              '| second run (changed=0) | per line | CPU per line |')
+        print('|---|---|---|---|---|---|---|')
         fleet(folder)
 
 
