@@ -22,6 +22,14 @@ KNOWN_SCHEMA = 1
 PREFIXES = tuple(str(value) for value in range(20, 30)) + ('off',)
 LAST_NET = 99
 
+# The options that name the line and its registers (doc fragment zenor9.line.line).
+LINE_OPTIONS = dict(
+    port=dict(type='str', required=True),
+    net=dict(type='raw', default='all'),
+    retries=dict(type='int'),
+    executable=dict(type='path'),
+)
+
 
 class Zenor9Failure(Exception):
     """A run whose report says the task failed: the message and what to return."""
@@ -151,6 +159,10 @@ def _failure(report, entries):
     return None
 
 
+def _line_keys(report):
+    return dict((key, report[key]) for key in ('error', 'reason') if report.get(key))
+
+
 def _after(entry, check_mode):
     if check_mode:
         return entry.get('asked') if entry.get('changed') else entry.get('before')
@@ -181,7 +193,7 @@ def _diff(port, registers):
             'before': text('before'), 'after': text('after')}
 
 
-def prefix_result(report, check_mode):
+def prefix_result(report, check_mode, diff=True):
     """The result of a write VALUE --if-different (or --check) report.
 
     Returns (result, failure): failure is None, or the message to fail the
@@ -190,16 +202,10 @@ def prefix_result(report, check_mode):
     """
     entries = register_entries(report)
     registers = [_prefix_register(entry, check_mode) for entry in entries]
-    result = {
-        'changed': any(one['changed'] for one in registers),
-        'port': report.get('port'),
-        'registers': registers,
-        'summary': report.get('summary'),
-        'diff': _diff(report.get('port'), registers),
-    }
-    for key in ('error', 'reason'):
-        if report.get(key):
-            result[key] = report[key]
+    result = dict(_line_keys(report), changed=any(one['changed'] for one in registers),
+                  port=report.get('port'), registers=registers, summary=report.get('summary'))
+    if diff:
+        result['diff'] = _diff(report.get('port'), registers)
     return result, _failure(report, entries)
 
 
@@ -215,18 +221,33 @@ def line_info_result(report):
         'message': entry.get('message'),
     } for entry in entries]
     line = {'port': report.get('port'), 'registers': registers}
-    result = dict(line, changed=False, ansible_facts={'zenor9_line': line})
-    for key in ('error', 'reason'):
-        if report.get(key):
-            result[key] = report[key]
+    result = dict(_line_keys(report), changed=False, ansible_facts={'zenor9_line': line}, **line)
     return result, _failure(report, entries)
 
 
-def run_zenor9(module, command):
+def line_command(module):
+    """zenor9 with the line's options; the task fails on a net zenor9 would
+    refuse, before anything runs."""
+    params = module.params
+    executable = params['executable'] or module.get_bin_path('zenor9', required=True)
+    try:
+        command = base_command(executable, params['port'], params['net'], params['retries'])
+    except ValueError as error:
+        module.fail_json(msg=str(error))
+    return command
+
+
+def finish(module, command, result_of):
     """Runs zenor9 with the environment the module was given (its language
-    included) and returns its report; Zenor9Failure when there is none."""
+    included) and ends the module with result_of(its report)."""
     rc, stdout, stderr = module.run_command(command)
-    report = parse_report(rc, stdout, stderr)
+    try:
+        report = parse_report(rc, stdout, stderr)
+    except Zenor9Failure as failure:
+        module.fail_json(msg=failure.msg, **failure.facts)
     if report.get('warning'):
         module.warn(report['warning'])
-    return report
+    result, failure = result_of(report)
+    if failure:
+        module.fail_json(msg=failure, **result)
+    module.exit_json(**result)

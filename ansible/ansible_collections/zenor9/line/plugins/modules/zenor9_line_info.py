@@ -19,31 +19,8 @@ description:
     playbook to assert on or to template into a report.
   - A register that does not answer, or answers wrongly, fails the task; the
     registers that did answer are returned all the same.
-  - Messages from zenor9 come in the language of the task's environment,
-    Russian unless the locale is English.
-options:
-  port:
-    description:
-      - The line's port, as zenor9 takes it.
-      - A device, C(COM1) to C(COM255) through the COM map of the machine
-        running zenor9, or C(rfc2217://HOST:PORT).
-    type: str
-    required: true
-  net:
-    description:
-      - C(all) for every register a scan of the line finds, or the net
-        numbers (0 to 99) to read, one or a list.
-    type: raw
-    default: all
-  retries:
-    description:
-      - How often each exchange is tried again after it failed (zenor9
-        C(--retries)); zenor9's default (3) when not given.
-    type: int
-  executable:
-    description:
-      - The zenor9 program to run; the one on the C(PATH) when not given.
-    type: path
+extends_documentation_fragment:
+  - zenor9.line.line
 attributes:
   check_mode:
     support: full
@@ -52,8 +29,6 @@ attributes:
     support: none
   facts:
     support: full
-notes:
-  - Needs zenor9 1.0.0 or later with JSON schema 1.
 seealso:
   - module: zenor9.line.zenor9_prefix
 author:
@@ -131,33 +106,13 @@ reason:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.zenor9.line.plugins.module_utils.zenor9_cli import (
-    Zenor9Failure, base_command, line_info_result, run_zenor9)
+    LINE_OPTIONS, finish, line_command, line_info_result)
 
 
 def main():
     """Reads every register of the line into its result and facts."""
-    module = AnsibleModule(
-        argument_spec=dict(
-            port=dict(type='str', required=True),
-            net=dict(type='raw', default='all'),
-            retries=dict(type='int'),
-            executable=dict(type='path'),
-        ),
-        supports_check_mode=True,
-    )
-    params = module.params
-    executable = params['executable'] or module.get_bin_path('zenor9', required=True)
-    try:
-        command = base_command(executable, params['port'], params['net'], params['retries'])
-    except ValueError as error:
-        module.fail_json(msg=str(error))
-    try:
-        result, failure = line_info_result(run_zenor9(module, command + ['read']))
-    except Zenor9Failure as failure:
-        module.fail_json(msg=failure.msg, **failure.facts)
-    if failure:
-        module.fail_json(msg=failure, **result)
-    module.exit_json(**result)
+    module = AnsibleModule(argument_spec=LINE_OPTIONS, supports_check_mode=True)
+    finish(module, line_command(module) + ['read'], line_info_result)
 
 
 if __name__ == '__main__':

@@ -29,37 +29,15 @@ description:
   - "The module speaks no protocol itself; zenor9 must be installed where the
     task runs (for lines behind device servers, on the controller with
     C(delegate_to: localhost))."
-  - "Messages from zenor9 come in the language of the task's environment,
-    Russian unless the locale is English (C(environment: {LANG: en_US.UTF-8}))."
+extends_documentation_fragment:
+  - zenor9.line.line
 options:
-  port:
-    description:
-      - The line's port, as zenor9 takes it.
-      - A device (C(/dev/ttyUSB0), C(/dev/serial/by-id/...)), C(COM1) to
-        C(COM255) through the COM map of the machine running zenor9, or a
-        line behind a serial device server, C(rfc2217://HOST:PORT).
-    type: str
-    required: true
-  net:
-    description:
-      - The registers, by net number (0 to 99).
-      - One number, a list of them, or C(all) for every register a scan of
-        the line finds. A list is addressed directly, without a scan, and
-        reports a missing register as failed; C(all) finds every register,
-        at the cost of a scan of the line (about a second).
-    type: raw
-    default: all
   prefix:
     description:
       - C(20) to C(29), as a string or a number, or C(off) for no prefix.
       - A bare C(off) in YAML is false, which is taken as C(off) too.
     type: raw
     required: true
-  retries:
-    description:
-      - How often each exchange with a register is tried again after it
-        failed (zenor9 C(--retries)); zenor9's default (3) when not given.
-    type: int
   label:
     description:
       - A name for the shop or the line, kept with each journal record of
@@ -71,10 +49,6 @@ options:
       - A note kept with each journal record of this task's writes
         (C(--note)), such as a ticket number.
     type: str
-  executable:
-    description:
-      - The zenor9 program to run; the one on the C(PATH) when not given.
-    type: path
 attributes:
   check_mode:
     support: full
@@ -84,9 +58,6 @@ attributes:
   diff_mode:
     support: full
     description: Each register's prefix before and after, one line per register.
-notes:
-  - Needs zenor9 1.0.0 or later with JSON schema 1; the module fails on a
-    zenor9 whose JSON it does not know.
 seealso:
   - module: zenor9.line.zenor9_line_info
 author:
@@ -187,52 +158,39 @@ reason:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.zenor9.line.plugins.module_utils.zenor9_cli import (
-    Zenor9Failure, base_command, prefix_result, prefix_value, run_zenor9)
+    LINE_OPTIONS, finish, line_command, prefix_result, prefix_value)
 
 
-def write_command(module, executable):
-    """The one zenor9 run: a write of the registers that differ, or in
-    check mode a read that says which would be written."""
+def write_arguments(module):
+    """A write of the registers that differ, or in check mode a read that
+    says which would be written."""
     params = module.params
-    command = base_command(executable, params['port'], params['net'], params['retries'])
-    command += ['write', prefix_value(params['prefix'])]
+    try:
+        arguments = ['write', prefix_value(params['prefix'])]
+    except ValueError as error:
+        module.fail_json(msg=str(error))
     if module.check_mode:
-        return command + ['--check']
-    command.append('--if-different')
+        return arguments + ['--check']
+    arguments.append('--if-different')
     for option in ('label', 'note'):
         if params[option]:
-            command += ['--' + option, params[option]]
-    return command
+            arguments += ['--' + option, params[option]]
+    return arguments
 
 
 def main():
     """Sets the prefix on the line, reporting each register's before and after."""
     module = AnsibleModule(
         argument_spec=dict(
-            port=dict(type='str', required=True),
-            net=dict(type='raw', default='all'),
+            LINE_OPTIONS,
             prefix=dict(type='raw', required=True),
-            retries=dict(type='int'),
             label=dict(type='str'),
             note=dict(type='str'),
-            executable=dict(type='path'),
         ),
         supports_check_mode=True,
     )
-    executable = module.params['executable'] or module.get_bin_path('zenor9', required=True)
-    try:
-        command = write_command(module, executable)
-    except ValueError as error:
-        module.fail_json(msg=str(error))
-    try:
-        result, failure = prefix_result(run_zenor9(module, command), module.check_mode)
-    except Zenor9Failure as failure:
-        module.fail_json(msg=failure.msg, **failure.facts)
-    if not module._diff:
-        del result['diff']
-    if failure:
-        module.fail_json(msg=failure, **result)
-    module.exit_json(**result)
+    finish(module, line_command(module) + write_arguments(module),
+           lambda report: prefix_result(report, module.check_mode, module._diff))
 
 
 if __name__ == '__main__':
