@@ -23,6 +23,7 @@ std::vector<LineHit> ListedRegisters(const std::vector<uint8_t>& nets) {
 // whatever it ends with is the register's state.
 std::optional<Outcome> RunJob(Connection& connection, uint8_t net, const BatchRequest& request) {
   Outcome one;
+  one.net = net;  // also when the port goes away before identify answers
   const int retriedBefore = connection.retried;
   if (request.job == RegisterJob::Write) {
     one.asked = request.write.value;

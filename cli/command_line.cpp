@@ -62,7 +62,8 @@ its own set-up and command, one line each in net-number order as soon as it is
 done ("register 7: 25", "register 9: error: ..."); the exit code is that of the
 first register that failed. --all lists an address where something answered,
 but not as a register does, as a failed register with what came back. A run
-that is stopped lists the registers it did not reach.)");
+that is stopped, or whose port goes away, lists the registers it did not reach.
+A list of net numbers is addressed directly, without a scan.)");
 }
 
 const char* RetriesHelp() {
@@ -102,8 +103,14 @@ Without --net, write probes the whole line first: it writes only when exactly
 one register answers, and names it ("register 3: 25 (was 23; read back)");
 when several answer it writes nothing, names them and exits with 2.
 
+--if-different writes only a register that holds something other than VALUE
+("25 (already)"); --check reads only and says what a write would change ("27
+-> 25 (would be written)"), writing nothing. A write over several registers
+ends with a line that sums it up.
+
 Every write, done or failed, leaves a line in the journal (zenor9 journal
---help); --no-journal leaves this run out.)text");
+--help), with --label and --note when given; a register that --if-different
+or --check leaves unwritten leaves none. --no-journal leaves this run out.)text");
 }
 
 const char* PortMapHelp() {

@@ -131,9 +131,10 @@ found, and how it ended. The journal is $XDG_STATE_HOME/zenor9/journal.jsonl
 (~/.local/state/zenor9/journal.jsonl), %LOCALAPPDATA%\zenor9\journal.jsonl on
 Windows, or the file ZENOR9_JOURNAL names (journal.jsonl in it when it is a
 folder). At 1 MiB it becomes journal.jsonl.1, which replaces the one before.
---json prints the records as they are kept: a JSON array, a record a line.
-Damaged lines are said on stderr and skipped. write --no-journal keeps a run
-out of the journal.)");
+--changed-only lists the writes that changed a register, --label those of the
+runs with that label. --json prints the records as they are kept: a JSON
+array, a record a line. Damaged lines are said on stderr and skipped. write
+--no-journal keeps a run out of the journal.)");
 }
 
 int JournalCommand(const Invocation& invocation) {

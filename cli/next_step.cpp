@@ -8,7 +8,8 @@ namespace {
 
 bool IsLinkFailure(const std::string& error) {
   return error == "port-unavailable" || error == "no-link" || error == "command-failed" ||
-         error == "bad-reply" || error == "stray-byte" || error == "bad-answer";
+         error == "bad-reply" || error == "stray-byte" || error == "bad-answer" ||
+         error == kErrorPortLost;
 }
 
 // The net number of the first register of a run over several, or of a scan,

@@ -163,6 +163,10 @@ TEST_F(CliTest, OtherUsageErrorsExit2) {
            {"sim", "--fault", "gremlins"},
            {"sim", "--version", "01G5"},
            {"sim", "--prefix", "30"},
+           {"sim", "--net", "3,7", "--prefix", "7=35"},
+           {"sim", "--net", "3", "--prefix", "5=23"},
+           {"sim", "--net", "3,7", "--prefix", "7=23,7=24"},
+           {"sim", "--prefix", "23,24"},
        }) {
     EXPECT_EQ(Run(args).exitCode, 2) << ::testing::PrintToString(args);
   }
@@ -558,12 +562,12 @@ class SimTest : public ::testing::Test {
 TEST_F(SimTest, ServesItsRegistersUntilSigtermThenRemovesItsLink) {
   const std::string link = (dir / "register").string();
   testing::BackgroundZenor9 sim(
-      {"sim", "--net", "5,6", "--prefix", "off", "--link", link, "--trace"});
+      {"sim", "--net", "5,6", "--prefix", "off,5=27", "--link", link, "--trace"});
   const std::string device = sim.ReadLine(5000);
   ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
   EXPECT_EQ(std::filesystem::read_symlink(link), device);
 
-  EXPECT_EQ(RunZenor9({"--port", link, "--net", "6", "read"}).out, "выкл\n");
+  EXPECT_EQ(RunZenor9({"--port", link, "--net", "5,6", "read"}).out, "ККМ 5: 27\nККМ 6: выкл\n");
   const ChildResult write =
       RunZenor9({"--port", "COM3", "--net", "5", "write", "22"}, {{"ZENOR9_COM3", link}});
   EXPECT_EQ(write.exitCode, 0) << write.err;

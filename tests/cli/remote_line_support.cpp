@@ -125,6 +125,10 @@ Ser2net::Ser2net(const std::string& device, bool nodelay) {
   problem_ = "ser2net does not accept connections on 127.0.0.1:" + std::to_string(port_);
 }
 
+void Ser2net::Kill() const {
+  if (pid_ > 0) ::kill(pid_, SIGKILL);
+}
+
 Ser2net::~Ser2net() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);

@@ -62,6 +62,41 @@ class ScopedVariable {
   std::optional<std::string> old_;
 };
 
+// A line from before "written" and "changed" were kept is told from its values:
+// a write frame went out when it succeeded or its cells were read after it; a
+// value before or after that is unknown may have been a change.
+TEST(JournalRecordTest, WhatAnEarlierLineChangedIsToldFromItsValues) {
+  struct Case {
+    const char* fields;
+    bool written;
+    bool changed;
+  };
+  for (const Case& line : std::initializer_list<Case>{
+           {R"("before":"23","holds":"27","ok":true)", true, true},
+           {R"("before":"27","holds":"27","ok":true)", true, false},
+           {R"("before":"27","ok":true)", true, false},  // not read back: what was asked
+           {R"("before":null,"ok":true)", true, true},
+           {R"("before":"23","holds":null,"ok":false)", true, true},
+           {R"("before":"23","holds":"23","ok":false)", true, false},
+           {R"("before":"23","ok":false)", false, false},  // failed before any write
+           {R"("before":"27","ok":true,"written":true,"changed":true)", true, true},  // as kept
+       }) {
+    const auto record = RecordOfJson(nlohmann::ordered_json::parse(
+        std::string(R"({"time":"2026-12-07T21:03:05+03:00","asked":"27",)") + line.fields + "}"));
+    ASSERT_TRUE(record) << line.fields;
+    EXPECT_EQ(record->written, line.written) << line.fields;
+    EXPECT_EQ(record->changed, line.changed) << line.fields;
+  }
+  WriteRecord labelled = Record();
+  labelled.label = "магазин 12";
+  labelled.note = "INC-4711";
+  const auto again = RecordOfJson(RecordJson(labelled));
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->label, labelled.label);
+  EXPECT_EQ(again->note, labelled.note);
+  EXPECT_EQ(RecordJson(Record()).contains("label"), false);
+}
+
 TEST(JournalTimeTest, TimesKeepTheirOffsetAndSinceTakesDatesOrDateTimes) {
   const std::vector<std::pair<LocalTime, std::string>> times = {
       {{1796666585, 180}, "2026-12-07T21:03:05+03:00"},
