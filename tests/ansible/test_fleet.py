@@ -124,3 +124,11 @@ def test_fleet_walk(fleet):
               if record['net'] is not None]
     assert [(record['label'], record['net'], record['ok'], record['error']) for record in faulty] \
         == [('shop-faulty', 9, False, 'verify-mismatch')]
+
+    # The audit reports the line it could not read beside the others, then fails.
+    code, out, recap = controller.play('audit', '-e', 'zenor9_report=' + report, '-f', '1')
+    assert (code, recap['shop-b']['ignored'], recap['localhost']['failed']) == (2, 1, 1), out
+    with open(report, encoding='utf-8') as rows:
+        audit = [(row['line'], row['prefix'] or row['error']) for row in csv.DictReader(rows)]
+    assert sorted(audit) == [('shop-a', '25'), ('shop-b', 'port-unavailable (unreachable)'),
+                             ('shop-faulty', '22')] + [('shop-pty', '25')] * 3
