@@ -123,8 +123,9 @@ PrefixReading NoteWhatItHolds(Connection& connection, Outcome& outcome) {
   return cells;
 }
 
-// A write, or its read-back, failed in all its tries.
-void FailWriteStep(const Connection& connection, bool portLost, Outcome& outcome) {
+// A cell read or write failed in all its tries: the port went away, or the
+// register did not answer as it should.
+void FailCellStep(const Connection& connection, bool portLost, Outcome& outcome) {
   if (portLost) {
     FailPortLost(connection.device, outcome);
   } else {
@@ -169,7 +170,7 @@ bool WriteBothCells(Connection& connection, const std::string& value, bool verif
   outcome.written = true;
   const PrefixWriting writing = WritePrefixCells(connection, cells, connection.policy);
   if (!writing.Succeeded()) {
-    FailWriteStep(connection, writing.portLost, outcome);
+    FailCellStep(connection, writing.portLost, outcome);
     // The register has no roll-back: its cells may hold the old prefix, the
     // new one, or half of each.
     NoteWhatItHolds(connection, outcome);
@@ -181,7 +182,7 @@ bool WriteBothCells(Connection& connection, const std::string& value, bool verif
   }
   const PrefixReading readBack = NoteWhatItHolds(connection, outcome);
   if (!readBack.Succeeded()) {
-    FailWriteStep(connection, readBack.portLost, outcome);
+    FailCellStep(connection, readBack.portLost, outcome);
     if (!readBack.portLost) {
       outcome.messageNote = Tr("(the register acknowledged the write; reading it back failed)");
     }
@@ -337,7 +338,7 @@ bool IdentifyAt(Connection& connection, uint8_t net, Outcome& outcome) {
 bool ReadPrefix(Connection& connection, Outcome& outcome) {
   const PrefixReading reading = ReadPrefixCells(connection, connection.policy);
   if (!reading.Succeeded()) {
-    if (!CutShortByStop(outcome)) FailWriteStep(connection, reading.portLost, outcome);
+    if (!CutShortByStop(outcome)) FailCellStep(connection, reading.portLost, outcome);
     return false;
   }
   const std::string prefix =

@@ -147,7 +147,8 @@ TEST_F(WriteResultTest, AFailedWriteSaysWhatTheRegisterHoldsNow) {
   EXPECT_EQ(batch.exitCode, 5);
   EXPECT_EQ(batch.out,
             "ККМ 7: ошибка: Префикс в ККМ не совпадает с записанным: записано 21, в ККМ выкл\n"
-            "ККМ 8: 21 (было 23; проверено чтением)\n");
+            "ККМ 8: 21 (было 23; проверено чтением)\n"
+            "всего ККМ: 2; изменено: 1, без изменений: 0, с ошибкой: 1\n");
   const nlohmann::json json = JsonOf(Run({"--json", "--net", "7,8", "write", "22"}).out);
   EXPECT_EQ(json["registers"][0]["holds"], "off");
   EXPECT_EQ(json["registers"][0]["asked"], "22");
