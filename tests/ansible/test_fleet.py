@@ -39,7 +39,7 @@ def fleet(tmp_path_factory):
                 variables['zenor9_run_on'] = 'localhost'
             return variables
         controller.inventory({
-            'shops': {name: host(name, spec[3]) for name, spec in SHOPS.items()},
+            'shops': {name: host(name, shop[3]) for name, shop in SHOPS.items()},
             'faulty': {'shop-faulty': host('shop-faulty', [9])}})
         yield controller, lines
     finally:
