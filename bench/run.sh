@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark behind `make bench`: builds and runs the link's benchmark and the
-# command line's (read-back, a line that spoils answers) on the pty host, then
-# measures the program's start-up under xvfb-run. It reports; it
-# does not fail on a missed target.
+# command line's (read-back, a line that spoils answers) on the pty host, the
+# Ansible collection's costs, then measures the program's start-up under
+# xvfb-run. It reports; it does not fail on a missed target.
 # Usage: bench/run.sh [build dir]     (GUI binary: $ZENOR9_GUI_BINARY, default
 #                                      build/bin/zenor9-prefix; GUI_RUNS=5)
 set -euo pipefail
@@ -13,7 +13,7 @@ cd "$root"
 
 link_section() {
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENOR9_BUILD_GUI=OFF >/dev/null
-  cmake --build "$build" --target zenor9_bench zenor9_cli_bench zenor9_remote_bench >/dev/null
+  cmake --build "$build" --target zenor9 zenor9_bench zenor9_cli_bench zenor9_remote_bench >/dev/null
   "$build/bin/zenor9_bench"
   "$build/bin/zenor9_cli_bench"
 }
@@ -54,6 +54,13 @@ gui_startup_once() {
   ' _ "$binary" "$out"
 }
 
+# The Ansible collection over virtual lines on 127.0.0.1 (Debian's python3,
+# which has ansible-core, whatever python3 comes first on the PATH).
+ansible_section() {
+  echo
+  /usr/bin/python3 bench/ansible_bench.py "$build/bin/zenor9"
+}
+
 gui_section() {
   local binary=${ZENOR9_GUI_BINARY:-build/bin/zenor9-prefix} runs=${GUI_RUNS:-5}
   echo
@@ -89,4 +96,5 @@ gui_section() {
 
 link_section
 remote_section
+ansible_section
 gui_section

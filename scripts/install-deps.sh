@@ -28,12 +28,16 @@ declare -A needs=(
   [test]="run fuzz libgtest-dev libgmock-dev
     xvfb xauth openbox
     fontconfig fonts-dejavu-core fonts-dejavu-extra
-    ser2net"
+    ser2net
+    ansible-core stunnel4 openssl python3-pytest yamllint pylint pycodestyle"
   # xvfb, openbox: the window tests on a virtual display, bare and under a window manager.
   # fontconfig, the DejaVu faces: the text-fit test (fc-list, a narrower face beside DejaVu Sans).
   # ser2net: the remote line tests, an RFC 2217 server in front of the virtual register.
+  # ansible-core: the collection's playbooks and ansible-doc; stunnel4, openssl: the
+  # TLS recipe for remote lines; python3-pytest, yamllint, pylint, pycodestyle: the
+  # collection's unit tests and its lint.
   # make test ends with a short run of each fuzz target.
-  [bench]="run xvfb xauth xdotool time ser2net"
+  [bench]="run xvfb xauth xdotool time ser2net ansible-core"
   [package]="run dpkg-dev file lintian desktop-file-utils man-db xvfb xauth xdotool"
   # dpkg-dev: shlibdeps; lintian, desktop-file-utils, man-db: the package's checks;
   # xvfb, xdotool: its window program must map its main window.
