@@ -42,11 +42,16 @@ std::string Ser2netProgram() {
   return {};
 }
 
-std::string Ser2netConfig(const std::string& device, uint16_t port, bool nodelay) {
-  return "%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp" +
-         std::string(nodelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
-         "\n  connector: serialdev," + device +
-         ",9600n81,local\n  options:\n    chardelay: false\n    mdns: false\n";
+std::string Ser2netConfig(const std::string& device, const std::vector<uint16_t>& ports,
+                          bool nodelay) {
+  std::string config = "%YAML 1.1\n---\n";
+  for (uint16_t port : ports) {
+    config += "connection: &line" + std::to_string(port) + "\n  accepter: telnet(rfc2217),tcp" +
+              std::string(nodelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
+              "\n  connector: serialdev," + device +
+              ",9600n81,local\n  options:\n    chardelay: false\n    mdns: false\n";
+  }
+  return config;
 }
 
 }  // namespace
@@ -63,10 +68,9 @@ int ConnectLoopback(uint16_t port) {
   return fd;
 }
 
-// A listening socket on 127.0.0.1 and the port it got.
 int ListenLoopback(uint16_t& port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = Loopback(port);
   socklen_t length = sizeof address;
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd, 4) != 0 ||
@@ -85,7 +89,49 @@ uint16_t FreeLoopbackPort() {
   return port;
 }
 
-Ser2net::Ser2net(const std::string& device, bool nodelay) {
+DeafPort::DeafPort(const std::string& address, uint16_t port) {
+  sockaddr_storage bound{};
+  socklen_t length = 0;
+  const bool v6 = address.find(':') != std::string::npos;
+  if (v6) {
+    auto& in6 = reinterpret_cast<sockaddr_in6&>(bound);
+    in6.sin6_family = AF_INET6;
+    in6.sin6_port = htons(port);
+    ::inet_pton(AF_INET6, address.c_str(), &in6.sin6_addr);
+    length = sizeof in6;
+  } else {
+    auto& in4 = reinterpret_cast<sockaddr_in&>(bound);
+    in4.sin_family = AF_INET;
+    in4.sin_port = htons(port);
+    ::inet_pton(AF_INET, address.c_str(), &in4.sin_addr);
+    length = sizeof in4;
+  }
+  const int listener = ::socket(bound.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  fds_.push_back(listener);
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&bound), length) != 0 ||
+      ::listen(listener, 0) != 0 ||
+      ::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+    return;
+  }
+  // Connections that nobody accepts fill the queue; the kernel then drops
+  // every further SYN.
+  for (int i = 0; i < 3; ++i) {
+    const int filler = ::socket(bound.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    ::connect(filler, reinterpret_cast<sockaddr*>(&bound), length);
+    fds_.push_back(filler);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  port_ = ntohs(v6 ? reinterpret_cast<sockaddr_in6&>(bound).sin6_port
+                   : reinterpret_cast<sockaddr_in&>(bound).sin_port);
+}
+
+DeafPort::~DeafPort() {
+  for (int fd : fds_) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+Ser2net::Ser2net(const std::string& device, bool nodelay, int accepters) {
   const std::string program = Ser2netProgram();
   if (program.empty()) {
     problem_ = "ser2net is not installed: scripts/install-deps.sh installs it";
@@ -93,9 +139,9 @@ Ser2net::Ser2net(const std::string& device, bool nodelay) {
   }
   char pattern[] = "/tmp/zenor9-ser2net-XXXXXX";
   dir_ = ::mkdtemp(pattern) != nullptr ? pattern : "";
-  port_ = FreeLoopbackPort();
+  for (int i = 0; i < accepters; ++i) ports_.push_back(FreeLoopbackPort());
   const std::string config = dir_ + "/ser2net.yaml";
-  std::ofstream(config) << Ser2netConfig(device, port_, nodelay);
+  std::ofstream(config) << Ser2netConfig(device, ports_, nodelay);
   const std::string pidFile = dir_ + "/ser2net.pid";
   std::vector<std::string> args{program, "-n", "-u", "-c", config, "-P", pidFile};
   std::vector<char*> argv;
@@ -113,16 +159,17 @@ Ser2net::Ser2net(const std::string& device, bool nodelay) {
     return;
   }
   const auto deadline = SteadyClock::now() + std::chrono::seconds(5);
-  for (;;) {
-    const int probe = ConnectLoopback(port_);
-    if (probe >= 0) {
-      ::close(probe);
+  for (uint16_t port : ports_) {
+    int probe = ConnectLoopback(port);
+    for (; probe < 0 && SteadyClock::now() < deadline; probe = ConnectLoopback(port)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (probe < 0) {
+      problem_ = "ser2net does not accept connections on 127.0.0.1:" + std::to_string(port);
       return;
     }
-    if (SteadyClock::now() > deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::close(probe);
   }
-  problem_ = "ser2net does not accept connections on 127.0.0.1:" + std::to_string(port_);
 }
 
 Ser2net::~Ser2net() {
