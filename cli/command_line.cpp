@@ -888,11 +888,11 @@ bool TakesValue(const CLI::App& app, const std::string& name) {
 // take either is then refused as the command's.
 std::vector<std::string> CommandOptionsAfterCommand(const CLI::App& app,
                                                     std::vector<std::string> args) {
+  const auto commands = app.get_subcommands({});
   std::vector<std::string> before;
   std::vector<std::string> moved;
   for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
     const std::string& word = args[i];
-    const auto commands = app.get_subcommands({});
     if (std::any_of(commands.begin(), commands.end(),
                     [&word](const CLI::App* each) { return each->check_name(word); })) {
       if (moved.empty()) return args;

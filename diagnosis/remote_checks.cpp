@@ -27,9 +27,12 @@ Check AddressCheck(const RemoteLine& line, PortDetail problem) {
           Tr("write the device server's address and its RFC 2217 port as rfc2217://HOST:PORT")};
 }
 
-// Whether the open failed before the server took the connection.
+// Whether the open failed before the server took the connection (a device
+// error there is the system's, such as Winsock that did not start).
 bool NotConnected(const PortOpenResult& opened) {
-  return opened.failure == PortFailure::Unresolved || opened.failure == PortFailure::Unreachable;
+  return opened.failure == PortFailure::Unresolved || opened.failure == PortFailure::Unreachable ||
+         (opened.failure == PortFailure::DeviceError &&
+          opened.detail.what != PortDetail::ServerClosed);
 }
 
 Check ServerCheck(const RemoteLine& line, const RemoteAddress& address,

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -89,40 +91,31 @@ uint16_t FreeLoopbackPort() {
   return port;
 }
 
-DeafPort::DeafPort(const std::string& address, uint16_t port) {
+DeafPort::DeafPort(const std::string& address) {
+  addrinfo hints{};
+  hints.ai_flags = AI_NUMERICHOST;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(address.c_str(), "0", &hints, &found) != 0) return;
   sockaddr_storage bound{};
-  socklen_t length = 0;
-  const bool v6 = address.find(':') != std::string::npos;
-  if (v6) {
-    auto& in6 = reinterpret_cast<sockaddr_in6&>(bound);
-    in6.sin6_family = AF_INET6;
-    in6.sin6_port = htons(port);
-    ::inet_pton(AF_INET6, address.c_str(), &in6.sin6_addr);
-    length = sizeof in6;
-  } else {
-    auto& in4 = reinterpret_cast<sockaddr_in&>(bound);
-    in4.sin_family = AF_INET;
-    in4.sin_port = htons(port);
-    ::inet_pton(AF_INET, address.c_str(), &in4.sin_addr);
-    length = sizeof in4;
-  }
-  const int listener = ::socket(bound.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  fds_.push_back(listener);
-  if (::bind(listener, reinterpret_cast<sockaddr*>(&bound), length) != 0 ||
-      ::listen(listener, 0) != 0 ||
-      ::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+  socklen_t length = found->ai_addrlen;
+  std::memcpy(&bound, found->ai_addr, length);
+  ::freeaddrinfo(found);
+  fds_.push_back(::socket(bound.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  auto* where = reinterpret_cast<sockaddr*>(&bound);
+  if (::bind(fds_[0], where, length) != 0 || ::listen(fds_[0], 0) != 0 ||
+      ::getsockname(fds_[0], where, &length) != 0) {
     return;
   }
   // Connections that nobody accepts fill the queue; the kernel then drops
   // every further SYN.
   for (int i = 0; i < 3; ++i) {
-    const int filler = ::socket(bound.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    ::connect(filler, reinterpret_cast<sockaddr*>(&bound), length);
-    fds_.push_back(filler);
+    fds_.push_back(::socket(bound.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    ::connect(fds_.back(), where, length);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  port_ = ntohs(v6 ? reinterpret_cast<sockaddr_in6&>(bound).sin6_port
-                   : reinterpret_cast<sockaddr_in&>(bound).sin_port);
+  // The port stands at the same place in IPv4 and IPv6 addresses.
+  port_ = ntohs(reinterpret_cast<sockaddr_in&>(bound).sin_port);
 }
 
 DeafPort::~DeafPort() {

@@ -23,12 +23,12 @@ int ListenLoopback(uint16_t& port);
 // A TCP port on 127.0.0.1 that nothing listens on just now.
 uint16_t FreeLoopbackPort();
 
-// A port on `address` (127.0.0.1, or ::1) whose queue of connections waiting
-// to be accepted is full: a connect to it gets no answer at all, as from a
-// server that drops it silently. `port` 0 picks a free one.
+// A free port on `address` (127.0.0.1, or ::1) whose queue of connections
+// waiting to be accepted is full: a connect to it gets no answer at all, as
+// from a server that drops it silently.
 class DeafPort {
  public:
-  explicit DeafPort(const std::string& address = "127.0.0.1", uint16_t port = 0);
+  explicit DeafPort(const std::string& address = "127.0.0.1");
   ~DeafPort();
   DeafPort(const DeafPort&) = delete;
   DeafPort& operator=(const DeafPort&) = delete;

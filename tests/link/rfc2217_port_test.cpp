@@ -283,6 +283,10 @@ TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) 
   using enum PortDetail;
   constexpr PortFailure kNoRfc2217 = PortFailure::NoRfc2217;
   constexpr PortFailure kClosed = PortFailure::DeviceError;
+  // A server that says `text` at once, a round trip later, and closes.
+  const auto saying = [](const char* text, uint32_t roundTripMs = 20) {
+    return ServerHabits{.speaksTelnet = false, .farewell = text, .roundTripMs = roundTripMs};
+  };
   for (const Case& each : std::vector<Case>{
            {"sredird's answer", {.parityAnswer = 1}, PortFailure::NoStickParity, ParityOtherwise},
            {"no COM-PORT-OPTION", {.comPort = false}, kNoRfc2217, ComPortRefused},
@@ -290,27 +294,12 @@ TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) 
            {"no telnet at all", {.speaksTelnet = false}, kNoRfc2217, NoTelnetAnswer},
            {"a flood", {.floods = true}, kNoRfc2217, Flooded, 10},
            {"a stop", {.speaksTelnet = false}, kNoRfc2217, Stopped, 500, {}, 500},
-           {"the line in use",
-            {.speaksTelnet = false, .farewell = "Port already in use\r\n\x01"},
-            kClosed,
-            ServerClosed,
-            40,
+           {"in use", saying("Port already in use\r\n\x01"), kClosed, ServerClosed, 40,
             "Port already in use"},
-           {"an HTTP server",
-            {.speaksTelnet = false,
-            .farewell = "HTTP/1.1 400 Bad Request\r\nconnection: close\r\n\r\n"},
-            kClosed,
-            ServerClosed,
-            40,
-            "HTTP/1.1 400 Bad Request connection: close"},
-           {"closed before the client's writes",
-            {.speaksTelnet = false,
-            .farewell = "Port's device already in use\r\n",
-            .roundTripMs = 0},
-            kClosed,
-            ServerClosed,
-            0,
-            "Port's device already in use"},
+           {"HTTP", saying("HTTP/1.1 400 Bad Request\r\nconnection: close\r\n\r\n"), kClosed,
+            ServerClosed, 40, "HTTP/1.1 400 Bad Request connection: close"},
+           {"closed before the client's writes", saying("Port's device already in use\r\n", 0),
+            kClosed, ServerClosed, 0, "Port's device already in use"},
        }) {
     SCOPED_TRACE(each.what);
     RemoteLine remote(each.habits, each.stopAfterMs == 0 ? 0 : 1000 + each.stopAfterMs);
@@ -331,25 +320,20 @@ TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) 
 // acknowledged is done. A flood after the negotiation is held to a bounded
 // queue, and each look at it takes a bounded part.
 TEST(Rfc2217PortTest, AnAnswerBeforeTheCloseCountsAndAFloodStaysBounded) {
-  for (const bool flood : {false, true}) {
-    RemoteLine remote;
-    emu::Register& reg = remote.line.AddRegister(5);
-    SerialChannel& channel = remote.channel;
-    ASSERT_TRUE(channel.IsOpen());
-    if (flood) {
-      remote.server->Flood();
-      for (int look = 1; look <= 3; ++look) {
-        channel.port->WaitReadable(10);
-        EXPECT_LE(channel.port->QueuedCount(), 4096u);
-        EXPECT_LE(remote.server->FloodedBytes(), look * 2 * 4096u);
-      }
-      continue;
-    }
-    remote.server->CloseAfterWrites(2, true);  // the frame, once acknowledged
-    EXPECT_TRUE(
-        WriteRegisterByte(channel, AddressByteOfNetNumber(5), emu::kEmulatedPrefixUnitsCell, '7'));
-    EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), '7');
-    EXPECT_TRUE(channel.port->Failed());
+  RemoteLine answering;
+  emu::Register& reg = answering.line.AddRegister(5);
+  answering.server->CloseAfterWrites(2, true);  // the frame, once acknowledged
+  EXPECT_TRUE(WriteRegisterByte(answering.channel, AddressByteOfNetNumber(5),
+                                emu::kEmulatedPrefixUnitsCell, '7'));
+  EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), '7');
+  EXPECT_TRUE(answering.channel.port->Failed());
+
+  RemoteLine flooding;
+  flooding.server->Flood();
+  for (uint32_t look = 1; look <= 3; ++look) {
+    flooding.channel.port->WaitReadable(10);
+    EXPECT_LE(flooding.channel.port->QueuedCount(), 4096u);
+    EXPECT_LE(flooding.server->FloodedBytes(), look * 2 * 4096);
   }
 }
 
