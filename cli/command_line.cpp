@@ -402,13 +402,14 @@ std::size_t EditDistance(const std::string& from, const std::string& to) {
 }
 
 // Of `names`, the one nearest to `given`, when a slip of the keyboard away (two
-// edits at most); empty when none is.
+// edits at most, or only its case); empty when none is. `given` itself is never
+// the answer: a name refused where it stands is no suggestion for it.
 std::string Nearest(const std::string& given, const std::vector<std::string>& names) {
   std::string nearest;
   std::size_t nearestDistance = 3;
   for (const std::string& name : names) {
     const std::size_t distance = EditDistance(given, name);
-    if (distance < nearestDistance) {
+    if (name != given && distance < nearestDistance) {
       nearestDistance = distance;
       nearest = name;
     }
@@ -469,7 +470,14 @@ std::optional<std::string> UnknownOption(const CLI::App& app, const CLI::ParseEr
     return word.size() > 1 && word[0] == '-';
   });
   if (option == extras.end()) return std::nullopt;
-  const std::string nearest = Nearest(option->substr(0, option->find('=')), OptionNames(app));
+  const std::string name = option->substr(0, option->find('='));
+  const CLI::App* chosen = app.get_subcommands().empty() ? nullptr : app.get_subcommands().front();
+  for (const CLI::App* command : app.get_subcommands({})) {
+    if (command != chosen && command->get_option_no_throw(name) != nullptr) {
+      return Tr("unknown option %s: it is an option of %s", Quoted(*option), command->get_name());
+    }
+  }
+  const std::string nearest = Nearest(name, OptionNames(app));
   if (nearest.empty()) return Tr("unknown option %s", Quoted(*option));
   return Tr("unknown option %s: did you mean %s?", Quoted(*option), nearest);
 }
@@ -963,6 +971,48 @@ void FillInvocation(const ParsedOptions& options, Invocation& invocation) {
   }
 }
 
+// Whether `name` takes a value, as the program or, failing that, any command
+// knows it.
+bool TakesValue(const CLI::App& app, const std::string& name) {
+  const CLI::Option* option = app.get_option_no_throw(name);
+  for (const CLI::App* command : app.get_subcommands({})) {
+    if (option == nullptr) option = command->get_option_no_throw(name);
+  }
+  return option != nullptr && option->get_items_expected_max() > 0;
+}
+
+// The arguments with the options that stand before the command word and that
+// the program itself does not take moved behind it, each with its value
+// ("--no-journal write 25" is "write --no-journal 25"): the options of the
+// program and of its command go in any order. One that the command does not
+// take either is then refused as the command's.
+std::vector<std::string> CommandOptionsAfterCommand(const CLI::App& app,
+                                                    std::vector<std::string> args) {
+  const auto commands = app.get_subcommands({});
+  std::vector<std::string> before;
+  std::vector<std::string> moved;
+  for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+    const std::string& word = args[i];
+    if (std::any_of(commands.begin(), commands.end(),
+                    [&word](const CLI::App* each) { return each->check_name(word); })) {
+      if (moved.empty()) return args;
+      before.push_back(word);
+      before.insert(before.end(), moved.begin(), moved.end());
+      before.insert(before.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      return before;
+    }
+    const bool option = word.size() > 1 && word[0] == '-';
+    const std::string name = word.substr(0, word.find('='));
+    const bool commandOnly = option && app.get_option_no_throw(name) == nullptr;
+    std::vector<std::string>& into = commandOnly ? moved : before;
+    into.push_back(word);
+    if (option && name == word && TakesValue(app, name) && i + 1 < args.size()) {
+      into.push_back(args[++i]);
+    }
+  }
+  return args;
+}
+
 }  // namespace
 
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode) {
@@ -979,7 +1029,11 @@ bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation,
   AddJournalCommand(app, options, invocation);
   AddSimCommand(app, options, invocation);
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args =
+        CommandOptionsAfterCommand(app, std::vector<std::string>(argv + 1, argv + argc));
+    // CLI11 takes the arguments last first.
+    std::reverse(args.begin(), args.end());
+    app.parse(args);
     invocation.command = app.get_subcommands().front()->get_name();
     CheckChoices(app, options, invocation);
   } catch (const CLI::ParseError& error) {

@@ -45,12 +45,18 @@ bool CutShortByStop(Outcome& outcome) {
   return true;
 }
 
+// A port that did not open while a stop was pending: the stop may have cut a
+// remote line's connect or negotiation short, and is what the run ends with.
+void FailOpen(const SerialChannel& channel, Outcome& outcome) {
+  if (!CutShortByStop(outcome)) FailPortUnavailable(channel, outcome);
+}
+
 // What a set-up or identify ended with, into the outcome: true when the
 // register is identified with supported firmware.
 bool AcceptSetup(const SetupResult& result, Connection& connection, Outcome& outcome) {
   switch (result.outcome) {
     case SetupOutcome::PortUnavailable:
-      FailPortUnavailable(connection.channel, outcome);
+      FailOpen(connection.channel, outcome);
       return false;
     case SetupOutcome::Stopped:
       EndByStop(outcome);
@@ -282,7 +288,10 @@ ProbeObserver ProbeProgressOf(const Target& target) {
 }
 
 void FailPortUnavailable(const SerialChannel& channel, Outcome& outcome) {
-  Fail(outcome, kExitPortUnavailable, "port-unavailable", Tr(kTextPortUnavailable));
+  // A COM port's words would send the user to a cable for a network server.
+  const bool remote = IsRemoteDevice(outcome.port.value_or(""));
+  Fail(outcome, kExitPortUnavailable, "port-unavailable",
+       remote ? Tr("The remote line is unavailable") : Tr(kTextPortUnavailable));
   outcome.reason = PortFailureKey(channel.openFailure);
   outcome.reasonText = DescribeOpenFailure(outcome.port.value_or(""), channel.openFailure,
                                            channel.openFailureDetail);
@@ -326,7 +335,7 @@ bool Connect(const Target& target, bool autoDetect, Connection& connection, Outc
 bool OpenPort(const Target& target, Connection& connection, Outcome& outcome) {
   outcome.port = target.port.Device();
   if (OpenChannelDevice(target.port.Device(), connection.channel)) return true;
-  FailPortUnavailable(connection.channel, outcome);
+  FailOpen(connection.channel, outcome);
   return false;
 }
 

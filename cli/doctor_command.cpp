@@ -26,8 +26,9 @@ Outcome DoctorCommand(const std::string& port, const std::string& device,
   outcome.port = device;
   bool opens = false;
   std::vector<diag::Check> checks =
-      IsRemoteDevice(device) ? diag::RemoteLineChecks(device, DescribeOpenFailure, opens)
-                             : diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
+      IsRemoteDevice(device)
+          ? diag::RemoteLineChecks(device, DescribeOpenFailure, opens, UserAskedToStop)
+          : diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
   if (opens) {
     for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
       checks.push_back(check);

@@ -27,7 +27,7 @@ constexpr std::array<FailureNames, 12> kFailureNames{{
     {N_("device error"), "device-error"},
     {N_("not a remote line's address"), "bad-address"},
     {N_("the server's name does not resolve"), "unresolved"},
-    {N_("the server does not answer"), "unreachable"},
+    {N_("the server cannot be reached"), "unreachable"},
     {N_("the server speaks no RFC 2217"), "no-rfc2217"},
     {N_("the server cannot send mark and space parity"), "no-stick-parity"},
 }};
@@ -57,7 +57,7 @@ std::string HoldersText(const std::vector<diag::ProcessInfo>& holders) {
 // In the order of PortDetail; nullptr where DetailText words the detail from
 // what it carries (the system's error number, the resolver's code, the
 // server's text, the time waited, the parities).
-constexpr std::array<const char*, 22> kDetailTexts{{
+constexpr std::array<const char*, 26> kDetailTexts{{
     nullptr,
     N_("no device named"),
     N_("it is a folder"),
@@ -80,8 +80,19 @@ constexpr std::array<const char*, 22> kDetailTexts{{
     N_("the server refused COM-PORT-OPTION"),
     N_("the server refused binary transmission"),
     nullptr,
+    N_("the server refused the connection"),
+    nullptr,
+    N_("it sent a stream of data instead of telnet answers"),
+    N_("stopped before the server answered"),
 }};
-static_assert(kDetailTexts.size() == static_cast<std::size_t>(PortDetail::ParityOtherwise) + 1);
+static_assert(kDetailTexts.size() == static_cast<std::size_t>(PortDetail::Stopped) + 1);
+
+// The details that say all of what happened to a remote line, so that no
+// class of failure goes before them ("the server refused the connection").
+bool SaysItAll(PortDetail detail) {
+  return detail == PortDetail::Refused || detail == PortDetail::NoConnectAnswer ||
+         detail == PortDetail::ServerClosed;
+}
 
 // RFC 2217's names of its parity codes, the same in every language.
 std::string ParityName(uint8_t code) {
@@ -94,6 +105,8 @@ std::string ParityName(uint8_t code) {
 std::string DetailText(const OpenFailureDetail& detail) {
   const uint32_t negotiationSeconds = kNegotiationTimeoutMs / 1000;
   switch (detail.what) {
+    case PortDetail::NoConnectAnswer:
+      return Tr("the server did not answer within %s s", kConnectTimeoutMs / 1000);
     case PortDetail::SystemError:
       return i18n::SystemErrorText(detail.systemError);
     case PortDetail::ResolverError:
@@ -132,8 +145,9 @@ const char* MapFaultKey(portmap::MapFault fault) {
 
 std::string DescribeOpenFailure(const std::string& device, PortFailure failure,
                                 const OpenFailureDetail& detail) {
-  std::string text = PortFailureText(failure);
   const std::string more = DetailText(detail);
+  if (SaysItAll(detail.what)) return more;
+  std::string text = PortFailureText(failure);
   switch (failure) {
     case PortFailure::Busy:
       text += HoldersText(diag::ProcessesHolding(device));

@@ -78,8 +78,9 @@ std::string TraceLine(double elapsedMs, bool toRegister, std::optional<ParityMod
 
 PortOpener TracingOpener(PortOpener inner, std::FILE* out) {
   const SteadyClock::time_point start = SteadyClock::now();
-  return [inner = std::move(inner), out, start](const std::string& device) {
-    PortOpenResult opened = inner(device);
+  return [inner = std::move(inner), out, start](const std::string& device,
+                                                const StopCheck& stopRequested) {
+    PortOpenResult opened = inner(device, stopRequested);
     if (!opened.port) {
       // The trace is a record of the line, in the keys scripts read.
       std::fprintf(out, "# cannot open %s: %s\n", device.c_str(), PortFailureKey(opened.failure));

@@ -59,9 +59,15 @@ std::vector<Check> DeviceChecks(const std::string& port, const std::string& devi
 // The checks of a remote line (rfc2217://HOST:PORT) in place of the device's:
 // its address, the server reached, telnet with COM-PORT-OPTION spoken, MARK
 // and SPACE accepted, and the round trip, each failure in `openFailure`'s
-// words. `opens` is set when the line is ready for the register checks.
+// words. `opens` is set when the line is ready for the register checks. Once
+// `stopRequested` says so, the connect and the negotiation end, and the check
+// they were in says it was stopped.
 std::vector<Check> RemoteLineChecks(const std::string& device, const OpenFailureWords& openFailure,
-                                    bool& opens);
+                                    bool& opens, const StopCheck& stopRequested = {});
+
+// A check that a stop request cut short; `before` is what the stop came
+// before, a key for Tr().
+Check StoppedCheck(const std::string& name, const char* before);
 
 // A register on the line: identify the one at `net`, or scan for one, and
 // time the echo of its address byte over `probes` probes against the scan's

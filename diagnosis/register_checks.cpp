@@ -43,13 +43,6 @@ std::optional<double> EchoMs(SerialChannel& channel, uint8_t addressByte) {
   return ms;
 }
 
-// `before`: what the stop came before, a key for Tr().
-Check StoppedCheck(const std::string& name, const char* before) {
-  Check check{name, false, Tr("stopped before %s", Tr(before)), {}};
-  check.stopped = true;
-  return check;
-}
-
 Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
   std::vector<double> times;
   for (int i = 0; i < probes && !StopRequested(channel); ++i) {
@@ -153,11 +146,19 @@ Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte, bool& answered)
 
 }  // namespace
 
+Check StoppedCheck(const std::string& name, const char* before) {
+  Check check{name, false, Tr("stopped before %s", Tr(before)), {}};
+  check.stopped = true;
+  return check;
+}
+
 std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net, int probes,
                                   const StopCheck& stopRequested) {
   SerialChannel channel;
   channel.stopRequested = stopRequested;
   if (!OpenChannelDevice(device, channel)) {
+    // A remote line's connect that a stop cut short found nothing wrong.
+    if (StopRequested(channel)) return {StoppedCheck(N_("register"), N_("the port opened"))};
     return {{N_("register"), false, Tr("the port did not open"), Tr("see the open check above")}};
   }
   std::vector<Check> checks;

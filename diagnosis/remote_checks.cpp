@@ -27,12 +27,20 @@ Check AddressCheck(const RemoteLine& line, PortDetail problem) {
           Tr("write the device server's address and its RFC 2217 port as rfc2217://HOST:PORT")};
 }
 
+// Whether the open failed before the server took the connection (a device
+// error there is the system's, such as Winsock that did not start).
+bool NotConnected(const PortOpenResult& opened) {
+  return opened.failure == PortFailure::Unresolved || opened.failure == PortFailure::Unreachable ||
+         (opened.failure == PortFailure::DeviceError &&
+          opened.detail.what != PortDetail::ServerClosed);
+}
+
 Check ServerCheck(const RemoteLine& line, const RemoteAddress& address,
-                  const StreamOpenResult& connected) {
+                  const PortOpenResult& opened) {
   const std::string where = address.host + ":" + std::to_string(address.port);
-  if (connected.stream) return {N_("server"), true, Tr("%s accepts connections", where), {}};
-  const std::string failure = line.Failure(connected.failure, connected.detail);
-  if (connected.failure == PortFailure::Unresolved) {
+  if (!NotConnected(opened)) return {N_("server"), true, Tr("%s accepts connections", where), {}};
+  const std::string failure = line.Failure(opened.failure, opened.detail);
+  if (opened.failure == PortFailure::Unresolved) {
     return {N_("server"), false, address.host + ": " + failure,
             Tr("check the name, or give the device server's IP address")};
   }
@@ -83,17 +91,21 @@ Check RoundTripCheck(uint32_t roundTripMs) {
 }  // namespace
 
 std::vector<Check> RemoteLineChecks(const std::string& device, const OpenFailureWords& openFailure,
-                                    bool& opens) {
+                                    bool& opens, const StopCheck& stopRequested) {
   opens = false;
   const RemoteLine line{device, openFailure};
   PortDetail problem = PortDetail::None;
   const std::optional<RemoteAddress> address = ParseRemoteAddress(device, problem);
   if (!address) return {AddressCheck(line, problem)};
-  StreamOpenResult connected = ConnectTcp(address->host, address->port, kConnectTimeoutMs);
-  std::vector<Check> checks{ServerCheck(line, *address, connected)};
-  if (!connected.stream) return checks;
-  const PortOpenResult opened =
-      OpenRfc2217Port(std::move(connected.stream), SystemClock::Instance());
+  // The line is opened as the commands open it, a device in use tried again.
+  const PortOpenResult opened = OpenRemotePort(device, stopRequested);
+  // A stop cut the connect or the negotiation short: it found nothing wrong.
+  if (!opened.port && stopRequested && stopRequested()) {
+    return {NotConnected(opened) ? StoppedCheck(N_("server"), N_("the server answered"))
+                                 : StoppedCheck(N_("telnet"), N_("the negotiation ended"))};
+  }
+  std::vector<Check> checks{ServerCheck(line, *address, opened)};
+  if (NotConnected(opened)) return checks;
   checks.push_back(TelnetCheck(line, opened));
   if (!checks.back().ok) return checks;
   checks.push_back(StickParityCheck(line, opened));

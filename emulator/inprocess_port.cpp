@@ -64,8 +64,8 @@ class InProcessPort final : public SerialPort {
 }  // namespace
 
 PortOpener InProcessOpener(Line& line, VirtualClock& clock, std::vector<std::string> devices) {
-  return [&line, &clock,
-          devices = std::move(devices)](const std::string& device) -> PortOpenResult {
+  return [&line, &clock, devices = std::move(devices)](const std::string& device,
+                                                       const StopCheck&) -> PortOpenResult {
     if (!devices.empty() && std::find(devices.begin(), devices.end(), device) == devices.end()) {
       return PortOpenResult::Failure(PortFailure::Missing);
     }

@@ -35,7 +35,7 @@ Session::Session(std::span<const uint8_t> data) : reader_(data) {
   input_ = ReadHeader(reader_);
   clock_ = VirtualClock(input_.clockStart);
   channel_.clock = &clock_;
-  channel_.opener = [this](const std::string&) -> std::unique_ptr<SerialPort> {
+  channel_.opener = [this](const std::string&, const StopCheck&) -> std::unique_ptr<SerialPort> {
     auto port = std::make_unique<ScriptedPort>(reader_, clock_);
     port_ = port.get();
     return port;

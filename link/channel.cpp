@@ -33,7 +33,8 @@ bool PortLost(const SerialChannel& channel) {
 }
 
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel) {
-  PortOpenResult opened = channel.opener ? channel.opener(device) : PortOpenResult();
+  PortOpenResult opened =
+      channel.opener ? channel.opener(device, channel.stopRequested) : PortOpenResult();
   channel.port = std::move(opened.port);
   channel.openFailure = opened.failure;
   channel.openFailureDetail = std::move(opened.detail);

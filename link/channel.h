@@ -22,16 +22,15 @@ inline constexpr uint32_t kReadTotalConstantMs = 100;
 inline constexpr uint32_t kWritePerByteMs = 1;
 inline constexpr uint32_t kWriteConstantMs = 100;
 
-// Asked during every wait and delay of the channel: once it answers true, they
-// end at once (a wait then finds no input) and a scan probes no further, so that
-// the caller regains control within a few milliseconds. Empty: never asked.
-using StopCheck = std::function<bool()>;
-
 // The one port the program talks through. Not open while `port` is empty.
 struct SerialChannel {
   std::unique_ptr<SerialPort> port;
   Clock* clock = &SystemClock::Instance();
   PortOpener opener = OpenPlatformPort;
+  // Asked during every wait and delay of the channel, the open of a remote line
+  // included: once it answers true, they end at once (a wait then finds no
+  // input) and a scan probes no further, so that the caller regains control
+  // within a few milliseconds.
   StopCheck stopRequested;
   // Why the last open failed, with its detail; None after one that succeeded.
   PortFailure openFailure = PortFailure::None;
@@ -49,7 +48,7 @@ bool StopRequested(const SerialChannel& channel);
 bool PortLost(const SerialChannel& channel);
 
 // Opens any device by name (a path on POSIX). On failure no port is open and
-// `openFailure` says why.
+// `openFailure` says why; a stop requested meanwhile may have cut it short.
 bool OpenChannelDevice(const std::string& device, SerialChannel& channel);
 // Drops both queues and releases the port; harmless when nothing is open.
 void CloseChannel(SerialChannel& channel);

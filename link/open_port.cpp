@@ -4,8 +4,8 @@
 
 namespace zenor9 {
 
-PortOpenResult OpenPlatformPort(const std::string& device) {
-  return IsRemoteDevice(device) ? OpenRemotePort(device) : OpenLocalPort(device);
+PortOpenResult OpenPlatformPort(const std::string& device, const StopCheck& stopRequested) {
+  return IsRemoteDevice(device) ? OpenRemotePort(device, stopRequested) : OpenLocalPort(device);
 }
 
 }  // namespace zenor9

@@ -42,6 +42,23 @@ constexpr uint32_t kBaudRate = 9600;
 constexpr std::size_t kLongestSubnegotiation = 64;
 constexpr std::size_t kLongestServerText = 80;
 
+// The most bytes held for the link to read, and the most taken from the stream
+// at one look. No answer of the registers comes near it, a serial driver holds
+// no more, and a whole negotiation is a few dozen bytes; at 9600 baud the line
+// itself cannot deliver this much within the negotiation's 3 s. A server that
+// sends more before it has answered is no RFC 2217 server, and what arrives
+// beyond it later is noise that no exchange can use.
+constexpr std::size_t kInputLimit = 4096;
+// One look at the stream ends after this long even when more keeps coming, so
+// that its caller's own time limits hold against a flood.
+constexpr uint32_t kLongestPumpMs = 20;
+
+// ser2net refuses a client for a moment while a client that just left still
+// holds the serial device ("Port's device already in use"); such a refusal is
+// tried again every pause until this long has passed since the first try.
+constexpr uint32_t kInUseRetryMs = 1000;
+constexpr uint32_t kInUsePauseMs = 100;
+
 uint8_t ParityCode(ParityMode mode) {
   return mode == ParityMode::Mark ? kParityMark : kParitySpace;
 }
@@ -100,8 +117,8 @@ struct OptionSide {
 
 class Rfc2217Port final : public SerialPort {
  public:
-  Rfc2217Port(std::unique_ptr<ByteStream> stream, Clock& clock)
-      : stream_(std::move(stream)), clock_(clock) {}
+  Rfc2217Port(std::unique_ptr<ByteStream> stream, Clock& clock, StopCheck stopRequested)
+      : stream_(std::move(stream)), clock_(clock), stopRequested_(std::move(stopRequested)) {}
 
   // The parity waits for the next write, which carries it: the server applies a
   // parity change as soon as it reads it, even ahead of data that came before
@@ -118,7 +135,7 @@ class Rfc2217Port final : public SerialPort {
   }
 
   int Write(const uint8_t* data, uint32_t count, uint32_t timeoutMs) override {
-    if (failed_) return -1;
+    if (ended_) return -1;
     std::vector<uint8_t> out;
     if (wanted_ != onServer_) AppendComPortCommand(out, kSetParity, {ParityCode(wanted_)});
     AppendEscaped(out, data, count);
@@ -127,9 +144,11 @@ class Rfc2217Port final : public SerialPort {
     return static_cast<int>(count);
   }
 
+  // What arrived before the connection ended is still delivered: the server
+  // may have answered, then closed.
   int ReadQueued(uint8_t* buffer, uint32_t count) override {
     Pump();
-    if (failed_) return -1;
+    if (input_.empty() && ended_) return -1;
     const uint32_t taken = std::min<uint32_t>(count, static_cast<uint32_t>(input_.size()));
     std::copy_n(input_.begin(), taken, buffer);
     input_.erase(input_.begin(), input_.begin() + taken);
@@ -143,12 +162,13 @@ class Rfc2217Port final : public SerialPort {
 
   void WaitReadable(uint32_t maxMs) override {
     Pump();
-    if (failed_ || !input_.empty()) return;
+    if (ended_ || !input_.empty()) return;
     stream_->WaitReadable(maxMs);
     Pump();
   }
 
-  bool Failed() const override { return failed_; }
+  // Failed once the connection has ended and all that came before is read.
+  bool Failed() const override { return ended_ && input_.empty(); }
   uint32_t RoundTripMs() const override { return roundTripMs_; }
 
   // The negotiation of OpenRfc2217Port: nothing when the line is ready.
@@ -176,24 +196,35 @@ class Rfc2217Port final : public SerialPort {
 
  private:
   bool SendRaw(const std::vector<uint8_t>& bytes, uint32_t timeoutMs) {
-    if (!failed_ && !stream_->Send(bytes.data(), bytes.size(), timeoutMs)) failed_ = true;
-    return !failed_;
+    if (!ended_ && !stream_->Send(bytes.data(), bytes.size(), timeoutMs)) ended_ = true;
+    return !ended_;
   }
 
   void SendOption(uint8_t verb, uint8_t option) {
     SendRaw({kIac, verb, option}, kNegotiationTimeoutMs);
   }
 
-  // Takes in whatever has arrived: data for the input queue, the server's
-  // negotiation and answers for the state below.
+  // Takes in what has arrived, up to kInputLimit bytes or kLongestPumpMs:
+  // data for the input queue, the server's negotiation and answers for the
+  // state below. A send that failed leaves the stream readable: what the
+  // server said before it closed (a farewell, an answer) is still taken in.
   void Pump() {
     uint8_t buffer[512];
-    while (!failed_) {
+    const uint32_t start = clock_.NowMs();
+    for (std::size_t taken = 0; !drained_ && taken < kInputLimit;) {
       const int received = stream_->Receive(buffer, sizeof buffer);
-      if (received < 0) failed_ = true;
+      if (received < 0) drained_ = ended_ = true;
       if (received <= 0) return;
+      taken += static_cast<std::size_t>(received);
+      receivedCount_ += static_cast<std::size_t>(received);
       for (int i = 0; i < received; ++i) Decode(buffer[i]);
+      if (clock_.NowMs() - start > kLongestPumpMs) return;
     }
+  }
+
+  // Bytes beyond the limit are dropped, as a serial driver's full buffer drops them.
+  void Queue(uint8_t byte) {
+    if (input_.size() < kInputLimit) input_.push_back(byte);
   }
 
   void Decode(uint8_t byte) {
@@ -202,12 +233,12 @@ class Rfc2217Port final : public SerialPort {
         if (byte == kIac) {
           state_ = State::Command;
         } else {
-          input_.push_back(byte);
+          Queue(byte);
         }
         return;
       case State::Command:
         state_ = State::Data;
-        if (byte == kIac) input_.push_back(kIac);
+        if (byte == kIac) Queue(kIac);
         if (byte >= kWill && byte <= kDont) {
           verb_ = byte;
           state_ = State::Option;
@@ -288,28 +319,50 @@ class Rfc2217Port final : public SerialPort {
     SendOption(verb, option);
   }
 
-  // Pumps until `done` or the negotiation's time is up; false then, or when the
-  // connection ended.
+  bool StopRequested() const { return stopRequested_ && stopRequested_(); }
+
+  // More came in than a negotiation and the line could have sent.
+  bool Flooded() const { return receivedCount_ >= kInputLimit; }
+
+  // Pumps until `done` or the negotiation's time is up; false then, when the
+  // connection ended, when the server floods it, or at a stop request.
   bool AwaitUntil(const std::function<bool()>& done) {
     for (;;) {
       Pump();
       if (done()) return true;
       const uint32_t elapsed = clock_.NowMs() - start_;
-      if (failed_ || elapsed > kNegotiationTimeoutMs) return false;
-      stream_->WaitReadable(kNegotiationTimeoutMs - elapsed + 1);
+      if (ended_ || Flooded() || StopRequested() || elapsed > kNegotiationTimeoutMs) return false;
+      const uint32_t rest = kNegotiationTimeoutMs - elapsed + 1;
+      stream_->WaitReadable(stopRequested_ ? std::min(rest, kStopLookMs) : rest);
     }
   }
 
-  // Why the negotiation ended without an answer: the connection closed (with
-  // what the server said, if anything), or no telnet answered in time.
-  PortOpenResult NoAnswer(PortDetail awaited) const {
-    if (!failed_) return PortOpenResult::Failure(PortFailure::NoRfc2217, awaited);
+  // What the server said before it closed, on one line: its printable
+  // characters, each run of line breaks one space ("Bad Request" and
+  // "connection: close" on two lines stay two phrases).
+  std::string FarewellText() const {
+    std::string text;
+    for (uint8_t byte : input_) {
+      if (text.size() >= kLongestServerText) break;
+      const bool lineBreak = byte == '\r' || byte == '\n';
+      if (lineBreak && !text.empty() && text.back() != ' ') text += ' ';
+      if (byte >= 0x20 && byte < 0x7F) text += static_cast<char>(byte);
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+  }
+
+  // Why the negotiation ended without an answer: a stop, a flood, the
+  // connection closed (with what the server said, if anything), or no telnet
+  // answered in time.
+  PortOpenResult NoAnswer(PortDetail awaited) {
+    if (StopRequested())
+      return PortOpenResult::Failure(PortFailure::NoRfc2217, PortDetail::Stopped);
+    if (Flooded()) return PortOpenResult::Failure(PortFailure::NoRfc2217, PortDetail::Flooded);
+    if (!ended_) return PortOpenResult::Failure(PortFailure::NoRfc2217, awaited);
     PortOpenResult closed =
         PortOpenResult::Failure(PortFailure::DeviceError, PortDetail::ServerClosed);
-    for (uint8_t byte : input_) {
-      if (closed.detail.serverText.size() < kLongestServerText && byte >= 0x20 && byte < 0x7F)
-        closed.detail.serverText += static_cast<char>(byte);
-    }
+    closed.detail.serverText = FarewellText();
     return closed;
   }
 
@@ -359,7 +412,10 @@ class Rfc2217Port final : public SerialPort {
 
   std::unique_ptr<ByteStream> stream_;
   Clock& clock_;
-  bool failed_ = false;
+  StopCheck stopRequested_;
+  bool ended_ = false;    // a send failed or the stream ended: no more writes
+  bool drained_ = false;  // the stream ended: nothing more will arrive
+  std::size_t receivedCount_ = 0;
   std::deque<uint8_t> input_;
   State state_ = State::Data;
   uint8_t verb_ = 0;
@@ -409,19 +465,40 @@ std::optional<RemoteAddress> ParseRemoteAddress(const std::string& device, PortD
   return RemoteAddress{host, *port};
 }
 
-PortOpenResult OpenRfc2217Port(std::unique_ptr<ByteStream> stream, Clock& clock) {
-  auto port = std::make_unique<Rfc2217Port>(std::move(stream), clock);
+PortOpenResult OpenRfc2217Port(std::unique_ptr<ByteStream> stream, Clock& clock,
+                               const StopCheck& stopRequested) {
+  auto port = std::make_unique<Rfc2217Port>(std::move(stream), clock, stopRequested);
   if (std::optional<PortOpenResult> refused = port->Negotiate()) return std::move(*refused);
   return PortOpenResult(std::move(port));
 }
 
-PortOpenResult OpenRemotePort(const std::string& device) {
+bool SaysInUse(const PortOpenResult& opened) {
+  return opened.detail.what == PortDetail::ServerClosed &&
+         opened.detail.serverText.find("in use") != std::string::npos;
+}
+
+PortOpenResult OpenRemoteLine(const StreamConnector& connect, Clock& clock,
+                              const StopCheck& stopRequested) {
+  const auto stopped = [&stopRequested] { return stopRequested && stopRequested(); };
+  const uint32_t start = clock.NowMs();
+  for (;;) {
+    StreamOpenResult connected = connect();
+    if (!connected.stream) return PortOpenResult::Failure(connected.failure, connected.detail);
+    PortOpenResult opened = OpenRfc2217Port(std::move(connected.stream), clock, stopRequested);
+    if (!SaysInUse(opened) || clock.NowMs() - start >= kInUseRetryMs) return opened;
+    const uint32_t pauseStart = clock.NowMs();
+    while (!stopped() && clock.NowMs() - pauseStart < kInUsePauseMs) clock.SleepMs(kStopLookMs);
+    if (stopped()) return opened;
+  }
+}
+
+PortOpenResult OpenRemotePort(const std::string& device, const StopCheck& stopRequested) {
   PortDetail problem = PortDetail::None;
   const std::optional<RemoteAddress> address = ParseRemoteAddress(device, problem);
   if (!address) return PortOpenResult::Failure(PortFailure::BadAddress, problem);
-  StreamOpenResult connected = ConnectTcp(address->host, address->port, kConnectTimeoutMs);
-  if (!connected.stream) return PortOpenResult::Failure(connected.failure, connected.detail);
-  return OpenRfc2217Port(std::move(connected.stream), SystemClock::Instance());
+  return OpenRemoteLine(
+      [&] { return ConnectTcp(address->host, address->port, kConnectTimeoutMs, stopRequested); },
+      SystemClock::Instance(), stopRequested);
 }
 
 }  // namespace zenor9

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,10 +38,27 @@ std::optional<RemoteAddress> ParseRemoteAddress(const std::string& device, PortD
 // ways, COM-PORT-OPTION, 9600 baud, 8 data bits, 1 stop bit, no flow control,
 // DTR off and RTS on, then MARK and SPACE parity, each of which the server must
 // answer as set. The round trip of those answers is the port's RoundTripMs.
-// The port is left in MARK. Waits are measured on `clock`.
-PortOpenResult OpenRfc2217Port(std::unique_ptr<ByteStream> stream, Clock& clock);
+// The port is left in MARK. Waits are measured on `clock` and end at once when
+// `stopRequested` says so (Stopped); a server that sends more than a
+// negotiation needs without answering fails it at once (Flooded).
+PortOpenResult OpenRfc2217Port(std::unique_ptr<ByteStream> stream, Clock& clock,
+                               const StopCheck& stopRequested = {});
 
-// Connects to the address of `device` and negotiates.
-PortOpenResult OpenRemotePort(const std::string& device);
+// True when the server closed the connection saying its port or device is in
+// use (ser2net: "Port already in use", "Port's device already in use").
+bool SaysInUse(const PortOpenResult& opened);
+
+// Makes a connection to the server, as ConnectTcp does.
+using StreamConnector = std::function<StreamOpenResult()>;
+
+// Connects with `connect` and negotiates. A server that says its device is in
+// use is tried again, a tenth of a second apart, for about a second: ser2net
+// keeps a device busy a moment after its client left. Then the refusal stands,
+// with the server's words.
+PortOpenResult OpenRemoteLine(const StreamConnector& connect, Clock& clock,
+                              const StopCheck& stopRequested = {});
+
+// Connects to the address of `device` and negotiates, as OpenRemoteLine does.
+PortOpenResult OpenRemotePort(const std::string& device, const StopCheck& stopRequested = {});
 
 }  // namespace zenor9

@@ -94,6 +94,10 @@ enum class PortDetail : uint8_t {
   ComPortRefused,   // the server refused COM-PORT-OPTION
   BinaryRefused,    // the server refused binary transmission
   ParityOtherwise,  // the server answered parityAsked with parityAnswered
+  Refused,          // the server refused the connection
+  NoConnectAnswer,  // nothing answered the connection within its time
+  Flooded,          // the server sent more than any negotiation needs, without answering
+  Stopped,          // a stop request ended the wait for the server
 };
 
 struct OpenFailureDetail {
@@ -152,12 +156,19 @@ struct PortOpenResult {
   OpenFailureDetail detail;
 };
 
-// Opens a device by name, or says why it could not.
-using PortOpener = std::function<PortOpenResult(const std::string& device)>;
+// Asked during every wait that a stop may cut short (the channel's, and a remote
+// line's connect and negotiation): once it answers true, they end at once.
+// Empty: never asked.
+using StopCheck = std::function<bool()>;
+
+// Opens a device by name, or says why it could not. A remote line's waits end
+// once `stopRequested` says so.
+using PortOpener =
+    std::function<PortOpenResult(const std::string& device, const StopCheck& stopRequested)>;
 
 // The opener of every device name: a remote line for rfc2217://HOST:PORT,
 // else the platform's own port.
-PortOpenResult OpenPlatformPort(const std::string& device);
+PortOpenResult OpenPlatformPort(const std::string& device, const StopCheck& stopRequested = {});
 // The platform's own port (POSIX termios on Linux, the Win32 API on Windows).
 PortOpenResult OpenLocalPort(const std::string& device);
 

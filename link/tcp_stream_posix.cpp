@@ -7,8 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 
 #include "link/tcp_stream.h"
 
@@ -80,35 +82,66 @@ class PosixStream final : public ByteStream {
   int fd_;
 };
 
-// Connects one resolved address within the time left; the socket, or -1 with
-// errno set.
-int ConnectOne(const addrinfo& address, SteadyClock::time_point deadline) {
-  const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          address.ai_protocol);
-  if (fd < 0) return -1;
-  if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0 && errno != EINPROGRESS) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return -1;
-  }
-  pollfd pfd{fd, POLLOUT, 0};
-  int error = ETIMEDOUT;
-  if (::poll(&pfd, 1, ToPollTimeout(MsUntil(deadline))) > 0) {
+// Why an attempt did not connect, as the words for it need: a refusal, no
+// answer in time, or the system's error.
+OpenFailureDetail WhyNotConnected(int error) {
+  if (error == ECONNREFUSED) return OpenFailureDetail::Of(PortDetail::Refused);
+  if (error == ETIMEDOUT) return OpenFailureDetail::Of(PortDetail::NoConnectAnswer);
+  return OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(error));
+}
+
+// Waits for a connect in progress: nothing once it is made, else why not. A
+// signal (EINTR) only makes it look at the stop check again; the wait ends at
+// `deadline` or at a stop.
+std::optional<OpenFailureDetail> AwaitConnected(int fd, SteadyClock::time_point deadline,
+                                                const StopCheck& stopRequested) {
+  for (;;) {
+    if (stopRequested && stopRequested()) return OpenFailureDetail::Of(PortDetail::Stopped);
+    const int64_t left = MsUntil(deadline);
+    if (left <= 0) return WhyNotConnected(ETIMEDOUT);
+    pollfd pfd{fd, POLLOUT, 0};
+    const int ready = ::poll(&pfd, 1, ToPollTimeout(std::min<int64_t>(left, kStopLookMs)));
+    if (ready < 0 && errno != EINTR) return WhyNotConnected(errno);
+    if (ready <= 0) continue;
+    int error = 0;
     socklen_t length = sizeof error;
     ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    if (error != 0) return WhyNotConnected(error);
+    return std::nullopt;
   }
-  if (error != 0) {
-    ::close(fd);
-    errno = error;
+}
+
+// Connects one resolved address by `deadline`: the socket, or -1 with `why`.
+int ConnectOne(const addrinfo& address, SteadyClock::time_point deadline,
+               const StopCheck& stopRequested, OpenFailureDetail& why) {
+  const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                          address.ai_protocol);
+  if (fd < 0) {
+    why = WhyNotConnected(errno);
     return -1;
   }
-  return fd;
+  std::optional<OpenFailureDetail> failed;
+  if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0 && errno != EINPROGRESS) {
+    failed = WhyNotConnected(errno);
+  } else {
+    failed = AwaitConnected(fd, deadline, stopRequested);
+  }
+  if (!failed) return fd;
+  ::close(fd);
+  why = std::move(*failed);
+  return -1;
+}
+
+std::size_t CountOf(const addrinfo* list) {
+  std::size_t count = 0;
+  for (; list != nullptr; list = list->ai_next) ++count;
+  return count;
 }
 
 }  // namespace
 
-StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t timeoutMs) {
+StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t timeoutMs,
+                            const StopCheck& stopRequested) {
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -122,16 +155,16 @@ StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t tim
     return {nullptr, PortFailure::Unresolved, why};
   }
   int fd = -1;
-  int lastError = ETIMEDOUT;
-  for (const addrinfo* each = found; each != nullptr && fd < 0; each = each->ai_next) {
-    fd = ConnectOne(*each, deadline);
-    if (fd < 0) lastError = errno;
+  OpenFailureDetail why = WhyNotConnected(ETIMEDOUT);
+  std::size_t left = CountOf(found);
+  for (const addrinfo* each = found; each != nullptr && fd < 0; each = each->ai_next, --left) {
+    const auto share = std::chrono::milliseconds(
+        AddressShareMs(static_cast<uint32_t>(std::max<int64_t>(MsUntil(deadline), 0)), left));
+    fd = ConnectOne(*each, SteadyClock::now() + share, stopRequested, why);
+    if (why.what == PortDetail::Stopped) break;
   }
   ::freeaddrinfo(found);
-  if (fd < 0) {
-    return {nullptr, PortFailure::Unreachable,
-            OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(lastError))};
-  }
+  if (fd < 0) return {nullptr, PortFailure::Unreachable, why};
   SetOption(fd, IPPROTO_TCP, TCP_NODELAY);
   RearmQuickAck(fd);
   return {std::make_unique<PosixStream>(fd), PortFailure::None, {}};

@@ -5,7 +5,9 @@
 // After winsock2.h, which must come before windows.h.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "link/tcp_stream.h"
 #include "link/win32_fine_timer.h"
@@ -82,43 +84,72 @@ class WinsockStream final : public ByteStream {
   FineTimer timer_;  // the channel's delays sleep between its looks at the stream
 };
 
-// Connects one resolved address within the time left; the socket, or
-// INVALID_SOCKET with the error in `error`.
-SOCKET ConnectOne(const addrinfo& address, SteadyClock::time_point deadline, int& error) {
+// Why an attempt did not connect, as the words for it need: a refusal, no
+// answer in time, or the system's error.
+OpenFailureDetail WhyNotConnected(int error) {
+  if (error == WSAECONNREFUSED) return OpenFailureDetail::Of(PortDetail::Refused);
+  if (error == WSAETIMEDOUT) return OpenFailureDetail::Of(PortDetail::NoConnectAnswer);
+  return OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(error));
+}
+
+// The error a socket holds: a refused connection shows in select's error set,
+// never in the writable one.
+int PendingError(SOCKET fd) {
+  int error = 0;
+  int length = sizeof error;
+  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+  return error;
+}
+
+// Waits for a connect in progress: nothing once it is made, else why not. A
+// console's control event does not end select, so the wait looks at the stop
+// check between short slices; it ends at `deadline` or at a stop.
+std::optional<OpenFailureDetail> AwaitConnected(SOCKET fd, SteadyClock::time_point deadline,
+                                                const StopCheck& stopRequested) {
+  for (;;) {
+    if (stopRequested && stopRequested()) return OpenFailureDetail::Of(PortDetail::Stopped);
+    const int64_t left = MsUntil(deadline);
+    if (left <= 0) return WhyNotConnected(WSAETIMEDOUT);
+    const bool writable = WaitFor(fd, true, std::min<int64_t>(left, kStopLookMs));
+    if (const int error = PendingError(fd); error != 0) return WhyNotConnected(error);
+    if (writable) return std::nullopt;
+  }
+}
+
+// Connects one resolved address by `deadline`: the socket, or INVALID_SOCKET
+// with `why`.
+SOCKET ConnectOne(const addrinfo& address, SteadyClock::time_point deadline,
+                  const StopCheck& stopRequested, OpenFailureDetail& why) {
   const SOCKET fd = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
   if (fd == INVALID_SOCKET) {
-    error = ::WSAGetLastError();
+    why = WhyNotConnected(::WSAGetLastError());
     return fd;
   }
   u_long nonBlocking = 1;
   ::ioctlsocket(fd, FIONBIO, &nonBlocking);
+  std::optional<OpenFailureDetail> failed;
   if (::connect(fd, address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0 &&
       ::WSAGetLastError() != WSAEWOULDBLOCK) {
-    error = ::WSAGetLastError();
-    ::closesocket(fd);
-    return INVALID_SOCKET;
-  }
-  error = WSAETIMEDOUT;
-  if (WaitFor(fd, true, MsUntil(deadline))) {
-    int length = sizeof error;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+    failed = WhyNotConnected(::WSAGetLastError());
   } else {
-    // A refused connection shows in the error set, not the writable one.
-    int length = sizeof error;
-    int pending = 0;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &length);
-    if (pending != 0) error = pending;
+    failed = AwaitConnected(fd, deadline, stopRequested);
   }
-  if (error != 0) {
-    ::closesocket(fd);
-    return INVALID_SOCKET;
-  }
-  return fd;
+  if (!failed) return fd;
+  ::closesocket(fd);
+  why = std::move(*failed);
+  return INVALID_SOCKET;
+}
+
+std::size_t CountOf(const addrinfo* list) {
+  std::size_t count = 0;
+  for (; list != nullptr; list = list->ai_next) ++count;
+  return count;
 }
 
 }  // namespace
 
-StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t timeoutMs) {
+StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t timeoutMs,
+                            const StopCheck& stopRequested) {
   if (const int error = StartWinsock(); error != 0) {
     return {nullptr, PortFailure::DeviceError,
             OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(error))};
@@ -136,16 +167,17 @@ StreamOpenResult ConnectTcp(const std::string& host, uint16_t port, uint32_t tim
     return {nullptr, PortFailure::Unresolved, OpenFailureDetail::ResolverErrorOf(error)};
   }
   SOCKET fd = INVALID_SOCKET;
-  int lastError = WSAETIMEDOUT;
+  OpenFailureDetail why = WhyNotConnected(WSAETIMEDOUT);
+  std::size_t left = CountOf(found);
   for (const addrinfo* each = found; each != nullptr && fd == INVALID_SOCKET;
-       each = each->ai_next) {
-    fd = ConnectOne(*each, deadline, lastError);
+       each = each->ai_next, --left) {
+    const auto share = std::chrono::milliseconds(
+        AddressShareMs(static_cast<uint32_t>(std::max<int64_t>(MsUntil(deadline), 0)), left));
+    fd = ConnectOne(*each, SteadyClock::now() + share, stopRequested, why);
+    if (why.what == PortDetail::Stopped) break;
   }
   ::freeaddrinfo(found);
-  if (fd == INVALID_SOCKET) {
-    return {nullptr, PortFailure::Unreachable,
-            OpenFailureDetail::SystemErrorOf(static_cast<unsigned long>(lastError))};
-  }
+  if (fd == INVALID_SOCKET) return {nullptr, PortFailure::Unreachable, why};
   const BOOL on = TRUE;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   return {std::make_unique<WinsockStream>(fd), PortFailure::None, {}};

@@ -130,6 +130,18 @@ TEST_F(CliTest, WriteStoresBothCellsAndReadsThemBack) {
   EXPECT_EQ(written["retries"], 0);
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixTensCell), 0xFF);
   EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), 0xFF);
+
+  // The write's own options before the command count as after it.
+  const testing::ScratchFolder folder;
+  const std::filesystem::path journal = folder.path / "journal.jsonl";
+  line.ClearLog();
+  const ChildResult first =
+      RunZenor9({"--no-journal", "--net", "7", "--no-verify", "write", "25"},
+                {{"ZENOR9_COM1", host.DevicePath()}, {"ZENOR9_JOURNAL", journal.string()}});
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(first.out, "25 (было выкл; без проверки чтением)\n");
+  EXPECT_EQ(MarkBytesSent(line), 5u);  // no read-back
+  EXPECT_FALSE(std::filesystem::exists(journal));
 }
 
 TEST_F(CliTest, WriteRefusesAnythingButTwentyToTwentyNineOrOffWithNothingSent) {

@@ -165,6 +165,14 @@ TEST(LanguageTest, UsageErrorsNameTheMistakeAndTheHelpToRead) {
        "неизвестный параметр --verfy: может быть, --verify?",
        "unknown option --verfy: did you mean --verify?",
        "zenor9 write --help"},
+      {{"--no-journal", "read"},
+       "неизвестный параметр --no-journal: это параметр команды write",
+       "unknown option --no-journal: it is an option of write",
+       "zenor9 read --help"},
+      {{"--net", "7", "--no-verfy", "write", "25"},
+       "неизвестный параметр --no-verfy: может быть, --no-verify?",
+       "unknown option --no-verfy: did you mean --no-verify?",
+       "zenor9 write --help"},
       {{"--prot", "COM3", "read"},
        "неизвестный параметр --prot: может быть, --port?",
        "unknown option --prot: did you mean --port?",
@@ -326,8 +334,10 @@ TEST(LanguageTest, EveryFailureIsWordedInRussian) {
       {{"ports", "--map", "COM4=" + (dir / "folder").string()}, noMap, ""},
       {{"doctor", "--port", "/dev/null"}, {}, ""},
       {{"doctor", "--port", host.DevicePath(), "--net", "7"}, {}, ""},
-      {{"--port", refused, "read"}, {}, "сервер не отвечает: в соединении отказано"},
-      {{"doctor", "--port", refused}, {}, "в соединении отказано"},
+      {{"--port", refused, "read"},
+       {},
+       "Удалённая линия недоступна\n" + refused + ": сервер отказал в соединении\n"},
+      {{"doctor", "--port", refused}, {}, refused.substr(10) + ": сервер отказал в соединении"},
   };
   for (const Case& c : cases) {
     const std::string name = ::testing::PrintToString(c.args);

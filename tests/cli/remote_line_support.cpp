@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -42,11 +44,16 @@ std::string Ser2netProgram() {
   return {};
 }
 
-std::string Ser2netConfig(const std::string& device, uint16_t port, bool nodelay) {
-  return "%YAML 1.1\n---\nconnection: &line\n  accepter: telnet(rfc2217),tcp" +
-         std::string(nodelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
-         "\n  connector: serialdev," + device +
-         ",9600n81,local\n  options:\n    chardelay: false\n    mdns: false\n";
+std::string Ser2netConfig(const std::string& device, const std::vector<uint16_t>& ports,
+                          bool nodelay) {
+  std::string config = "%YAML 1.1\n---\n";
+  for (uint16_t port : ports) {
+    config += "connection: &line" + std::to_string(port) + "\n  accepter: telnet(rfc2217),tcp" +
+              std::string(nodelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
+              "\n  connector: serialdev," + device +
+              ",9600n81,local\n  options:\n    chardelay: false\n    mdns: false\n";
+  }
+  return config;
 }
 
 }  // namespace
@@ -63,10 +70,9 @@ int ConnectLoopback(uint16_t port) {
   return fd;
 }
 
-// A listening socket on 127.0.0.1 and the port it got.
 int ListenLoopback(uint16_t& port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = Loopback(port);
   socklen_t length = sizeof address;
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd, 4) != 0 ||
@@ -85,7 +91,40 @@ uint16_t FreeLoopbackPort() {
   return port;
 }
 
-Ser2net::Ser2net(const std::string& device, bool nodelay) {
+DeafPort::DeafPort(const std::string& address) {
+  addrinfo hints{};
+  hints.ai_flags = AI_NUMERICHOST;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(address.c_str(), "0", &hints, &found) != 0) return;
+  sockaddr_storage bound{};
+  socklen_t length = found->ai_addrlen;
+  std::memcpy(&bound, found->ai_addr, length);
+  ::freeaddrinfo(found);
+  fds_.push_back(::socket(bound.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  auto* where = reinterpret_cast<sockaddr*>(&bound);
+  if (::bind(fds_[0], where, length) != 0 || ::listen(fds_[0], 0) != 0 ||
+      ::getsockname(fds_[0], where, &length) != 0) {
+    return;
+  }
+  // Connections that nobody accepts fill the queue; the kernel then drops
+  // every further SYN.
+  for (int i = 0; i < 3; ++i) {
+    fds_.push_back(::socket(bound.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    ::connect(fds_.back(), where, length);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The port stands at the same place in IPv4 and IPv6 addresses.
+  port_ = ntohs(reinterpret_cast<sockaddr_in&>(bound).sin_port);
+}
+
+DeafPort::~DeafPort() {
+  for (int fd : fds_) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+Ser2net::Ser2net(const std::string& device, bool nodelay, int accepters) {
   const std::string program = Ser2netProgram();
   if (program.empty()) {
     problem_ = "ser2net is not installed: scripts/install-deps.sh installs it";
@@ -93,9 +132,9 @@ Ser2net::Ser2net(const std::string& device, bool nodelay) {
   }
   char pattern[] = "/tmp/zenor9-ser2net-XXXXXX";
   dir_ = ::mkdtemp(pattern) != nullptr ? pattern : "";
-  port_ = FreeLoopbackPort();
+  for (int i = 0; i < accepters; ++i) ports_.push_back(FreeLoopbackPort());
   const std::string config = dir_ + "/ser2net.yaml";
-  std::ofstream(config) << Ser2netConfig(device, port_, nodelay);
+  std::ofstream(config) << Ser2netConfig(device, ports_, nodelay);
   const std::string pidFile = dir_ + "/ser2net.pid";
   std::vector<std::string> args{program, "-n", "-u", "-c", config, "-P", pidFile};
   std::vector<char*> argv;
@@ -113,16 +152,17 @@ Ser2net::Ser2net(const std::string& device, bool nodelay) {
     return;
   }
   const auto deadline = SteadyClock::now() + std::chrono::seconds(5);
-  for (;;) {
-    const int probe = ConnectLoopback(port_);
-    if (probe >= 0) {
-      ::close(probe);
+  for (uint16_t port : ports_) {
+    int probe = ConnectLoopback(port);
+    for (; probe < 0 && SteadyClock::now() < deadline; probe = ConnectLoopback(port)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (probe < 0) {
+      problem_ = "ser2net does not accept connections on 127.0.0.1:" + std::to_string(port);
       return;
     }
-    if (SteadyClock::now() > deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::close(probe);
   }
-  problem_ = "ser2net does not accept connections on 127.0.0.1:" + std::to_string(port_);
 }
 
 void Ser2net::Kill() const {

@@ -16,17 +16,37 @@ namespace zenor9::testing {
 
 // A connection to 127.0.0.1:port (TCP_NODELAY), or -1.
 int ConnectLoopback(uint16_t port);
-// A socket listening on 127.0.0.1 and the port it got, or -1.
+// A socket listening on 127.0.0.1 at `port` (any free one when 0) and the port
+// it got, or -1.
 int ListenLoopback(uint16_t& port);
 
 // A TCP port on 127.0.0.1 that nothing listens on just now.
 uint16_t FreeLoopbackPort();
 
+// A free port on `address` (127.0.0.1, or ::1) whose queue of connections
+// waiting to be accepted is full: a connect to it gets no answer at all, as
+// from a server that drops it silently.
+class DeafPort {
+ public:
+  explicit DeafPort(const std::string& address = "127.0.0.1");
+  ~DeafPort();
+  DeafPort(const DeafPort&) = delete;
+  DeafPort& operator=(const DeafPort&) = delete;
+
+  bool Listening() const { return port_ != 0; }
+  uint16_t Port() const { return port_; }
+
+ private:
+  std::vector<int> fds_;
+  uint16_t port_ = 0;
+};
+
 // ser2net serving `device` with RFC 2217 on 127.0.0.1, as a device server
-// would: `nodelay` for tcp(nodelay), else the server's default TCP settings.
+// would: `nodelay` for tcp(nodelay), else the server's default TCP settings;
+// with `accepters` ports of its own, each a connection to the one device.
 class Ser2net {
  public:
-  Ser2net(const std::string& device, bool nodelay = true);
+  Ser2net(const std::string& device, bool nodelay = true, int accepters = 1);
   ~Ser2net();
   Ser2net(const Ser2net&) = delete;
   Ser2net& operator=(const Ser2net&) = delete;
@@ -34,15 +54,17 @@ class Ser2net {
   // Empty when it runs and accepts connections; else what went wrong (ser2net
   // missing: install it with scripts/install-deps.sh).
   const std::string& Problem() const { return problem_; }
-  uint16_t Port() const { return port_; }
-  std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+  uint16_t Port(int accepter = 0) const { return ports_.at(accepter); }
+  std::string Address(int accepter = 0) const {
+    return "rfc2217://127.0.0.1:" + std::to_string(Port(accepter));
+  }
   // Ends the server at once, as a power cut would: its connections close.
   // Safe from any thread.
   void Kill() const;
 
  private:
   std::string dir_;
-  uint16_t port_ = 0;
+  std::vector<uint16_t> ports_;
   pid_t pid_ = -1;
   std::string problem_;
 };

@@ -3,6 +3,7 @@
 // must reach the register as the register's own trace shows it, with the same
 // ninth bit: each address byte in MARK, each frame byte in SPACE.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -129,13 +130,95 @@ TEST(RemoteLineTest, EveryNinthBitArrivesThroughSer2netWhateverItsTcpSettingsAnd
   EXPECT_GT(meant.size(), 300u);
 }
 
+// Two accepters of one device, as ser2net serves a line to two desks: the
+// device stays busy a moment after a client leaves ("Port's device already in
+// use"), and a command through the other accepter right after waits for it.
+TEST(RemoteLineTest, ACommandRightAfterAnotherThroughASecondAccepterOfTheDeviceSucceeds) {
+  BackgroundZenor9 sim({"sim", "--net", "7"});
+  const std::string device = sim.ReadLine(5000);
+  Ser2net server(device, true, 2);
+  ASSERT_EQ(server.Problem(), "");
+  for (int round = 0; round < 3; ++round) {
+    for (int accepter : {0, 1}) {
+      const ChildResult read =
+          RunZenor9({"--port", server.Address(accepter), "--net", "7", "read"});
+      EXPECT_EQ(read.exitCode, 0) << round << " " << accepter << "\n" << read.err;
+    }
+  }
+}
+
+std::string LoopbackAddress(uint16_t port) {
+  return "rfc2217://127.0.0.1:" + std::to_string(port);
+}
+
+// Ctrl-C while a connect gets no answer, or while a server that took the
+// connection says nothing: a stop (130) at once, for a command and for doctor
+// alike, not a server fault (exit 3, or a failed check).
+TEST(RemoteLineFailureTest, AStopDuringTheConnectOrTheNegotiationIsAStop) {
+  const testing::DeafPort deaf;
+  ASSERT_TRUE(deaf.Listening());
+  uint16_t silentPort = 0;
+  const int silent = testing::ListenLoopback(silentPort);
+  ASSERT_GE(silent, 0);
+  for (uint16_t port : {deaf.Port(), silentPort}) {
+    for (const char* command : {"read", "doctor"}) {
+      BackgroundZenor9 run({"--port", LoopbackAddress(port), command}, {{"LANG", "en_US.UTF-8"}});
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      const auto stop = std::chrono::steady_clock::now();
+      const ChildResult stopped = run.Stop(SIGINT);
+      const std::string said = stopped.out + stopped.err;
+      EXPECT_EQ(stopped.exitCode, 130) << command << " " << port << "\n" << said;
+      EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::seconds(1));
+      EXPECT_NE(said.find("stopped by SIGINT"), std::string::npos) << said;
+    }
+  }
+  ::close(silent);
+}
+
+// A name whose first address drops the connect silently (IPv6 that leads
+// nowhere) leaves the next address time of its own: the server at 127.0.0.1
+// takes the connection and then resets it, which is no unreachable server.
+TEST(RemoteLineFailureTest, AnAddressThatDropsTheConnectLeavesTimeForTheNext) {
+  const testing::DeafPort deaf("::1");
+  if (!deaf.Listening()) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  uint16_t port = deaf.Port();
+  const int listener = testing::ListenLoopback(port);
+  ASSERT_GE(listener, 0);
+  std::thread resetter([listener] {
+    pollfd waiting{listener, POLLIN, 0};
+    ::poll(&waiting, 1, 10'000);
+    // Once the client is in its negotiation, the connection it has not
+    // accepted is reset.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::close(listener);
+  });
+  // The name resolves to both, ::1 first, in a mount namespace of the run's own.
+  const testing::ScratchFolder folder;
+  const fs::path hosts = folder.path / "hosts";
+  std::ofstream(hosts) << "::1 dual.zenor9.test\n127.0.0.1 dual.zenor9.test\n";
+  const auto start = std::chrono::steady_clock::now();
+  const ChildResult run = testing::RunZenor9Under(
+      {"/usr/bin/unshare", "-rm", "/bin/sh", "-c", "mount --bind \"$0\" /etc/hosts && exec \"$@\"",
+       hosts.string()},
+      {"--port", "rfc2217://dual.zenor9.test:" + std::to_string(port), "--json", "read"});
+  const auto took = std::chrono::steady_clock::now() - start;
+  resetter.join();
+  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(run.out, nullptr, false)["reason"], "device-error") << run.out;
+  // Half of the 5 s for ::1; all of it would leave 127.0.0.1 none.
+  EXPECT_LT(took, std::chrono::seconds(4));
+}
+
 TEST(RemoteLineFailureTest, UnreachableSilentAndMalformedAddressesFailAtOnceWithTheirReason) {
-  // A port where nothing listens: refused at once.
-  const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(testing::FreeLoopbackPort());
+  // A port where nothing listens: refused at once, and said so.
+  const std::string refused = LoopbackAddress(testing::FreeLoopbackPort());
   const auto start = std::chrono::steady_clock::now();
   const ChildResult nobody = RunZenor9({"--port", refused, "--json", "read"});
   EXPECT_EQ(nobody.exitCode, 3);
-  EXPECT_EQ(nlohmann::json::parse(nobody.out)["reason"], "unreachable");
+  const nlohmann::json json = nlohmann::json::parse(nobody.out);
+  EXPECT_EQ(json["reason"], "unreachable");
+  EXPECT_EQ(json["message"], "Удалённая линия недоступна");
+  EXPECT_EQ(json["detail"], "сервер отказал в соединении");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 
   // A port that accepts and never says a word: a few seconds, never a hang.

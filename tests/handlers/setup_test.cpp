@@ -240,7 +240,7 @@ TEST(NetNumberTest, TypedTextBecomesTheAddressByteTheSetUpUses) {
 
 TEST(SetupTest, AnErrorEscapingTheAttemptIsShownAndTheDialogGoesOn) {
   Bench b;
-  b.state.channel.opener = [](const std::string&) -> PortOpenResult {
+  b.state.channel.opener = [](const std::string&, const StopCheck&) -> PortOpenResult {
     throw std::runtime_error("port table damaged");
   };
   b.Connect([&] { b.dialog.Press(Control::Button1); });

@@ -250,7 +250,7 @@ TEST(OpenChannelTest, OpeningSetsMarkAndDropsWhatWasQueued) {
   SerialChannel channel;
   channel.clock = &clock;
   ScriptedPort* opened = nullptr;
-  channel.opener = [&](const std::string&) -> std::unique_ptr<SerialPort> {
+  channel.opener = [&](const std::string&, const StopCheck&) -> std::unique_ptr<SerialPort> {
     auto port = std::make_unique<ScriptedPort>(clock);
     port->SetParity(ParityMode::Space);
     port->ArriveIn(0, {0x55, 0x66});

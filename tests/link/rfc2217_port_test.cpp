@@ -34,6 +34,7 @@ struct ServerHabits {
   std::string farewell = {};  // when not empty: said at once, and then the connection ends
   uint8_t parityAnswer = 0;   // 0: the parity asked for; else this value (1 is NONE)
   uint32_t roundTripMs = 20;
+  bool floods = false;  // sends 'A's as fast as they are read, for ever
 };
 
 class ScriptedServer final : public ByteStream {
@@ -47,7 +48,9 @@ class ScriptedServer final : public ByteStream {
   }
 
   bool Send(const uint8_t* data, std::size_t count, uint32_t /*timeoutMs*/) override {
-    if (closed_) return false;
+    // Once it has said all and closed, the client's next write meets a reset.
+    if (closed_ || (closesOnceSaid_ && toClient_.MsUntilNext(clock_.NowMs()).value_or(0) == 0))
+      return false;
     ++writes_;
     std::vector<uint8_t> chunkData;
     parityInWrite_ = false;
@@ -55,18 +58,24 @@ class ScriptedServer final : public ByteStream {
     misplacedParityChanges_ += dataSeen_ && parityInWrite_ && chunkData.empty();
     dataSeen_ = dataSeen_ || !chunkData.empty();
     for (uint8_t byte : chunkData) DeliverToLine(byte);
-    if (writes_ == closeAfterWrites_) closed_ = true;
+    if (writes_ == closeAfterWrites_) (answerFirst_ ? closesOnceSaid_ : closed_) = true;
     return true;
   }
   int Receive(uint8_t* buffer, std::size_t count) override {
+    if (habits_.floods) {
+      clock_.Advance(1);  // a fast network's time for a read's worth
+      std::fill_n(buffer, count, 'A');
+      floodedBytes_ += count;
+      return static_cast<int>(count);
+    }
     std::size_t taken = 0;
     while (taken < count) {
       const std::optional<uint8_t> byte = toClient_.TakeArrived(clock_.NowMs());
       if (!byte) break;
       buffer[taken++] = *byte;
     }
-    const bool saidFarewell = !habits_.farewell.empty() && !toClient_.MsUntilNext(clock_.NowMs());
-    if (taken == 0 && (closed_ || saidFarewell)) return -1;
+    const bool saidAll = closesOnceSaid_ && !toClient_.MsUntilNext(clock_.NowMs());
+    if (taken == 0 && (closed_ || saidAll)) return -1;
     return static_cast<int>(taken);
   }
   void WaitReadable(uint32_t maxMs) override {
@@ -74,8 +83,15 @@ class ScriptedServer final : public ByteStream {
     clock_.Advance(next && !closed_ ? std::min(*next, maxMs) : maxMs);
   }
 
-  // The connection ends once the next `writes` writes have arrived.
-  void CloseAfterWrites(int writes) { closeAfterWrites_ = writes_ + writes; }
+  // The connection ends once the next `writes` writes have arrived, or with
+  // `answerFirst` once the answers to them have gone out too.
+  void CloseAfterWrites(int writes, bool answerFirst = false) {
+    closeAfterWrites_ = writes_ + writes;
+    answerFirst_ = answerFirst;
+  }
+  // From now on it sends 'A's as fast as they are read.
+  void Flood() { habits_.floods = true; }
+  std::size_t FloodedBytes() const { return floodedBytes_; }
   // Parity changes that came while bytes before them may not have left the line
   // (a register's answer still on its way to the client, or data ahead of the
   // change in the same write: ser2net would send those bytes in the new
@@ -152,7 +168,10 @@ class ScriptedServer final : public ByteStream {
   ParityMode parity_ = ParityMode::Space;
   int writes_ = 0;
   int closeAfterWrites_ = -1;
+  bool answerFirst_ = false;
   bool closed_ = false;
+  bool closesOnceSaid_ = !habits_.farewell.empty();
+  std::size_t floodedBytes_ = 0;
   uint32_t lastAnswerDueMs_ = 0;  // when the registers' last answer reaches the client
   int misplacedParityChanges_ = 0;
   bool parityInWrite_ = false;
@@ -162,10 +181,13 @@ class ScriptedServer final : public ByteStream {
 };
 
 struct RemoteLine {
-  explicit RemoteLine(ServerHabits habits = {}) {
+  // A stop is requested once the clock reaches `stopAtMs` (never when 0).
+  explicit RemoteLine(ServerHabits habits = {}, uint32_t stopAtMs = 0) {
     auto owned = std::make_unique<ScriptedServer>(clock, line, habits);
     server = owned.get();
-    opened = OpenRfc2217Port(std::move(owned), clock);
+    StopCheck stop;
+    if (stopAtMs != 0) stop = [this, stopAtMs] { return clock.NowMs() >= stopAtMs; };
+    opened = OpenRfc2217Port(std::move(owned), clock, stop);
     channel.clock = &clock;
     channel.port = std::move(opened.port);
   }
@@ -245,38 +267,118 @@ TEST(Rfc2217PortTest, EveryByteReachesTheLineInItsParityAtTwentyMsRoundTripTillT
   EXPECT_LT(remote.clock.NowMs() - start, kAckWaitMs);
 }
 
+// Each refusal within its time: a flood and a stop at once, silence within the
+// negotiation's 3 s. What a server said before it closed is quoted on one line,
+// also when it closed before the client's first writes were through.
 TEST(Rfc2217PortTest, ServersThatCannotCarryTheNinthBitAreRefusedWithTheReason) {
   struct Case {
     const char* what;
     ServerHabits habits;
     PortFailure failure;
     PortDetail detail;
+    uint32_t mostMs = kNegotiationTimeoutMs + 1;
+    std::string said = {};
+    uint32_t stopAfterMs = 0;
   };
   using enum PortDetail;
   constexpr PortFailure kNoRfc2217 = PortFailure::NoRfc2217;
+  constexpr PortFailure kClosed = PortFailure::DeviceError;
+  // A server that says `text` at once, a round trip later, and closes.
+  const auto saying = [](const char* text, uint32_t roundTripMs = 20) {
+    return ServerHabits{.speaksTelnet = false, .farewell = text, .roundTripMs = roundTripMs};
+  };
   for (const Case& each : std::vector<Case>{
            {"sredird's answer", {.parityAnswer = 1}, PortFailure::NoStickParity, ParityOtherwise},
            {"no COM-PORT-OPTION", {.comPort = false}, kNoRfc2217, ComPortRefused},
            {"no binary", {.binary = false}, kNoRfc2217, BinaryRefused},
            {"no telnet at all", {.speaksTelnet = false}, kNoRfc2217, NoTelnetAnswer},
-           {"the line in use",
-            {.speaksTelnet = false, .farewell = "Port already in use\r\n\x01"},
-            PortFailure::DeviceError,
-            ServerClosed},
+           {"a flood", {.floods = true}, kNoRfc2217, Flooded, 10},
+           {"a stop", {.speaksTelnet = false}, kNoRfc2217, Stopped, 500, {}, 500},
+           {"in use", saying("Port already in use\r\n\x01"), kClosed, ServerClosed, 40,
+            "Port already in use"},
+           {"HTTP", saying("HTTP/1.1 400 Bad Request\r\nconnection: close\r\n\r\n"), kClosed,
+            ServerClosed, 40, "HTTP/1.1 400 Bad Request connection: close"},
+           {"closed before the client's writes", saying("Port's device already in use\r\n", 0),
+            kClosed, ServerClosed, 0, "Port's device already in use"},
        }) {
     SCOPED_TRACE(each.what);
-    RemoteLine remote(each.habits);
+    RemoteLine remote(each.habits, each.stopAfterMs == 0 ? 0 : 1000 + each.stopAfterMs);
     EXPECT_FALSE(remote.channel.IsOpen());
     EXPECT_EQ(remote.opened.failure, each.failure);
     EXPECT_EQ(remote.opened.detail.what, each.detail);
-    EXPECT_LE(remote.clock.NowMs() - 1000, kNegotiationTimeoutMs + 1);
+    EXPECT_LE(remote.clock.NowMs() - 1000, each.mostMs);
+    EXPECT_EQ(remote.opened.detail.serverText, each.said);
     if (each.detail == ParityOtherwise) {
       EXPECT_EQ(remote.opened.detail.parityAsked, 4);  // MARK
       EXPECT_EQ(remote.opened.detail.parityAnswered, 1);
     }
-    // What the server said, printable characters alone.
-    if (each.detail == ServerClosed) {
-      EXPECT_EQ(remote.opened.detail.serverText, "Port already in use");
+    EXPECT_LE(remote.server->FloodedBytes(), 8192u);
+  }
+}
+
+// A server that answers and then closes: the answer counts, and the write it
+// acknowledged is done. A flood after the negotiation is held to a bounded
+// queue, and each look at it takes a bounded part.
+TEST(Rfc2217PortTest, AnAnswerBeforeTheCloseCountsAndAFloodStaysBounded) {
+  RemoteLine answering;
+  emu::Register& reg = answering.line.AddRegister(5);
+  answering.server->CloseAfterWrites(2, true);  // the frame, once acknowledged
+  EXPECT_TRUE(WriteRegisterByte(answering.channel, AddressByteOfNetNumber(5),
+                                emu::kEmulatedPrefixUnitsCell, '7'));
+  EXPECT_EQ(reg.ReadRam(emu::kEmulatedPrefixUnitsCell), '7');
+  EXPECT_TRUE(answering.channel.port->Failed());
+
+  RemoteLine flooding;
+  flooding.server->Flood();
+  for (uint32_t look = 1; look <= 3; ++look) {
+    flooding.channel.port->WaitReadable(10);
+    EXPECT_LE(flooding.channel.port->QueuedCount(), 4096u);
+    EXPECT_LE(flooding.server->FloodedBytes(), look * 2 * 4096);
+  }
+}
+
+// A server that says its device is in use (ser2net, while the client before
+// still holds it) is tried again for about a second; any other refusal, and a
+// stop, end the tries at once.
+TEST(Rfc2217PortTest, ADeviceInUseIsTriedAgainForAboutASecond) {
+  struct Case {
+    const char* what;
+    int refusals;          // connections refused before one is served
+    const char* farewell;  // of each refusal
+    uint32_t stopAtMs;     // 0: no stop
+    bool opens;
+    int connects;  // at least, and at most 1 more
+  };
+  for (const Case& each : std::vector<Case>{
+           {"busy a moment", 3, "Port's device already in use\r\n", 0, true, 4},
+           {"busy for long", 100, "Port's device already in use\r\n", 0, false, 9},
+           {"another refusal", 100, "Bad Request\r\n", 0, false, 1},
+           {"a stop in a pause", 100, "Port already in use\r\n", 1300, false, 3},
+       }) {
+    SCOPED_TRACE(each.what);
+    VirtualClock clock(1000);
+    emu::Line line;
+    line.AddRegister(5);
+    int connects = 0;
+    const StreamConnector connect = [&] {
+      const bool refuses = connects++ < each.refusals;
+      return StreamOpenResult{
+          std::make_unique<ScriptedServer>(
+              clock, line,
+              ServerHabits{.speaksTelnet = !refuses, .farewell = refuses ? each.farewell : ""}),
+          PortFailure::None,
+          {}};
+    };
+    StopCheck stop;
+    if (each.stopAtMs != 0) stop = [&] { return clock.NowMs() >= each.stopAtMs; };
+    const PortOpenResult opened = OpenRemoteLine(connect, clock, stop);
+    EXPECT_EQ(opened.port != nullptr, each.opens);
+    EXPECT_GE(connects, each.connects);
+    EXPECT_LE(connects, each.connects + 1);
+    EXPECT_LE(clock.NowMs() - 1000, 1310u);
+    if (!each.opens) {
+      EXPECT_EQ(opened.detail.what, PortDetail::ServerClosed);
+      EXPECT_EQ(opened.detail.serverText + "\r\n", each.farewell);
     }
   }
 }
