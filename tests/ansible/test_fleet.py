@@ -117,7 +117,7 @@ def test_fleet_walk(fleet):
     assert counts(recap, 'failed') == {'shop-pty': 0, 'shop-a': 0, 'shop-b': 1, 'shop-faulty': 1}
     assert counts(recap, 'ok') == {'shop-pty': 1, 'shop-a': 1, 'shop-b': 0, 'shop-faulty': 0}
     assert 'register 9: verify-mismatch, holds 22' in out
-    gone = ': port-unavailable (unreachable): Выбранный COM-порт недоступен'
+    gone = ': port-unavailable (unreachable): Удалённая линия недоступна'
     assert lines['shop-b'].port + gone in out
     # The lost server's run reached no register; the faulty one's write failed.
     faulty = [record for record in controller.journal_records()[journalled:]
