@@ -160,10 +160,13 @@ TEST_F(BatchTest, AllOnALineWithoutRegistersExits1) {
   EXPECT_EQ(text.err, std::string(kNoLink) +
                           "\nДальше: zenor9 doctor --port COM1 скажет, что мешает связи\n");
 
-  const nlohmann::json object = JsonOf(Run({"--all", "--json", "identify"}).out);
+  const ChildResult traced = Run({"--all", "--json", "--trace", "identify"});
+  const nlohmann::json object = JsonOf(traced.out);
   EXPECT_EQ(object["error"], "no-link");
   EXPECT_EQ(object["registers"], nlohmann::json::array());
-  EXPECT_EQ(testing::SentBytesOnceArrived(line, 200).size(), 200u);  // two scans, nothing else
+  const testing::TracedSends sent = testing::TracedSendsOf(traced.err);
+  EXPECT_EQ(sent.mark, 100u);  // the whole scan
+  EXPECT_EQ(sent.space, 0u);   // and nothing else
 }
 
 TEST_F(BatchTest, BadListsAndMisplacedAllAreUsageErrorsWithNothingSent) {

@@ -54,7 +54,8 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
   for (const char* named : {"(ККМ 3, ККМ 7, ККМ 12)", "--net N", "--all"}) {
     EXPECT_NE(several.err.find(named), std::string::npos) << several.err;
   }
-  const nlohmann::json json = JsonOf(Run({"--json", "write", "21"}).out);
+  const ChildResult traced = Run({"--json", "--trace", "write", "21"});
+  const nlohmann::json json = JsonOf(traced.out);
   EXPECT_EQ(json["error"], "several-registers");
   EXPECT_EQ(json["message"].get<std::string>().back(), 'l');  // "... with --all", no ':'
   // read asks the same.
@@ -64,8 +65,10 @@ TEST_F(WriteResultTest, AWriteWithoutNetWritesOnlyTheOneRegisterOnTheLineAndName
   EXPECT_NE(read.err.find("(ККМ 3, ККМ 7, ККМ 12); ничего не прочитано"), std::string::npos)
       << read.err;
   EXPECT_EQ(json["registers"], nlohmann::json::parse(R"([{"net":3},{"net":7},{"net":12}])"));
-  // The probes of three walks, and not a frame.
-  EXPECT_EQ(testing::SentBytesOnceArrived(line, 300).size(), 300u);
+  // The probes of a whole walk each time, and not a frame.
+  const testing::TracedSends sent = testing::TracedSendsOf(traced.err);
+  EXPECT_EQ(sent.mark, 100u);
+  EXPECT_EQ(sent.space, 0u);
   EXPECT_EQ(SpaceBytesSent(line), 0u);
   for (const emu::Register* reg : {&three, &seven, &twelve}) EXPECT_EQ(reg->Prefix(), "23");
 
