@@ -2,15 +2,34 @@
 
 namespace zenor9::emu {
 
+namespace {
+
+// Delays `emission` until the register's earlier answers have left.
+void KeepInOrder(Emission& emission, uint32_t timeMs, std::optional<uint32_t>& lastDueMs) {
+  uint32_t due = timeMs + emission.delayMs;
+  if (lastDueMs && static_cast<int32_t>(*lastDueMs - due) > 0) due = *lastDueMs;
+  lastDueMs = due;
+  emission.delayMs = due - timeMs;
+}
+
+}  // namespace
+
 Register& Line::AddRegister(uint8_t netNumber, uint8_t versionHigh, uint8_t versionLow) {
   registers_.push_back(std::make_unique<Register>(netNumber, versionHigh, versionLow));
+  lastAnswerDueMs_.emplace_back();
   return *registers_.back();
 }
 
 std::vector<Emission> Line::Deliver(uint8_t byte, ParityMode parity, uint32_t timeMs) {
   Record({timeMs, true, parity, byte});
   std::vector<Emission> emissions;
-  for (const auto& reg : registers_) reg->Receive(byte, parity, emissions);
+  for (std::size_t i = 0; i < registers_.size(); ++i) {
+    const std::size_t first = emissions.size();
+    registers_[i]->Receive(byte, parity, emissions);
+    for (std::size_t e = first; e < emissions.size(); ++e) {
+      KeepInOrder(emissions[e], timeMs, lastAnswerDueMs_[i]);
+    }
+  }
   if (latencyMs_ > 0) HoldForLatency(emissions, timeMs);
   return emissions;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "emulator/register_model.h"
@@ -28,6 +29,8 @@ class Line {
   std::size_t RegisterCount() const { return registers_.size(); }
 
   // A byte from the program: every register hears it; returns what they send.
+  // Each register's answers leave in the order it made them, as from one UART:
+  // an answer held back (a late fault) holds back what the register says after it.
   std::vector<Emission> Deliver(uint8_t byte, ParityMode parity, uint32_t timeMs);
   // Records bytes that reached the program.
   void NoteToProgram(const std::vector<uint8_t>& bytes, uint32_t timeMs);
@@ -56,6 +59,8 @@ class Line {
   void HoldForLatency(std::vector<Emission>& emissions, uint32_t timeMs);
 
   std::deque<std::unique_ptr<Register>> registers_;
+  // When each register's last answer leaves; none before its first.
+  std::deque<std::optional<uint32_t>> lastAnswerDueMs_;
   mutable std::mutex mutex_;
   std::vector<WireByte> log_;
   std::function<void(const WireByte&)> observer_;

@@ -3,6 +3,7 @@
 // must see, driven through the link's own commands on virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ TEST(RegisterModelTest, StartsWithPrefix23AndVersion105) {
 }
 
 TEST(RegisterModelTest, FaultNamesRoundTrip) {
-  EXPECT_EQ(emu::AllFaults().size(), 11u);
+  EXPECT_EQ(emu::AllFaults().size(), 12u);
   for (Fault fault : emu::AllFaults()) {
     Fault parsed = Fault::Silent;
     ASSERT_TRUE(emu::ParseFault(emu::FaultName(fault), parsed)) << emu::FaultName(fault);
@@ -189,6 +190,37 @@ INSTANTIATE_TEST_SUITE_P(
       std::erase(name, '-');
       return name;
     });
+
+// Under `late` each exchange gets a delay of its own, over the whole range; and
+// what the register says after a late answer waits behind it, as from one UART.
+TEST_F(LineTest, ALateRegisterAnswersEachExchangeLateAndInOrder) {
+  emu::Register& reg = line.AddRegister(0);
+  reg.SetFault(Fault::Late);
+  const uint8_t address = 0xFF;
+  std::vector<uint32_t> delays;
+  for (int i = 0; i < 40; ++i) {
+    PurgeChannel(channel, kPurgeAll);
+    const uint32_t sent = clock.NowMs();
+    WriteBytes(channel, &address, 1);
+    ASSERT_TRUE(WaitForInput(channel, 1, emu::kLateMaxMs + 10));
+    delays.push_back(clock.NowMs() - sent);
+  }
+  const auto [least, most] = std::minmax_element(delays.begin(), delays.end());
+  EXPECT_GE(*least, emu::kLateMinMs);
+  EXPECT_LT(*least, 100u);
+  EXPECT_GT(*most, 800u);
+  EXPECT_LE(*most, emu::kLateMaxMs + 1);
+
+  PurgeChannel(channel, kPurgeAll);
+  const uint32_t sent = clock.NowMs();
+  WriteBytes(channel, &address, 1);
+  reg.SetFault(Fault::Late, false);
+  clock.Advance(1);
+  WriteBytes(channel, &address, 1);  // a prompt answer, queued behind the late one
+  ASSERT_TRUE(WaitForInput(channel, 1, emu::kLateMaxMs + 10));
+  EXPECT_GE(clock.NowMs() - sent, emu::kLateMinMs);
+  EXPECT_EQ(InputQueueCount(channel), 2u);
+}
 
 TEST_F(LineTest, IgnoredWritesAreAcknowledgedButNotStored) {
   emu::Register& reg = line.AddRegister(4);
