@@ -222,6 +222,38 @@ TEST_F(LineTest, ALateRegisterAnswersEachExchangeLateAndInOrder) {
   EXPECT_EQ(InputQueueCount(channel), 2u);
 }
 
+// The noisy line spoils its share of answers, every one of them in a way the
+// program can see, and in each of its five ways.
+TEST_F(LineTest, ASpoilingLineSpoilsItsShareOfAnswersInEachWay) {
+  line.AddRegister(0);
+  line.SetSpoiledAnswers(150, 7);
+  const uint8_t address = 0xFF;
+  int lost = 0, flipped = 0, added = 0, late = 0;
+  constexpr int kEchoes = 2000;
+  for (int i = 0; i < kEchoes; ++i) {
+    clock.Advance(emu::kLateMaxMs + 10);  // whatever was on its way has come
+    PurgeChannel(channel, kPurgeAll);
+    const uint32_t sent = clock.NowMs();
+    WriteBytes(channel, &address, 1);
+    if (!WaitForInput(channel, 1, emu::kLateMaxMs + 10)) {
+      ++lost;  // or cut short: an echo is a single byte
+      continue;
+    }
+    const uint32_t arrived = clock.NowMs() - sent;
+    clock.Advance(2);
+    uint8_t echo[2] = {};
+    const int count = ReadBytes(channel, echo, 2);
+    late += arrived >= emu::kLateMinMs ? 1 : 0;
+    added += count == 2 ? 1 : 0;
+    flipped += count == 1 && echo[0] != address ? 1 : 0;
+  }
+  const int spoiled = lost + flipped + added + late;
+  EXPECT_EQ(static_cast<uint64_t>(spoiled), line.SpoiledAnswerCount());
+  EXPECT_GT(spoiled, kEchoes * 12 / 100);
+  EXPECT_LT(spoiled, kEchoes * 18 / 100);
+  for (int kind : {lost, flipped, added, late}) EXPECT_GT(kind, kEchoes / 100);
+}
+
 TEST_F(LineTest, IgnoredWritesAreAcknowledgedButNotStored) {
   emu::Register& reg = line.AddRegister(4);
   reg.SetFault(Fault::IgnoreWrites);
