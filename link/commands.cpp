@@ -27,7 +27,7 @@ uint32_t OnThisLine(const SerialChannel& channel, uint32_t localMs) {
 // adapter's latency later, after the purge that starts the next command. Wait
 // for the line to fall silent and drop it all, then fail.
 bool FailAfterTheRestOfTheExchange(SerialChannel& channel) {
-  DropInputUntilQuiet(channel, OnThisLine(channel, kStrayQuietMs));
+  DropInputUntilQuiet(channel);
   return false;
 }
 
@@ -57,6 +57,10 @@ bool SendAcknowledgedFrame(SerialChannel& channel, const std::vector<uint8_t>& f
 }
 
 }  // namespace
+
+void DropLateAnswers(SerialChannel& channel) {
+  DropInputUntilAnswersEnd(channel, OnThisLine(channel, kLatestAnswerMs));
+}
 
 int32_t VersionCodeFromBytes(uint8_t first, uint8_t second) {
   const std::string digits = std::to_string(first >> 4) + std::to_string(first & 0x0F) +

@@ -56,7 +56,7 @@ void WalkNetNumbers(SerialChannel& channel, const ProbeObserver& beforeProbe,
     if (!afterProbe(report)) return;
     // After a byte that was not the probe, the rest of what caused it may
     // still be on its way.
-    if (report.result == ProbeResult::Other) DropInputUntilQuiet(channel, ProbeWaitMs(channel));
+    if (report.result == ProbeResult::Other) DropInputUntilQuiet(channel);
     if (report.result != ProbeResult::Silent) SetParityMode(channel, ParityMode::Mark);
   }
 }

@@ -11,7 +11,8 @@ namespace {
 LineHit Reprobe(SerialChannel& channel, const ExchangePolicy& policy, const ProbeReport& report) {
   LineHit hit{report.net, false, report.received};
   while (hit.reprobes < policy.retries && !StopRequested(channel)) {
-    DropInputUntilQuiet(channel, kStrayQuietMs);
+    DropLateAnswers(channel);
+    if (StopRequested(channel)) break;
     ++hit.reprobes;
     if (policy.onRetry) policy.onRetry({Exchange::Probe, report.candidate, hit.reprobes + 1});
     uint8_t received = 0;

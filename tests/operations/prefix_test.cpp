@@ -3,6 +3,7 @@
 // without letting a late answer pass for the next try's.
 #include <gtest/gtest.h>
 
+#include "link/commands.h"
 #include "operations/prefix.h"
 #include "tests/link/scripted_port.h"
 
@@ -78,9 +79,11 @@ TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
   EXPECT_EQ(reading.failedCell, PrefixCell::Tens);
   EXPECT_EQ(reading.retries, 3);
   EXPECT_EQ(FramesWritten(), 4);
-  // Four echo waits of 500 ms, each retry after 20 ms of quiet.
-  EXPECT_GE(clock.NowMs() - start, 4 * 500u + 3 * 20u);
-  EXPECT_LT(clock.NowMs() - start, 4 * 500u + 3 * 20u + 50u);
+  // Each retry once no answer to the address byte before it can still come and
+  // the line has been quiet; then the last echo wait of 500 ms.
+  const uint32_t retryAfter = kLatestAnswerMs + kStrayQuietMs;
+  EXPECT_GE(clock.NowMs() - start, 3 * retryAfter + 500u);
+  EXPECT_LT(clock.NowMs() - start, 3 * retryAfter + 500u + 50u);
 
   // A single try (the default policy): the first lost acknowledgement of a
   // write is the end.
@@ -88,6 +91,13 @@ TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
   port.AnswerNextWrite(1, {});
   EXPECT_EQ(WritePrefixCells(session, {'2', '7'}).failedCell, PrefixCell::Tens);
   EXPECT_EQ(FramesWritten(), 5);
+
+  // A stop while the line settles before a retry: no further byte goes out.
+  const uint32_t stopAt = clock.NowMs() + 800;
+  session.channel.stopRequested = [&] { return clock.NowMs() >= stopAt; };
+  EXPECT_FALSE(ReadPrefixCells(session, retrying).Succeeded());
+  EXPECT_EQ(FramesWritten(), 6);
+  EXPECT_LT(clock.NowMs(), stopAt + 20);
 }
 
 }  // namespace
