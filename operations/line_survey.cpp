@@ -39,4 +39,23 @@ bool SurveyLine(SerialChannel& channel, const ExchangePolicy& policy, const Prob
   return !StopRequested(channel);
 }
 
+LineJudgement JudgeTheLine(SerialChannel& channel, const ExchangePolicy& policy,
+                           const ProbeObserver& onProbe) {
+  LineJudgement judgement;
+  const bool complete = SurveyLine(channel, policy, onProbe, [&judgement](const LineHit& hit) {
+    judgement.hits.push_back(hit);
+  });
+  const std::vector<LineHit>& hits = judgement.hits;
+  if (!complete) {
+    judgement.verdict = LineVerdict::Stopped;
+  } else if (hits.size() > 1) {
+    judgement.verdict = LineVerdict::Several;
+  } else if (hits.empty()) {
+    judgement.verdict = LineVerdict::NoAnswer;
+  } else {
+    judgement.verdict = hits.front().answered ? LineVerdict::OneRegister : LineVerdict::OnlyStray;
+  }
+  return judgement;
+}
+
 }  // namespace zenor9
