@@ -287,10 +287,12 @@ void Handlers::Button1Click() {
       return application_.ShowMessageBox(kTextPortUnavailable, kWarningCaption, kIconWarning);
     case SetupOutcome::NoAnswerToScan:
     case SetupOutcome::NoAnswerToIdentify:
+    // A reply that fails its check sum carries no version (noise, two registers
+    // on one net number): the exchange failed, as the command line says too.
+    case SetupOutcome::BadIdentifyReply:
     case SetupOutcome::Stopped:  // the window program asks for no stops
       return application_.ShowMessageBox(kTextNoLink, kErrorCaption, kIconError);
     case SetupOutcome::UnsupportedVersion:
-    case SetupOutcome::BadIdentifyReply:  // version code 0: the firmware message too
       return application_.ShowMessageBox(kTextOldFirmware, kWarningCaption, kIconWarning);
   }
 }
