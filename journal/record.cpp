@@ -241,6 +241,7 @@ ordered_json RecordJson(const WriteRecord& record) {
   line["error"] = record.error.empty() ? ordered_json(nullptr) : ordered_json(record.error);
   line["stopped"] = record.stopped;
   line["version"] = record.version;
+  line["program"] = record.program;
   return line;
 }
 
@@ -258,7 +259,8 @@ std::optional<WriteRecord> RecordOfJson(const ordered_json& line) {
       ReadText(line, "port", record.port) && ReadOptionalText(line, "device", record.device) &&
       ReadNet(line, record.net) && ReadOptionalText(line, "before", record.before) &&
       ReadHolds(line, record) && ReadText(line, "error", record.error) &&
-      ReadFlag(line, "stopped", record.stopped) && ReadText(line, "version", record.version);
+      ReadFlag(line, "stopped", record.stopped) && ReadText(line, "version", record.version) &&
+      ReadText(line, "program", record.program);
   if (!fine) return std::nullopt;
   return record;
 }

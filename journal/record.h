@@ -55,7 +55,13 @@ struct WriteRecord {
   std::string error;     // the error key of a failed write; empty on success
   bool stopped = false;  // a stop request came during the write
   std::string version;   // the program's
+  std::string program;   // which program wrote: kCommandLine or kWindowProgram; empty
+                         // in the records of versions that did not say
 };
+
+// The programs that write records.
+inline constexpr const char* kCommandLine = "zenor9";
+inline constexpr const char* kWindowProgram = "zenor9-prefix";
 
 // The record as its journal line has it: "holds" is left out when the cells
 // were not read back, and null when they could not be read.

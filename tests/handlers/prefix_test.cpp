@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "emulator/register_model.h"
+#include "journal/journal.h"
 #include "tests/handlers/fake_views.h"
 
 namespace zenor9::test {
@@ -158,6 +159,57 @@ TEST(WriteTest, AFailureStopsAtTheFailingCellAndLeavesTheOperationsEnabled) {
     EXPECT_TRUE(b.ButtonsEnabled());
     EXPECT_TRUE(b.state.channel.IsOpen());
   }
+}
+
+// Whichever program writes, the journal answers who wrote which prefix where:
+// the window's writes, done or failed, leave the command line's record under
+// their own program's name; a refused text leaves none; and a journal that
+// cannot take the record changes nothing that the window shows.
+TEST(WriteTest, EachWriteIsJournaledAndAJournalThatFailsChangesNothingShown) {
+  const std::filesystem::path journalFile = FreshJournal();
+  Connected b;
+  b.main.Type(Control::VelmorSpinEdit, "27");
+  b.main.Press(Control::tbWrite);
+  b.main.Type(Control::VelmorSpinEdit, "35");
+  b.main.Press(Control::tbWrite);  // refused before any command
+  b.main.Toggle(Control::UseCheckBox);
+  b.SilenceFromCommand(2);
+  b.main.Press(Control::tbWrite);
+  const journal::Listing listing = journal::ReadJournal(journalFile, {});
+  ASSERT_EQ(listing.entries.size(), 2u);
+  const journal::WriteRecord& done = listing.entries[0].record;
+  EXPECT_EQ(done.program, "zenor9-prefix");
+  EXPECT_EQ(done.user, journal::UserName());
+  EXPECT_EQ(done.host, journal::HostName());
+  EXPECT_EQ(done.port, "COM1");
+  EXPECT_EQ(done.device, TestDevice(1));
+  EXPECT_EQ(done.net, 1);
+  EXPECT_EQ(done.before, std::nullopt);  // the window reads nothing before it writes
+  EXPECT_EQ(done.asked, "27");
+  EXPECT_FALSE(done.readBack);
+  EXPECT_TRUE(done.ok);
+  EXPECT_EQ(done.error, "");
+  const journal::WriteRecord& failed = listing.entries[1].record;
+  EXPECT_EQ(failed.asked, "off");
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.error, "command-failed");
+
+  ::setenv("ZENOR9_JOURNAL", (journalFile / "journal.jsonl").c_str(), 1);  // under a file
+  b.reg.ClearFaults();
+  b.app.boxes.clear();
+  b.main.Toggle(Control::UseCheckBox);
+  b.main.Type(Control::VelmorSpinEdit, "25");
+  ::testing::internal::CaptureStderr();
+  b.main.Press(Control::tbWrite);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(b.reg.Prefix(), "25");
+  ASSERT_EQ(b.app.boxes.size(), 1u);
+  EXPECT_EQ(b.app.boxes[0].text, "Операция успешно завершена");
+  EXPECT_EQ(b.app.boxes[0].flags, 0x40u);
+  EXPECT_EQ(b.Status(), "Запись завершена");
+  EXPECT_TRUE(b.ButtonsEnabled());
+  EXPECT_EQ(said.rfind("zenor9-prefix: запись не внесена в журнал: ", 0), 0u) << said;
+  EXPECT_EQ(journal::ReadJournal(journalFile, {}).entries.size(), 2u);
 }
 
 // Text left in the field with the focus still in it (the tool bar takes no
