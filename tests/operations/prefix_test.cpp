@@ -73,6 +73,23 @@ TEST_F(CorePrefixTest, ALateReplyNeverPassesForTheRetrysAnswer) {
   EXPECT_EQ(notes[1].attempt, 3);
 }
 
+// A byte added on the line before the data byte, and the first three bytes
+// still add up to 0xFF: the sum test alone would take 0xCC for the tens cell.
+// The byte left over behind the reply gives it away, and the retry reads the cell.
+TEST_F(CorePrefixTest, AReplyWithAByteAddedIsNoReplyEvenWhenItsSumPasses) {
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, {kTensAck, 0x01, 0xCC, '2', 0xCC});
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, ReplyOf(kTensAck, '2'));
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, ReplyOf(kUnitsAck, '5'));
+  const PrefixReading reading = ReadPrefixCells(session, retrying);
+  ASSERT_TRUE(reading.Succeeded());
+  EXPECT_EQ(reading.tens, '2');
+  EXPECT_EQ(reading.units, '5');
+  EXPECT_EQ(reading.retries, 1);
+}
+
 TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
   const uint32_t start = clock.NowMs();
   const PrefixReading reading = ReadPrefixCells(session, retrying);
