@@ -68,12 +68,12 @@ that is stopped lists the registers it did not reach.)");
 const char* RetriesHelp() {
   return Tr(R"text(An identify, read or write that fails (no echo, a wrong echo, no
 acknowledgement, a reply cut short or failing its check sum) is tried again
-once nothing of its answer can still come (about a second after it was sent,
-and the round trip on a remote line), up to --retries times (3 unless given;
-0 tries each once); writing a cell again is harmless. A scan's probes are not
-tried again, but an address where a stray byte came back is probed again to
-tell a register from noise. --trace shows each retry; the JSON counts them
-per register ("retries").)text");
+once nothing of its answer can still come (at most a second after it was
+sent, and the round trip on a remote line), up to --retries times (3 unless
+given; 0 tries each once); writing a cell again is harmless. A scan's probes
+are not tried again, but an address where a stray byte came back is probed
+again to tell a register from noise. --trace shows each retry; the JSON counts
+them per register ("retries").)text");
 }
 
 const char* DefaultsHelp() {

@@ -85,6 +85,7 @@ int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count) {
     const uint32_t untilInterval = kReadIntervalMs - (now - lastArrival) + 1;
     port.WaitReadable(received > 0 ? std::min(untilTotal, untilInterval) : untilTotal);
   }
+  channel.answerBytesOwed -= std::min(channel.answerBytesOwed, received);
   return static_cast<int>(received);
 }
 
@@ -134,10 +135,16 @@ void DropInputUntilQuiet(SerialChannel& channel) {
   }
 }
 
+void ExpectAnswer(SerialChannel& channel, uint32_t bytes) {
+  channel.answerBytesOwed = bytes;
+}
+
 void DropInputUntilAnswersEnd(SerialChannel& channel, uint32_t ms) {
-  // Read rather than purged, so that a trace shows what came late.
+  // Read rather than purged, so that a trace shows what came late. An answer
+  // that has come whole, garbled or late, brings nothing more: only its rest
+  // may still be on the line, for which the quiet time is enough.
   for (uint32_t since = channel.clock->NowMs() - channel.lastSentMs;
-       since <= ms && Usable(channel) && !StopRequested(channel);
+       since <= ms && channel.answerBytesOwed > 0 && Usable(channel) && !StopRequested(channel);
        since = channel.clock->NowMs() - channel.lastSentMs) {
     if (!WaitForInput(channel, 1, ms - since)) continue;
     uint8_t late = 0;

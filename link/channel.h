@@ -46,6 +46,9 @@ struct SerialChannel {
   OpenFailureDetail openFailureDetail;
   // When the last byte was handed to the port: answers to it come after this.
   uint32_t lastSentMs = 0;
+  // Bytes of the answer to the last request that have not been read yet, as
+  // the command that sent it counts them (ExpectAnswer).
+  uint32_t answerBytesOwed = 0;
 
   bool IsOpen() const { return port != nullptr; }
 };
@@ -83,7 +86,11 @@ uint32_t QuietMs(const SerialChannel& channel);
 // that the next exchange never meets it. Noise that never ends stops the wait
 // after a bounded number of bytes.
 void DropInputUntilQuiet(SerialChannel& channel);
-// Reads and drops what arrives until more than `ms` have passed since the last
+// The request just sent asks for an answer of `bytes` bytes; each byte read
+// from now on counts towards it.
+void ExpectAnswer(SerialChannel& channel, uint32_t bytes);
+// Reads and drops what arrives until the answer to the last request has come
+// whole (ExpectAnswer), or else until more than `ms` have passed since the last
 // byte was sent, then until the line is quiet (DropInputUntilQuiet): what an
 // answer may still bring when it comes up to `ms` late. A stop request ends it.
 void DropInputUntilAnswersEnd(SerialChannel& channel, uint32_t ms);

@@ -52,11 +52,12 @@ bool WriteRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ram
                        uint8_t value);
 
 // Before a failed exchange is tried again: reads and drops what arrives until
-// no answer to the bytes it sent can still come (kLatestAnswerMs and the round
-// trip after the last of them) and the line is quiet. A register answers in
-// order, so an answer that missed its wait holds back the answer to anything
-// sent after it: tried sooner, the retry would take the late answer for its
-// own and then meet its own answer where the next byte belongs.
+// nothing of the answer to the bytes it sent can still come (it has come
+// whole, or kLatestAnswerMs and the round trip have passed since the last of
+// them) and the line is quiet. A register answers in order, so an answer that
+// missed its wait holds back the answer to anything sent after it: tried
+// sooner, the retry would take the late answer for its own and then meet its
+// own answer where the next byte belongs.
 void DropLateAnswers(SerialChannel& channel);
 
 // The version code spelled by two BCD version bytes: each nibble written in

@@ -38,6 +38,7 @@ uint32_t ProbeWaitMs(const SerialChannel& channel) {
 ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t& received) {
   PurgeChannel(channel, kPurgeBothQueues);
   WriteBytes(channel, &candidate, 1);
+  ExpectAnswer(channel, 1);
   WaitForInput(channel, 1, ProbeWaitMs(channel));  // only the queue test below decides
   if (InputQueueCount(channel) < 1) return ProbeResult::Silent;
   received = 0;

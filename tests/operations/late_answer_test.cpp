@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "emulator/inprocess_port.h"
+#include "link/commands.h"
 #include "operations/prefix.h"
 #include "operations/setup.h"
 
@@ -36,9 +37,13 @@ class LateAnswerTest : public ::testing::TestWithParam<LateCase> {
 TEST_P(LateAnswerTest, TheTryAfterALateAnswerSucceeds) {
   const LateCase& c = GetParam();
   reg.SetFault(emu::Fault::LateReply);
+  const uint32_t start = clock.NowMs();
   const SetupResult identified = IdentifyRegisterAt(session, 0xF8, policy);
   ASSERT_TRUE(identified.Connected());
   EXPECT_EQ(identified.retries, c.identifyRetries);
+  // The retry went out once the late echo had come and the line was quiet,
+  // not a whole longest answer later: then a second identify, 440 ms.
+  EXPECT_LT(clock.NowMs() - start, c.delayMs + 2 * kStrayQuietMs + 500);
 
   reg.SetFault(emu::Fault::LateReply);
   const PrefixReading reading = ReadPrefixCells(session, policy);

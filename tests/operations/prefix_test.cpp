@@ -83,11 +83,15 @@ TEST_F(CorePrefixTest, AReplyWithAByteAddedIsNoReplyEvenWhenItsSumPasses) {
   port.AnswerNextWrite(1, ReplyOf(kTensAck, '2'));
   port.AnswerNextWrite(1, {kNet7});
   port.AnswerNextWrite(1, ReplyOf(kUnitsAck, '5'));
+  const uint32_t start = clock.NowMs();
   const PrefixReading reading = ReadPrefixCells(session, retrying);
   ASSERT_TRUE(reading.Succeeded());
   EXPECT_EQ(reading.tens, '2');
   EXPECT_EQ(reading.units, '5');
   EXPECT_EQ(reading.retries, 1);
+  // That answer had come whole: the retry waited for the line to be quiet, not
+  // for a late answer.
+  EXPECT_LT(clock.NowMs() - start, 100u);
 }
 
 TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
