@@ -84,7 +84,7 @@ std::string EntryLine(const journal::WriteRecord& record) {
   std::string who = NameText(record.user) + "@" + NameText(record.host);
   // The command line's records say nothing more, as before they named it.
   if (!record.program.empty() && record.program != journal::kCommandLine)
-    who += " " + Printable(record.program);
+    who.append(" ").append(Printable(record.program));
   return Printable(record.time) + "  " + who + "  " + port + "  " + Tr("register %s", net) + "  " +
          ValueText(record.before) + " -> " + PrefixText(record.asked) + "  " +
          ReadBackText(record) + "  " + ResultText(record);
