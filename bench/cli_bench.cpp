@@ -4,11 +4,13 @@
 // 1. What the read-back costs: a clean write with its read-back against one
 //    without (--no-verify), with the bytes each adds on a 9600-baud line; and
 //    a write --if-different to a register that already holds the value.
-// 2. A line where 15 % of the exchanges have an answer spoiled (lost, cut,
-//    garbled, padded or late; the emulator's random faults, seeded): writes
-//    and reads with the defaults (3 retries, read-back), against a single try
-//    without read-back. Every write reported done is checked against what the
-//    emulated register holds, and every read against it too.
+// 2. Noisy lines, seeded: 15 % of the exchanges get one of the emulator's
+//    random faults (lost, cut, garbled, padded or late, as zenor9 sim
+//    --random-faults 15), or 15 % of the answers are spoiled one by one (lost,
+//    cut, a bit flipped, a byte added, 20 to 900 ms late): writes and reads
+//    with the defaults (3 retries, read-back), against a single try without
+//    read-back. Every write reported done is checked against what the emulated
+//    register holds, and every read against it too.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -98,12 +100,20 @@ struct NoisyCounts {
   double seconds = 0;
 };
 
-NoisyCounts NoisyRounds(int rounds, int retries, bool verify, uint32_t seed) {
+// What the noisy line spoils: whole exchanges with the register's random
+// faults, or single answers on the line.
+enum class Noise { Exchanges, Answers };
+
+NoisyCounts NoisyRounds(Noise noise, int rounds, int retries, bool verify, uint32_t seed) {
   emu::Line line;
   line.SetRecording(false);
   emu::Register& reg = line.AddRegister(kNet);
   reg.SetReplyDelayMs(kAnswerDelayMs);
-  reg.SetRandomFaults(emu::SpoiledAnswerFaults(), kSpoiledPerMille, seed);
+  if (noise == Noise::Exchanges) {
+    reg.SetRandomFaults(emu::SpoiledAnswerFaults(), kSpoiledPerMille, seed);
+  } else {
+    line.SetSpoiledAnswers(kSpoiledPerMille, seed);
+  }
   emu::PtyHost host(line);
   NoisyCounts counts;
   if (!host.Start()) return counts;
@@ -133,23 +143,27 @@ NoisyCounts NoisyRounds(int rounds, int retries, bool verify, uint32_t seed) {
 
 void PrintNoisy(const char* name, const NoisyCounts& counts) {
   const int operations = counts.writes + counts.reads;
-  std::printf("| %s | %d of %d | %d | %d of %d | %d | %d | %.2f s |\n", name, counts.writesDone,
-              counts.writes, counts.writesDoneNotHeld, counts.readsDone, counts.reads,
-              counts.readsWrong, counts.retries, operations > 0 ? counts.seconds / operations : 0);
+  const int done = counts.writesDone + counts.readsDone;
+  std::printf("| %s | %d of %d | %d | %d of %d | %d | %.1f %% | %d | %.2f s |\n", name,
+              counts.writesDone, counts.writes, counts.writesDoneNotHeld, counts.readsDone,
+              counts.reads, counts.readsWrong, operations > 0 ? 100.0 * done / operations : 0,
+              counts.retries, operations > 0 ? counts.seconds / operations : 0);
 }
 
-void NoisyLine(int rounds, uint32_t seed) {
+void NoisyLine(Noise noise, int rounds, uint32_t seed) {
+  std::printf(noise == Noise::Exchanges
+                  ? "\nA line where %u %% of the exchanges get a random fault (lost, cut, "
+                    "garbled, padded or late), %d writes and %d reads, seed %u:\n\n"
+                  : "\nA line where %u %% of the answers are spoiled (lost, cut, a bit flipped, "
+                    "a byte added, or late), %d writes and %d reads, seed %u:\n\n",
+              kSpoiledPerMille / 10, rounds, rounds, seed);
   std::printf(
-      "\nA line where %u %% of the exchanges get an answer spoiled (lost, cut, garbled, "
-      "padded or late), %d writes and %d reads, seed %u:\n\n",
-      kSpoiledPerMille / 10, rounds, rounds, seed);
-  std::printf(
-      "| run | writes done | done, not held | reads done | read wrong | retries | per command "
-      "|\n");
-  std::printf("|---|---|---|---|---|---|---|\n");
+      "| run | writes done | done, not held | reads done | read wrong | done | retries | per "
+      "command |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
   PrintNoisy("defaults (3 retries, read-back)",
-             NoisyRounds(rounds, cli::kDefaultRetries, true, seed));
-  PrintNoisy("--retries 0 --no-verify", NoisyRounds(rounds, 0, false, seed));
+             NoisyRounds(noise, rounds, cli::kDefaultRetries, true, seed));
+  PrintNoisy("--retries 0 --no-verify", NoisyRounds(noise, rounds, 0, false, seed));
 }
 
 int Run() {
@@ -166,8 +180,10 @@ int Run() {
   host.Stop();
   const char* rounds = std::getenv("ZENOR9_BENCH_NOISY_ROUNDS");
   const char* seed = std::getenv("ZENOR9_BENCH_SEED");
-  NoisyLine(rounds != nullptr ? std::atoi(rounds) : 100,
-            seed != nullptr ? static_cast<uint32_t>(std::atoi(seed)) : 20261207);
+  for (const Noise noise : {Noise::Exchanges, Noise::Answers}) {
+    NoisyLine(noise, rounds != nullptr ? std::atoi(rounds) : 100,
+              seed != nullptr ? static_cast<uint32_t>(std::atoi(seed)) : 20261207);
+  }
   return 0;
 }
 

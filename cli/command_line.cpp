@@ -69,11 +69,12 @@ A list of net numbers is addressed directly, without a scan.)");
 const char* RetriesHelp() {
   return Tr(R"text(An identify, read or write that fails (no echo, a wrong echo, no
 acknowledgement, a reply cut short or failing its check sum) is tried again
-once the line has gone quiet, up to --retries times (3 unless given; 0 tries
-each once); writing a cell again is harmless. A scan's probes are not tried
-again, but an address where a stray byte came back is probed again to tell a
-register from noise. --trace shows each retry; the JSON counts them per
-register ("retries").)text");
+once nothing of its answer can still come (at most a second after it was
+sent, and the round trip on a remote line), up to --retries times (3 unless
+given; 0 tries each once); writing a cell again is harmless. A scan's probes
+are not tried again, but an address where a stray byte came back is probed
+again to tell a register from noise. --trace shows each retry; the JSON counts
+them per register ("retries").)text");
 }
 
 const char* DefaultsHelp() {
@@ -127,9 +128,11 @@ std::string DoctorHelp() {
   return Tr(R"(Checks in order, a line each (%s or %s, what was found, what to do): the device
 and its kind, permission, opening it for this program alone, services that
 take serial ports, stick parity (set, read back, the driver's known habits),
-the adapter's latency, and a register on the line: identify and the time of
-about 20 echoes of its address byte against the scan's 10 ms wait. Only
-address probes and identify go to the register.)",
+the adapter's latency, and a register on the line: without --net the whole
+line scanned and judged as read and write judge it (several registers, or an
+answer that is no register's, named), identify with the same retries, and
+the time of about 20 echoes of its address byte against the scan's 10 ms
+wait. Only address probes and identify go to the register.)",
             CheckMark(true), CheckMark(false));
 }
 
@@ -164,10 +167,13 @@ one register at net number 0.
 
 --fault switches a fault on for every exchange:
 %s
+late-reply answers 800 ms late; late answers %s to %s ms late, drawn anew
+for each exchange.
 --random-faults P spoils P per cent of the exchanges, each with one of
 %s
 The draw comes from --seed (the same seed, the same draw).)",
-            FaultNames(emu::AllFaults()), FaultNames(emu::SpoiledAnswerFaults()));
+            FaultNames(emu::AllFaults()), emu::kLateMinMs, emu::kLateMaxMs,
+            FaultNames(emu::SpoiledAnswerFaults()));
 }
 
 // Usage messages quote what the user gave, but not kilobytes of it.
@@ -683,7 +689,7 @@ void RefuseNetsWhereNoneApply(const CLI::App& app, const CLI::App& command) {
 void RefuseRetriesWhereNoneApply(const CLI::App& app, const CLI::App& command) {
   if (app.count("--retries") > 0 && command.get_option_no_throw("--retries") == nullptr) {
     throw CLI::ValidationError("--retries",
-                               Tr("only identify, detect, scan, read and write take it"));
+                               Tr("only identify, detect, scan, read, write and doctor take it"));
   }
 }
 
@@ -816,6 +822,7 @@ void AddDoctorCommand(CLI::App& app, ParsedOptions& options, Invocation& invocat
                    Tr("identify this register and time its echo; without it a scan finds one"))
       ->type_name("N");
   doctor->footer(std::string(DoctorHelp()) + "\n\n" + Footer(exits));
+  TakeRetries(*doctor, options.main);
 }
 
 void AddPortsCommand(CLI::App& app, Invocation& invocation) {

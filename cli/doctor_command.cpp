@@ -21,7 +21,7 @@ std::string CheckLine(const diag::Check& check) {
 }  // namespace
 
 Outcome DoctorCommand(const std::string& port, const std::string& device,
-                      std::optional<uint8_t> net) {
+                      std::optional<uint8_t> net, int retries) {
   Outcome outcome;
   outcome.port = device;
   bool opens = false;
@@ -30,7 +30,8 @@ Outcome DoctorCommand(const std::string& port, const std::string& device,
           ? diag::RemoteLineChecks(device, DescribeOpenFailure, opens, UserAskedToStop)
           : diag::DeviceChecks(port, device, DescribeOpenFailure, opens);
   if (opens) {
-    for (diag::Check& check : diag::RegisterChecks(device, net, 20, UserAskedToStop)) {
+    const ExchangePolicy policy{retries, {}};
+    for (diag::Check& check : diag::RegisterChecks(device, net, policy, 20, UserAskedToStop)) {
       checks.push_back(check);
     }
   }

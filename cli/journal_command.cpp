@@ -89,10 +89,13 @@ std::string EntryLine(const journal::WriteRecord& record) {
   if (record.device && *record.device != record.port)
     port += " (" + Printable(*record.device) + ")";
   const std::string net = record.net ? std::to_string(*record.net) : "?";
-  return Printable(record.time) + "  " + NameText(record.user) + "@" + NameText(record.host) +
-         "  " + port + "  " + Tr("register %s", net) + "  " + ValueText(record.before) + " -> " +
-         PrefixText(record.asked) + "  " + ReadBackText(record) + "  " + ResultText(record) +
-         LabelAndNoteText(record);
+  std::string who = NameText(record.user) + "@" + NameText(record.host);
+  // The command line's records say nothing more, as before they named it.
+  if (!record.program.empty() && record.program != journal::kCommandLine)
+    who.append(" ").append(Printable(record.program));
+  return Printable(record.time) + "  " + who + "  " + port + "  " + Tr("register %s", net) + "  " +
+         ValueText(record.before) + " -> " + PrefixText(record.asked) + "  " +
+         ReadBackText(record) + "  " + ResultText(record) + LabelAndNoteText(record);
 }
 
 // A JSON array with one record a line, so that grep and jq both read it.

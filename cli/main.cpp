@@ -89,7 +89,7 @@ Outcome RunCommand(const Invocation& invocation, LiveOutput& live) {
   }
   if (!invocation.nets.empty()) target.net = invocation.nets.front();
   if (invocation.command == "doctor")
-    return DoctorCommand(invocation.port.name, device, target.net);
+    return DoctorCommand(invocation.port.name, device, target.net, target.retries);
   if (invocation.command == "identify") return IdentifyCommand(target);
   if (invocation.command == "detect") return DetectCommand(target);
   if (invocation.command == "scan") return ScanCommand(target, live);

@@ -65,30 +65,31 @@ void FailOnlyStray(const LineHit& hit, Outcome& outcome) {
 // read or write never picks the first of several.
 std::optional<uint8_t> TheOnlyRegister(Connection& connection, const Target& target, bool writing,
                                        Outcome& outcome) {
-  const std::optional<std::vector<LineHit>> hits =
-      SurveyTheLine(connection, ProbeProgressOf(target));
+  const LineJudgement line =
+      JudgeTheLine(connection.channel, connection.policy, ProbeProgressOf(target));
   if (target.progress) target.progress({});
-  if (!hits) {
-    EndByStop(outcome);
-    return std::nullopt;
-  }
-  if (PortLost(connection.channel)) {
+  // A walk that the port's loss cut short has not seen the whole line.
+  if (line.verdict != LineVerdict::Stopped && PortLost(connection.channel)) {
     FailPortLost(connection.device, outcome);
     return std::nullopt;
   }
-  if (hits->size() > 1) {
-    FailSeveralRegisters(*hits, writing, outcome);
-    return std::nullopt;
+  switch (line.verdict) {
+    case LineVerdict::OneRegister:
+      return line.hits.front().net;
+    case LineVerdict::Stopped:
+      EndByStop(outcome);
+      break;
+    case LineVerdict::Several:
+      FailSeveralRegisters(line.hits, writing, outcome);
+      break;
+    case LineVerdict::NoAnswer:
+      FailNoLink(outcome);
+      break;
+    case LineVerdict::OnlyStray:
+      FailOnlyStray(line.hits.front(), outcome);
+      break;
   }
-  if (hits->empty()) {
-    FailNoLink(outcome);
-    return std::nullopt;
-  }
-  if (!hits->front().answered) {
-    FailOnlyStray(hits->front(), outcome);
-    return std::nullopt;
-  }
-  return hits->front().net;
+  return std::nullopt;
 }
 
 // Sets up the register the target names, or the only one on the line.

@@ -33,9 +33,6 @@ std::optional<std::string> RecordWriteInJournal(const Invocation& invocation,
                                                 const journal::TimeSource& now) {
   if (invocation.noJournal) return std::nullopt;
   journal::WriteRecord record;
-  record.time = journal::IsoTime(now());
-  record.host = journal::HostName();
-  record.user = journal::UserName();
   record.port = invocation.port.name;
   if (!invocation.port.Device().empty()) record.device = invocation.port.Device();
   record.net = facts.net;
@@ -46,17 +43,13 @@ std::optional<std::string> RecordWriteInJournal(const Invocation& invocation,
   record.ok = facts.ok;
   record.error = facts.error;
   record.stopped = facts.stopped;
-  record.version = ZENOR9_VERSION;
   record.written = facts.written;
   record.changed = facts.changed;
   if (!invocation.label.empty()) record.label = invocation.label;
   if (!invocation.note.empty()) record.note = invocation.note;
-
-  const journal::Location location = journal::JournalLocation();
-  journal::AppendOptions options;
-  options.createFolder = location.createFolder;
+  record.program = journal::kCommandLine;
   std::string error;
-  if (journal::Append(location.file, record, error, options)) return std::nullopt;
+  if (journal::RecordWrite(std::move(record), error, now)) return std::nullopt;
   return Tr("the write was not recorded in the journal: %s", error);
 }
 

@@ -11,6 +11,7 @@
 
 #include "i18n/text.h"
 #include "link/channel.h"
+#include "operations/exchange.h"
 
 namespace zenor9::diag {
 
@@ -69,11 +70,14 @@ std::vector<Check> RemoteLineChecks(const std::string& device, const OpenFailure
 // before, a key for Tr().
 Check StoppedCheck(const std::string& name, const char* before);
 
-// A register on the line: identify the one at `net`, or scan for one, and
-// time the echo of its address byte over `probes` probes against the scan's
-// wait (10 ms, and the round trip on a remote line). Once `stopRequested` says so, the waits end
+// A register on the line: identify the one at `net`, or the one register that
+// a survey of the whole line finds, judged as a read or write without a net
+// number judges it and with the same retries (`policy`); then time the echo of
+// its address byte over `probes` probes against the scan's wait (10 ms, and
+// the round trip on a remote line). Once `stopRequested` says so, the waits end
 // and no further probe goes out.
 std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
-                                  int probes = 20, const StopCheck& stopRequested = {});
+                                  const ExchangePolicy& policy, int probes = 20,
+                                  const StopCheck& stopRequested = {});
 
 }  // namespace zenor9::diag

@@ -7,6 +7,8 @@
 #include "link/channel.h"
 #include "link/commands.h"
 #include "link/net_number.h"
+#include "operations/line_survey.h"
+#include "operations/session.h"
 #include "operations/setup.h"
 
 namespace zenor9::diag {
@@ -79,7 +81,9 @@ Check EchoTimingCheck(SerialChannel& channel, uint8_t addressByte, int probes) {
   return check;
 }
 
-Check ScanOtherByteCheck(const ProbeReport& report) {
+Check ScanStrayCheck(const LineHit& hit) {
+  const ProbeReport report{hit.net, AddressByteOfNetNumber(hit.net), ProbeResult::Other,
+                           hit.received};
   if (const std::optional<uint8_t> earlier = LateEchoOf(report)) {
     return {N_("scan"), false,
             Tr("the probe of net number %s got %s back: the echo of net number %s's probe, too "
@@ -95,49 +99,73 @@ Check ScanOtherByteCheck(const ProbeReport& report) {
           Tr("noise or two devices on the line: check the cabling")};
 }
 
-// The scan as the set-up runs it, saying where and why it stopped.
-Check ScanCheck(SerialChannel& channel, uint8_t& addressByte) {
-  std::optional<ProbeReport> last;
-  WalkNetNumbers(channel, {}, [&last](const ProbeReport& report) {
-    last = report;
-    return report.result == ProbeResult::Silent;
-  });
-  if (StopRequested(channel)) return StoppedCheck(N_("scan"), N_("the scan was done"));
-  if (last && last->result == ProbeResult::Answered) {
-    addressByte = last->candidate;
-    return {N_("scan"), true, Tr("found net number %s", last->net), {}};
+std::string NetNumbersOf(const std::vector<LineHit>& hits) {
+  std::string nets;
+  for (const LineHit& hit : hits) {
+    if (!nets.empty()) nets += ", ";
+    nets += std::to_string(hit.net);
   }
-  if (last && last->result == ProbeResult::Other) return ScanOtherByteCheck(*last);
+  return nets;
+}
+
+// The whole line surveyed and judged as read and write judge it without a net
+// number, with the same retries: the register it finds, or why there is none
+// to check.
+Check ScanCheck(Session& session, const ExchangePolicy& policy) {
+  const LineJudgement line = JudgeTheLine(session.channel, policy, {});
+  switch (line.verdict) {
+    case LineVerdict::Stopped:
+      return StoppedCheck(N_("scan"), N_("the scan was done"));
+    case LineVerdict::OneRegister:
+      session.addressByte = AddressByteOfNetNumber(line.hits.front().net);
+      return {N_("scan"), true, Tr("found net number %s", line.hits.front().net), {}};
+    case LineVerdict::OnlyStray:
+      return ScanStrayCheck(line.hits.front());
+    case LineVerdict::Several:
+      return {N_("scan"), false,
+              Tr("net numbers %s answered the scan: reads and writes without a net number "
+                 "refuse a line of several registers",
+                 NetNumbersOf(line.hits)),
+              Tr("give the register to check with --net N")};
+    case LineVerdict::NoAnswer:
+      break;
+  }
   return {N_("scan"), false, Tr("no register answered the scan of net numbers 0 to 99"),
           Tr("check the cable, the register's power and the port; with a net number (--net N) "
              "the register is tried directly")};
 }
 
-// The register at `addressByte` answers identify; `answered` says whether it
-// answered at all, so that its echo is worth timing.
-Check IdentifyCheck(SerialChannel& channel, uint8_t addressByte, bool& answered) {
+// The register at `addressByte` identified as a set-up does it, version rule
+// included; `answered` says whether it answered at all, so that its echo is
+// worth timing.
+Check IdentifyCheck(Session& session, uint8_t addressByte, const ExchangePolicy& policy,
+                    bool& answered) {
   const std::string net = std::to_string(NetNumberOfAddressByte(addressByte));
-  int32_t version = 0;
-  const IdentifyAnswer answer = IdentifyRegister(channel, addressByte, version);
-  answered = answer != IdentifyAnswer::None;
-  // An identify that overlapped a stop is no answer: no firmware advice for it.
-  if (StopRequested(channel)) return StoppedCheck(N_("register"), N_("identify was answered"));
-  switch (answer) {
-    case IdentifyAnswer::None:
+  const SetupResult result = IdentifyRegisterAt(session, addressByte, policy);
+  answered = result.outcome != SetupOutcome::NoAnswerToIdentify;
+  switch (result.outcome) {
+    case SetupOutcome::Stopped:
+      // An identify that overlapped a stop is no answer: no firmware advice for it.
+      answered = false;
+      return StoppedCheck(N_("register"), N_("identify was answered"));
+    case SetupOutcome::NoAnswerToIdentify:
       return {N_("register"), false, Tr("no answer to identify at net number %s", net),
               Tr("check the net number set in the register, the cable and the register's "
                  "power")};
-    case IdentifyAnswer::BadReply:
+    case SetupOutcome::BadIdentifyReply:
       return {N_("register"), false,
               Tr("net number %s answers, but its reply to identify failed its check sum", net),
               Tr("noise on the line, or two registers with net number %s: check the cabling and "
                  "give each register its own net number",
                  net)};
-    case IdentifyAnswer::Version:
+    default:
       break;
   }
-  Check check{N_("register"), true, Tr("net number %s answers, version code %s", net, version), {}};
-  if (!IsSupportedVersion(version)) {
+  Check check{N_("register"),
+              true,
+              Tr("net number %s answers, version code %s", net, session.versionCode),
+              {}};
+  if (result.outcome == SetupOutcome::UnsupportedVersion) {
     check.ok = false;
     check.advice = Tr("the register needs firmware 1.0.5 (version code 105)");
   }
@@ -152,30 +180,28 @@ Check StoppedCheck(const std::string& name, const char* before) {
   return check;
 }
 
-std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net, int probes,
+std::vector<Check> RegisterChecks(const std::string& device, std::optional<uint8_t> net,
+                                  const ExchangePolicy& policy, int probes,
                                   const StopCheck& stopRequested) {
-  SerialChannel channel;
-  channel.stopRequested = stopRequested;
-  if (!OpenChannelDevice(device, channel)) {
+  Session session;
+  session.channel.stopRequested = stopRequested;
+  if (!OpenChannelDevice(device, session.channel)) {
     // A remote line's connect that a stop cut short found nothing wrong.
-    if (StopRequested(channel)) return {StoppedCheck(N_("register"), N_("the port opened"))};
+    if (StopRequested(session.channel)) {
+      return {StoppedCheck(N_("register"), N_("the port opened"))};
+    }
     return {{N_("register"), false, Tr("the port did not open"), Tr("see the open check above")}};
   }
   std::vector<Check> checks;
-  uint8_t addressByte = net ? AddressByteOfNetNumber(*net) : kInitialAddressByte;
-  if (!net) {
-    checks.push_back(ScanCheck(channel, addressByte));
-    if (!checks.back().ok) {
-      CloseChannel(channel);
-      return checks;
-    }
+  if (net) {
+    session.addressByte = AddressByteOfNetNumber(*net);
+  } else {
+    checks.push_back(ScanCheck(session, policy));
+    if (!checks.back().ok) return checks;
   }
   bool answered = false;
-  checks.push_back(IdentifyCheck(channel, addressByte, answered));
-  if (answered && !checks.back().stopped) {
-    checks.push_back(EchoTimingCheck(channel, addressByte, probes));
-  }
-  CloseChannel(channel);
+  checks.push_back(IdentifyCheck(session, session.addressByte, policy, answered));
+  if (answered) checks.push_back(EchoTimingCheck(session.channel, session.addressByte, probes));
   return checks;
 }
 

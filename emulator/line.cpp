@@ -2,15 +2,36 @@
 
 namespace zenor9::emu {
 
+namespace {
+
+// Delays `emission` until the register's earlier answers have left.
+void KeepInOrder(Emission& emission, uint32_t timeMs, std::optional<uint32_t>& lastDueMs) {
+  uint32_t due = timeMs + emission.delayMs;
+  if (lastDueMs && static_cast<int32_t>(*lastDueMs - due) > 0) due = *lastDueMs;
+  lastDueMs = due;
+  emission.delayMs = due - timeMs;
+}
+
+}  // namespace
+
 Register& Line::AddRegister(uint8_t netNumber, uint8_t versionHigh, uint8_t versionLow) {
   registers_.push_back(std::make_unique<Register>(netNumber, versionHigh, versionLow));
+  lastAnswerDueMs_.emplace_back();
   return *registers_.back();
 }
 
 std::vector<Emission> Line::Deliver(uint8_t byte, ParityMode parity, uint32_t timeMs) {
   Record({timeMs, true, parity, byte});
   std::vector<Emission> emissions;
-  for (const auto& reg : registers_) reg->Receive(byte, parity, emissions);
+  for (std::size_t i = 0; i < registers_.size(); ++i) {
+    std::vector<Emission> answers;
+    registers_[i]->Receive(byte, parity, answers);
+    for (Emission& answer : answers) {
+      if (!Spoil(answer)) continue;
+      KeepInOrder(answer, timeMs, lastAnswerDueMs_[i]);
+      emissions.push_back(std::move(answer));
+    }
+  }
   if (latencyMs_ > 0) HoldForLatency(emissions, timeMs);
   return emissions;
 }
@@ -24,6 +45,42 @@ void Line::HoldForLatency(std::vector<Emission>& emissions, uint32_t timeMs) {
       batchReleaseMs_ = due + latencyMs_;
     }
     emission.delayMs = batchReleaseMs_ - timeMs;
+  }
+}
+
+void Line::SetSpoiledAnswers(uint32_t perMille, uint32_t seed) {
+  std::lock_guard lock(mutex_);
+  spoiledPerMille_ = perMille;
+  spoilDraw_.seed(seed);
+}
+
+uint64_t Line::SpoiledAnswerCount() const {
+  std::lock_guard lock(mutex_);
+  return spoiledCount_;
+}
+
+bool Line::Spoil(Emission& emission) {
+  std::lock_guard lock(mutex_);
+  if (spoiledPerMille_ == 0 || spoilDraw_() % 1000 >= spoiledPerMille_) return true;
+  ++spoiledCount_;
+  std::vector<uint8_t>& bytes = emission.bytes;
+  switch (spoilDraw_() % 5) {
+    case 0:
+      return false;
+    case 1:
+      bytes.pop_back();
+      return !bytes.empty();
+    case 2:
+      bytes[spoilDraw_() % bytes.size()] ^= static_cast<uint8_t>(1u << spoilDraw_() % 8);
+      return true;
+    case 3: {
+      const auto at = static_cast<std::ptrdiff_t>(spoilDraw_() % (bytes.size() + 1));
+      bytes.insert(bytes.begin() + at, static_cast<uint8_t>(spoilDraw_()));
+      return true;
+    }
+    default:
+      emission.delayMs += kLateMinMs + spoilDraw_() % (kLateMaxMs - kLateMinMs + 1);
+      return true;
   }
 }
 

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <vector>
 
 #include "emulator/register_model.h"
@@ -28,6 +30,8 @@ class Line {
   std::size_t RegisterCount() const { return registers_.size(); }
 
   // A byte from the program: every register hears it; returns what they send.
+  // Each register's answers leave in the order it made them, as from one UART:
+  // an answer held back (a late fault) holds back what the register says after it.
   std::vector<Emission> Deliver(uint8_t byte, ParityMode parity, uint32_t timeMs);
   // Records bytes that reached the program.
   void NoteToProgram(const std::vector<uint8_t>& bytes, uint32_t timeMs);
@@ -47,6 +51,14 @@ class Line {
   // of the batch arrived (a USB adapter's 16 ms; 0, the default, for none).
   void SetAdapterLatency(uint32_t ms) { latencyMs_ = ms; }
 
+  // A noisy line for long runs: each answer a register sends (its echo; its
+  // acknowledgement with any reply frame) is spoiled with a chance of perMille /
+  // 1000, in one of five ways alike: lost, cut short by its last byte, a bit
+  // flipped, a byte added, or held back kLateMinMs to kLateMaxMs. Drawn from a
+  // generator seeded with `seed`, so that a run can be repeated; 0 turns it off.
+  void SetSpoiledAnswers(uint32_t perMille, uint32_t seed);
+  uint64_t SpoiledAnswerCount() const;  // answers spoiled so far
+
   // The adapter is pulled out: ports on this line fail until it is plugged back.
   void SetUnplugged(bool unplugged);
   bool Unplugged() const;
@@ -54,8 +66,12 @@ class Line {
  private:
   void Record(const WireByte& byte);
   void HoldForLatency(std::vector<Emission>& emissions, uint32_t timeMs);
+  // False when the answer is lost.
+  bool Spoil(Emission& emission);
 
   std::deque<std::unique_ptr<Register>> registers_;
+  // When each register's last answer leaves; none before its first.
+  std::deque<std::optional<uint32_t>> lastAnswerDueMs_;
   mutable std::mutex mutex_;
   std::vector<WireByte> log_;
   std::function<void(const WireByte&)> observer_;
@@ -64,6 +80,9 @@ class Line {
   uint32_t latencyMs_ = 0;
   bool batchOpen_ = false;
   uint32_t batchReleaseMs_ = 0;  // when the open batch goes to the program
+  uint32_t spoiledPerMille_ = 0;
+  std::mt19937 spoilDraw_;
+  uint64_t spoiledCount_ = 0;
 };
 
 }  // namespace zenor9::emu

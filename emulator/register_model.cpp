@@ -17,6 +17,7 @@ constexpr std::pair<Fault, const char*> kFaultNames[] = {
     {Fault::BadReplyCheck, "bad-reply-check"},
     {Fault::ShortReply, "short-reply"},
     {Fault::LateReply, "late-reply"},
+    {Fault::Late, "late"},
     {Fault::NoiseByte, "noise-byte"},
     {Fault::TwoDevices, "two-devices"},
     {Fault::IgnoreWrites, "ignore-writes"},
@@ -70,9 +71,9 @@ std::vector<Fault> AllFaults() {
 }
 
 std::vector<Fault> SpoiledAnswerFaults() {
-  return {Fault::NoEcho,    Fault::NoAck,     Fault::ShortReply,
-          Fault::WrongEcho, Fault::WrongAck,  Fault::TwoDevices,
-          Fault::NoiseByte, Fault::LateReply, Fault::BadReplyCheck};
+  return {Fault::NoEcho,    Fault::NoAck,    Fault::ShortReply,
+          Fault::WrongEcho, Fault::WrongAck, Fault::TwoDevices,
+          Fault::NoiseByte, Fault::Late,     Fault::BadReplyCheck};
 }
 
 Register::Register(uint8_t netNumber, uint8_t versionHigh, uint8_t versionLow)
@@ -158,10 +159,14 @@ uint64_t Register::RandomFaultCount() const {
 
 void Register::StartExchange(uint8_t addressByte) {
   exchangeFault_.reset();
-  if (addressByte != addressByte_ || randomMix_.empty()) return;
-  if (random_() % 1000 >= randomPerMille_) return;
-  exchangeFault_ = randomMix_[random_() % randomMix_.size()];
-  ++randomFaultCount_;
+  if (addressByte != addressByte_) return;
+  if (!randomMix_.empty() && random_() % 1000 < randomPerMille_) {
+    exchangeFault_ = randomMix_[random_() % randomMix_.size()];
+    ++randomFaultCount_;
+  }
+  // Drawn only for a late exchange, so that the other faults' draws stay as
+  // they were for a seed.
+  if (Has(Fault::Late)) exchangeLateMs_ = kLateMinMs + random_() % (kLateMaxMs - kLateMinMs + 1);
 }
 
 void Register::Receive(uint8_t byte, ParityMode parity, std::vector<Emission>& out) {
@@ -238,7 +243,12 @@ void Register::Send(std::vector<uint8_t> bytes, std::vector<Emission>& out) cons
   if (Has(Fault::TwoDevices)) {
     for (uint8_t& byte : bytes) byte ^= kCollisionPattern;
   }
-  out.push_back({Has(Fault::LateReply) ? lateDelayMs_ : replyDelayMs_, std::move(bytes)});
+  out.push_back({DelayOfAnswer(), std::move(bytes)});
+}
+
+uint32_t Register::DelayOfAnswer() const {
+  if (Has(Fault::LateReply)) return lateDelayMs_;
+  return Has(Fault::Late) ? exchangeLateMs_ : replyDelayMs_;
 }
 
 }  // namespace zenor9::emu

@@ -26,6 +26,7 @@ enum class Fault {
   BadReplyCheck,  // reply frames carry a wrong check byte
   ShortReply,     // reply frames lack their last byte
   LateReply,      // answers only after the late delay (see SetLateDelayMs)
+  Late,           // answers each exchange after a delay of its own, kLateMinMs to kLateMaxMs
   NoiseByte,      // a stray byte reaches the line before each echo
   TwoDevices,     // another device answers at the same time: every byte arrives garbled
   IgnoreWrites,   // acknowledges writes but does not store them
@@ -37,8 +38,14 @@ std::string FaultName(Fault fault);
 std::vector<Fault> AllFaults();
 // The faults that spoil an answer on a noisy line, for random faults: lost
 // (no-echo, no-ack), cut (short-reply), garbled (wrong-echo, wrong-ack,
-// bad-reply-check, two-devices), padded (noise-byte) and late (late-reply).
+// bad-reply-check, two-devices), padded (noise-byte) and late (late, by 0.02
+// to 0.9 s).
 std::vector<Fault> SpoiledAnswerFaults();
+
+// The range of the delay under Late: from a slow answer that still meets every
+// wait to one that misses the longest of them.
+inline constexpr uint32_t kLateMinMs = 20;
+inline constexpr uint32_t kLateMaxMs = 900;
 
 // Bytes the register sends, delayMs after the byte that caused them.
 struct Emission {
@@ -71,7 +78,8 @@ class Register {
   // Faults that come and go, for long runs: each exchange (from this register's
   // address byte to the next address byte on the line) gets one fault of `mix`
   // with a chance of perMille / 1000, drawn from a generator seeded with `seed`,
-  // so that a run can be repeated. An empty mix turns them off.
+  // so that a run can be repeated; so is the delay of each exchange under Late.
+  // An empty mix turns them off.
   void SetRandomFaults(std::vector<Fault> mix, uint32_t perMille, uint32_t seed);
   uint64_t RandomFaultCount() const;  // exchanges that got a random fault so far
 
@@ -82,6 +90,7 @@ class Register {
   void StartExchange(uint8_t addressByte);
   void HandleFrame(std::vector<Emission>& out);
   void Send(std::vector<uint8_t> bytes, std::vector<Emission>& out) const;
+  uint32_t DelayOfAnswer() const;
   std::vector<uint8_t> ReplyTo(const std::vector<uint8_t>& payload);
   bool Has(Fault fault) const { return faults_.count(fault) != 0 || exchangeFault_ == fault; }
 
@@ -99,7 +108,8 @@ class Register {
   std::vector<Fault> randomMix_;
   uint32_t randomPerMille_ = 0;
   std::mt19937 random_;
-  std::optional<Fault> exchangeFault_;  // this exchange's random fault, if any
+  std::optional<Fault> exchangeFault_;    // this exchange's random fault, if any
+  uint32_t exchangeLateMs_ = kLateMinMs;  // this exchange's delay under Late
   uint64_t randomFaultCount_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "operations/port_choice.h"
 #include "operations/session.h"
 
 namespace zenor9 {
@@ -12,6 +13,7 @@ namespace zenor9 {
 struct AppState : Session {
   uint8_t autoDetect = 1;  // scan for the net number at set-up
   uint8_t connected = 0;   // set by a successful set-up only
+  PortChoice port;         // the last set-up's, whose channel is in use; for the journal
 };
 
 }  // namespace zenor9

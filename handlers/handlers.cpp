@@ -1,5 +1,6 @@
 #include "handlers/handlers.h"
 
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -9,6 +10,7 @@
 #include "handlers/texts.h"
 #include "handlers/unhandled_error.h"
 #include "i18n/text.h"
+#include "journal/journal.h"
 #include "link/channel.h"
 #include "link/net_number.h"
 #include "memmap/prefix_cells.h"
@@ -228,7 +230,33 @@ void Handlers::tbWriteClick() {
 
 bool Handlers::WriteCells(const PrefixCells& cells) {
   BusyCursor busy(application_);
-  return WritePrefixCells(state_, cells).Succeeded();
+  const bool written = WritePrefixCells(state_, cells).Succeeded();
+  RecordWrite(cells, written);
+  return written;
+}
+
+// Who wrote which prefix where must be answerable whichever program wrote it,
+// so the window's writes go into the command line's journal too. The write is
+// done by then and the window's texts are fixed: a journal that cannot take
+// the record changes neither, and is noted on stderr alone.
+void Handlers::RecordWrite(const PrefixCells& cells, bool written) {
+  journal::WriteRecord record;
+  record.program = journal::kWindowProgram;
+  record.port = state_.port.name;
+  if (!state_.port.Device().empty()) record.device = state_.port.Device();
+  if (state_.IdentifiedInUse()) record.net = NetNumberOfAddressByte(state_.addressByte);
+  record.asked = PrefixCellsSayNotUsed(cells) ? "off" : std::string(cells.begin(), cells.end());
+  record.ok = written;
+  if (!written) record.error = "command-failed";  // the command line's key for it
+  // Its frames went out whether or not they were acknowledged, and the window
+  // reads nothing before or after: the register may have changed.
+  record.written = true;
+  record.changed = true;
+  std::string error;
+  if (!journal::RecordWrite(std::move(record), error)) {
+    std::fprintf(stderr, "%s: %s\n", journal::kWindowProgram,
+                 i18n::Tr("the write was not recorded in the journal: %s", error).c_str());
+  }
 }
 
 void Handlers::WriteEnded(bool written) {
@@ -277,7 +305,8 @@ void Handlers::Button1Click() {
   SetupResult result;
   {
     BusyCursor busy(application_);
-    result = SetUpInterface(state_, {ChooseComPort(ChosenPort()), state_.autoDetect != 0});
+    state_.port = ChooseComPort(ChosenPort());
+    result = SetUpInterface(state_, {state_.port, state_.autoDetect != 0});
   }
   switch (result.outcome) {
     case SetupOutcome::Connected:
@@ -287,11 +316,13 @@ void Handlers::Button1Click() {
       return application_.ShowMessageBox(kTextPortUnavailable, kWarningCaption, kIconWarning);
     case SetupOutcome::NoAnswerToScan:
     case SetupOutcome::NoAnswerToIdentify:
+    // A reply that fails its check sum carries no version (noise, two registers
+    // on one net number): the exchange failed, as the command line says too.
+    case SetupOutcome::BadIdentifyReply:
     case SetupOutcome::Stopped:   // the window program asks for no stops
     case SetupOutcome::PortLost:  // it answered nothing, as a silent register
       return application_.ShowMessageBox(kTextNoLink, kErrorCaption, kIconError);
     case SetupOutcome::UnsupportedVersion:
-    case SetupOutcome::BadIdentifyReply:  // version code 0: the firmware message too
       return application_.ShowMessageBox(kTextOldFirmware, kWarningCaption, kIconWarning);
   }
 }

@@ -81,6 +81,7 @@ class Handlers {
   void ShowPrefixNotUsed();
   void ReadFailed();
   bool WriteCells(const PrefixCells& cells);
+  void RecordWrite(const PrefixCells& cells, bool written);
   void WriteEnded(bool written);
 
   AppState& state_;

@@ -135,6 +135,17 @@ bool Append(const fs::path& journal, const WriteRecord& record, std::string& err
          files::AppendDurably(journal, line, error);
 }
 
+bool RecordWrite(WriteRecord record, std::string& error, const TimeSource& now) {
+  record.time = IsoTime(now());
+  record.host = HostName();
+  record.user = UserName();
+  record.version = ZENOR9_VERSION;
+  const Location location = JournalLocation();
+  AppendOptions options;
+  options.createFolder = location.createFolder;
+  return Append(location.file, record, error, options);
+}
+
 Listing ReadJournal(const fs::path& journal, const Filter& filter) {
   Listing listing;
   const fs::path older = OlderFile(journal);

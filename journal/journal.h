@@ -62,6 +62,12 @@ struct AppendOptions {
 bool Append(const std::filesystem::path& journal, const WriteRecord& record, std::string& error,
             const AppendOptions& options = {});
 
+// Appends `record` where JournalLocation() says (its folders made when that is
+// the default place), with the time from `now`, this computer's name, the user
+// and the program's version filled in: how both programs record a write. False,
+// with the reason naming the file, when the record could not be written.
+bool RecordWrite(WriteRecord record, std::string& error, const TimeSource& now = SystemLocalTime);
+
 struct Filter {
   std::vector<int> nets;              // any of these; empty: every net
   std::optional<std::string> port;    // the port as given, or the device it stood for

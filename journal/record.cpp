@@ -259,6 +259,7 @@ ordered_json RecordJson(const WriteRecord& record) {
   line["error"] = record.error.empty() ? ordered_json(nullptr) : ordered_json(record.error);
   line["stopped"] = record.stopped;
   line["version"] = record.version;
+  line["program"] = record.program;
   line["written"] = record.written;
   line["changed"] = record.changed;
   if (record.label) line["label"] = *record.label;
@@ -281,7 +282,7 @@ std::optional<WriteRecord> RecordOfJson(const ordered_json& line) {
       ReadNet(line, record.net) && ReadOptionalText(line, "before", record.before) &&
       ReadHolds(line, record) && ReadText(line, "error", record.error) &&
       ReadFlag(line, "stopped", record.stopped) && ReadText(line, "version", record.version) &&
-      ReadOptionalText(line, "label", record.label) &&
+      ReadText(line, "program", record.program) && ReadOptionalText(line, "label", record.label) &&
       ReadOptionalText(line, "note", record.note) && ReadWhatChanged(line, record);
   if (!fine) return std::nullopt;
   return record;

@@ -61,7 +61,13 @@ struct WriteRecord {
   bool changed = false;
   std::optional<std::string> label;  // the shop or line the write was run for
   std::optional<std::string> note;   // a ticket number or the like
+  std::string program;   // which program wrote: kCommandLine or kWindowProgram; empty
+                         // in the records of versions that did not say
 };
+
+// The programs that write records.
+inline constexpr const char* kCommandLine = "zenor9";
+inline constexpr const char* kWindowProgram = "zenor9-prefix";
 
 // The record as its journal line has it: "holds" is left out when the cells
 // were not read back, and null when they could not be read; "label" and

@@ -60,14 +60,16 @@ void PurgeChannel(SerialChannel& channel, unsigned purgeFlags) {
 
 int WriteBytes(SerialChannel& channel, const uint8_t* data, uint32_t count) {
   if (!Usable(channel)) return -1;
-  return channel.port->Write(data, count, count * kWritePerByteMs + kWriteConstantMs);
+  const int written = channel.port->Write(data, count, count * kWritePerByteMs + kWriteConstantMs);
+  channel.lastSentMs = channel.clock->NowMs();
+  return written;
 }
 
 int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count) {
   if (!Usable(channel)) return -1;
   Clock& clock = *channel.clock;
   SerialPort& port = *channel.port;
-  const uint32_t total = kReadTotalPerByteMs * count + kReadTotalConstantMs;
+  const uint32_t total = ReadTotalMs(count);
   const uint32_t start = clock.NowMs();
   uint32_t lastArrival = start;
   uint32_t received = 0;
@@ -88,6 +90,7 @@ int ReadBytes(SerialChannel& channel, uint8_t* buffer, uint32_t count) {
     const uint32_t untilInterval = kReadIntervalMs - (now - lastArrival) + 1;
     port.WaitReadable(received > 0 ? std::min(untilTotal, untilInterval) : untilTotal);
   }
+  channel.answerBytesOwed -= std::min(channel.answerBytesOwed, received);
   return static_cast<int>(received);
 }
 
@@ -124,12 +127,35 @@ bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs) {
   return queued >= count;
 }
 
-void DropInputUntilQuiet(SerialChannel& channel, uint32_t quietMs) {
+uint32_t QuietMs(const SerialChannel& channel) {
+  return kStrayQuietMs + RoundTripMs(channel);
+}
+
+void DropInputUntilQuiet(SerialChannel& channel) {
   constexpr int kMostStrayBytes = 64;
+  const uint32_t quietMs = QuietMs(channel);
   for (int i = 0; i < kMostStrayBytes && WaitForInput(channel, 1, quietMs); ++i) {
     uint8_t stray = 0;
     ReadBytes(channel, &stray, 1);
   }
+}
+
+void ExpectAnswer(SerialChannel& channel, uint32_t bytes) {
+  channel.answerBytesOwed = bytes;
+}
+
+void DropInputUntilAnswersEnd(SerialChannel& channel, uint32_t ms) {
+  // Read rather than purged, so that a trace shows what came late. An answer
+  // that has come whole, garbled or late, brings nothing more: only its rest
+  // may still be on the line, for which the quiet time is enough.
+  for (uint32_t since = channel.clock->NowMs() - channel.lastSentMs;
+       since <= ms && channel.answerBytesOwed > 0 && Usable(channel) && !StopRequested(channel);
+       since = channel.clock->NowMs() - channel.lastSentMs) {
+    if (!WaitForInput(channel, 1, ms - since)) continue;
+    uint8_t late = 0;
+    ReadBytes(channel, &late, 1);
+  }
+  DropInputUntilQuiet(channel);
 }
 
 void DelayMs(Clock& clock, uint32_t ms) {

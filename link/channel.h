@@ -18,9 +18,17 @@ namespace zenor9 {
 inline constexpr uint32_t kReadIntervalMs = 1;
 inline constexpr uint32_t kReadTotalPerByteMs = 20;
 inline constexpr uint32_t kReadTotalConstantMs = 100;
+// The longest a read of `count` bytes waits.
+constexpr uint32_t ReadTotalMs(uint32_t count) {
+  return kReadTotalPerByteMs * count + kReadTotalConstantMs;
+}
 // A write of n bytes gives up after n * kWritePerByteMs + kWriteConstantMs.
 inline constexpr uint32_t kWritePerByteMs = 1;
 inline constexpr uint32_t kWriteConstantMs = 100;
+// The silence that ends the rest of an answer gone wrong (a late or garbled
+// echo behind a stray byte) on a local line: longer than the 16 ms a USB
+// adapter's latency timer may hold a byte.
+inline constexpr uint32_t kStrayQuietMs = 20;
 
 // The one port the program talks through. Not open while `port` is empty.
 struct SerialChannel {
@@ -35,6 +43,11 @@ struct SerialChannel {
   // Why the last open failed, with its detail; None after one that succeeded.
   PortFailure openFailure = PortFailure::None;
   OpenFailureDetail openFailureDetail;
+  // When the last byte was handed to the port: answers to it come after this.
+  uint32_t lastSentMs = 0;
+  // Bytes of the answer to the last request that have not been read yet, as
+  // the command that sent it counts them (ExpectAnswer).
+  uint32_t answerBytesOwed = 0;
 
   bool IsOpen() const { return port != nullptr; }
 };
@@ -67,11 +80,24 @@ uint32_t RoundTripMs(const SerialChannel& channel);
 // True when at least `count` bytes are waiting. Waits while the elapsed time is not
 // more than timeoutMs, or until a stop is requested; the bytes stay queued.
 bool WaitForInput(SerialChannel& channel, uint32_t count, uint32_t timeoutMs);
-// Reads and drops what arrives until no byte has come for `quietMs`: the rest of
+// The silence on `channel` after which the rest of an answer no longer comes:
+// kStrayQuietMs, and the round trip to a remote line, across which an answer's
+// bytes may come that much further apart. Every drop of a failed exchange's
+// rest waits for it.
+uint32_t QuietMs(const SerialChannel& channel);
+// Reads and drops what arrives until no byte has come for QuietMs: the rest of
 // an exchange that went wrong (a late or garbled echo behind a stray byte), so
 // that the next exchange never meets it. Noise that never ends stops the wait
 // after a bounded number of bytes.
-void DropInputUntilQuiet(SerialChannel& channel, uint32_t quietMs);
+void DropInputUntilQuiet(SerialChannel& channel);
+// The request just sent asks for an answer of `bytes` bytes; each byte read
+// from now on counts towards it.
+void ExpectAnswer(SerialChannel& channel, uint32_t bytes);
+// Reads and drops what arrives until the answer to the last request has come
+// whole (ExpectAnswer), or else until more than `ms` have passed since the last
+// byte was sent, then until the line is quiet (DropInputUntilQuiet): what an
+// answer may still bring when it comes up to `ms` late. A stop request ends it.
+void DropInputUntilAnswersEnd(SerialChannel& channel, uint32_t ms);
 // Returns once more than `ms` milliseconds have passed on the clock.
 void DelayMs(Clock& clock, uint32_t ms);
 // The same on the channel's clock, ending early when a stop is requested.

@@ -19,13 +19,16 @@ inline constexpr uint32_t kAckWaitMs = 700;
 inline constexpr uint32_t kReplyWaitMs = 700;
 inline constexpr uint32_t kIdentifyEchoDelayMs = 40;
 inline constexpr uint32_t kIdentifyReplyDelayMs = 400;
-// After a wrong echo or acknowledgement, the silence that ends the failed
-// exchange: longer than the 16 ms a USB adapter's latency timer may hold a byte.
-inline constexpr uint32_t kStrayQuietMs = 20;
 
 // Sizes of the frames that follow an acknowledgement.
 inline constexpr uint32_t kIdentifyReplySize = 11;
 inline constexpr uint32_t kReadReplySize = 3;
+
+// The longest after its request that any exchange still takes in an answer, on
+// a local line: identify's reply, read after its delay with three read
+// time-outs (the acknowledgement, the count byte, the other ten bytes).
+inline constexpr uint32_t kLatestAnswerMs =
+    kIdentifyReplyDelayMs + 2 * ReadTotalMs(1) + ReadTotalMs(kIdentifyReplySize - 1);
 
 // How the register answered identify.
 enum class IdentifyAnswer {
@@ -47,6 +50,15 @@ bool ReadRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramA
 // True when the register at `addressByte` acknowledged the write.
 bool WriteRegisterByte(SerialChannel& channel, uint8_t addressByte, uint16_t ramAddress,
                        uint8_t value);
+
+// Before a failed exchange is tried again: reads and drops what arrives until
+// nothing of the answer to the bytes it sent can still come (it has come
+// whole, or kLatestAnswerMs and the round trip have passed since the last of
+// them) and the line is quiet. A register answers in order, so an answer that
+// missed its wait holds back the answer to anything sent after it: tried
+// sooner, the retry would take the late answer for its own and then meet its
+// own answer where the next byte belongs.
+void DropLateAnswers(SerialChannel& channel);
 
 // The version code spelled by two BCD version bytes: each nibble written in
 // decimal, the four texts joined (0x01 0x05 gives 105, 0x10 0x23 gives 1023).

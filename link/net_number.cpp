@@ -38,6 +38,7 @@ uint32_t ProbeWaitMs(const SerialChannel& channel) {
 ProbeResult ProbeAddressByte(SerialChannel& channel, uint8_t candidate, uint8_t& received) {
   PurgeChannel(channel, kPurgeBothQueues);
   WriteBytes(channel, &candidate, 1);
+  ExpectAnswer(channel, 1);
   WaitForInput(channel, 1, ProbeWaitMs(channel));  // only the queue test below decides
   if (InputQueueCount(channel) < 1) return ProbeResult::Silent;
   received = 0;
@@ -56,7 +57,7 @@ void WalkNetNumbers(SerialChannel& channel, const ProbeObserver& beforeProbe,
     if (!afterProbe(report)) return;
     // After a byte that was not the probe, the rest of what caused it may
     // still be on its way.
-    if (report.result == ProbeResult::Other) DropInputUntilQuiet(channel, ProbeWaitMs(channel));
+    if (report.result == ProbeResult::Other) DropInputUntilQuiet(channel);
     if (report.result != ProbeResult::Silent) SetParityMode(channel, ParityMode::Mark);
   }
 }

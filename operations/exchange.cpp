@@ -10,7 +10,9 @@ bool TryExchange(SerialChannel& channel, const ExchangePolicy& policy, Exchange 
     if (once()) return true;
     if (attempt > policy.retries || StopRequested(channel) || PortLost(channel)) return false;
     // A register that answered late or garbled may still be sending.
-    DropInputUntilQuiet(channel, kStrayQuietMs);
+    DropLateAnswers(channel);
+    // A stop that came during that wait: no further byte goes out.
+    if (StopRequested(channel)) return false;
     ++retried;
     if (policy.onRetry) policy.onRetry({exchange, addressByte, attempt + 1});
   }

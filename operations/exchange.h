@@ -28,10 +28,10 @@ struct ExchangePolicy {
 };
 
 // Runs `once` until it succeeds, at most 1 + policy.retries times, and adds the
-// retries it made to `retried`. Before a retry the rest of the failed exchange
-// is let through and dropped, so that a late answer never passes for the next
-// try's. A stop requested on the channel, or a port that went away, ends the
-// tries. True when a try succeeded.
+// retries it made to `retried`. Before a retry whatever the failed exchange may
+// still bring is let through and dropped (DropLateAnswers), so that a late
+// answer never passes for the next try's. A stop requested on the channel, or
+// a port that went away, ends the tries. True when a try succeeded.
 bool TryExchange(SerialChannel& channel, const ExchangePolicy& policy, Exchange exchange,
                  uint8_t addressByte, int& retried, const std::function<bool()>& once);
 

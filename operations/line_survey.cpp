@@ -11,7 +11,8 @@ namespace {
 LineHit Reprobe(SerialChannel& channel, const ExchangePolicy& policy, const ProbeReport& report) {
   LineHit hit{report.net, false, report.received};
   while (hit.reprobes < policy.retries && !StopRequested(channel)) {
-    DropInputUntilQuiet(channel, kStrayQuietMs);
+    DropLateAnswers(channel);
+    if (StopRequested(channel)) break;
     ++hit.reprobes;
     if (policy.onRetry) policy.onRetry({Exchange::Probe, report.candidate, hit.reprobes + 1});
     uint8_t received = 0;
@@ -36,6 +37,25 @@ bool SurveyLine(SerialChannel& channel, const ExchangePolicy& policy, const Prob
   });
   // A probe whose wait the stop cut short may have missed its echo.
   return !StopRequested(channel);
+}
+
+LineJudgement JudgeTheLine(SerialChannel& channel, const ExchangePolicy& policy,
+                           const ProbeObserver& onProbe) {
+  LineJudgement judgement;
+  const bool complete = SurveyLine(channel, policy, onProbe, [&judgement](const LineHit& hit) {
+    judgement.hits.push_back(hit);
+  });
+  const std::vector<LineHit>& hits = judgement.hits;
+  if (!complete) {
+    judgement.verdict = LineVerdict::Stopped;
+  } else if (hits.size() > 1) {
+    judgement.verdict = LineVerdict::Several;
+  } else if (hits.empty()) {
+    judgement.verdict = LineVerdict::NoAnswer;
+  } else {
+    judgement.verdict = hits.front().answered ? LineVerdict::OneRegister : LineVerdict::OnlyStray;
+  }
+  return judgement;
 }
 
 }  // namespace zenor9

@@ -30,4 +30,23 @@ using LineHitObserver = std::function<void(const LineHit& hit)>;
 bool SurveyLine(SerialChannel& channel, const ExchangePolicy& policy, const ProbeObserver& onProbe,
                 const LineHitObserver& onHit);
 
+// What the whole line says to a job on the one register there: a read or write
+// without a net number, and doctor, so that they all judge a line alike.
+enum class LineVerdict {
+  OneRegister,  // exactly one address answered, and as a register
+  NoAnswer,     // nothing answered
+  OnlyStray,    // one address answered, not as a register (hits.front() says how)
+  Several,      // more than one address answered: which one is meant is the user's to say
+  Stopped,      // a stop request cut the walk short, which may have missed an answer
+};
+
+struct LineJudgement {
+  LineVerdict verdict = LineVerdict::NoAnswer;
+  std::vector<LineHit> hits;  // every hit in net-number order
+};
+
+// Surveys the whole line (SurveyLine) and judges what answered.
+LineJudgement JudgeTheLine(SerialChannel& channel, const ExchangePolicy& policy,
+                           const ProbeObserver& onProbe);
+
 }  // namespace zenor9

@@ -11,6 +11,9 @@ int main(int argc, char* argv[]) {
   // from the user's.
   QTemporaryDir settings;
   qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+  // The window's writes are journaled there too, and so are the program's that
+  // a test starts.
+  qputenv("ZENOR9_JOURNAL", settings.path().toUtf8());
   QApplication application(argc, argv);
   // The windows are kept in order as in the program.
   zenor9::WindowOrder windowOrder;

@@ -102,6 +102,25 @@ TEST_F(DoctorTest, ASlowAdapterEndsTheScanAndIsFlaggedWithTheNetNumber) {
   EXPECT_NE(direct.Check("echo")["advice"].get<std::string>().find("latency"), std::string::npos);
 }
 
+// Two registers: read refuses to pick one, and doctor, judging the line as read
+// does, names both rather than checking the first it meets.
+TEST_F(DoctorTest, ALineOfTwoRegistersIsJudgedAsReadJudgesIt) {
+  const std::string device = StartSim({"--net", "3"});
+  const ChildResult read = RunZenor9({"read", "--port", device}, {{"LANG", "en_US.UTF-8"}});
+  EXPECT_EQ(read.exitCode, 2) << read.err;
+  const Diagnosis line = Doctor({"--port", device});
+  EXPECT_EQ(line.exitCode, 1);
+  EXPECT_FALSE(line.Ok("scan"));
+  EXPECT_EQ(line.Check("scan")["detail"].get<std::string>().rfind("net numbers 3, 7 answered", 0),
+            0u)
+      << line.Check("scan")["detail"];
+  EXPECT_EQ(line.Check("register")["ok"], nullptr);  // no register picked for it
+
+  const Diagnosis named = Doctor({"--port", device, "--net", "3", "--retries", "0"});
+  EXPECT_EQ(named.exitCode, 0) << named.object.dump();
+  EXPECT_EQ(named.Check("register")["detail"], "net number 3 answers, version code 105");
+}
+
 TEST_F(DoctorTest, ANetNumberWithoutARegisterIsNamed) {
   const std::string device = StartSim({});
   const Diagnosis empty = Doctor({"--port", device, "--net", "12"});

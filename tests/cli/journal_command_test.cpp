@@ -20,12 +20,12 @@ namespace fs = std::filesystem;
 using testing::ChildResult;
 
 // Three records as the journal keeps them, oldest first: one from a later
-// version (an unknown key), one not read back, one read back but unreadable
-// whose host would clear a terminal.
+// version (an unknown key), one of the window program (not read back), one
+// read back but unreadable whose host would clear a terminal.
 const std::string kOlder =
     R"({"time":"2026-12-06T10:00:00+03:00","host":"kassa-1","user":"ivan","port":"COM2","device":"/dev/ttyUSB0","net":7,"before":"23","asked":"25","holds":"25","ok":true,"error":null,"stopped":false,"version":"1.0.0","shift":"night"})";
 const std::string kOff =
-    R"({"time":"2026-12-07T22:00:00+03:00","host":"kassa-1","user":"ivan","port":"COM1","device":"/dev/ttyUSB0","net":3,"before":null,"asked":"off","ok":true,"error":null,"stopped":false,"version":"1.0.0"})";
+    R"({"time":"2026-12-07T22:00:00+03:00","host":"kassa-1","user":"ivan","port":"COM1","device":"/dev/ttyUSB0","net":3,"before":null,"asked":"off","ok":true,"error":null,"stopped":false,"version":"1.0.0","program":"zenor9-prefix"})";
 const std::string kUnreadable =
     R"({"time":"2026-12-07T15:00:00-05:00","host":"kassa\u001b[2J","user":"petr","port":"/dev/ttyUSB4","device":"/dev/ttyUSB4","net":7,"before":"23","asked":"27","holds":null,"ok":false,"error":"no-link","stopped":true,"version":"1.0.0"})";
 
@@ -71,7 +71,7 @@ TEST_F(JournalCommandTest, AWriteIsRecordedWithWhoWhereAndWhenUnlessAskedNot) {
       R"({"time":"2026-12-07T21:03:05+03:00","host":")" + journal::HostName() + R"(","user":")" +
           journal::UserName() +
           R"(","port":"COM3","device":"/dev/ttyUSB1","net":7,"before":null,"asked":"27","holds":null,"ok":false,"error":"verify-mismatch","stopped":true,"version":")" ZENOR9_VERSION
-          R"(","written":true,"changed":true,"label":"магазин 12","note":"INC-4711"})"
+          R"(","program":"zenor9","written":true,"changed":true,"label":"магазин 12","note":"INC-4711"})"
           "\n");
 }
 
@@ -101,7 +101,8 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
   EXPECT_EQ(all.out,
             "2026-12-06T10:00:00+03:00  ivan@kassa-1  COM2 (/dev/ttyUSB0)  ККМ 7  23 -> 25  "
             "в ККМ 25  успешно\n"
-            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  ККМ 3  ? -> выкл  "
+            "2026-12-07T22:00:00+03:00  ivan@kassa-1 zenor9-prefix  COM1 (/dev/ttyUSB0)  ККМ 3  "
+            "? -> выкл  "
             "без проверки  успешно\n"
             "2026-12-07T15:00:00-05:00  petr@kassa\\x1B[2J  /dev/ttyUSB4  ККМ 7  23 -> 27  "
             "в ККМ: не прочитано  ошибка: no-link, остановлено\n");
@@ -112,7 +113,8 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
             std::string::npos);
   const ChildResult english = Run({"journal", "--net", "3"}, {{"LANG", "en_US.UTF-8"}});
   EXPECT_EQ(english.out,
-            "2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1 (/dev/ttyUSB0)  register 3  ? -> off  "
+            "2026-12-07T22:00:00+03:00  ivan@kassa-1 zenor9-prefix  COM1 (/dev/ttyUSB0)  register "
+            "3  ? -> off  "
             "not read back  done\n");
   EXPECT_EQ(english.err.rfind(journal.string() + ":2: damaged line skipped: not json\n", 0), 0u);
 
@@ -149,7 +151,8 @@ TEST_F(JournalCommandTest, TheJournalIsListedOldestFirstFilteredAndDamagedLinesS
             std::string::npos)
       << partial.err;
   const ChildResult listed = Run({"journal", "--port", "com1"});
-  EXPECT_EQ(listed.out.rfind("2026-12-07T22:00:00+03:00  ivan@kassa-1  COM1", 0), 0u) << listed.out;
+  EXPECT_EQ(listed.out.rfind("2026-12-07T22:00:00+03:00  ivan@kassa-1 zenor9-prefix  COM1", 0), 0u)
+      << listed.out;
 }
 
 }  // namespace

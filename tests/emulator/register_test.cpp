@@ -3,6 +3,7 @@
 // must see, driven through the link's own commands on virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ TEST(RegisterModelTest, StartsWithPrefix23AndVersion105) {
 }
 
 TEST(RegisterModelTest, FaultNamesRoundTrip) {
-  EXPECT_EQ(emu::AllFaults().size(), 11u);
+  EXPECT_EQ(emu::AllFaults().size(), 12u);
   for (Fault fault : emu::AllFaults()) {
     Fault parsed = Fault::Silent;
     ASSERT_TRUE(emu::ParseFault(emu::FaultName(fault), parsed)) << emu::FaultName(fault);
@@ -189,6 +190,58 @@ INSTANTIATE_TEST_SUITE_P(
       std::erase(name, '-');
       return name;
     });
+
+// The noisy lines the benchmark measures. Under `late` each exchange gets a
+// delay of its own over the whole range, and what the register says after a
+// late answer waits behind it, as from one UART. A spoiling line spoils its
+// share of answers, each in a way the program can see, in all of its ways.
+TEST_F(LineTest, LateAndSpoiledAnswersAreWhatTheNoisyLinesSayTheyAre) {
+  emu::Register& reg = line.AddRegister(0);
+  const uint8_t address = 0xFF;
+  uint32_t sent = 0;
+  const auto send = [&] {
+    clock.Advance(emu::kLateMaxMs + 10);  // what was on its way has come
+    PurgeChannel(channel, kPurgeAll);
+    sent = clock.NowMs();
+    WriteBytes(channel, &address, 1);
+  };
+  const auto echo = [&] {  // false when none came within the longest delay
+    send();
+    return WaitForInput(channel, 1, emu::kLateMaxMs + 10);
+  };
+  reg.SetFault(Fault::Late);
+  std::vector<uint32_t> delays;
+  while (delays.size() < 40 && echo()) delays.push_back(clock.NowMs() - sent);
+  ASSERT_EQ(delays.size(), 40u);
+  const auto [least, most] = std::minmax_element(delays.begin(), delays.end());
+  EXPECT_TRUE(*least >= emu::kLateMinMs && *least < 100 && *most > 800 && *most <= 901)
+      << *least << " " << *most;
+  send();
+  reg.SetFault(Fault::Late, false);
+  WriteBytes(channel, &address, 1);  // a prompt answer, queued behind the late one
+  ASSERT_TRUE(WaitForInput(channel, 1, emu::kLateMaxMs + 10));
+  EXPECT_GE(clock.NowMs() - sent, emu::kLateMinMs);
+  EXPECT_EQ(InputQueueCount(channel), 2u);
+
+  line.SetSpoiledAnswers(150, 7);
+  int lost = 0, flipped = 0, added = 0, late = 0;
+  for (int i = 0; i < 2000; ++i) {
+    if (!echo()) {
+      ++lost;  // or cut short: an echo is a single byte
+      continue;
+    }
+    late += clock.NowMs() - sent >= emu::kLateMinMs ? 1 : 0;
+    clock.Advance(2);
+    uint8_t bytes[2] = {};
+    const int count = ReadBytes(channel, bytes, 2);
+    added += count == 2 ? 1 : 0;
+    flipped += count == 1 && bytes[0] != address ? 1 : 0;
+  }
+  const int spoiled = lost + flipped + added + late;
+  EXPECT_EQ(static_cast<uint64_t>(spoiled), line.SpoiledAnswerCount());
+  EXPECT_TRUE(spoiled > 240 && spoiled < 360) << spoiled;
+  for (int kind : {lost, flipped, added, late}) EXPECT_GT(kind, 20);
+}
 
 TEST_F(LineTest, IgnoredWritesAreAcknowledgedButNotStored) {
   emu::Register& reg = line.AddRegister(4);

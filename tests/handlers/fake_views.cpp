@@ -20,6 +20,8 @@ class TestPorts : public ::testing::Environment {
     ASSERT_NE(::mkdtemp(folder), nullptr);
     settings_ = folder;
     ::setenv("XDG_CONFIG_HOME", folder, 1);
+    // The window's writes are journaled: into the tests' folder, never the user's.
+    ::setenv("ZENOR9_JOURNAL", folder, 1);
     for (int n = 1; n <= 4; ++n) {
       ::setenv(("ZENOR9_COM" + std::to_string(n)).c_str(), TestDevice(n).c_str(), 1);
     }
@@ -33,6 +35,14 @@ class TestPorts : public ::testing::Environment {
 [[maybe_unused]] const auto* const kTestPorts = ::testing::AddGlobalTestEnvironment(new TestPorts);
 
 }  // namespace
+
+std::filesystem::path FreshJournal() {
+  static int made = 0;
+  const std::filesystem::path journal =
+      std::filesystem::path(::getenv("XDG_CONFIG_HOME")) / ("journal" + std::to_string(++made));
+  ::setenv("ZENOR9_JOURNAL", journal.c_str(), 1);
+  return journal;
+}
 
 std::string TestDevice(int comNumber) {
   return "/nonexistent/zenor9-test-COM" + std::to_string(comNumber);

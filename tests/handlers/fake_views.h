@@ -4,6 +4,7 @@
 // Over them, the program on an emulated register line on virtual time.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -157,5 +158,7 @@ class Bench {
 
 // The device that COMn stands for in these tests: none that exists.
 std::string TestDevice(int comNumber);
+// A journal of its own for the writes from now on, in the tests' folder.
+std::filesystem::path FreshJournal();
 
 }  // namespace zenor9::test

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "emulator/register_model.h"
+#include "journal/journal.h"
 #include "tests/handlers/fake_views.h"
 
 namespace zenor9::test {
@@ -158,6 +159,51 @@ TEST(WriteTest, AFailureStopsAtTheFailingCellAndLeavesTheOperationsEnabled) {
     EXPECT_TRUE(b.ButtonsEnabled());
     EXPECT_TRUE(b.state.channel.IsOpen());
   }
+}
+
+// Whichever program writes, the journal answers who wrote which prefix where:
+// the window's writes, done or failed, leave the command line's record under
+// their own program's name; a refused text leaves none; and a journal that
+// cannot take the record changes nothing that the window shows.
+TEST(WriteTest, EachWriteIsJournaledAndAJournalThatFailsChangesNothingShown) {
+  const std::filesystem::path journalFile = FreshJournal();
+  Connected b;
+  b.main.Type(Control::VelmorSpinEdit, "27");
+  b.main.Press(Control::tbWrite);
+  b.main.Type(Control::VelmorSpinEdit, "35");
+  b.main.Press(Control::tbWrite);  // refused before any command
+  b.main.Toggle(Control::UseCheckBox);
+  b.SilenceFromCommand(2);
+  b.main.Press(Control::tbWrite);
+  const journal::Listing listing = journal::ReadJournal(journalFile, {});
+  ASSERT_EQ(listing.entries.size(), 2u);
+  // The window reads nothing before or after it writes: "before" null, no "holds".
+  nlohmann::ordered_json done = listing.entries[0].json;
+  for (const char* varies : {"time", "host", "user", "version"}) done.erase(varies);
+  EXPECT_EQ(done.dump(), R"({"port":"COM1","device":")" + TestDevice(1) +
+                             R"(","net":1,"before":null,"asked":"27","ok":true,"error":null,)"
+                             R"("stopped":false,"program":"zenor9-prefix"})");
+  EXPECT_EQ(listing.entries[0].record.user, journal::UserName());
+  const journal::WriteRecord& failed = listing.entries[1].record;
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.asked + " " + failed.error, "off command-failed");
+
+  ::setenv("ZENOR9_JOURNAL", (journalFile / "journal.jsonl").c_str(), 1);  // under a file
+  b.reg.ClearFaults();
+  b.app.boxes.clear();
+  b.main.Toggle(Control::UseCheckBox);
+  b.main.Type(Control::VelmorSpinEdit, "25");
+  ::testing::internal::CaptureStderr();
+  b.main.Press(Control::tbWrite);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(b.reg.Prefix(), "25");
+  ASSERT_EQ(b.app.boxes.size(), 1u);
+  EXPECT_EQ(b.app.boxes[0].text, "Операция успешно завершена");
+  EXPECT_EQ(b.app.boxes[0].flags, 0x40u);
+  EXPECT_EQ(b.Status(), "Запись завершена");
+  EXPECT_TRUE(b.ButtonsEnabled());
+  EXPECT_EQ(said.rfind("zenor9-prefix: запись не внесена в журнал: ", 0), 0u) << said;
+  EXPECT_EQ(journal::ReadJournal(journalFile, {}).entries.size(), 2u);
 }
 
 // Text left in the field with the focus still in it (the tool bar takes no

@@ -90,9 +90,9 @@ TEST(SetupTest, EachFailedAttemptShowsItsBoxAndLeavesTheDialogOpen) {
        true, 4, 0xFD},
       {"version 106", [](Bench& b) { b.reg.SetVersion(0x01, 0x06); }, kOld, "Предупреждение", 0x30,
        true, 4, 0xFD},
-      {"reply failing its sum test reads as version 0",
-       [](Bench& b) { b.reg.SetFault(emu::Fault::BadReplyCheck); }, kOld, "Предупреждение", 0x30,
-       true, 4, 0xFD},
+      {"reply failing its sum test: no version, no link",
+       [](Bench& b) { b.reg.SetFault(emu::Fault::BadReplyCheck); }, kNoLink, "Ошибка", 0x10, true,
+       4, 0xFD},
   };
   for (const FailedAttempt& attempt : attempts) {
     SCOPED_TRACE(attempt.what);

@@ -3,6 +3,7 @@
 // without letting a late answer pass for the next try's.
 #include <gtest/gtest.h>
 
+#include "link/commands.h"
 #include "operations/prefix.h"
 #include "tests/link/scripted_port.h"
 
@@ -72,15 +73,38 @@ TEST_F(CorePrefixTest, ALateReplyNeverPassesForTheRetrysAnswer) {
   EXPECT_EQ(notes[1].attempt, 3);
 }
 
+// A byte added on the line before the data byte, and the first three bytes
+// still add up to 0xFF: the sum test alone would take 0xCC for the tens cell.
+// The byte left over behind the reply gives it away, and the retry reads the cell.
+TEST_F(CorePrefixTest, AReplyWithAByteAddedIsNoReplyEvenWhenItsSumPasses) {
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, {kTensAck, 0x01, 0xCC, '2', 0xCC});
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, ReplyOf(kTensAck, '2'));
+  port.AnswerNextWrite(1, {kNet7});
+  port.AnswerNextWrite(1, ReplyOf(kUnitsAck, '5'));
+  const uint32_t start = clock.NowMs();
+  const PrefixReading reading = ReadPrefixCells(session, retrying);
+  ASSERT_TRUE(reading.Succeeded());
+  EXPECT_EQ(reading.tens, '2');
+  EXPECT_EQ(reading.units, '5');
+  EXPECT_EQ(reading.retries, 1);
+  // That answer had come whole: the retry waited for the line to be quiet, not
+  // for a late answer.
+  EXPECT_LT(clock.NowMs() - start, 100u);
+}
+
 TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
   const uint32_t start = clock.NowMs();
   const PrefixReading reading = ReadPrefixCells(session, retrying);
   EXPECT_EQ(reading.failedCell, PrefixCell::Tens);
   EXPECT_EQ(reading.retries, 3);
   EXPECT_EQ(FramesWritten(), 4);
-  // Four echo waits of 500 ms, each retry after 20 ms of quiet.
-  EXPECT_GE(clock.NowMs() - start, 4 * 500u + 3 * 20u);
-  EXPECT_LT(clock.NowMs() - start, 4 * 500u + 3 * 20u + 50u);
+  // Each retry once no answer to the address byte before it can still come and
+  // the line has been quiet; then the last echo wait of 500 ms.
+  const uint32_t retryAfter = kLatestAnswerMs + kStrayQuietMs;
+  EXPECT_GE(clock.NowMs() - start, 3 * retryAfter + 500u);
+  EXPECT_LT(clock.NowMs() - start, 3 * retryAfter + 500u + 50u);
 
   // A single try (the default policy): the first lost acknowledgement of a
   // write is the end.
@@ -88,6 +112,13 @@ TEST_F(CorePrefixTest, ALostEchoIsTriedAgainOnlyAsOftenAsThePolicySays) {
   port.AnswerNextWrite(1, {});
   EXPECT_EQ(WritePrefixCells(session, {'2', '7'}).failedCell, PrefixCell::Tens);
   EXPECT_EQ(FramesWritten(), 5);
+
+  // A stop while the line settles before a retry: no further byte goes out.
+  const uint32_t stopAt = clock.NowMs() + 800;
+  session.channel.stopRequested = [&] { return clock.NowMs() >= stopAt; };
+  EXPECT_FALSE(ReadPrefixCells(session, retrying).Succeeded());
+  EXPECT_EQ(FramesWritten(), 6);
+  EXPECT_LT(clock.NowMs(), stopAt + 20);
 }
 
 }  // namespace
