@@ -61,8 +61,8 @@ struct WriteRecord {
   bool changed = false;
   std::optional<std::string> label;  // the shop or line the write was run for
   std::optional<std::string> note;   // a ticket number or the like
-  std::string program;   // which program wrote: kCommandLine or kWindowProgram; empty
-                         // in the records of versions that did not say
+  std::string program;               // which program wrote: kCommandLine or kWindowProgram; empty
+                                     // in the records of versions that did not say
 };
 
 // The programs that write records.
