@@ -180,13 +180,15 @@ TEST(WriteTest, EachWriteIsJournaledAndAJournalThatFailsChangesNothingShown) {
   // The window reads nothing before or after it writes: "before" null, no "holds".
   nlohmann::ordered_json done = listing.entries[0].json;
   for (const char* varies : {"time", "host", "user", "version"}) done.erase(varies);
-  EXPECT_EQ(done.dump(), R"({"port":"COM1","device":")" + TestDevice(1) +
-                             R"(","net":1,"before":null,"asked":"27","ok":true,"error":null,)"
-                             R"("stopped":false,"program":"zenor9-prefix"})");
+  EXPECT_EQ(done.dump(),
+            R"({"port":"COM1","device":")" + TestDevice(1) +
+                R"(","net":1,"before":null,"asked":"27","ok":true,"error":null,)"
+                R"("stopped":false,"program":"zenor9-prefix","written":true,"changed":true})");
   EXPECT_EQ(listing.entries[0].record.user, journal::UserName());
   const journal::WriteRecord& failed = listing.entries[1].record;
   EXPECT_FALSE(failed.ok);
   EXPECT_EQ(failed.asked + " " + failed.error, "off command-failed");
+  EXPECT_TRUE(failed.changed);  // its tens cell may have been written
 
   ::setenv("ZENOR9_JOURNAL", (journalFile / "journal.jsonl").c_str(), 1);  // under a file
   b.reg.ClearFaults();
