@@ -35,8 +35,11 @@ env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=C "$zenor9" --version | grep -q "�
   { echo "zenor9 --version names no licence in Russian" >&2; exit 1; }
 env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=en_US.UTF-8 "$zenor9" --version | grep -q "MIT licence" ||
   { echo "zenor9 --version names no licence in English" >&2; exit 1; }
+# Read whole before grep: under pipefail a grep -q that stops early would fail
+# the check with zcat's broken pipe on a page longer than one write.
 for page in zenor9 zenor9-prefix; do
-  zcat "$root/usr/share/man/ru/man1/$page.1.gz" | grep -q '^\.SH ОПИСАНИЕ' ||
+  manual=$(zcat "$root/usr/share/man/ru/man1/$page.1.gz")
+  grep -q '^\.SH ОПИСАНИЕ' <<<"$manual" ||
     { echo "no Russian manual page of $page" >&2; exit 1; }
 done
 doc=$root/usr/share/doc/zenor9-prefix
