@@ -34,15 +34,4 @@ struct Invocation {
 // the run is over (help shown, or a usage error reported) and `exitCode` says how.
 bool ParseCommandLine(int argc, const char* const* argv, Invocation& invocation, int& exitCode);
 
-// An exit code in a command's help, with what it means for that command: a key
-// for Tr(), or the program's general meaning when null.
-struct ExitCodeHelp {
-  int code;
-  const char* meaning = nullptr;
-};
-
-// "Exit codes:" and what each of `codes` means, for a command's help; with
-// `stoppable`, the codes of the stop signals too.
-std::string ExitCodesHelp(const std::vector<ExitCodeHelp>& codes, bool stoppable);
-
 }  // namespace zenor9::cli

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
+#include "cli/help_texts.h"
 
 namespace zenor9::cli {
 
