@@ -113,9 +113,15 @@ class Desktop {
     display_ = display;
     std::filesystem::create_directories(shots_);
     // A Wine session of its own, drawn on this display: one started headless
-    // (the command-line tests') would keep its desktop off any display.
+    // (the command-line tests') would keep its desktop off any display. It is
+    // made whole before any program starts: a program and the inspector that
+    // watches for its window, starting a session at once, have left the
+    // program without a window for good. The server stays until the desktop
+    // ends, so that each program and inspection joins this session.
     Run({"wineserver", "-k"});
     Run({"wineserver", "-w"});
+    Run({"sh", "-c", "exec wineserver -p >/dev/null"});
+    if (Inspect().exitCode != 0) problem_ = "no Wine session could be started on " + display_;
   }
   ~Desktop() {
     if (dpiChanged_) SetDpi(96);
