@@ -1,7 +1,9 @@
 """The modules' reading of zenor9's JSON where the fleet walk does not go:
-the values refused before zenor9 runs, reports refused, registers left in
-doubt or lost with the port, and a line where nothing answered."""
+the values as zenor9 is given them and what it refuses, reports refused,
+registers left in doubt or lost with the port, and a line where nothing
+answered."""
 import os
+import subprocess
 import sys
 
 import pytest
@@ -15,13 +17,11 @@ PORT = 'rfc2217://127.0.0.1:4001'
 
 
 @pytest.mark.parametrize('convert,given,expected', [
-    (cli.prefix_value, 25, '25'), (cli.prefix_value, ' OFF ', 'off'),
-    (cli.prefix_value, False, 'off'), (cli.prefix_value, True, None),
-    (cli.prefix_value, 19, None), (cli.prefix_value, '30', None), (cli.prefix_value, None, None),
-    (cli.net_arguments, 'ALL', ['--all']), (cli.net_arguments, '07', ['--net', '7']),
-    (cli.net_arguments, [12, '3'], ['--net', '12,3']), (cli.net_arguments, '3,7', ['--net', '3,7']),
-    (cli.net_arguments, [3, 3], None), (cli.net_arguments, 100, None),
-    (cli.net_arguments, -1, None), (cli.net_arguments, True, None), (cli.net_arguments, [], None),
+    (cli.prefix_value, 25, '25'), (cli.prefix_value, ' OFF ', 'OFF'),
+    (cli.prefix_value, False, 'off'),
+    (cli.net_arguments, 'ALL', ['--all']), (cli.net_arguments, ' 07', ['--net=07']),
+    (cli.net_arguments, [12, '3'], ['--net=12,3']), (cli.net_arguments, '-1', ['--net=-1']),
+    (cli.net_arguments, [], None), (cli.net_arguments, ' ', None),
 ])
 def test_option_values(convert, given, expected):
     if expected is None:
@@ -29,6 +29,23 @@ def test_option_values(convert, given, expected):
             convert(given)
     else:
         assert convert(given) == expected
+
+
+# zenor9 judges the values: what it refuses fails the task with its usage
+# message, and nothing is opened.
+@pytest.mark.parametrize('net,prefix,words', [
+    ([3, 3], 25, '3'), (100, 25, '100'), ('-1', 25, '-1'), (True, 25, 'True'),
+    (3, True, 'True'), (3, 19, '19'), (3, None, 'None'),
+])
+def test_values_zenor9_refuses(net, prefix, words):
+    command = cli.base_command(os.environ['ZENOR9'], '/nonexistent/zenor9-ansible-unit', net, None)
+    run = subprocess.run(command + ['write', cli.prefix_value(prefix), '--check'],
+                         capture_output=True, text=True, check=False)
+    assert run.returncode == 2
+    result, failure = cli.prefix_result(cli.parse_report(run.returncode, run.stdout, run.stderr),
+                                        check_mode=True)
+    assert (result['error'], result['changed']) == ('usage', False)
+    assert failure.startswith('usage: ') and words in failure
 
 
 @pytest.mark.parametrize('stdout,words', [

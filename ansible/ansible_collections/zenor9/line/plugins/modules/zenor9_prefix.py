@@ -165,10 +165,7 @@ def write_arguments(module):
     """A write of the registers that differ, or in check mode a read that
     says which would be written."""
     params = module.params
-    try:
-        arguments = ['write', prefix_value(params['prefix'])]
-    except ValueError as error:
-        module.fail_json(msg=str(error))
+    arguments = ['write', prefix_value(params['prefix'])]
     if module.check_mode:
         return arguments + ['--check']
     arguments.append('--if-different')
